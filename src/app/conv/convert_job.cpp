@@ -1,0 +1,341 @@
+#include "convert_job.h"
+
+#include "app/common/document_kind.h"
+#include "app/common/viewer_settings.h"
+#include "platform/interaction/interaction.h"
+#include "platform/text/codepages.h"
+#include "textreport/gravana.h"
+#include "textreport/io/gvp_file.h"
+
+#include <QFileInfo>
+
+namespace zr::app {
+
+using namespace zr::textreport;
+
+namespace {
+
+std::optional<TModelo> modelFromName(const QString& name) {
+    const QString n = name.toLower();
+    if (n == QLatin1String("epson")) {
+        return TModelo::Epson;
+    }
+    if (n == QLatin1String("rima")) {
+        return TModelo::Rima;
+    }
+    if (n == QLatin1String("hp")) {
+        return TModelo::HP;
+    }
+    if (n == QLatin1String("grafico")) {
+        return TModelo::Grafico;
+    }
+    if (n == QLatin1String("personalizado")) {
+        return TModelo::Personalizado;
+    }
+    if (n == QLatin1String("bobina")) {
+        return TModelo::Bobina;
+    }
+    return std::nullopt;
+}
+
+bool positiveInt(const QString& text, int& out) {
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < 1) {
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+// The outputs each kind of input can be converted to, by lower-case extension.
+bool outputKnown(DocumentKind kind, const QString& ext) {
+    static const QStringList text = {QStringLiteral("gvp"), QStringLiteral("prn"),
+                                     QStringLiteral("txt"), QStringLiteral("htm"),
+                                     QStringLiteral("html"), QStringLiteral("pdf"),
+                                     QStringLiteral("png")};
+    static const QStringList prepared = {QStringLiteral("qp3"), QStringLiteral("pdf"),
+                                         QStringLiteral("png")};
+    return (kind == DocumentKind::TextReport ? text : prepared).contains(ext);
+}
+
+QByteArray pitchNumber(TSize size) { return QByteArray::number(pitchOf(size)); }
+
+void printLine(std::FILE* out, const char* key, const QByteArray& value) {
+    std::fprintf(out, "%s: %s\n", key, value.constData());
+}
+
+// Loads a text report into a component with the program's settings. False when the engine
+// rejected the file (it has already said why).
+bool loadTextReport(TGravana& g, const QString& input, LoadResult& result) {
+    applyViewerSettings(g);
+    g.OpcoesPreview.Preview = false;
+    g.Abrir();
+    result = g.LerRelatorio(input);
+    return result == LoadResult::Loaded || result == LoadResult::CountWarning;
+}
+
+// Closes the report without previewing or printing it.
+void closeTextReport(TGravana& g) {
+    if (g.state().aberto) {
+        g.Abortar();
+    }
+}
+
+} // namespace
+
+QString ConvertJob::usage() {
+    return QStringLiteral(
+        "Uso:\n"
+        "  zeralconv info ARQUIVO\n"
+        "  zeralconv convert [OPÇÕES] ENTRADA SAÍDA\n"
+        "\n"
+        "O tipo da saída vem da extensão de SAÍDA (maiúsculas ou minúsculas):\n"
+        "  de .GVP: .gvp .prn .txt .htm .html .pdf .png\n"
+        "  de .QP3: .qp3 .pdf .png\n"
+        "\n"
+        "Opções:\n"
+        "  --pages FAIXA        páginas, por exemplo 1,3,5-12\n"
+        "  --model MODELO       epson, rima, hp, grafico, personalizado ou bobina\n"
+        "  --accents MODO       transliterate ou sem-acento\n"
+        "  --copies N           número de cópias\n"
+        "  --no-collate         cópias não agrupadas\n"
+        "  --reverse            ordem inversa\n"
+        "  --odd | --even       só páginas ímpares ou só pares\n"
+        "  --page N             página de uma saída .png\n"
+        "  --scale S            escala de uma saída .png\n"
+        "  --user-password P    senha de abertura do PDF\n"
+        "  --owner-password P   senha de permissões do PDF\n"
+        "\n"
+        "Saída: 0 concluído; 1 entrada rejeitada ou saída não gravada; 2 erro de uso.\n");
+}
+
+std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& error) {
+    ConvertJob job;
+    if (args.isEmpty()) {
+        error = QStringLiteral("falta o comando (info ou convert)");
+        return std::nullopt;
+    }
+    const QString& verb = args.first();
+    if (verb == QLatin1String("--help") || verb == QLatin1String("-h") ||
+        verb == QLatin1String("help")) {
+        job.command = Command::Help;
+        return job;
+    }
+    if (verb == QLatin1String("--version")) {
+        job.command = Command::Version;
+        return job;
+    }
+    if (verb == QLatin1String("info")) {
+        job.command = Command::Info;
+    } else if (verb == QLatin1String("convert")) {
+        job.command = Command::Convert;
+    } else {
+        error = QStringLiteral("comando desconhecido: %1").arg(verb);
+        return std::nullopt;
+    }
+
+    QStringList positional;
+    bool odd = false;
+    bool even = false;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&](QString& into) {
+            if (i + 1 >= args.size()) {
+                error = QStringLiteral("a opção %1 precisa de um valor").arg(a);
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        if (a == QLatin1String("--")) {
+            positional += args.mid(i + 1);
+            break;
+        }
+        if (!a.startsWith(QLatin1String("--")) || a.size() == 2) {
+            positional += a;
+            continue;
+        }
+        if (job.command != Command::Convert) {
+            error = QStringLiteral("opção desconhecida para info: %1").arg(a);
+            return std::nullopt;
+        }
+        QString v;
+        if (a == QLatin1String("--pages")) {
+            if (!value(job.pages)) {
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--model")) {
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            job.model = modelFromName(v);
+            if (!job.model) {
+                error = QStringLiteral("modelo desconhecido: %1").arg(v);
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--accents")) {
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            if (v.toLower() == QLatin1String("transliterate")) {
+                job.accents = TAcento::Transliterate;
+            } else if (v.toLower() == QLatin1String("sem-acento")) {
+                job.accents = TAcento::SemAcento;
+            } else {
+                error = QStringLiteral("acentuação desconhecida: %1").arg(v);
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--copies")) {
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            if (!positiveInt(v, job.copies)) {
+                error = QStringLiteral("número de cópias inválido: %1").arg(v);
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--page")) {
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            if (!positiveInt(v, job.page)) {
+                error = QStringLiteral("página inválida: %1").arg(v);
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--scale")) {
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            bool ok = false;
+            job.scale = v.toDouble(&ok);
+            if (!ok || !(job.scale > 0.0) || job.scale > 100.0) {
+                error = QStringLiteral("escala inválida: %1").arg(v);
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--no-collate")) {
+            job.collate = false;
+        } else if (a == QLatin1String("--reverse")) {
+            job.reverse = true;
+        } else if (a == QLatin1String("--odd")) {
+            odd = true;
+        } else if (a == QLatin1String("--even")) {
+            even = true;
+        } else if (a == QLatin1String("--user-password")) {
+            if (!value(job.userPassword)) {
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--owner-password")) {
+            if (!value(job.ownerPassword)) {
+                return std::nullopt;
+            }
+        } else {
+            error = QStringLiteral("opção desconhecida: %1").arg(a);
+            return std::nullopt;
+        }
+    }
+    if (odd && even) {
+        error = QStringLiteral("--odd e --even não podem ser usadas juntas");
+        return std::nullopt;
+    }
+    job.oddEven = odd ? 1 : (even ? 2 : 0);
+
+    const qsizetype wanted = job.command == Command::Info ? 1 : 2;
+    if (positional.size() != wanted) {
+        error = job.command == Command::Info
+                    ? QStringLiteral("info precisa de um arquivo")
+                    : QStringLiteral("convert precisa de um arquivo de entrada e um de saída");
+        return std::nullopt;
+    }
+    job.input = positional[0];
+    if (job.command == Command::Convert) {
+        job.output = positional[1];
+        const QString ext = QFileInfo(job.output).suffix().toLower();
+        if (!outputKnown(detectDocumentKind(job.input), ext)) {
+            error = QStringLiteral("tipo de saída não suportado para esta entrada: %1")
+                        .arg(ext.isEmpty() ? job.output : QLatin1Char('.') + ext);
+            return std::nullopt;
+        }
+    }
+    return job;
+}
+
+int ConvertJob::run(Interaction& ui, std::FILE* out) const {
+    switch (command) {
+    case Command::Help:
+        std::fputs(usage().toLocal8Bit().constData(), out);
+        return ExitDone;
+    case Command::Version:
+        std::fprintf(out, "zeralconv 04\n");
+        return ExitDone;
+    case Command::Info:
+    case Command::Convert:
+        break;
+    }
+
+    if (detectDocumentKind(input) == DocumentKind::PreparedReport) {
+        ui.message(MessageKind::Error,
+                   QStringLiteral("Relatórios preparados (.QP3) ainda não são suportados: %1")
+                       .arg(input));
+        return ExitFailed;
+    }
+    if (!QFileInfo::exists(input)) {
+        ui.message(MessageKind::Error,
+                   QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + input);
+        return ExitFailed;
+    }
+
+    TGravana g(ui);
+    LoadResult loaded = LoadResult::Failed;
+    const bool ok = loadTextReport(g, input, loaded);
+    if (!ok) {
+        closeTextReport(g);
+        if (loaded == LoadResult::Cancelled) {
+            ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
+        }
+        return ExitFailed;
+    }
+    if (model) {
+        g.Impressora = *model;
+        g.MontarSequencias(g.Impressora, g.TamanhoQteLinhas, g.TamanhoQteLPP);
+    }
+    if (accents) {
+        g.Acentuacao = *accents;
+    }
+    JobOptions& options = g.state().job;
+    options.copias = copies;
+    options.agrupar = collate;
+    options.inverter = reverse;
+    options.faixa = pages.toLatin1();
+    options.parImpar = oddEven;
+
+    int code = ExitDone;
+    if (command == Command::Info) {
+        printLine(out, "format", "GVP " + QByteArray::number(g.versaoLida()));
+        printLine(out, "title", codepages::fromCp1252(g.TitulodoRelatorio).toUtf8());
+        printLine(out, "pages", QByteArray::number(g.TotalPaginas()));
+        printLine(out, "items", QByteArray::number(g.store()->size()));
+        printLine(out, "lines", QByteArray::number(g.TamanhoQteLinhas));
+        printLine(out, "columns", QByteArray::number(g.TamanhoQteColunas));
+        printLine(out, "lpp", g.TamanhoQteLPP == TLinha::Seis ? "6" : "8");
+        printLine(out, "pitch", pitchNumber(g.FonteTamanhoPadrao));
+        printLine(out, "style", gvp::styleLetters(g.FonteEstiloPadrao));
+        std::fflush(out);
+    } else {
+        const QString ext = QFileInfo(output).suffix().toLower();
+        if (ext == QLatin1String("gvp")) {
+            const SaveResult saved = g.GravarRelatorio(output);
+            if (saved == SaveResult::Cancelled) {
+                ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
+            }
+            code = saved == SaveResult::Saved ? ExitDone : ExitFailed;
+        } else {
+            ui.message(MessageKind::Error,
+                       QStringLiteral("A saída .%1 ainda não está disponível.").arg(ext));
+            code = ExitFailed;
+        }
+    }
+    closeTextReport(g);
+    return code;
+}
+
+} // namespace zr::app

@@ -1,0 +1,55 @@
+#pragma once
+
+// The converter's jobs: `info` describes a report, `convert` writes it in another format. The
+// command line is parsed into a ConvertJob value; run() does the work through the engines and
+// returns the program's exit code. Messages of the engines go through the Interaction given.
+
+#include "textreport/types.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <optional>
+
+namespace zr {
+class Interaction;
+}
+
+namespace zr::app {
+
+enum ExitCode : int {
+    ExitDone = 0,     // done (warnings may have been shown)
+    ExitFailed = 1,   // input rejected or output not written
+    ExitUsage = 2,    // the command line is wrong
+};
+
+struct ConvertJob {
+    enum class Command { Info, Convert, Help, Version };
+    Command command = Command::Help;
+    QString input;
+    QString output;
+
+    // Options of `convert` (later outputs use them; they are validated for every output).
+    QString pages;                 // page range, "1,3,5-12"
+    std::optional<textreport::TModelo> model;
+    std::optional<textreport::TAcento> accents;
+    int copies = 1;
+    bool collate = true;
+    bool reverse = false;
+    int oddEven = 0; // 0 all, 1 odd, 2 even
+    int page = 1;    // the page of a picture output
+    double scale = 1.0;
+    QString userPassword;
+    QString ownerPassword;
+
+    // Parses the arguments after the program name. nullopt with `error` set on a usage error.
+    static std::optional<ConvertJob> parse(const QStringList& args, QString& error);
+
+    // Runs the job; `out` receives the `info` lines and the help text.
+    int run(Interaction& ui, std::FILE* out) const;
+
+    static QString usage();
+};
+
+} // namespace zr::app

@@ -1,0 +1,155 @@
+#include "atomic_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zr {
+
+namespace {
+constexpr qsizetype kBufferSize = 256 * 1024;
+}
+
+AtomicFile::AtomicFile(QString path) : m_path(std::move(path)) {}
+
+AtomicFile::~AtomicFile() { discard(); }
+
+bool AtomicFile::open() {
+    discard();
+    m_errno = 0;
+    if (m_path.isEmpty()) {
+        m_errno = ENOENT;
+        return false;
+    }
+    m_target = QFile::encodeName(m_path);
+    // Write through a symbolic link rather than replacing the link itself.
+    char resolved[PATH_MAX];
+    struct stat st {};
+    if (::lstat(m_target.constData(), &st) == 0 && S_ISLNK(st.st_mode) &&
+        ::realpath(m_target.constData(), resolved)) {
+        m_target = resolved;
+    }
+    // An existing target that may not be written (read-only, a folder) is refused here, as an
+    // in-place write would be, rather than silently replaced by the rename.
+    if (::stat(m_target.constData(), &st) == 0 &&
+        (S_ISDIR(st.st_mode) || ::access(m_target.constData(), W_OK) != 0)) {
+        m_errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+        return false;
+    }
+    m_temp = m_target + ".zrtmp-XXXXXX";
+    m_fd = ::mkstemp(m_temp.data());
+    if (m_fd < 0) {
+        m_errno = errno;
+        m_temp.clear();
+        return false;
+    }
+    mode_t mode = 0666;
+    if (::stat(m_target.constData(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
+    }
+    ::fchmod(m_fd, mode);
+    m_buffer.reserve(kBufferSize);
+    return true;
+}
+
+bool AtomicFile::write(QByteArrayView bytes) {
+    if (m_fd < 0 || m_errno != 0) {
+        if (m_errno == 0) {
+            m_errno = EBADF;
+        }
+        return false;
+    }
+    if (m_buffer.size() + bytes.size() > kBufferSize && !flushBuffer()) {
+        return false;
+    }
+    if (bytes.size() >= kBufferSize) {
+        m_buffer.append(bytes);
+        return flushBuffer();
+    }
+    m_buffer.append(bytes);
+    return true;
+}
+
+bool AtomicFile::flushBuffer() {
+    const char* p = m_buffer.constData();
+    qsizetype left = m_buffer.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_fd, p, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail();
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    m_buffer.clear();
+    return true;
+}
+
+void AtomicFile::fail() {
+    if (m_errno == 0) {
+        m_errno = errno != 0 ? errno : EIO;
+    }
+}
+
+bool AtomicFile::commit() {
+    if (m_fd < 0 || m_errno != 0) {
+        if (m_errno == 0) {
+            m_errno = EBADF;
+        }
+        discard();
+        return false;
+    }
+    bool ok = flushBuffer();
+    if (ok && ::fsync(m_fd) != 0) {
+        fail();
+        ok = false;
+    }
+    if (::close(m_fd) != 0 && ok) {
+        fail();
+        ok = false;
+    }
+    m_fd = -1;
+    if (ok && ::rename(m_temp.constData(), m_target.constData()) != 0) {
+        fail();
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(m_temp.constData());
+    }
+    m_temp.clear();
+    m_buffer.clear();
+    return ok;
+}
+
+void AtomicFile::discard() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_temp.isEmpty()) {
+        ::unlink(m_temp.constData());
+        m_temp.clear();
+    }
+    m_buffer.clear();
+}
+
+QString AtomicFile::errorString() const {
+    return m_errno != 0 ? QString::fromLocal8Bit(std::strerror(m_errno)) : QString();
+}
+
+} // namespace zr

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace zr {
+
+// Writes a file so that it either appears whole or not at all: the bytes go to a temporary file
+// in the target's folder, and commit() renames it over the target. Until commit() succeeds an
+// existing file of that name stays exactly as it was; destroying an uncommitted AtomicFile (a
+// failed or cancelled save) removes the temporary file. A target that is a symbolic link is
+// written through the link; an existing target keeps its permission bits.
+class AtomicFile {
+public:
+    explicit AtomicFile(QString path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary file. False on failure (see error()).
+    bool open();
+    // Appends bytes (buffered). False once any write has failed.
+    bool write(QByteArrayView bytes);
+    // Flushes, syncs and renames the temporary file over the target. False on failure, in which
+    // case the target is untouched and the temporary file removed.
+    bool commit();
+    // Drops what was written; the target is untouched.
+    void discard();
+
+    const QString& path() const { return m_path; }
+    // The system error number (errno) of the first failure, 0 when none.
+    int error() const { return m_errno; }
+    QString errorString() const;
+
+private:
+    bool flushBuffer();
+    void fail();
+
+    QString m_path;
+    QByteArray m_target; // the final path, links resolved, in the file system's encoding
+    QByteArray m_temp;
+    QByteArray m_buffer;
+    int m_fd = -1;
+    int m_errno = 0;
+};
+
+} // namespace zr

@@ -1,0 +1,196 @@
+#pragma once
+
+// The text report component: one character-grid report at a time in a sorted page store,
+// loaded from and saved to .GVP files, printed, previewed and exported.
+
+#include "textreport/model/page_store.h"
+#include "textreport/printing/sequences.h"
+#include "textreport/types.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace zr {
+class Interaction;
+}
+
+namespace zr::textreport {
+
+class TGravana;
+
+// Job options of the open report (copies, collation, order, page range, odd/even filter).
+struct JobOptions {
+    int copias = 1;
+    bool agrupar = true;  // collate
+    bool inverter = false; // reverse order
+    QByteArray faixa;      // page range text, empty for all pages
+    int parImpar = 0;      // 0 all pages, 1 odd only, 2 even only
+};
+
+// The report state. It is held once per process, not per component: the program works on one
+// text report at a time. ReportState::current() is the one instance; tests swap in a fresh one
+// with ReportState::ScopedOverride.
+struct ReportState {
+    bool aberto = false;        // a report is open
+    bool abortado = false;      // Abortar was called
+    bool previewAtivo = false;  // the preview window is showing
+    std::unique_ptr<PageStore> store; // exists while a report is open
+    QByteArray destaque;        // highlight item (kind "M"), empty when none
+    int paginaAtual = 1;        // current page
+    bool paginaPendente = false; // OnBeforeNewPage not yet raised
+    JobOptions job;
+    SequenceSet sequencias;
+
+    static ReportState& current();
+
+    class ScopedOverride {
+    public:
+        ScopedOverride();
+        ~ScopedOverride();
+        ScopedOverride(const ScopedOverride&) = delete;
+        ScopedOverride& operator=(const ScopedOverride&) = delete;
+
+    private:
+        ReportState* m_previous;
+        std::unique_ptr<ReportState> m_state;
+    };
+};
+
+// The fields of one decoded item. They stay the decoder's current values until the next item
+// is decoded; a field that fails to decode leaves it and the fields after it unchanged.
+struct DecodedItem {
+    int pagina = 0;
+    int linha = 0;
+    int coluna = 0;
+    int atributo = 0;
+    int pitch = 10; // 5, 10, 12, 15, 17 or 20
+    bool negrito = false;
+    bool italico = false;
+    bool sublinhado = false;
+    bool expandido = false;
+    char tipo = 0; // 'T', 'B', 'C' or 'M'
+    QByteArray corTexto; // the six colour characters as written
+    QColor cor = Qt::black;
+    QByteArray texto; // after macro expansion
+};
+
+enum class SearchDirection { Down, Up };
+
+// How LerRelatorio ended (the component itself reports every problem to the user).
+enum class LoadResult {
+    Loaded,       // the file is in the store
+    CountWarning, // loaded, but the item count differs from the control record
+    Cancelled,    // the user cancelled; the store holds what was read
+    Failed,       // not loaded: no name, unreadable, or not a saved text report
+};
+
+// How GravarRelatorio ended.
+enum class SaveResult { Saved, Cancelled, Failed };
+
+class TGravana {
+public:
+    // `ui` must outlive the component; it shows every message, question and progress.
+    explicit TGravana(Interaction& ui);
+    ~TGravana();
+    TGravana(const TGravana&) = delete;
+    TGravana& operator=(const TGravana&) = delete;
+
+    // ---- Published properties, with the component's own defaults.
+    TCustom ImpressoraPersonalizada;
+    TPreviewOptions OpcoesPreview;
+    TMargens Margens;
+    TAutor Autor = TAutor::Morvane;
+    TAcento Acentuacao = TAcento::Transliterate;
+    QString CaptionSetup = QStringLiteral("Gravana Setup");
+    QByteArray TitulodoRelatorio = "Gerado por Gravana"; // code page 1252
+    bool UsaGerenciadorImpr = true;
+    QColor CorForm = QColor(0xF0, 0xF0, 0xF0); // button face
+    QColor CorFonte = Qt::black;
+    TModelo Impressora = TModelo::Epson;
+    QStringList Mapeamento = defaultMapping();
+    QString PortaComunicacao;
+    bool MostrarProgresso = true;
+    int TamanhoQteLinhas = 66;
+    int TamanhoQteColunas = 80;
+    TLinha TamanhoQteLPP = TLinha::Seis;
+    int NumerodeCopias = 1;
+    TSize FonteTamanhoPadrao = TSize::S10cpp;
+    TStyle FonteEstiloPadrao;
+    TOrientacao Orientacao = TOrientacao::poPortrait;
+
+    // ---- Events (all optional).
+    std::function<void(TGravana&, const QString& mensagem)> OnErro;
+    std::function<void(TGravana&, int pagina)> OnNewPage;
+    std::function<void(TGravana&, int pagina)> OnBeforeNewPage;
+    std::function<void(TGravana&, bool& continuar)> OnBeforePrint;
+    std::function<void(TGravana&)> OnAfterPrint;
+    std::function<void(TGravana&)> OnCancel;
+    std::function<void(TGravana&, QString& arquivo)> OnSave;
+    std::function<void(TGravana&, QString& arquivo)> OnLoad;
+    std::function<void(TGravana&)> OnPreview;
+    std::function<void(TGravana&)> OnSendMail;
+
+    // ---- Hooks filled in by the layers above the engine: the preview window (Visualizar) and,
+    // until the engine prints by itself, the print job (Imprimir).
+    std::function<void(TGravana&)> previewHook;
+    std::function<void(TGravana&, const QString& arquivo)> printHook;
+
+    // ---- Life cycle.
+    bool Abrir();
+    bool Fechar();
+    bool Abortar();
+
+    // ---- The .GVP file.
+    LoadResult LerRelatorio(QString fileName);
+    SaveResult GravarRelatorio(QString fileName);
+
+    // ---- Preview and printing (through the hooks above).
+    void Visualizar();
+    void Imprimir(const QString& fileName);
+
+    // ---- Printer models.
+    void MontarSequencias(TModelo modelo, int linhas, TLinha espacamento);
+    void ModeloPorNome(const QString& printerName);
+    QByteArray ConverterAcentos(QByteArrayView text) const;
+
+    // ---- Reading the store.
+    int TotalPaginas() const;
+    const DecodedItem& DecodificarItem(QByteArrayView item);
+    const DecodedItem& itemAtual() const { return m_item; }
+    QByteArray ExpandirMacros(QByteArrayView text) const;
+    bool Procurar(SearchDirection direction, bool matchCase, int& start, int& column, int& line,
+                  int& page, QByteArrayView text);
+
+    // The default attribute code of the current pitch and style.
+    int atributoPadrao() const;
+
+    // The report state (process-wide) and the open report's store (null when closed).
+    ReportState& state() const { return ReportState::current(); }
+    PageStore* store() const { return state().store.get(); }
+
+    Interaction& ui() const { return m_ui; }
+
+    // The clock used by the time and date macros (tests fix it).
+    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+
+    // Reports a message by the error rule: to OnErro when set, else an error message box.
+    void reportError(const QString& mensagem);
+
+    // The file version (3, 4 or 5) of the last file read, 0 before any.
+    int versaoLida() const { return m_versionRead; }
+
+private:
+    void raiseBeforeNewPageIfPending();
+
+    Interaction& m_ui;
+    DecodedItem m_item;
+    int m_versionRead = 0;
+};
+
+} // namespace zr::textreport
