@@ -24,10 +24,16 @@ namespace {
 
 QByteArray esc(const char* text) { return QByteArray("\x1b") + text; }
 
+// ESC C n: n is one byte, so pages of more than 255 lines have no page length. The sequence
+// is left out then: ESC C alone would make the printer take the next byte sent as n.
+QByteArray pageLengthByte(int lines) {
+    const QByteArray n = Caractere(lines);
+    return n.isEmpty() ? QByteArray() : esc("C") + n;
+}
+
 void fillEpson(SequenceSet& s, const SequenceSettings& in) {
-    const QByteArray n = Caractere(in.linhas);
     s.espacamento = in.espacamento == TLinha::Seis ? esc("2") : esc("0");
-    s.tamanhoPagina = esc("C") + n;
+    s.tamanhoPagina = pageLengthByte(in.linhas);
     s.saltoPagina = "\x0c";
     s.negrito = esc("G");
     s.italico = esc("4");
@@ -42,9 +48,8 @@ void fillEpson(SequenceSet& s, const SequenceSettings& in) {
 }
 
 void fillRima(SequenceSet& s, const SequenceSettings& in) {
-    const QByteArray n = Caractere(in.linhas);
     s.espacamento = in.espacamento == TLinha::Seis ? esc("2") : esc("0");
-    s.tamanhoPagina = esc("C") + n;
+    s.tamanhoPagina = pageLengthByte(in.linhas);
     s.saltoPagina = "\x0c";
     s.negrito = esc("E");
     s.italico = esc("4");
