@@ -38,10 +38,18 @@ bool AtomicFile::open() {
     }
     // An existing target that may not be written (read-only, a folder) is refused here, as an
     // in-place write would be, rather than silently replaced by the rename.
-    if (::stat(m_target.constData(), &st) == 0 &&
-        (S_ISDIR(st.st_mode) || ::access(m_target.constData(), W_OK) != 0)) {
-        m_errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
-        return false;
+    // A device or pipe is no file to replace: renaming over it would remove the device.
+    if (::stat(m_target.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            m_errno = EISDIR;
+        } else if (!S_ISREG(st.st_mode)) {
+            m_errno = EINVAL;
+        } else if (::access(m_target.constData(), W_OK) != 0) {
+            m_errno = EACCES;
+        }
+        if (m_errno != 0) {
+            return false;
+        }
     }
     m_temp = m_target + ".zrtmp-XXXXXX";
     m_fd = ::mkstemp(m_temp.data());

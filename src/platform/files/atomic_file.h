@@ -10,7 +10,8 @@ namespace zr {
 // in the target's folder, and commit() renames it over the target. Until commit() succeeds an
 // existing file of that name stays exactly as it was; destroying an uncommitted AtomicFile (a
 // failed or cancelled save) removes the temporary file. A target that is a symbolic link is
-// written through the link; an existing target keeps its permission bits.
+// written through the link; an existing target keeps its permission bits. Targets that are
+// folders, devices or pipes, or read-only files, are refused by open().
 class AtomicFile {
 public:
     explicit AtomicFile(QString path);

@@ -1,0 +1,93 @@
+#include "platform/files/atomic_file.h"
+
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <unistd.h>
+
+using zr::AtomicFile;
+using zr::test::TempDir;
+
+namespace {
+QStringList filesIn(const TempDir& dir) { return QDir(dir.root()).entryList(QDir::Files); }
+} // namespace
+
+TEST(AtomicFile, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
+    TempDir dir;
+    const QString target = dir.write("r.txt", "old");
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    AtomicFile f(target);
+    ASSERT_TRUE(f.open());
+    ASSERT_TRUE(f.write("new "));
+    ASSERT_TRUE(f.write(QByteArray(600 * 1024, 'x'))); // larger than the buffer
+    EXPECT_EQ(TempDir::read(target), "old");           // untouched until commit
+    ASSERT_TRUE(f.commit());
+    EXPECT_EQ(TempDir::read(target).size(), 4 + 600 * 1024);
+    EXPECT_EQ(QFileInfo(target).permissions(),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    EXPECT_EQ(filesIn(dir), QStringList{"r.txt"});
+}
+
+TEST(AtomicFile, DiscardingOrDestroyingLeavesNoTraceAndTheOldFile) {
+    TempDir dir;
+    const QString target = dir.write("r.txt", "old");
+    {
+        AtomicFile f(target);
+        ASSERT_TRUE(f.open());
+        f.write("partial");
+    }
+    AtomicFile g(target);
+    ASSERT_TRUE(g.open());
+    g.write("partial");
+    g.discard();
+    EXPECT_FALSE(g.commit());
+    EXPECT_EQ(TempDir::read(target), "old");
+    EXPECT_EQ(filesIn(dir), QStringList{"r.txt"});
+}
+
+TEST(AtomicFile, WritesThroughASymbolicLink) {
+    TempDir dir;
+    const QString real = dir.write("real.txt", "old");
+    const QString link = dir.path("link.txt");
+    ASSERT_TRUE(QFile::link(real, link));
+    AtomicFile f(link);
+    ASSERT_TRUE(f.open());
+    f.write("new");
+    ASSERT_TRUE(f.commit());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(TempDir::read(real), "new");
+}
+
+TEST(AtomicFile, RefusesTargetsThatCannotBeWritten) {
+    TempDir dir;
+    AtomicFile missing(dir.path("no/such/dir/r.txt"));
+    EXPECT_FALSE(missing.open());
+    EXPECT_EQ(missing.error(), ENOENT);
+    EXPECT_FALSE(missing.errorString().isEmpty());
+
+    AtomicFile folder(dir.root());
+    EXPECT_FALSE(folder.open());
+    EXPECT_EQ(folder.error(), EISDIR);
+
+    if (geteuid() != 0) { // root may write anything
+        const QString ro = dir.write("ro.txt", "keep");
+        QFile::setPermissions(ro, QFile::ReadOwner);
+        AtomicFile readOnly(ro);
+        EXPECT_FALSE(readOnly.open());
+        EXPECT_EQ(TempDir::read(ro), "keep");
+    }
+}
+
+TEST(AtomicFile, RefusesToReplaceDevicesAndOtherSpecialFiles) {
+    // Renaming over /dev/null would replace the device itself.
+    AtomicFile f(QStringLiteral("/dev/null"));
+    EXPECT_FALSE(f.open());
+    EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/null")).exists());
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/null")).isFile());
+}
