@@ -35,8 +35,9 @@ void RecordingInteraction::message(MessageKind kind, const QString& text, const 
     messages.push_back({kind, text, caption});
 }
 
-bool RecordingInteraction::confirm(const QString& text, const QString&) {
+bool RecordingInteraction::confirm(const QString& text, const QString& caption) {
     questions.push_back(text);
+    questionCaptions.push_back(caption);
     if (answers.empty()) {
         return true;
     }
@@ -66,6 +67,7 @@ std::vector<QString> RecordingInteraction::texts() const {
 void RecordingInteraction::clear() {
     messages.clear();
     questions.clear();
+    questionCaptions.clear();
     answers.clear();
     progresses.clear();
 }

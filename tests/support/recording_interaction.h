@@ -13,7 +13,7 @@ namespace zr::test {
 // An Interaction that records everything an engine shows, so tests can assert message texts
 // exactly. Questions are answered from a script (Yes when the script is empty). A progress
 // can be made to request cancellation after a given number of steps.
-class RecordingInteraction final : public Interaction {
+class RecordingInteraction : public Interaction {
 public:
     struct Message {
         MessageKind kind;
@@ -34,6 +34,7 @@ public:
 
     std::vector<Message> messages;
     std::vector<QString> questions;
+    std::vector<QString> questionCaptions;
     std::deque<bool> answers;            // answers to the next questions, in order
     std::vector<ProgressRecord> progresses; // one per beginProgress, in order
 

@@ -180,7 +180,7 @@ ReadStatus readWholeFile(const QString& name, QByteArray& out) {
             return ReadStatus::TooLarge;
         }
         if (!file.isSequential() && size > 0) {
-            out.resize(size);
+            out = QByteArray(size, Qt::Uninitialized); // exactly the file's size
             qint64 got = 0;
             while (got < size) {
                 const qint64 n = file.read(out.data() + got, size - got);

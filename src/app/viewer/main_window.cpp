@@ -1,0 +1,236 @@
+#include "main_window.h"
+
+#include "about_window.h"
+#include "app/common/viewer_settings.h"
+#include "interim_preview.h"
+#include "name_filters.h"
+#include "platform/interaction/interaction.h"
+#include "printing_help_window.h"
+#include "textreport/gravana.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QIcon>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+
+#include <exception>
+
+// The window pictures live in a static library: make sure its resources are registered.
+static void initViewerResources() {
+    Q_INIT_RESOURCE(viewer);
+}
+
+namespace zr::app {
+
+namespace {
+
+// The client area colour, as the window stores it: a colour value with blue in the high byte.
+constexpr unsigned kClientColor = 6697728;
+
+QColor fromStoredColor(unsigned value) {
+    return QColor(int(value & 0xff), int((value >> 8) & 0xff), int((value >> 16) & 0xff));
+}
+
+constexpr QSize kRestoredSize(800, 600);
+
+} // namespace
+
+TfrmMenu::TfrmMenu(Interaction& ui, QWidget* parent)
+    : QMainWindow(parent), m_ui(ui), m_gravana(std::make_unique<textreport::TGravana>(ui)) {
+    initViewerResources();
+    setObjectName(QStringLiteral("frmMenu"));
+    setWindowTitle(QStringLiteral("ZeralVisualizador"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/zeral_32.png")));
+
+    imgFundo800x600.load(QStringLiteral(":/images/fundo_800x600.png"));
+    imgFundo1024x768.load(QStringLiteral(":/images/fundo_1024x768.png"));
+    imgFundo1280x600.load(QStringLiteral(":/images/fundo_1280x600.png"));
+
+    imgPrincipal = new QLabel(this);
+    imgPrincipal->setObjectName(QStringLiteral("imgPrincipal"));
+    imgPrincipal->setAlignment(Qt::AlignCenter);
+    imgPrincipal->setScaledContents(false);
+    imgPrincipal->setAutoFillBackground(true);
+    QPalette palette = imgPrincipal->palette();
+    palette.setColor(QPalette::Window, fromStoredColor(kClientColor));
+    imgPrincipal->setPalette(palette);
+    // The picture never asks for room: a window smaller than it shows its centre.
+    imgPrincipal->setMinimumSize(1, 1);
+    imgPrincipal->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    setCentralWidget(imgPrincipal);
+
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(false);
+
+    buildMenus();
+
+    OpenDialog = new QFileDialog(this);
+    OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
+    OpenDialog->setWindowTitle(QStringLiteral("Abrir"));
+    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog->setFileMode(QFileDialog::ExistingFile);
+    // Qt's own dialog shows the filter caption exactly as written and hides its patterns.
+    OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
+    OpenDialog->setOption(QFileDialog::HideNameFilterDetails);
+    OpenDialog->setNameFilters(toQtNameFilters(QString::fromUtf8(kOpenFilter)));
+    chooseReport = [this] { return runOpenDialog(); };
+
+    applyViewerSettings(*m_gravana);
+    m_gravana->previewHook = [this](textreport::TGravana& gravana) {
+        showInterimPreview(gravana, isVisible() ? this : nullptr);
+    };
+
+    // The program shows the window maximised; restored, it has this size at the screen centre.
+    resize(kRestoredSize);
+    centreOnScreen();
+}
+
+TfrmMenu::~TfrmMenu() = default;
+
+void TfrmMenu::buildMenus() {
+    menuBar()->setObjectName(QStringLiteral("MainMenu"));
+
+    miDiversos = menuBar()->addMenu(QStringLiteral("Diversos"));
+    miDiversos->setObjectName(QStringLiteral("miDiversos"));
+    miAbrirRelatorio = miDiversos->addAction(QStringLiteral("Abrir Relatório"));
+    miAbrirRelatorio->setObjectName(QStringLiteral("miAbrirRelatorio"));
+    miDiversos->addSeparator();
+    miSair = miDiversos->addAction(QStringLiteral("Sair"));
+    miSair->setObjectName(QStringLiteral("miSair"));
+
+    miAjuda = menuBar()->addMenu(QStringLiteral("Ajuda"));
+    miAjuda->setObjectName(QStringLiteral("miAjuda"));
+    miAjudaImpressao = miAjuda->addAction(QStringLiteral("ZeralVisualizador Impressão"));
+    miAjudaImpressao->setObjectName(QStringLiteral("miAjudaImpressao"));
+    miAjuda->addSeparator();
+    miSobre = miAjuda->addAction(QStringLiteral("Sobre..."));
+    miSobre->setObjectName(QStringLiteral("miSobre"));
+
+    connect(miAbrirRelatorio, &QAction::triggered, this, [this] { miAbrirRelatorioClick(); });
+    connect(miSair, &QAction::triggered, this, [this] { miSairClick(); });
+    connect(miAjudaImpressao, &QAction::triggered, this, [this] { miAjudaImpressaoClick(); });
+    connect(miSobre, &QAction::triggered, this, [this] { miSobreClick(); });
+}
+
+TfrmMenu::Picture TfrmMenu::backgroundFor(int screenWidth) {
+    if (screenWidth >= 1280) {
+        return &TfrmMenu::imgFundo1280x600;
+    }
+    if (screenWidth < 1024) {
+        return &TfrmMenu::imgFundo800x600;
+    }
+    return &TfrmMenu::imgFundo1024x768;
+}
+
+StartAction TfrmMenu::FormCreate(const QString& firstArgument) {
+    const StartDecision decision = startActionFor(firstArgument);
+    switch (decision.action) {
+    case StartAction::OpenGvp:
+        openTextReport(decision.fileName);
+        break;
+    case StartAction::OpenQp3:
+        openPreparedReport(decision.fileName);
+        break;
+    case StartAction::None:
+        break;
+    }
+    return decision.action;
+}
+
+void TfrmMenu::showEvent(QShowEvent* event) {
+    FormShow();
+    QMainWindow::showEvent(event);
+}
+
+void TfrmMenu::FormShow() {
+    OpenDialog->setDirectory(QCoreApplication::applicationDirPath());
+    const QScreen* where = screen();
+    const int width = where ? where->geometry().width() : 0;
+    imgPrincipal->setPixmap(this->*backgroundFor(width));
+}
+
+bool TfrmMenu::FormCloseQuery() {
+    return m_ui.confirm(QString::fromUtf8(kExitQuestion), QString::fromUtf8(kExitCaption));
+}
+
+void TfrmMenu::closeEvent(QCloseEvent* event) {
+    if (FormCloseQuery()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TfrmMenu::centreOnScreen() {
+    const QScreen* where = screen();
+    if (!where) {
+        return;
+    }
+    QRect frame = frameGeometry();
+    frame.moveCenter(where->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+QString TfrmMenu::runOpenDialog() {
+    if (OpenDialog->exec() != QDialog::Accepted) {
+        return {};
+    }
+    return OpenDialog->selectedFiles().value(0);
+}
+
+void TfrmMenu::miAbrirRelatorioClick() {
+    const QString fileName = chooseReport ? chooseReport() : QString();
+    if (fileName.isEmpty()) {
+        return;
+    }
+    if (openActionFor(fileName) == StartAction::OpenQp3) {
+        openPreparedReport(fileName);
+    } else {
+        openTextReport(fileName);
+    }
+}
+
+void TfrmMenu::openTextReport(const QString& fileName) {
+    textreport::TGravana& gravana = *m_gravana;
+    // A report left open by someone else is not ours to load into or to close.
+    if (!gravana.Abrir()) {
+        return;
+    }
+    try {
+        gravana.LerRelatorio(fileName);
+        gravana.Fechar();
+    } catch (const std::exception& e) {
+        // Nothing may escape into the event loop; the report is dropped without a preview.
+        m_ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
+        if (gravana.state().aberto) {
+            gravana.Abortar();
+        }
+    }
+}
+
+void TfrmMenu::openPreparedReport(const QString& fileName) {
+    m_pdfExportFileName = pdfExportNameFor(fileName);
+    if (preparedReportHook) {
+        preparedReportHook(fileName);
+    }
+}
+
+void TfrmMenu::miSairClick() {
+    close();
+}
+
+void TfrmMenu::miAjudaImpressaoClick() {
+    TfrmAjudaImp help(this);
+    help.exec();
+}
+
+void TfrmMenu::miSobreClick() {
+    TfrmSobre about(this);
+    about.exec();
+}
+
+} // namespace zr::app

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "start_action.h"
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QFileDialog;
+class QLabel;
+class QMenu;
+
+namespace zr {
+class Interaction;
+}
+namespace zr::textreport {
+class TGravana;
+}
+
+namespace zr::app {
+
+// The program's main window: a background picture, the "Diversos" and "Ajuda" menus and a
+// status bar. It owns the text report component for its whole life, opens the report named on
+// the command line or chosen in its open dialog, and hands it to the engine that reads it.
+// Closing the window asks the user first.
+class TfrmMenu final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The open dialog's filter, as the file-type list is written: "caption|patterns".
+    static constexpr const char* kOpenFilter = "Relatórios Zeral ( *.GVP; *.QP3 )|*.GVP;*.QP3";
+    static constexpr const char* kExitQuestion =
+        "\"Prezado Cliente\"\rDeseja realmente sair do programa?";
+    static constexpr const char* kExitCaption = "Terravel";
+
+    // `ui` shows the window's exit question and everything its text report component shows;
+    // it must outlive the window.
+    explicit TfrmMenu(Interaction& ui, QWidget* parent = nullptr);
+    ~TfrmMenu() override;
+
+    // The background picture for a screen of this width: 1280 pixels or more take
+    // imgFundo1280x600, less than 1024 imgFundo800x600, the others imgFundo1024x768.
+    using Picture = QPixmap TfrmMenu::*;
+    static Picture backgroundFor(int screenWidth);
+
+    // The start-up rule for the program's first argument (see startActionFor): opens the file
+    // when the rule says so, and returns what it did. A text report is previewed modally and
+    // closed before this returns, so the program can end at once.
+    StartAction FormCreate(const QString& firstArgument);
+
+    // The open command: asks for a file and opens it by openActionFor. Nothing on cancel.
+    void miAbrirRelatorioClick();
+    // Closes the window, through the same question as any other close.
+    void miSairClick();
+    void miAjudaImpressaoClick();
+    void miSobreClick();
+
+    // The text report sequence: Abrir, LerRelatorio, Fechar (which previews the report).
+    void openTextReport(const QString& fileName);
+    // Sets the PDF export name from the file name and hands the file to preparedReportHook.
+    void openPreparedReport(const QString& fileName);
+
+    textreport::TGravana& Gravana() const { return *m_gravana; }
+
+    // The default file name of the prepared report's PDF export (the last file's name without
+    // its ".QP3").
+    const QString& pdfExportFileName() const { return m_pdfExportFileName; }
+
+    // Loads and previews a prepared report. Empty until the prepared report engine is present.
+    std::function<void(const QString& fileName)> preparedReportHook;
+    // Runs the open dialog and returns the chosen file, or an empty text when the user cancels.
+    // The default runs OpenDialog; tests replace it.
+    std::function<QString()> chooseReport;
+
+    QMenu* miDiversos = nullptr;
+    QAction* miAbrirRelatorio = nullptr;
+    QAction* miSair = nullptr;
+    QMenu* miAjuda = nullptr;
+    QAction* miAjudaImpressao = nullptr;
+    QAction* miSobre = nullptr;
+    QLabel* imgPrincipal = nullptr;
+    QFileDialog* OpenDialog = nullptr;
+
+    QPixmap imgFundo800x600;
+    QPixmap imgFundo1024x768;
+    QPixmap imgFundo1280x600;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void FormShow();
+    bool FormCloseQuery();
+    QString runOpenDialog();
+    void centreOnScreen();
+
+    Interaction& m_ui;
+    std::unique_ptr<textreport::TGravana> m_gravana;
+    QString m_pdfExportFileName;
+};
+
+} // namespace zr::app

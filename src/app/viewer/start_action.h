@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace zr::app {
+
+// What the viewer does with a report file handed to it at start-up or chosen in its open dialog.
+enum class StartAction {
+    None,    // nothing: the main window is used as usual
+    OpenGvp, // the text report component loads and previews the file
+    OpenQp3, // the prepared-report store loads and previews the file
+};
+
+struct StartDecision {
+    StartAction action = StartAction::None;
+    QString fileName;      // the file to open (blanks around the argument removed)
+    QString pdfExportName; // OpenQp3 only: the PDF export's default file name
+};
+
+// Tells whether a path names an existing regular file.
+using FileExists = std::function<bool(const QString& path)>;
+bool isExistingFile(const QString& path);
+
+// The text with every leading and trailing character up to and including the blank (all control
+// characters and the space) removed.
+QString trimBlanks(const QString& text);
+
+// The extension of a file name: from the last '.' of its last path component to the end, dot
+// included; empty when that component has no dot.
+QString fileExtension(const QString& fileName);
+
+// The PDF export's default name for a prepared report: the file name without its folder and
+// without its last four characters (the name without ".QP3").
+QString pdfExportNameFor(const QString& fileName);
+
+// The start-up rule for the program's first argument. The argument is trimmed of blanks; when the
+// result is empty or names no existing file nothing is opened. An extension of exactly ".GVP"
+// (case matters: ".gvp" is not opened) goes to the text report component; an extension that is
+// ".QP3" in any case goes to the prepared reports; any other extension opens nothing.
+StartDecision startActionFor(const QString& argument, const FileExists& exists = isExistingFile);
+
+// Where a file chosen in the open dialog goes: ".QP3" in any case to the prepared reports, every
+// other name (".GVP" in any case, or anything else the user typed) to the text report component,
+// whose loader rejects what is not a saved text report.
+StartAction openActionFor(const QString& fileName);
+
+} // namespace zr::app

@@ -1,0 +1,200 @@
+#include "app/viewer/main_window.h"
+#include "platform/interaction/interaction.h"
+#include "support/recording_interaction.h"
+#include "support/temp_dir.h"
+#include "textreport/gravana.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <stdexcept>
+
+namespace zr::app {
+namespace {
+
+using textreport::TGravana;
+
+// Records questions with their captions and answers them from a script (No when it runs out,
+// so a stray close never ends a test window).
+class ScriptedInteraction final : public Interaction {
+public:
+    struct Question {
+        QString text;
+        QString caption;
+    };
+    void message(MessageKind, const QString& text, const QString&) override {
+        messages.push_back(text);
+    }
+    bool confirm(const QString& text, const QString& caption) override {
+        questions.push_back({text, caption});
+        if (answers.empty()) {
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::unique_ptr<Progress> beginProgress(const ProgressInfo&) override {
+        return std::make_unique<SilentProgress>();
+    }
+
+    std::vector<QString> messages;
+    std::vector<Question> questions;
+    std::deque<bool> answers;
+};
+
+QStringList captions(const QMenu* menu) {
+    QStringList out;
+    for (const QAction* a : menu->actions()) {
+        out.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+    }
+    return out;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The preview is modal: tests look at what it would show instead.
+        frm.Gravana().previewHook = [this](TGravana& g) {
+            ++previews;
+            shownItems.clear();
+            if (const auto* store = g.store()) {
+                for (qsizetype i = 0; i < store->size(); ++i) {
+                    shownItems.emplace_back(store->item(i).toByteArray());
+                }
+            }
+        };
+    }
+
+    // A saved text report holding one item, written by the component itself.
+    QString savedReport(const QString& name, const QByteArray& item) {
+        textreport::ReportState::ScopedOverride own;
+        test::RecordingInteraction quiet;
+        TGravana writer(quiet);
+        writer.Abrir();
+        writer.store()->add(item);
+        writer.GravarRelatorio(dir.path(name));
+        writer.Abortar();
+        return dir.path(name);
+    }
+
+    bool reportOpen() const { return frm.Gravana().state().aberto; }
+
+    textreport::ReportState::ScopedOverride state;
+    test::TempDir dir;
+    ScriptedInteraction ui;
+    TfrmMenu frm{ui};
+    int previews = 0;
+    std::vector<QByteArray> shownItems;
+};
+
+TEST_F(MainWindow, ShowsTheProgramCaptionMenusAndDarkBlueClientArea) {
+    EXPECT_EQ(frm.windowTitle(), QStringLiteral("ZeralVisualizador"));
+    const auto menus = frm.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("Diversos"));
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("Ajuda"));
+    EXPECT_EQ(captions(frm.miDiversos), (QStringList{QStringLiteral("Abrir Relatório"),
+                                                     QStringLiteral("-"), QStringLiteral("Sair")}));
+    EXPECT_EQ(captions(frm.miAjuda),
+              (QStringList{QStringLiteral("ZeralVisualizador Impressão"), QStringLiteral("-"),
+                           QStringLiteral("Sobre...")}));
+    // The stored colour 6697728 (hex 663300) keeps blue in its high byte.
+    EXPECT_EQ(frm.imgPrincipal->palette().color(QPalette::Window), QColor(0x00, 0x33, 0x66));
+}
+
+TEST(MainWindowBackground, IsChosenByScreenWidth) {
+    EXPECT_EQ(TfrmMenu::backgroundFor(800), &TfrmMenu::imgFundo800x600);
+    EXPECT_EQ(TfrmMenu::backgroundFor(1023), &TfrmMenu::imgFundo800x600);
+    EXPECT_EQ(TfrmMenu::backgroundFor(1024), &TfrmMenu::imgFundo1024x768);
+    EXPECT_EQ(TfrmMenu::backgroundFor(1279), &TfrmMenu::imgFundo1024x768);
+    EXPECT_EQ(TfrmMenu::backgroundFor(1280), &TfrmMenu::imgFundo1280x600);
+    EXPECT_EQ(TfrmMenu::backgroundFor(1920), &TfrmMenu::imgFundo1280x600);
+}
+
+TEST_F(MainWindow, HoldsTheThreeBackgroundPicturesAndShowsOne) {
+    EXPECT_EQ(frm.imgFundo800x600.size(), QSize(800, 600));
+    EXPECT_EQ(frm.imgFundo1024x768.size(), QSize(1024, 768));
+    EXPECT_EQ(frm.imgFundo1280x600.size(), QSize(1280, 600));
+    frm.show();
+    EXPECT_FALSE(frm.imgPrincipal->pixmap().isNull());
+}
+
+TEST_F(MainWindow, AnsweringNoToTheExitQuestionKeepsTheWindowOpen) {
+    frm.show();
+    ui.answers = {false};
+    EXPECT_FALSE(frm.close());
+    EXPECT_TRUE(frm.isVisible());
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(ui.questions[0].text,
+              QStringLiteral("\"Prezado Cliente\"\rDeseja realmente sair do programa?"));
+    EXPECT_EQ(ui.questions[0].caption, QStringLiteral("Terravel"));
+}
+
+TEST_F(MainWindow, SairAsksTheSameQuestionAndClosesOnYes) {
+    frm.show();
+    ui.answers = {false, true};
+    frm.miSair->trigger();
+    EXPECT_TRUE(frm.isVisible());
+    frm.miSair->trigger();
+    EXPECT_FALSE(frm.isVisible());
+    ASSERT_EQ(ui.questions.size(), 2u);
+    EXPECT_EQ(ui.questions[1].text, ui.questions[0].text);
+    EXPECT_EQ(ui.questions[1].caption, QStringLiteral("Terravel"));
+}
+
+TEST_F(MainWindow, CancellingTheOpenDialogOpensNothing) {
+    frm.chooseReport = [] { return QString(); };
+    frm.miAbrirRelatorio->trigger();
+    EXPECT_EQ(previews, 0);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_FALSE(reportOpen());
+}
+
+TEST_F(MainWindow, OpeningAQp3FromTheMenuGoesToPreparedReportsWithItsExportName) {
+    QStringList prepared;
+    frm.preparedReportHook = [&](const QString& file) { prepared.append(file); };
+    frm.chooseReport = [] { return QStringLiteral("/dados/Vendas.Qp3"); };
+    frm.miAbrirRelatorio->trigger();
+    EXPECT_EQ(prepared, QStringList{QStringLiteral("/dados/Vendas.Qp3")});
+    EXPECT_EQ(frm.pdfExportFileName(), QStringLiteral("Vendas"));
+    EXPECT_EQ(previews, 0);
+}
+
+TEST_F(MainWindow, OpeningAPlainTextFileFromTheMenuLetsTheLoaderRejectIt) {
+    const QString notes = dir.write(QStringLiteral("notas.txt"), "apenas texto\n");
+    frm.chooseReport = [&] { return notes; };
+    frm.miAbrirRelatorio->trigger();
+    EXPECT_EQ(ui.messages,
+              std::vector<QString>{QStringLiteral("Formato do arquivo é inválido...")});
+    // The cycle still ends with the (empty) preview, and the report is closed afterwards.
+    EXPECT_EQ(previews, 1);
+    EXPECT_TRUE(shownItems.empty());
+    EXPECT_FALSE(reportOpen());
+}
+
+TEST_F(MainWindow, StartingWithABlankPaddedGvpPreviewsItAndClosesIt) {
+    const QByteArray item = "0001001001016T000000TOTAL 12,50";
+    const QString file = savedReport(QStringLiteral("vendas.GVP"), item);
+    EXPECT_EQ(frm.FormCreate(QStringLiteral("  ") + file + QStringLiteral("  ")),
+              StartAction::OpenGvp);
+    EXPECT_EQ(previews, 1);
+    EXPECT_EQ(shownItems, std::vector<QByteArray>{item});
+    EXPECT_FALSE(reportOpen());
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(MainWindow, AFailureInsideTheEngineIsReportedAndTheReportDropped) {
+    const QString file = savedReport(QStringLiteral("r.GVP"), "0001001001016T000000X");
+    frm.Gravana().previewHook = [](TGravana&) { throw std::runtime_error("sem memória"); };
+    EXPECT_EQ(frm.FormCreate(file), StartAction::OpenGvp);
+    EXPECT_EQ(ui.messages, std::vector<QString>{QStringLiteral("sem memória")});
+    EXPECT_FALSE(reportOpen());
+}
+
+} // namespace
+} // namespace zr::app
