@@ -11,7 +11,7 @@ packages=(
     zlib1g-dev libjpeg-dev libpng-dev
     googletest libgtest-dev
     clang libclang-rt-14-dev
-    qpdf poppler-utils xvfb xauth
+    qpdf poppler-utils xvfb xauth chromium
 )
 
 missing=()

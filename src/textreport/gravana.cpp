@@ -145,11 +145,6 @@ void TGravana::Visualizar() {
     s.previewAtivo = false;
 }
 
-void TGravana::Imprimir(const QString& fileName) {
-    if (printHook) {
-        printHook(*this, fileName);
-    }
-}
 
 // ---- Printer models.
 
@@ -226,6 +221,20 @@ QByteArray groupedNumber(int n) {
 }
 
 } // namespace
+
+std::pair<qsizetype, qsizetype> TGravana::itensDaPagina(int page) const {
+    const PageStore* st = store();
+    if (!st) {
+        return {0, 0};
+    }
+    const qsizetype first = st->lowerBoundPage(page);
+    qsizetype last = first;
+    int p = 0;
+    while (last < st->size() && fieldNumber(st->item(last), 0, 4, p) && p == page) {
+        ++last;
+    }
+    return {first, last};
+}
 
 int TGravana::TotalPaginas() const {
     const PageStore* st = store();

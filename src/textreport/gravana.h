@@ -4,6 +4,7 @@
 // loaded from and saved to .GVP files, printed, previewed and exported.
 
 #include "textreport/model/page_store.h"
+#include "textreport/printing/print_output.h"
 #include "textreport/printing/sequences.h"
 #include "textreport/types.h"
 
@@ -15,9 +16,14 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
+
+class QPicture;
 
 namespace zr {
 class Interaction;
+class Progress;
 }
 
 namespace zr::textreport {
@@ -136,10 +142,17 @@ public:
     std::function<void(TGravana&)> OnPreview;
     std::function<void(TGravana&)> OnSendMail;
 
-    // ---- Hooks filled in by the layers above the engine: the preview window (Visualizar) and,
-    // until the engine prints by itself, the print job (Imprimir).
+    // ---- Hooks filled in by the layers above the engine: the preview window (Visualizar), the
+    // print spooler for raw jobs (Imprimir with UsaGerenciadorImpr) and the system printer for
+    // graphic printing (the Grafico model). An unset spooler or printer fails the job with the
+    // message of a printer that cannot be opened.
     std::function<void(TGravana&)> previewHook;
-    std::function<void(TGravana&, const QString& arquivo)> printHook;
+    std::function<std::unique_ptr<RawOutput>(const QByteArray& documentName, QString& error)>
+        spoolerHook;
+    GraphicPrinter* impressoraGrafica = nullptr;
+
+    // The author written into PDF files (a configurable organisation name).
+    QString AutorPDF = QStringLiteral("ZeralVisualizador");
 
     // ---- Life cycle.
     bool Abrir();
@@ -150,9 +163,32 @@ public:
     LoadResult LerRelatorio(QString fileName);
     SaveResult GravarRelatorio(QString fileName);
 
-    // ---- Preview and printing (through the hooks above).
+    // ---- Preview (through the hook above).
     void Visualizar();
+
+    // ---- The print job. With an empty file name a real job (events, spooler or port);
+    // with a file name (from GravarPRN) the same bytes go to that file.
     void Imprimir(const QString& fileName);
+    bool IniciarTrabalho(const QString& fileName);
+    bool EnviarBytes(QByteArrayView bytes);
+    void EncerrarTrabalho();
+    void ImprimirPaginaTexto(int page);
+    void ImprimirPaginaGrafica(int page);
+
+    // ---- Graphic rendering: draws a page into a picture sized for the mode (print: plain white;
+    // preview: paper, frame, tractor feed, zebra, highlight) and returns its size in picture
+    // units. drawPage does the same on any painter (its device already sized).
+    QSize DesenharPagina(int page, QPicture& picture, bool preview);
+    void drawPage(int page, QPainter& painter, bool preview);
+
+    // ---- Exports.
+    void GravarPRN(QString fileName);
+    void GravarTXT(QString fileName);
+    void GravarHTML(QString fileName);
+    void GerarPDF(QString fileName);
+
+    // The range [first, last) of store indices holding the items of a page, in store order.
+    std::pair<qsizetype, qsizetype> itensDaPagina(int page) const;
 
     // ---- Printer models.
     void MontarSequencias(TModelo modelo, int linhas, TLinha espacamento);
@@ -187,6 +223,13 @@ public:
 
 private:
     void raiseBeforeNewPageIfPending();
+    void printPages(const std::vector<int>& pages, Progress& progress);
+    // True once the user asked to cancel the running job; raises OnCancel the first time.
+    bool cancelRequested();
+
+    std::unique_ptr<RawOutput> m_output; // the open text-mode job's output
+    bool m_graphicPageStarted = false;
+    bool m_cancelRaised = false;
 
     Interaction& m_ui;
     DecodedItem m_item;

@@ -83,8 +83,9 @@ TEST_F(GravanaTest, ClosingShowsThePreviewOrPrintsAndRaisesTheEventsOnce) {
         events.push_back(c.state().previewAtivo ? QStringLiteral("preview")
                                                 : QStringLiteral("preview inactive"));
     };
-    g.printHook = [&](TGravana&, const QString& f) {
-        events.push_back(QStringLiteral("print '%1'").arg(f));
+    g.OnBeforePrint = [&](TGravana&, bool& continuar) {
+        events.push_back(QStringLiteral("print"));
+        continuar = false; // no job: only that closing asks for one
     };
     g.OpcoesPreview.Preview = true;
     g.Abrir();
@@ -94,7 +95,7 @@ TEST_F(GravanaTest, ClosingShowsThePreviewOrPrintsAndRaisesTheEventsOnce) {
     g.GravarRelatorio(QString()); // raises the pending page's event first...
     g.Fechar();                   // ...so closing does not raise it again
     EXPECT_EQ(events, (std::vector<QString>{"new 1", "before 1", "preview", "new 1", "before 1",
-                                            "print ''"}));
+                                            "print"}));
     EXPECT_FALSE(g.state().aberto);
     EXPECT_EQ(g.store(), nullptr);
     QFile::remove(QStringLiteral("Gravana.GVP"));

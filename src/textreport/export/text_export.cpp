@@ -1,0 +1,92 @@
+// Plain-text export: the report laid out on its character grid, one text line per report line,
+// every page padded to its full length except the last, no page feed characters.
+
+#include "textreport/gravana.h"
+
+#include "platform/files/atomic_file.h"
+#include "platform/interaction/cancel_request.h"
+#include "platform/interaction/interaction.h"
+#include "textreport/gvtools.h"
+
+namespace zr::textreport {
+
+void TGravana::GravarTXT(QString fileName) {
+    if (fileName.isEmpty()) {
+        fileName = QStringLiteral("Gravana.TXT");
+    }
+    raiseBeforeNewPageIfPending();
+    if (OnSave) {
+        OnSave(*this, fileName);
+    }
+    if (fileName.isEmpty()) {
+        return;
+    }
+    AtomicFile file(fileName);
+    if (!file.open()) {
+        m_ui.message(MessageKind::Error,
+                     QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + fileName);
+        return;
+    }
+    static const PageStore kEmpty;
+    const PageStore& st = store() ? *store() : kEmpty;
+    CancelRequest::clear();
+    auto progress =
+        m_ui.beginProgress({QStringLiteral("Gravando..."), fileName, qint64(st.size())});
+
+    int page = 1;
+    int line = 1;
+    QByteArray buffer;
+    auto writeLine = [&file](QByteArrayView text) {
+        file.write(text);
+        file.write("\r\n");
+    };
+    for (qsizetype i = 0; i < st.size(); ++i) {
+        progress->step();
+        if (progress->cancelled()) {
+            if (OnCancel) {
+                OnCancel(*this);
+            }
+            break; // the file keeps the lines written so far
+        }
+        const DecodedItem& d = DecodificarItem(st.item(i));
+        QByteArray text;
+        if (d.tipo == 'B') {
+            text = ConverterBox(d.texto);
+        } else if (d.tipo != 'C') {
+            text = ConverterAcentos(d.texto);
+        }
+        if (d.pagina != page) {
+            writeLine(buffer);
+            for (int l = line + 1; l <= TamanhoQteLinhas; ++l) {
+                writeLine({});
+            }
+            page = d.pagina;
+            line = 1;
+            buffer.clear();
+        }
+        if (d.linha != line) {
+            writeLine(buffer);
+            for (int l = line + 1; l < d.linha; ++l) {
+                writeLine({});
+            }
+            line = d.linha;
+            buffer.clear();
+        }
+        // A later item overwrites the rest of the line from its column on.
+        const qsizetype at = std::max(0, d.coluna - 1);
+        if (buffer.size() < at) {
+            buffer.append(at - buffer.size(), ' ');
+        } else {
+            buffer.truncate(at);
+        }
+        buffer += text;
+    }
+    writeLine(buffer);
+    progress.reset();
+    if (!file.commit()) {
+        m_ui.message(MessageKind::Error,
+                     QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + fileName);
+    }
+}
+
+} // namespace zr::textreport

@@ -1,0 +1,294 @@
+// The print job: the pages of the open report, in the order and number the job options ask
+// for, sent either as bytes in the printer's control language (to a port, a file or the
+// spooler) or drawn on the system printer in graphic mode.
+
+#include "textreport/gravana.h"
+
+#include "platform/interaction/cancel_request.h"
+#include "platform/interaction/interaction.h"
+#include "platform/text/codepages.h"
+#include "textreport/gvtools.h"
+#include "textreport/printing/port_output.h"
+
+namespace zr::textreport {
+
+namespace {
+
+QString ioError(int error, const QString& port) {
+    return QStringLiteral("Erro #03 - I/O %1 %2").arg(error).arg(port);
+}
+
+} // namespace
+
+void TGravana::Imprimir(const QString& fileName) {
+    ReportState& s = state();
+    if (fileName.isEmpty() && OnBeforePrint) {
+        bool continuar = true;
+        OnBeforePrint(*this, continuar);
+        if (!continuar) {
+            return;
+        }
+    }
+    s.abortado = false;
+    CancelRequest::clear();
+    m_graphicPageStarted = false;
+    m_cancelRaised = false;
+
+    if (!IniciarTrabalho(fileName)) {
+        return;
+    }
+    const QByteArray range =
+        s.job.faixa.isEmpty() ? "1-" + QByteArray::number(TotalPaginas()) : s.job.faixa;
+    const std::vector<int> pages = ListaPaginas(range);
+    const int copies = std::max(1, s.job.copias);
+
+    std::unique_ptr<Progress> progress;
+    if (MostrarProgresso) {
+        progress = m_ui.beginProgress(
+            {fileName.isEmpty() ? QStringLiteral("Imprimindo...") : QStringLiteral("Gravando..."),
+             codepages::fromCp1252(TitulodoRelatorio), qint64(pages.size()) * copies});
+    } else {
+        progress = std::make_unique<SilentProgress>();
+    }
+    printPages(pages, *progress);
+    progress.reset();
+
+    EncerrarTrabalho();
+    if (fileName.isEmpty() && OnAfterPrint) {
+        OnAfterPrint(*this);
+    }
+}
+
+bool TGravana::cancelRequested() {
+    if (!CancelRequest::isSet()) {
+        return false;
+    }
+    if (!m_cancelRaised) {
+        m_cancelRaised = true;
+        if (OnCancel) {
+            OnCancel(*this);
+        }
+    }
+    return true;
+}
+
+void TGravana::printPages(const std::vector<int>& pages, Progress& progress) {
+    const ReportState& s = state();
+    const int copies = std::max(1, s.job.copias);
+    const int passes = s.job.agrupar ? copies : 1;
+    const int perPage = s.job.agrupar ? 1 : copies;
+    const int total = TotalPaginas();
+
+    for (int pass = 0; pass < passes; ++pass) {
+        for (size_t k = 0; k < pages.size(); ++k) {
+            const int p = s.job.inverter ? pages[pages.size() - 1 - k] : pages[k];
+            if (p > total || (s.job.parImpar == 1 && p % 2 == 0) ||
+                (s.job.parImpar == 2 && p % 2 != 0)) {
+                continue;
+            }
+            for (int c = 0; c < perPage; ++c) {
+                if (Impressora == TModelo::Grafico) {
+                    if (m_graphicPageStarted && impressoraGrafica) {
+                        impressoraGrafica->newPage();
+                    }
+                    ImprimirPaginaGrafica(p);
+                } else {
+                    ImprimirPaginaTexto(p);
+                }
+                progress.step();
+                if (cancelRequested() || s.abortado) {
+                    return;
+                }
+            }
+        }
+        if (cancelRequested() || s.abortado) {
+            return;
+        }
+    }
+}
+
+bool TGravana::IniciarTrabalho(const QString& fileName) {
+    ReportState& s = state();
+    if (Impressora == TModelo::Grafico && fileName.isEmpty()) {
+        if (!impressoraGrafica ||
+            !impressoraGrafica->beginDocument(codepages::fromCp1252(TitulodoRelatorio),
+                                              Orientacao)) {
+            m_ui.message(MessageKind::Error,
+                         QStringLiteral("Error - a impressora do sistema não está disponível."));
+            return false;
+        }
+        return true;
+    }
+
+    const bool toPort = !fileName.isEmpty() || !UsaGerenciadorImpr;
+    if (toPort) {
+        // A file name given to the job (GravarPRN) is the port; otherwise PortaComunicacao.
+        const QString port = fileName.isEmpty() ? PortaComunicacao : fileName;
+        int error = 0;
+        m_output = PortOutput::open(port, error);
+        if (!m_output) {
+            reportError(ioError(error, PortaComunicacao));
+            return false;
+        }
+    } else {
+        QString error;
+        if (spoolerHook) {
+            m_output = spoolerHook(TitulodoRelatorio, error);
+        }
+        if (!m_output) {
+            m_ui.message(MessageKind::Error,
+                         QStringLiteral("Error ") +
+                             (error.isEmpty() ? QStringLiteral("- nenhuma impressora do sistema.")
+                                              : error));
+            return false;
+        }
+    }
+
+    const SequenceSet& q = s.sequencias;
+    EnviarBytes(q.espacamento + q.tamanhoPagina + q.reset + q.prefixoPadrao);
+    if (toPort && m_output->error() != 0) {
+        reportError(ioError(m_output->error(), PortaComunicacao));
+        m_output.reset(); // a file begun is dropped; an older one stays as it was
+        return false;
+    }
+    return true;
+}
+
+bool TGravana::EnviarBytes(QByteArrayView bytes) {
+    if (!m_output) {
+        return false;
+    }
+    return bytes.isEmpty() || m_output->write(bytes);
+}
+
+void TGravana::EncerrarTrabalho() {
+    if (Impressora == TModelo::Grafico && !m_output) {
+        if (impressoraGrafica) {
+            impressoraGrafica->endDocument();
+        }
+        return;
+    }
+    if (!m_output) {
+        return;
+    }
+    EnviarBytes(state().sequencias.inicializar);
+    const bool ok = m_output->finish();
+    const int error = m_output->error();
+    m_output.reset();
+    if (!ok) {
+        reportError(ioError(error, PortaComunicacao));
+    }
+}
+
+void TGravana::ImprimirPaginaTexto(int page) {
+    ReportState& s = state();
+    if (cancelRequested()) {
+        return;
+    }
+    const auto [first, last] = itensDaPagina(page);
+    const SequenceSet& q = s.sequencias;
+
+    int line = 1;
+    int column = 1;
+    QByteArray buffer;
+    for (qsizetype i = first; i < last; ++i) {
+        if (cancelRequested()) {
+            return; // the page ends without its page feed
+        }
+        const DecodedItem& d = DecodificarItem(store()->item(i));
+        QByteArray text = ConverterAcentos(d.texto);
+        if (d.tipo == 'C') {
+            text = CodigosParaBytes(text);
+        } else if (d.tipo == 'B') {
+            text = ConverterBox(text);
+        }
+
+        while (line < d.linha) {
+            if (s.abortado) {
+                return;
+            }
+            buffer += "\n\r";
+            ++line;
+            column = 1;
+        }
+        if (column < d.coluna) {
+            buffer.append(d.coluna - column, ' ');
+            column = d.coluna;
+        }
+        while (column > d.coluna) {
+            buffer += '\b';
+            --column;
+        }
+
+        QByteArray styles;
+        int pitch = q.pitchPadrao;
+        if (d.atributo != q.atributoPadrao) {
+            int a = d.atributo;
+            const struct {
+                int value;
+                const QByteArray* sequence;
+                int pitch;
+            } steps[] = {{128, &q.comprimir20, 20}, {64, &q.comprimir17, 17},
+                         {32, &q.comprimir12, 12},  {16, &q.normal10, 10},
+                         {8, &q.expandido, 5},      {4, &q.sublinhado, 0},
+                         {2, &q.negrito, 0},        {1, &q.italico, 0}};
+            for (const auto& step : steps) {
+                if (a >= step.value) {
+                    a -= step.value;
+                    styles += *step.sequence;
+                    if (step.pitch != 0) {
+                        pitch = step.pitch;
+                    }
+                }
+            }
+        }
+        if (pitch != q.pitchPadrao) {
+            // Text in another pitch does not take the columns of the grid: the head returns to
+            // where the text began.
+            text.append(text.size(), '\b');
+        } else if (d.tipo != 'C') {
+            column += int(text.size());
+        }
+
+        if (styles.isEmpty()) {
+            buffer += text;
+        } else {
+            buffer += styles + text + q.reset + q.prefixoPadrao;
+        }
+        if (s.abortado) {
+            return;
+        }
+        EnviarBytes(buffer);
+        buffer.clear();
+    }
+    if (!s.abortado) {
+        EnviarBytes(q.saltoPagina);
+    }
+}
+
+void TGravana::GravarPRN(QString fileName) {
+    if (Impressora == TModelo::Grafico) {
+        m_ui.message(MessageKind::Error,
+                     QStringLiteral("O modelo de impressora Gráfico imprime pela impressora do "
+                                    "sistema e não pode ser gravado em arquivo.\r\rEscolha outro "
+                                    "modelo para gerar o arquivo .PRN."));
+        return;
+    }
+    if (fileName.isEmpty()) {
+        fileName = QStringLiteral("Gravana.PRN");
+    }
+    raiseBeforeNewPageIfPending();
+    if (OnSave) {
+        OnSave(*this, fileName);
+    }
+    if (fileName.isEmpty()) {
+        return;
+    }
+    const QString port = PortaComunicacao;
+    PortaComunicacao = fileName;
+    state().paginaAtual = 1;
+    Imprimir(fileName);
+    PortaComunicacao = port;
+}
+
+} // namespace zr::textreport
