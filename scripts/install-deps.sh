@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    libcups2-dev cups cups-bsd cups-client
+    libcups2-dev cups cups-bsd cups-client cups-filters
     libfreetype-dev libharfbuzz-dev libfontconfig-dev fontconfig fonts-liberation2
     zlib1g-dev libjpeg-dev libpng-dev
     googletest libgtest-dev

@@ -1,13 +1,18 @@
 #include "convert_job.h"
 
 #include "app/common/document_kind.h"
+#include "platform/files/atomic_file.h"
+#include "platform/interaction/cancel_request.h"
 #include "app/common/viewer_settings.h"
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
 #include "textreport/gravana.h"
 #include "textreport/io/gvp_file.h"
+#include "textreport/render/page_renderer.h"
 
+#include <QBuffer>
 #include <QFileInfo>
+#include <QImage>
 
 namespace zr::app {
 
@@ -249,6 +254,12 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
     job.input = positional[0];
     if (job.command == Command::Convert) {
         job.output = positional[1];
+        if (detectDocumentKind(job.input) == DocumentKind::TextReport &&
+            (!job.userPassword.isEmpty() || !job.ownerPassword.isEmpty())) {
+            // Refused rather than ignored: the PDF of a text report cannot be protected.
+            error = QStringLiteral("PDFs de relatórios texto (.GVP) não têm senha");
+            return std::nullopt;
+        }
         const QString ext = QFileInfo(job.output).suffix().toLower();
         if (!outputKnown(detectDocumentKind(job.input), ext)) {
             error = QStringLiteral("tipo de saída não suportado para esta entrada: %1")
@@ -284,7 +295,8 @@ int ConvertJob::run(Interaction& ui, std::FILE* out) const {
         return ExitFailed;
     }
 
-    TGravana g(ui);
+    ErrorCounter counted(ui);
+    TGravana g(counted);
     LoadResult loaded = LoadResult::Failed;
     const bool ok = loadTextReport(g, input, loaded);
     if (!ok) {
@@ -321,21 +333,53 @@ int ConvertJob::run(Interaction& ui, std::FILE* out) const {
         printLine(out, "style", gvp::styleLetters(g.FonteEstiloPadrao));
         std::fflush(out);
     } else {
-        const QString ext = QFileInfo(output).suffix().toLower();
-        if (ext == QLatin1String("gvp")) {
-            const SaveResult saved = g.GravarRelatorio(output);
-            if (saved == SaveResult::Cancelled) {
-                ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
-            }
-            code = saved == SaveResult::Saved ? ExitDone : ExitFailed;
-        } else {
-            ui.message(MessageKind::Error,
-                       QStringLiteral("A saída .%1 ainda não está disponível.").arg(ext));
-            code = ExitFailed;
-        }
+        code = writeTextReport(g, counted);
     }
     closeTextReport(g);
     return code;
+}
+
+int ConvertJob::writeTextReport(TGravana& g, ErrorCounter& ui) const {
+    const QString ext = QFileInfo(output).suffix().toLower();
+    const int errorsBefore = ui.errors;
+    // The engine's operations report their own failures; the converter only counts them.
+    if (ext == QLatin1String("gvp")) {
+        g.GravarRelatorio(output);
+    } else if (ext == QLatin1String("prn")) {
+        g.GravarPRN(output);
+    } else if (ext == QLatin1String("txt")) {
+        g.GravarTXT(output);
+    } else if (ext == QLatin1String("htm") || ext == QLatin1String("html")) {
+        g.GravarHTML(output);
+    } else if (ext == QLatin1String("pdf")) {
+        g.GerarPDF(output);
+    } else if (ext == QLatin1String("png")) {
+        writePageImage(g, ui);
+    }
+    if (CancelRequest::isSet()) {
+        ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
+        return ExitFailed;
+    }
+    return ui.errors == errorsBefore ? ExitDone : ExitFailed;
+}
+
+void ConvertJob::writePageImage(TGravana& g, Interaction& ui) const {
+    if (page > g.TotalPaginas()) {
+        ui.message(MessageKind::Error, QStringLiteral("O relatório não tem a página %1 (tem %2).")
+                                           .arg(page)
+                                           .arg(g.TotalPaginas()));
+        return;
+    }
+    const QImage image = renderPageImage(g, page, scale);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    AtomicFile file(output);
+    if (image.isNull() || !image.save(&buffer, "PNG") || !file.open() || !file.write(png) ||
+        !file.commit()) {
+        ui.message(MessageKind::Error,
+                   QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + output);
+    }
 }
 
 } // namespace zr::app

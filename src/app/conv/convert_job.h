@@ -12,8 +12,10 @@
 #include <cstdio>
 #include <optional>
 
-namespace zr {
-class Interaction;
+#include "platform/interaction/interaction.h"
+
+namespace zr::textreport {
+class TGravana;
 }
 
 namespace zr::app {
@@ -50,6 +52,31 @@ struct ConvertJob {
     int run(Interaction& ui, std::FILE* out) const;
 
     static QString usage();
+
+    // Passes everything on to another Interaction and counts the error messages.
+    class ErrorCounter final : public Interaction {
+    public:
+        explicit ErrorCounter(Interaction& inner) : m_inner(inner) {}
+        void message(MessageKind kind, const QString& text,
+                     const QString& caption = {}) override {
+            errors += kind == MessageKind::Error ? 1 : 0;
+            m_inner.message(kind, text, caption);
+        }
+        bool confirm(const QString& text, const QString& caption) override {
+            return m_inner.confirm(text, caption);
+        }
+        std::unique_ptr<Progress> beginProgress(const ProgressInfo& info) override {
+            return m_inner.beginProgress(info);
+        }
+        int errors = 0;
+
+    private:
+        Interaction& m_inner;
+    };
+
+private:
+    int writeTextReport(textreport::TGravana& g, ErrorCounter& ui) const;
+    void writePageImage(textreport::TGravana& g, Interaction& ui) const;
 };
 
 } // namespace zr::app

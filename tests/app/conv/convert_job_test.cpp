@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QProcess>
 
 #include <cstdio>
@@ -81,7 +82,7 @@ TEST(ConvertJob, ParsesEveryOptionOfTheContract) {
     const auto job = ConvertJob::parse(
         {"convert", "--pages", "1,3-4", "--model", "HP", "--accents", "sem-acento", "--copies",
          "3", "--no-collate", "--reverse", "--even", "--page", "2", "--scale", "1.5",
-         "--user-password", "u", "--owner-password", "o", "in.GVP", "OUT.PDF"},
+         "in.GVP", "OUT.PDF"},
         error);
     ASSERT_TRUE(job) << error.toStdString();
     EXPECT_EQ(job->pages, "1,3-4");
@@ -94,6 +95,14 @@ TEST(ConvertJob, ParsesEveryOptionOfTheContract) {
     EXPECT_EQ(job->page, 2);
     EXPECT_DOUBLE_EQ(job->scale, 1.5);
     EXPECT_EQ(job->output, "OUT.PDF");
+
+    // Passwords protect prepared-report PDFs; a text report's PDF cannot take them.
+    EXPECT_FALSE(ConvertJob::parse({"convert", "--user-password", "u", "in.GVP", "o.pdf"}, error));
+    const auto prepared = ConvertJob::parse(
+        {"convert", "--user-password", "u", "--owner-password", "o", "in.qp3", "o.pdf"}, error);
+    ASSERT_TRUE(prepared);
+    EXPECT_EQ(prepared->userPassword, "u");
+    EXPECT_EQ(prepared->ownerPassword, "o");
 }
 
 TEST(ConvertJob, InfoDescribesTheReportInUtf8) {
@@ -171,4 +180,29 @@ TEST(ConvertJob, TheProgramMapsOutcomesToExitCodes) {
     EXPECT_EQ(run({"convert", in}, &err), 2);
     EXPECT_TRUE(err.contains("zeralconv info"));
     EXPECT_EQ(run({"--help"}), 0);
+}
+
+TEST(ConvertJob, WritesEveryTextReportOutput) {
+    TempDir dir;
+    const QString in = dir.write("r.GVP", ReportBuilder()
+                                              .size(20, 40)
+                                              .item(1, 1, 1, "primeira")
+                                              .item(2, 3, 5, "segunda", 16 + 2)
+                                              .build());
+    auto convert = [&](const QString& name, const QStringList& options = {}) {
+        const Outcome o = runJob(QStringList{"convert"} + options + QStringList{in, dir.path(name)});
+        EXPECT_EQ(o.code, 0) << name.toStdString();
+        return TempDir::read(dir.path(name));
+    };
+    const QByteArray prn = convert("r.PRN", {"--model", "bobina", "--pages", "2"});
+    EXPECT_EQ(prn, "\n\r\n\r    segunda"); // the receipt printer gets text and head moves only
+    EXPECT_TRUE(convert("r.txt").startsWith("primeira\r\n"));
+    EXPECT_TRUE(convert("r.html").contains("<b>segunda</b>"));
+    EXPECT_TRUE(convert("r.pdf").startsWith("%PDF-1.4\r\n"));
+    const QImage png = QImage::fromData(convert("r.png", {"--page", "2", "--scale", "0.5"}));
+    EXPECT_EQ(png.size(), QSize(40 * 8 / 2, 20 * 16 / 2));
+
+    const Outcome missingPage = runJob({"convert", "--page", "3", in, dir.path("x.png")});
+    EXPECT_EQ(missingPage.code, 1);
+    EXPECT_FALSE(QFile::exists(dir.path("x.png")));
 }

@@ -1,0 +1,56 @@
+#pragma once
+
+// What the PDF tests need to look inside a written file: the cross-reference offsets, one
+// object's text, a page's (inflated) operators, and the verdicts of real readers (qpdf,
+// pdftotext, pdftoppm) run as programs.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace zr::test::pdf {
+
+// The offsets listed by the cross-reference section, entry 0 (the free entry) first; empty when
+// the file has no well-formed section at "startxref".
+std::vector<qint64> xrefOffsets(const QByteArray& file);
+
+// Object n's text from "n 0 obj" through "endobj" (found through the cross-reference section),
+// empty when missing.
+QByteArray object(const QByteArray& file, int n);
+
+// The data of a stream object, inflated when its dictionary names /FlateDecode.
+QByteArray streamData(const QByteArray& file, int n);
+
+// The operators of page k (from 1): its content object is 2k.
+inline QByteArray pageOperators(const QByteArray& file, int k) { return streamData(file, 2 * k); }
+
+// How many times `needle` occurs in `hay`.
+int occurrences(const QByteArray& hay, const QByteArray& needle);
+
+// The outcome of running a reader.
+struct ToolRun {
+    bool found = false; // false when the program is not installed
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+ToolRun runTool(const QString& program, const QStringList& arguments);
+
+// Returns an empty string when `path` passes `qpdf --check` with exit status 0 and no warning,
+// otherwise the reason. Sets `skipped` when qpdf is not installed.
+QString qpdfProblems(const QString& path, bool& skipped);
+
+// pdftotext -layout of the whole file, as UTF-8 (empty and `skipped` set when not installed).
+QByteArray textOf(const QString& path, bool& skipped);
+
+// Renders page 1 with pdftoppm at a low resolution; empty when it succeeded with nothing on
+// stderr, otherwise the reason.
+QString renderProblems(const QString& path, bool& skipped);
+
+// Adds a test failure unless qpdf accepts the file without warnings and pdftoppm renders its
+// first page silently (each check is left out when its program is not installed).
+void expectReadersAccept(const QString& path);
+
+} // namespace zr::test::pdf
