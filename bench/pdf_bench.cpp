@@ -201,7 +201,8 @@ ContentStreams readContentStreams(const std::string& path) {
         const qsizetype data = file.indexOf("stream\r\n", at) + 8;
         const qint64 lengthAt = offset(2 * k + 1);
         const qsizetype valueAt = file.indexOf("\r\n", lengthAt) + 2;
-        const qint64 length = file.mid(valueAt, file.indexOf("\r\n", valueAt) - valueAt).toLongLong();
+        const qint64 length =
+            file.mid(valueAt, file.indexOf("\r\n", valueAt) - valueAt).toLongLong();
         std::string stored(file.constData() + data, std::size_t(length));
         std::string plain;
         if (!inflateAll(stored, plain)) {

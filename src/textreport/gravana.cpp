@@ -146,6 +146,23 @@ void TGravana::Visualizar() {
 }
 
 
+bool TGravana::Setup() {
+    ReportState& s = state();
+    if (!s.aberto) {
+        reportError(QStringLiteral("Erro #05 - (SETUP) Relatório não foi aberto..."));
+        return false;
+    }
+    const bool confirmed = setupHook && setupHook(*this);
+    if (!confirmed) {
+        if (!s.previewAtivo) {
+            Abortar();
+        }
+        return false;
+    }
+    MontarSequencias(Impressora, TamanhoQteLinhas, TamanhoQteLPP);
+    return true;
+}
+
 // ---- Printer models.
 
 void TGravana::MontarSequencias(TModelo modelo, int linhas, TLinha espacamento) {

@@ -4,7 +4,7 @@
 // loaded from and saved to .GVP files, printed, previewed and exported.
 
 #include "textreport/model/page_store.h"
-#include "textreport/printing/print_output.h"
+#include "platform/printing/print_output.h"
 #include "textreport/printing/sequences.h"
 #include "textreport/types.h"
 
@@ -147,9 +147,13 @@ public:
     // graphic printing (the Grafico model). An unset spooler or printer fails the job with the
     // message of a printer that cannot be opened.
     std::function<void(TGravana&)> previewHook;
-    std::function<std::unique_ptr<RawOutput>(const QByteArray& documentName, QString& error)>
+    // The print setup dialog: shows the choices, and on OK writes them into the component and
+    // the job options (printer port, model, range, odd/even, collation, order, preview, copies)
+    // and returns true.
+    std::function<bool(TGravana&)> setupHook;
+    std::function<std::unique_ptr<zr::RawOutput>(const QByteArray& documentName, QString& error)>
         spoolerHook;
-    GraphicPrinter* impressoraGrafica = nullptr;
+    zr::GraphicPrinter* impressoraGrafica = nullptr;
 
     // The author written into PDF files (a configurable organisation name).
     QString AutorPDF = QStringLiteral("ZeralVisualizador");
@@ -163,8 +167,10 @@ public:
     LoadResult LerRelatorio(QString fileName);
     SaveResult GravarRelatorio(QString fileName);
 
-    // ---- Preview (through the hook above).
+    // ---- Preview and print setup (through the hooks above). Setup returns true when the user
+    // confirmed; cancelling outside the preview abandons the report.
     void Visualizar();
+    bool Setup();
 
     // ---- The print job. With an empty file name a real job (events, spooler or port);
     // with a file name (from GravarPRN) the same bytes go to that file.
@@ -227,7 +233,7 @@ private:
     // True once the user asked to cancel the running job; raises OnCancel the first time.
     bool cancelRequested();
 
-    std::unique_ptr<RawOutput> m_output; // the open text-mode job's output
+    std::unique_ptr<zr::RawOutput> m_output; // the open text-mode job's output
     bool m_graphicPageStarted = false;
     bool m_cancelRaised = false;
 

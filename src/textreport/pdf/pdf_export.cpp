@@ -113,7 +113,9 @@ int clampToInt(long long v) {
 }
 
 // A margin in millimetres as whole grid units, truncated towards zero.
-int marginUnits(int millimetres) { return static_cast<int>(millimetres / 254.0 * 60); }
+int marginUnits(int millimetres) {
+    return static_cast<int>(millimetres / 254.0 * 60);
+}
 
 // Horizontal scaling (percent) that makes a 6-unit Courier cell fill one cell of the pitch.
 double scalingFor(int pitch, double h) {
@@ -234,8 +236,9 @@ void TGravana::GerarPDF(QString fileName) {
                     }
                     for (int s = 0; s < letter->count; ++s) {
                         const Segment& seg = letter->segments[std::size_t(s)];
-                        pdf->DrawLine(xk + across[std::size_t(seg.a)], y0 + down[std::size_t(seg.b)],
-                                      xk + across[std::size_t(seg.c)], y0 + down[std::size_t(seg.d)]);
+                        pdf->DrawLine(
+                            xk + across[std::size_t(seg.a)], y0 + down[std::size_t(seg.b)],
+                            xk + across[std::size_t(seg.c)], y0 + down[std::size_t(seg.d)]);
                     }
                 }
                 continue;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "textreport/printing/print_output.h"
+#include "platform/printing/print_output.h"
 
 #include <QString>
 
@@ -15,7 +15,7 @@ namespace zr::textreport {
 // finishes, so a job that fails leaves an older file of that name as it was. The classic port
 // names are mapped to the system's devices: "LPT1".."LPT9" (and "PRN") to /dev/lp0.., "COM1"..
 // "COM9" to /dev/ttyS0.., with or without a trailing colon, in any case.
-class PortOutput final : public RawOutput {
+class PortOutput final : public zr::RawOutput {
 public:
     ~PortOutput() override;
 

@@ -112,7 +112,7 @@ bool TGravana::IniciarTrabalho(const QString& fileName) {
     if (Impressora == TModelo::Grafico && fileName.isEmpty()) {
         if (!impressoraGrafica ||
             !impressoraGrafica->beginDocument(codepages::fromCp1252(TitulodoRelatorio),
-                                              Orientacao)) {
+                                              Orientacao == TOrientacao::poLandscape)) {
             m_ui.message(MessageKind::Error,
                          QStringLiteral("Error - a impressora do sistema não está disponível."));
             return false;

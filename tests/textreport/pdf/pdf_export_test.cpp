@@ -115,12 +115,12 @@ TEST_F(PdfExportTest, StretchesEachPitchToItsCells) {
         int attribute;
         const char* scaling;
     } cases[] = {
-        {TSize::S10cpp, 16, "100"},     {TSize::S12cpp, 32, "83.33"},
-        {TSize::S12cpp, 16, "100"},     {TSize::S10cpp, 256, "66.67"},
-        {TSize::S10cpp, 64, "58.48"},   {TSize::S10cpp, 128, "50"},
+        {TSize::S10cpp, 16, "100"},    {TSize::S12cpp, 32, "83.33"},
+        {TSize::S12cpp, 16, "100"},    {TSize::S10cpp, 256, "66.67"},
+        {TSize::S10cpp, 64, "58.48"},  {TSize::S10cpp, 128, "50"},
         {TSize::S17cpp, 24, "116.96"}, // expanded: twice the report's own cell
-        {TSize::S12cpp, 24, "166.67"},  {TSize::S05cpp, 8, "400"},
-        {TSize::S10cpp, 0, "100"},      // no pitch named: 10
+        {TSize::S12cpp, 24, "166.67"}, {TSize::S05cpp, 8, "400"},
+        {TSize::S10cpp, 0, "100"}, // no pitch named: 10
     };
     for (const auto& c : cases) {
         g.store()->clear();
@@ -236,17 +236,6 @@ TEST_F(PdfExportTest, OnSaveMayChangeTheFileName) {
     exportPdf();
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_TRUE(QFile::exists(renamed));
-}
-
-TEST_F(PdfExportTest, AnUnreadableItemIsReportedAndDrawnWithTheFieldsLeft) {
-    std::vector<QString> errors;
-    g.OnErro = [&](TGravana&, const QString& m) { errors.push_back(m); };
-    fill({item(1, 1, 1, "bom"), "0001002001016TZZZZZZruim"});
-    const QByteArray ops = pdf::pageOperators(exportPdf(), 1);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_TRUE(errors[0].startsWith("Erro #10 - (PARAMETROS INV"));
-    // The colour failed, so the text is still that of the item before, on the new line.
-    EXPECT_TRUE(ops.contains("0 642 Td\r\n(bom) Tj"));
 }
 
 TEST_F(PdfExportTest, AFailedSaveIsReportedAndKeepsTheOldFile) {

@@ -124,9 +124,9 @@ QString qpdfProblems(const QString& path, bool& skipped) {
 }
 
 QByteArray textOf(const QString& path, bool& skipped) {
-    const ToolRun r = runTool(QStringLiteral("pdftotext"),
-                              {QStringLiteral("-layout"), QStringLiteral("-enc"),
-                               QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    const ToolRun r =
+        runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"),
+                                              QStringLiteral("UTF-8"), path, QStringLiteral("-")});
     skipped = !r.found;
     return r.exitCode == 0 ? r.out : QByteArray();
 }

@@ -24,7 +24,9 @@ QByteArray object(const QByteArray& file, int n);
 QByteArray streamData(const QByteArray& file, int n);
 
 // The operators of page k (from 1): its content object is 2k.
-inline QByteArray pageOperators(const QByteArray& file, int k) { return streamData(file, 2 * k); }
+inline QByteArray pageOperators(const QByteArray& file, int k) {
+    return streamData(file, 2 * k);
+}
 
 // How many times `needle` occurs in `hay`.
 int occurrences(const QByteArray& hay, const QByteArray& needle);

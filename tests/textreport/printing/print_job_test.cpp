@@ -202,10 +202,10 @@ TEST_F(PrintJobTest, GraphicModelCannotBeSavedAsAPrinterFile) {
 }
 
 namespace {
-class FakePrinter final : public GraphicPrinter {
+class FakePrinter final : public zr::GraphicPrinter {
 public:
     FakePrinter() : image(200, 300, QImage::Format_RGB32), p(&image) {}
-    bool beginDocument(const QString&, TOrientacao) override {
+    bool beginDocument(const QString&, bool) override {
         calls += "begin ";
         return true;
     }

@@ -75,10 +75,10 @@ PrinterMetrics metrics600(int printableWidth, int printableHeight, int offset = 
 }
 
 // A system printer whose page is a trace canvas at 600 dpi.
-class TracePrinter final : public GraphicPrinter {
+class TracePrinter final : public zr::GraphicPrinter {
 public:
     explicit TracePrinter(PrinterMetrics m) : m_metrics(m), m_painter(&m_canvas) {}
-    bool beginDocument(const QString&, TOrientacao) override { return true; }
+    bool beginDocument(const QString&, bool) override { return true; }
     void newPage() override {
         m_canvas.clear();
         ++newPages;

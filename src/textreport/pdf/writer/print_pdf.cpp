@@ -41,8 +41,8 @@ void putText(std::string& out, QByteArrayView bytes) {
 // but reads, and is written, as 1.01. Requires |v| < 1e13.
 long long hundredthsFromDecimal(double v) {
     char buf[40];
-    const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(v),
-                                 std::chars_format::scientific, 14);
+    const auto r =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific, 14);
     // buf holds d.ddddddddddddddde±XX: 15 significant digits and an exponent.
     std::array<char, 15> digits{};
     digits[0] = buf[0];
@@ -78,7 +78,9 @@ long long hundredths(double v) {
 }
 
 // Whether the two-decimal forms write v as zero.
-bool roundsToZero(double v) { return !std::isfinite(v) || (std::fabs(v) < 1 && hundredths(v) == 0); }
+bool roundsToZero(double v) {
+    return !std::isfinite(v) || (std::fabs(v) < 1 && hundredths(v) == 0);
+}
 
 // Room writeNumber needs: the longest double in fixed notation, a sign and a space.
 constexpr std::size_t kNumberRoom = 330;
@@ -98,8 +100,8 @@ char* writeNumber(char* p, double v, PdfNumberForm form) {
         p = std::to_chars(p, end, v, std::chars_format::fixed, 0).ptr;
     } else {
         const long long n = hundredths(v);
-        const unsigned long long a = n < 0 ? static_cast<unsigned long long>(-n)
-                                           : static_cast<unsigned long long>(n);
+        const unsigned long long a =
+            n < 0 ? static_cast<unsigned long long>(-n) : static_cast<unsigned long long>(n);
         if (n < 0) {
             *p++ = '-';
         }
@@ -387,7 +389,9 @@ struct TPrintPDF::PendingPage {
 
 TPrintPDF::TPrintPDF() = default;
 
-TPrintPDF::~TPrintPDF() { discardDocument(); }
+TPrintPDF::~TPrintPDF() {
+    discardDocument();
+}
 
 void TPrintPDF::discardDocument() {
     if (m_compressor) {
@@ -405,14 +409,14 @@ void TPrintPDF::discardDocument() {
 }
 
 QByteArray TPrintPDF::creationDate() const {
-    const QDateTime when = CreationDate && CreationDate->isValid() ? *CreationDate
-                                                                   : QDateTime::currentDateTime();
+    const QDateTime when =
+        CreationDate && CreationDate->isValid() ? *CreationDate : QDateTime::currentDateTime();
     const QDate d = when.date();
     const QTime t = when.time();
     char buf[32];
-    const int n = std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d",
-                                std::clamp(d.year(), 0, 9999), d.month(), d.day(), t.hour(),
-                                t.minute(), t.second());
+    const int n =
+        std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d", std::clamp(d.year(), 0, 9999),
+                      d.month(), d.day(), t.hour(), t.minute(), t.second());
     return QByteArray(buf, n);
 }
 
@@ -722,8 +726,9 @@ void TPrintPDF::EndDoc() {
     m_file += "\r\n0000000000 65535 f\r\n";
     for (int n = 1; n <= m_objectCount; ++n) {
         char entry[32];
-        const int length = std::snprintf(entry, sizeof entry, "%010llu 00000 n\r\n",
-                                         static_cast<unsigned long long>(m_offsets[std::size_t(n - 1)]));
+        const int length =
+            std::snprintf(entry, sizeof entry, "%010llu 00000 n\r\n",
+                          static_cast<unsigned long long>(m_offsets[std::size_t(n - 1)]));
         m_file.append(entry, std::size_t(length));
     }
     m_file += "trailer\r\n<< /Size ";

@@ -57,10 +57,10 @@ private:
 
 // The four ways the writer prints a number.
 enum class PdfNumberForm {
-    Integer,        // decimal digits of the value rounded to an integer
-    Decimal,        // "0.##": at most two decimals, no trailing zeros, at least one integer digit
-    NoLeadingZero,  // "#.##": as Decimal, but no integer digit when the integer part is 0 (0 is "")
-    Component,      // "0.## ": as Decimal, followed by one space
+    Integer,       // decimal digits of the value rounded to an integer
+    Decimal,       // "0.##": at most two decimals, no trailing zeros, at least one integer digit
+    NoLeadingZero, // "#.##": as Decimal, but no integer digit when the integer part is 0 (0 is "")
+    Component,     // "0.## ": as Decimal, followed by one space
 };
 
 // The text of a number in one of the forms. Two decimals are kept, halves rounded away from
@@ -80,15 +80,15 @@ public:
 
     // ---- Properties. The information values are byte strings (code page 1252, read by viewers
     // through WinAnsiEncoding) and are read by BeginDoc: set them before it.
-    QString FileName;   // where EndDoc saves
+    QString FileName; // where EndDoc saves
     QByteArray TITLE;
     QByteArray Author;
     QByteArray Creator;
     QByteArray Keywords;
     QByteArray Subject;
     QByteArray Producer;
-    int PageWidth = 612;  // read at EndDoc for every page's MediaBox
-    int PageHeight = 792; // read by every drawing operation (y flip) and at EndDoc
+    int PageWidth = 612;    // read at EndDoc for every page's MediaBox
+    int PageHeight = 792;   // read by every drawing operation (y flip) and at EndDoc
     double LineWidth = 1.0; // read by each DrawLine; must be greater than zero
     TPDFFont Font;          // read by each TextOut: Courier, 12 points
     bool Compress = true;   // deflate the content stream of pages opened from now on
@@ -151,7 +151,7 @@ private:
     std::string m_file;
     std::uint64_t position() const { return m_partsBytes + m_file.size(); }
     std::vector<std::uint64_t> m_offsets; // where each object begins, then the xref offset
-    std::vector<int> m_contentObjects;   // one per page
+    std::vector<int> m_contentObjects;    // one per page
 
     // The open page: its content object's first lines, its operators, and whether its
     // stream is deflated (decided when it was opened, so the /Filter entry always matches).

@@ -4,14 +4,13 @@
 // print spooler); a graphic-mode job draws pages on a GraphicPrinter (the system printer).
 
 #include "platform/printing/printer_metrics.h"
-#include "textreport/types.h"
 
 #include <QByteArrayView>
 #include <QString>
 
 class QPainter;
 
-namespace zr::textreport {
+namespace zr {
 
 class RawOutput {
 public:
@@ -30,11 +29,11 @@ public:
 class GraphicPrinter {
 public:
     virtual ~GraphicPrinter() = default;
-    virtual bool beginDocument(const QString& title, TOrientacao orientation) = 0;
+    virtual bool beginDocument(const QString& title, bool landscape) = 0;
     virtual void newPage() = 0;
     virtual QPainter& painter() = 0;
     virtual PrinterMetrics metrics() const = 0;
     virtual void endDocument() = 0;
 };
 
-} // namespace zr::textreport
+} // namespace zr
