@@ -7,46 +7,12 @@ namespace zr::app {
 using namespace zr::textreport;
 
 QStringList viewerMapping() {
-    return {
-        QStringLiteral("//--- Grafico Compativel com Windows/USB ---//"),
-        QStringLiteral("//"),
-        QStringLiteral("GRAFICO=GRAFICO"),
-        QStringLiteral("HP=GRAFICO"),
-        QStringLiteral("DESKJET=GRAFICO"),
-        QStringLiteral("LASERJET=GRAFICO"),
-        QStringLiteral("INKJET=GRAFICO"),
-        QStringLiteral("STYLUS=GRAFICO"),
-        QStringLiteral("EPL=GRAFICO"),
-        QStringLiteral("USB=GRAFICO"),
-        QStringLiteral("//"),
-        QStringLiteral("//--- Linha Epson Matricial 9 e 24 agulhas ---//"),
-        QStringLiteral("//"),
-        QStringLiteral("EPSON=EPSON"),
-        QStringLiteral("GENERICO=EPSON"),
-        QStringLiteral("LX-300=EPSON"),
-        QStringLiteral("LX-810=EPSON"),
-        QStringLiteral("FX-2170=EPSON"),
-        QStringLiteral("FX-1170=EPSON"),
-        QStringLiteral("LQ-1170=EPSON"),
-        QStringLiteral("LQ-2170=EPSON"),
-        QStringLiteral("OKIDATA=EPSON"),
-        QStringLiteral("//"),
-        QStringLiteral("//--- Rima e Emilia ---//"),
-        QStringLiteral("//"),
-        QStringLiteral("RIMA=RIMA"),
-        QStringLiteral("EMILIA=RIMA"),
-        QStringLiteral("//"),
-        QStringLiteral("//--- Linha HP/Xerox padrão PCL ---//"),
-        QStringLiteral("//"),
-        QStringLiteral("PCL=HP"),
-        QStringLiteral("//"),
-        QStringLiteral("//--- Impressoras 40 Colunas ---//"),
-        QStringLiteral("//"),
-        QStringLiteral("DARUMA=BOBINA"),
-        QStringLiteral("SIGTRON=BOBINA"),
-        QStringLiteral("SWEDA=BOBINA"),
-        QStringLiteral("BEMATECH=BOBINA"),
-    };
+    // The component's table with two differences: generic printers are spelled "GENERICO"
+    // and there is no "TEXT" key.
+    QStringList table = defaultMapping();
+    table.replace(table.indexOf(QStringLiteral("GENERIC=EPSON")), QStringLiteral("GENERICO=EPSON"));
+    table.removeOne(QStringLiteral("TEXT=EPSON"));
+    return table;
 }
 
 void applyViewerSettings(TGravana& g) {

@@ -290,34 +290,25 @@ LoadResult TGravana::LerRelatorio(QString fileName) {
     const auto progress =
         m_ui.beginProgress({QStringLiteral("Lendo..."), fileName, qint64(std::max(expected, 0))});
 
+    // Version 3 items get their colour field, so they are copied in; later versions' items stay
+    // where they are in the file's bytes and the store only records where. Moving the buffer
+    // keeps its bytes in place, so the reader's view stays valid.
+    if (version != 3) {
+        st.adoptBuffer(std::move(buffer));
+    }
     bool cancelled = false;
     bool tooLong = false;
-    if (version == 3) {
-        while (reader.next(line, offset) && !line.isEmpty()) {
-            if (!st.appendUnsorted(gvp::convertV3Item(line))) {
-                tooLong = true;
-                break;
-            }
-            progress->step();
-            if (progress->cancelled()) {
-                cancelled = true;
-                break;
-            }
+    while (reader.next(line, offset) && !line.isEmpty()) {
+        const bool added = version == 3 ? st.appendUnsorted(gvp::convertV3Item(line))
+                                        : st.appendSpan(offset, line.size());
+        if (!added) {
+            tooLong = true;
+            break;
         }
-    } else {
-        // The items stay where they are in the file's bytes; the store only records where.
-        // Moving the buffer keeps its bytes where they are, so the reader's view stays valid.
-        st.adoptBuffer(std::move(buffer));
-        while (reader.next(line, offset) && !line.isEmpty()) {
-            if (!st.appendSpan(offset, line.size())) {
-                tooLong = true;
-                break;
-            }
-            progress->step();
-            if (progress->cancelled()) {
-                cancelled = true;
-                break;
-            }
+        progress->step();
+        if (progress->cancelled()) {
+            cancelled = true;
+            break;
         }
     }
     st.sort();
