@@ -224,24 +224,28 @@ public:
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;
 
-    // Replaces `data` by its deflated form.
+    // Replaces `data` by its deflated form (in a string of just that size: the document holds
+    // thousands of them).
     void compress(std::string& data) {
         deflateReset(&m_z);
-        std::string out;
-        out.resize(std::size_t(deflateBound(&m_z, uLong(data.size()))));
+        // The output space is kept from page to page, so it is cleared only when it grows.
+        const auto bound = std::size_t(deflateBound(&m_z, uLong(data.size())));
+        if (m_out.size() < bound) {
+            m_out.resize(bound);
+        }
         constexpr std::size_t kChunk = std::size_t(1) << 30; // zlib counts in 32 bits
         std::size_t consumed = 0;
         std::size_t produced = 0;
         int status = Z_OK;
         while (status != Z_STREAM_END) {
             const std::size_t inLeft = data.size() - consumed;
-            if (produced == out.size()) {
-                out.resize(out.size() + out.size() / 2 + 64);
+            if (produced == m_out.size()) {
+                m_out.resize(m_out.size() + m_out.size() / 2 + 64);
             }
             m_z.next_in = reinterpret_cast<Bytef*>(data.data() + consumed);
             m_z.avail_in = uInt(std::min(inLeft, kChunk));
-            m_z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
-            m_z.avail_out = uInt(std::min(out.size() - produced, kChunk));
+            m_z.next_out = reinterpret_cast<Bytef*>(m_out.data() + produced);
+            m_z.avail_out = uInt(std::min(m_out.size() - produced, kChunk));
             const uInt inBefore = m_z.avail_in;
             const uInt outBefore = m_z.avail_out;
             status = deflate(&m_z, inLeft <= kChunk ? Z_FINISH : Z_NO_FLUSH);
@@ -251,12 +255,12 @@ public:
             consumed += inBefore - m_z.avail_in;
             produced += outBefore - m_z.avail_out;
         }
-        out.resize(produced);
-        data.swap(out);
+        data = std::string(m_out.data(), produced);
     }
 
 private:
     z_stream m_z{};
+    std::vector<char> m_out;
 };
 
 } // namespace
