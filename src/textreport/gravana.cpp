@@ -46,6 +46,11 @@ void TGravana::reportError(const QString& mensagem) {
     }
 }
 
+ProgressInfo TGravana::progressInfo(const QString& caption, const QString& label,
+                                    qint64 maximum) const {
+    return {caption, label, maximum, CorForm, CorFonte};
+}
+
 void TGravana::raiseBeforeNewPageIfPending() {
     ReportState& s = state();
     if (s.paginaPendente) {

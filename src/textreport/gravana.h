@@ -4,6 +4,7 @@
 // loaded from and saved to .GVP files, printed, previewed and exported.
 
 #include "textreport/model/page_store.h"
+#include "platform/interaction/interaction.h"
 #include "platform/printing/print_output.h"
 #include "textreport/printing/sequences.h"
 #include "textreport/types.h"
@@ -229,6 +230,8 @@ public:
 
 private:
     void raiseBeforeNewPageIfPending();
+    // What a long job's progress display shows, in the component's window colours.
+    ProgressInfo progressInfo(const QString& caption, const QString& label, qint64 maximum) const;
     void printPages(const std::vector<int>& pages, Progress& progress);
     // True once the user asked to cancel the running job; raises OnCancel the first time.
     bool cancelRequested();
@@ -236,6 +239,7 @@ private:
     std::unique_ptr<zr::RawOutput> m_output; // the open text-mode job's output
     bool m_graphicPageStarted = false;
     bool m_cancelRaised = false;
+    bool m_outputIsPort = false; // the open job writes to a port or file, not the spooler
 
     Interaction& m_ui;
     DecodedItem m_item;

@@ -1,12 +1,14 @@
 #include "main_window.h"
 
 #include "about_window.h"
+#include "app/common/printing_hooks.h"
 #include "app/common/viewer_settings.h"
-#include "interim_preview.h"
 #include "name_filters.h"
 #include "platform/interaction/interaction.h"
 #include "printing_help_window.h"
 #include "textreport/gravana.h"
+#include "textreport/ui/preview_window.h"
+#include "textreport/ui/setup_dialog.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -81,8 +83,12 @@ TfrmMenu::TfrmMenu(Interaction& ui, QWidget* parent)
 
     applyViewerSettings(*m_gravana);
     m_gravana->previewHook = [this](textreport::TGravana& gravana) {
-        showInterimPreview(gravana, isVisible() ? this : nullptr);
+        textreport::ui::showPreviewWindow(gravana, isVisible() ? this : nullptr);
     };
+    m_gravana->setupHook = [this](textreport::TGravana& gravana) {
+        return textreport::ui::runSetupDialog(gravana, isVisible() ? this : nullptr);
+    };
+    connectSystemPrinting(*m_gravana);
 
     // The program shows the window maximised; restored, it has this size at the screen centre.
     resize(kRestoredSize);

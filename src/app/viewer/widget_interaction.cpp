@@ -1,6 +1,6 @@
 #include "widget_interaction.h"
 
-#include "widget_progress.h"
+#include "textreport/ui/window_progress.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -52,7 +52,7 @@ bool WidgetInteraction::confirm(const QString& text, const QString& caption) {
 }
 
 std::unique_ptr<Progress> WidgetInteraction::beginProgress(const ProgressInfo& info) {
-    return std::make_unique<WidgetProgress>(
+    return std::make_unique<textreport::ui::WindowProgress>(
         info, [this](const QString& question) { return confirm(question, {}); });
 }
 

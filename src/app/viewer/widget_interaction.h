@@ -17,7 +17,8 @@ public:
     void message(MessageKind kind, const QString& text, const QString& caption = {}) override;
     // A Yes/No box with the information icon.
     bool confirm(const QString& text, const QString& caption) override;
-    // Shows a ProgressWindow (see WidgetProgress); its cancel question is asked with confirm().
+    // Shows the progress window (see textreport::ui::WindowProgress); its cancel question is
+    // asked with confirm().
     std::unique_ptr<Progress> beginProgress(const ProgressInfo& info) override;
 
     // A text as a box shows it: each carriage return (alone or before a line feed) becomes a

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QtGlobal>
 
@@ -15,6 +16,10 @@ struct ProgressInfo {
     QString caption;
     QString label;
     qint64 maximum = 0;
+    // The colours a graphical front end gives its window (background and text). Invalid colours
+    // leave the front end's own.
+    QColor windowColor{};
+    QColor textColor{};
 };
 
 // One running long job as the user sees it. Destroying the object closes its window or bar.

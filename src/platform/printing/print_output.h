@@ -34,6 +34,9 @@ public:
     virtual QPainter& painter() = 0;
     virtual PrinterMetrics metrics() const = 0;
     virtual void endDocument() = 0;
+    // When the last document ended could not be handed to the print system: its status code (or
+    // the system's error number); 0 when it was.
+    virtual int error() const { return 0; }
 };
 
 } // namespace zr

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QMarginsF>
+#include <QSize>
+
 namespace zr {
 
 // What a printer's page looks like to a program, in device pixels: the physical paper, the
@@ -18,5 +21,14 @@ struct PrinterMetrics {
 
     bool operator==(const PrinterMetrics&) const = default;
 };
+
+// The metrics of a page of `paper` device pixels (as oriented) at dpiX x dpiY, on a printer
+// whose unprintable strips are `portraitMargins`, in points, as printers describe them for the
+// paper upright. A landscape page is that paper turned a quarter turn counter-clockwise, and the
+// strips turn with it: its left strip is the paper's bottom one, its top the paper's left, its
+// right the paper's top and its bottom the paper's right. Strips are rounded to whole pixels; a
+// negative strip counts as 0, and strips that leave no printable area leave an empty one.
+PrinterMetrics pageMetrics(QSize paper, const QMarginsF& portraitMargins, int dpiX, int dpiY,
+                           bool landscape);
 
 } // namespace zr

@@ -1,24 +1,189 @@
 #include "system_printer.h"
 
+#include "cups_job_p.h"
+#include "qt_graphic_printer_p.h"
+
+#include <QPainter>
+
 #include <cups/cups.h>
+
+#include <mutex>
 
 namespace zr {
 
-CurrentPrinter ImpressoraAtual() {
-    CurrentPrinter result;
-    cups_dest_t* dests = nullptr;
-    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
-    const cups_dest_t* dest = cupsGetDest(nullptr, nullptr, count, dests);
-    if (dest) {
-        result.deviceName = QString::fromUtf8(dest->name);
-        const char* uri = cupsGetOption("device-uri", dest->num_options, dest->options);
-        result.port = uri ? QString::fromUtf8(uri) : QString();
-        if (result.port.contains(QLatin1String("LPT"))) {
-            result.port = result.port.left(4);
+namespace {
+
+// The printer chosen in the program, empty for the system default: one per process.
+struct PrinterChoice {
+    std::mutex mutex;
+    QString name;
+
+    static PrinterChoice& instance() {
+        static PrinterChoice choice;
+        return choice;
+    }
+};
+
+// The print system's destinations, listed afresh when constructed.
+class Destinations {
+public:
+    Destinations() : m_count(cupsGetDests2(CUPS_HTTP_DEFAULT, &m_dests)) {}
+    ~Destinations() { cupsFreeDests(m_count, m_dests); }
+    Destinations(const Destinations&) = delete;
+    Destinations& operator=(const Destinations&) = delete;
+
+    // "queue" or "queue/instance"; null when there is no such destination.
+    const cups_dest_t* find(const QString& name) const {
+        if (name.isEmpty()) {
+            return nullptr;
+        }
+        const qsizetype slash = name.indexOf(QLatin1Char('/'));
+        const QByteArray queue = name.left(slash).toUtf8();
+        const QByteArray instance = slash < 0 ? QByteArray() : name.mid(slash + 1).toUtf8();
+        return cupsGetDest(queue.constData(), instance.isEmpty() ? nullptr : instance.constData(),
+                           m_count, m_dests);
+    }
+    const cups_dest_t* systemDefault() const {
+        return cupsGetDest(nullptr, nullptr, m_count, m_dests);
+    }
+    QStringList names() const {
+        QStringList list;
+        for (int i = 0; i < m_count; ++i) {
+            list.append(nameOf(m_dests[i]));
+        }
+        return list;
+    }
+
+    static QString nameOf(const cups_dest_t& dest) {
+        QString name = QString::fromUtf8(dest.name);
+        if (dest.instance) {
+            name += QLatin1Char('/') + QString::fromUtf8(dest.instance);
+        }
+        return name;
+    }
+
+private:
+    cups_dest_t* m_dests = nullptr;
+    int m_count;
+};
+
+// The current printer in graphic mode: a QtGraphicPrinter on whatever printer is current when a
+// document begins, kept until it ends.
+class CurrentGraphicPrinter final : public GraphicPrinter {
+public:
+    bool beginDocument(const QString& title, bool landscape) override {
+        m_open.reset();
+        m_error = 0;
+        QString error;
+        m_open = openGraphicPrinter(ImpressoraAtual().deviceName, error);
+        if (!m_open || !m_open->beginDocument(title, landscape)) {
+            m_open.reset();
+            return false;
+        }
+        return true;
+    }
+    void newPage() override {
+        if (m_open) {
+            m_open->newPage();
         }
     }
-    cupsFreeDests(count, dests);
+    QPainter& painter() override { return m_open ? m_open->painter() : m_idle; }
+    PrinterMetrics metrics() const override {
+        return m_open ? m_open->metrics() : MetricasImpressora();
+    }
+    void endDocument() override {
+        if (m_open) {
+            m_open->endDocument();
+            m_error = m_open->error();
+            m_open.reset();
+        }
+    }
+    int error() const override { return m_error; }
+
+private:
+    std::unique_ptr<GraphicPrinter> m_open;
+    QPainter m_idle;
+    int m_error = 0;
+};
+
+} // namespace
+
+void setCurrentPrinter(const QString& name) {
+    PrinterChoice& choice = PrinterChoice::instance();
+    const std::lock_guard lock(choice.mutex);
+    choice.name = name;
+}
+
+QString chosenPrinter() {
+    PrinterChoice& choice = PrinterChoice::instance();
+    const std::lock_guard lock(choice.mutex);
+    return choice.name;
+}
+
+CurrentPrinter ImpressoraAtual() {
+    CurrentPrinter result;
+    const Destinations dests;
+    const QString chosen = chosenPrinter();
+    const cups_dest_t* dest = chosen.isEmpty() ? dests.systemDefault() : dests.find(chosen);
+    if (!dest) {
+        return result;
+    }
+    result.deviceName = Destinations::nameOf(*dest);
+    const char* uri = cupsGetOption("device-uri", dest->num_options, dest->options);
+    result.port = uri ? QString::fromUtf8(uri) : QString();
+    if (result.port.contains(QLatin1String("LPT"))) {
+        result.port = result.port.left(4);
+    }
     return result;
+}
+
+QStringList systemPrinters() {
+    return Destinations().names();
+}
+
+PrinterMetrics MetricasImpressora() {
+    QString error;
+    const std::unique_ptr<GraphicPrinter> printer =
+        openGraphicPrinter(ImpressoraAtual().deviceName, error);
+    return printer ? printer->metrics() : PrinterMetrics{};
+}
+
+std::unique_ptr<RawOutput> startRawJob(const QString& printerName, const QString& documentName,
+                                       QString& error) {
+    if (printerName.isEmpty()) {
+        error = QStringLiteral("- nenhuma impressora do sistema.");
+        return nullptr;
+    }
+    const Destinations dests;
+    const cups_dest_t* dest = dests.find(printerName);
+    if (!dest) {
+        error = QStringLiteral("%1 - a impressora \"%2\" não está instalada no sistema.")
+                    .arg(int(IPP_STATUS_ERROR_NOT_FOUND))
+                    .arg(printerName);
+        return nullptr;
+    }
+    // Raw bytes take no options: an instance is its queue.
+    int code = 0;
+    return CupsJob::start(QString::fromUtf8(dest->name), documentName, CUPS_FORMAT_RAW, error,
+                          code);
+}
+
+std::unique_ptr<RawOutput> startRawJobOnCurrentPrinter(const QString& documentName,
+                                                       QString& error) {
+    QString name = ImpressoraAtual().deviceName;
+    if (name.isEmpty()) {
+        name = chosenPrinter(); // gone since it was chosen: the message names it
+    }
+    return startRawJob(name, documentName, error);
+}
+
+std::unique_ptr<GraphicPrinter> openGraphicPrinter(const QString& printerName, QString& error) {
+    return QtGraphicPrinter::open(printerName, error);
+}
+
+GraphicPrinter& currentGraphicPrinter() {
+    static CurrentGraphicPrinter printer;
+    return printer;
 }
 
 } // namespace zr

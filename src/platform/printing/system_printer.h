@@ -1,5 +1,12 @@
 #pragma once
 
+// The system's printers, as the print system (CUPS) reports them. Every query asks the print
+// system afresh: printers come and go while the program runs. Names are CUPS destination names,
+// "queue" or "queue/instance"; jobs carry no options, so an instance prints as its queue does.
+//
+// The graphic-mode functions (MetricasImpressora, openGraphicPrinter, currentGraphicPrinter)
+// need a QGuiApplication; without one they report no printer.
+
 #include "platform/printing/print_output.h"
 #include "platform/printing/printer_metrics.h"
 
@@ -13,7 +20,8 @@ namespace zr {
 // The printer the program prints on: the one last chosen in a print dialog of the program
 // (setCurrentPrinter), otherwise the system's default printer.
 struct CurrentPrinter {
-    QString deviceName; // empty when the system has no printer
+    QString deviceName; // empty when there is no such printer (none chosen and no default, or
+                        // the chosen one is gone)
     QString port;       // the device the queue writes to (its device URI), "LPT" ports cut to 4
 };
 
@@ -23,19 +31,38 @@ CurrentPrinter ImpressoraAtual();
 // The names of the system's printers, in the print system's order.
 QStringList systemPrinters();
 
-// Makes a printer the program's current printer (not the system default). An empty name goes
-// back to the system default.
+// Makes a printer the program's current printer (not the system default) for the whole process.
+// An empty name goes back to the system default. The name is kept as given: a printer that is
+// removed later leaves the program without a current printer rather than falling back silently.
 void setCurrentPrinter(const QString& name);
 
-// The current printer's page metrics in device pixels; all zero when there is no printer.
+// The name last given to setCurrentPrinter, empty while the system default is used.
+QString chosenPrinter();
+
+// The current printer's page (its default paper, portrait) in device pixels; all zero when
+// there is no printer.
 PrinterMetrics MetricasImpressora();
 
 // A raw job on a printer (bytes passed to the printer unchanged), named `documentName`.
-// Null on failure, with a message in `error`.
+// Null on failure, with a message in `error` that reads well after "Error " (it begins with a
+// number, the print system's status code, or with "- " when there is none).
 std::unique_ptr<RawOutput> startRawJob(const QString& printerName, const QString& documentName,
                                        QString& error);
 
-// The system printer in graphic mode, for pages drawn with QPainter. Null on failure.
+// startRawJob on the current printer. When the chosen printer is gone, the message names it.
+std::unique_ptr<RawOutput> startRawJobOnCurrentPrinter(const QString& documentName, QString& error);
+
+// The system printer in graphic mode, for pages drawn with QPainter, on the printer's default
+// paper; metrics() tell where its unprintable strips are. Each document goes to the printer's
+// queue as one PDF job when it ends (error() tells when the queue did not take it); a document
+// dropped before its end is not printed. Null on failure (no such printer, no
+// QGuiApplication), with a message in `error`; never another printer in its place.
 std::unique_ptr<GraphicPrinter> openGraphicPrinter(const QString& printerName, QString& error);
+
+// The current printer in graphic mode, one per process. beginDocument opens the printer that is
+// current at that moment (false when there is none) and endDocument sends the document and lets
+// the printer go, so each document goes to the printer current when it began. Between documents
+// metrics() are MetricasImpressora() and painter() is an inactive painter.
+GraphicPrinter& currentGraphicPrinter();
 
 } // namespace zr

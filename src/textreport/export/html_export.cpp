@@ -94,7 +94,7 @@ void TGravana::GravarHTML(QString fileName) {
     const PageStore& st = store() ? *store() : kEmpty;
     CancelRequest::clear();
     auto progress =
-        m_ui.beginProgress({QStringLiteral("Gerando HTML..."), fileName, qint64(st.size())});
+        m_ui.beginProgress(progressInfo(QStringLiteral("Gerando HTML..."), fileName, st.size()));
 
     QByteArray out;
     auto line = [&out](const QByteArray& text) {

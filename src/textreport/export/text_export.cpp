@@ -31,7 +31,7 @@ void TGravana::GravarTXT(QString fileName) {
     const PageStore& st = store() ? *store() : kEmpty;
     CancelRequest::clear();
     auto progress =
-        m_ui.beginProgress({QStringLiteral("Gravando..."), fileName, qint64(st.size())});
+        m_ui.beginProgress(progressInfo(QStringLiteral("Gravando..."), fileName, st.size()));
 
     int page = 1;
     int line = 1;

@@ -288,7 +288,8 @@ LoadResult TGravana::LerRelatorio(QString fileName) {
 
     CancelRequest::clear();
     const auto progress =
-        m_ui.beginProgress({QStringLiteral("Lendo..."), fileName, qint64(std::max(expected, 0))});
+        m_ui.beginProgress(
+        progressInfo(QStringLiteral("Lendo..."), fileName, qint64(std::max(expected, 0))));
 
     // Version 3 items get their colour field, so they are copied in; later versions' items stay
     // where they are in the file's bytes and the store only records where. Moving the buffer
@@ -375,7 +376,7 @@ SaveResult TGravana::GravarRelatorio(QString fileName) {
 
     CancelRequest::clear();
     const auto progress =
-        m_ui.beginProgress({QStringLiteral("Gravando..."), fileName, qint64(st.size())});
+        m_ui.beginProgress(progressInfo(QStringLiteral("Gravando..."), fileName, st.size()));
     const QString writeError = QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ");
     for (qsizetype i = 0; i < st.size(); ++i) {
         progress->step();

@@ -44,9 +44,9 @@ void TGravana::Imprimir(const QString& fileName) {
 
     std::unique_ptr<Progress> progress;
     if (MostrarProgresso) {
-        progress = m_ui.beginProgress(
-            {fileName.isEmpty() ? QStringLiteral("Imprimindo...") : QStringLiteral("Gravando..."),
-             codepages::fromCp1252(TitulodoRelatorio), qint64(pages.size()) * copies});
+        progress = m_ui.beginProgress(progressInfo(
+            fileName.isEmpty() ? QStringLiteral("Imprimindo...") : QStringLiteral("Gravando..."),
+            codepages::fromCp1252(TitulodoRelatorio), qint64(pages.size()) * copies));
     } else {
         progress = std::make_unique<SilentProgress>();
     }
@@ -121,6 +121,7 @@ bool TGravana::IniciarTrabalho(const QString& fileName) {
     }
 
     const bool toPort = !fileName.isEmpty() || !UsaGerenciadorImpr;
+    m_outputIsPort = toPort;
     if (toPort) {
         // A file name given to the job (GravarPRN) is the port; otherwise PortaComunicacao.
         const QString port = fileName.isEmpty() ? PortaComunicacao : fileName;
@@ -165,6 +166,13 @@ void TGravana::EncerrarTrabalho() {
     if (Impressora == TModelo::Grafico && !m_output) {
         if (impressoraGrafica) {
             impressoraGrafica->endDocument();
+            // A document the print system did not take is not a printed job.
+            if (const int error = impressoraGrafica->error(); error != 0) {
+                m_ui.message(MessageKind::Error,
+                             QStringLiteral("Error %1 - a impressora do sistema não recebeu o "
+                                            "documento.")
+                                 .arg(error));
+            }
         }
         return;
     }
@@ -176,7 +184,15 @@ void TGravana::EncerrarTrabalho() {
     const int error = m_output->error();
     m_output.reset();
     if (!ok) {
-        reportError(ioError(error, PortaComunicacao));
+        if (m_outputIsPort) {
+            reportError(ioError(error, PortaComunicacao));
+        } else {
+            // The spooler's job failed: the port has nothing to do with it.
+            m_ui.message(MessageKind::Error,
+                         QStringLiteral("Error %1 - a impressora do sistema não recebeu o "
+                                        "trabalho.")
+                             .arg(error));
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 
 static void initTextReportUiResources() {
     // Each resource file of the windows registers here once it exists.
+    Q_INIT_RESOURCE(dialogs);
 }
 
 namespace zr::textreport::ui {

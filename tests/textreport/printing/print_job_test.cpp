@@ -219,9 +219,11 @@ public:
         return m;
     }
     void endDocument() override { calls += "end"; }
+    int error() const override { return failure; }
     QImage image;
     QPainter p;
     QString calls;
+    int failure = 0;
 };
 } // namespace
 
@@ -235,6 +237,22 @@ TEST_F(PrintJobTest, GraphicJobStartsANewPageBeforeEveryPageButTheFirst) {
     g.Imprimir(QString());
     EXPECT_EQ(printer.calls, "begin new new new end");
     EXPECT_FALSE(QFile::exists(g.PortaComunicacao));
+}
+
+TEST_F(PrintJobTest, GraphicJobThePrintSystemDidNotTakeIsReported) {
+    pages(1);
+    FakePrinter printer;
+    printer.failure = 1030;
+    g.impressoraGrafica = &printer;
+    g.Impressora = TModelo::Grafico;
+    int after = 0;
+    g.OnAfterPrint = [&](TGravana&) { ++after; };
+    g.Imprimir(QString());
+    EXPECT_EQ(printer.calls, "begin end");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].kind, zr::MessageKind::Error);
+    EXPECT_EQ(ui.messages[0].text, "Error 1030 - a impressora do sistema não recebeu o documento.");
+    EXPECT_EQ(after, 1); // the job did run to its end, as a failed spooler job does
 }
 
 TEST(PortOutput, MapsClassicPortNamesToDevices) {

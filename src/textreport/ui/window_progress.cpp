@@ -1,4 +1,4 @@
-#include "widget_progress.h"
+#include "window_progress.h"
 
 #include <QApplication>
 #include <QProgressBar>
@@ -9,10 +9,10 @@
 #include <condition_variable>
 #include <mutex>
 
-namespace zr::app {
+namespace zr::textreport::ui {
 
-WidgetProgress::WidgetProgress(const ProgressInfo& info, ProgressWindow::AskFunction ask)
-    : m_window(std::make_unique<ProgressWindow>(info, std::move(ask))) {
+WindowProgress::WindowProgress(const ProgressInfo& info, TDFMProgresso::AskFunction ask)
+    : m_window(std::make_unique<TDFMProgresso>(info, std::move(ask))) {
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget* w : windows) {
         if (w != m_window.get() && w->isVisible() && w->isEnabled()) {
@@ -35,7 +35,7 @@ WidgetProgress::WidgetProgress(const ProgressInfo& info, ProgressWindow::AskFunc
     });
 }
 
-WidgetProgress::~WidgetProgress() {
+WindowProgress::~WindowProgress() {
     m_ticker = {}; // stop and join before anything it touches goes away
     m_window.reset();
     // Enable in reverse order, and only the windows that still exist.
@@ -46,32 +46,33 @@ WidgetProgress::~WidgetProgress() {
     }
 }
 
-void WidgetProgress::setMaximum(qint64 maximum) {
+void WindowProgress::setMaximum(qint64 maximum) {
     m_maximum = std::max<qint64>(0, maximum);
     m_divisor = m_maximum / INT_MAX + 1;
     m_window->ProgressBar1->setRange(0, int(m_maximum / m_divisor));
     m_window->ProgressBar1->setValue(int(std::clamp<qint64>(m_value, 0, m_maximum) / m_divisor));
 }
 
-void WidgetProgress::setValue(qint64 value) {
+void WindowProgress::setValue(qint64 value) {
     m_value = value;
     if (m_value == m_maximum || m_refreshDue.load(std::memory_order_relaxed)) {
         refresh();
     }
 }
 
-void WidgetProgress::step() {
+void WindowProgress::step() {
     ++m_value;
-    // The last item always shows the full bar.
     if (m_value == m_maximum || m_refreshDue.load(std::memory_order_relaxed)) {
         refresh();
     }
 }
 
-void WidgetProgress::refresh() {
+void WindowProgress::refresh() {
     m_refreshDue.store(false, std::memory_order_relaxed);
     m_window->ProgressBar1->setValue(int(std::clamp<qint64>(m_value, 0, m_maximum) / m_divisor));
+    // The window is redrawn for the work done, and each redraw shows the next frame.
+    m_window->Timer1Timer();
     QCoreApplication::processEvents();
 }
 
-} // namespace zr::app
+} // namespace zr::textreport::ui

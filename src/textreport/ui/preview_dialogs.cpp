@@ -1,0 +1,85 @@
+#include "preview_dialogs.h"
+
+#include "preview_rules.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+
+#include <algorithm>
+
+namespace zr::textreport::ui {
+
+namespace {
+
+QFileDialog* makeFileDialog(QWidget& owner, const char* name, QFileDialog::AcceptMode mode) {
+    auto* dialog = new QFileDialog(&owner);
+    dialog->setObjectName(QString::fromLatin1(name));
+    dialog->setAcceptMode(mode);
+    // Qt's own dialog shows the filter captions exactly as written and hides their patterns.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    return dialog;
+}
+
+void setUp(QFileDialog& dialog, const FileRequest& request, QStringList& filters) {
+    filters = nameFiltersOf(request.filter);
+    dialog.setWindowTitle(request.title);
+    dialog.setNameFilters(filters);
+    const int index = std::clamp(request.filterIndex, 1, int(std::max<qsizetype>(filters.size(), 1)));
+    if (!filters.isEmpty()) {
+        dialog.selectNameFilter(filters.at(index - 1));
+    }
+    dialog.setDirectory(request.directory);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    dialog.selectFile(request.fileName);
+}
+
+} // namespace
+
+QtPreviewDialogs::QtPreviewDialogs(QWidget& owner) : m_owner(owner) {}
+
+std::optional<QString> QtPreviewDialogs::inputText(const QString& caption,
+                                                   const QString& prompt) {
+    QInputDialog box(&m_owner);
+    box.setWindowTitle(caption);
+    box.setLabelText(prompt);
+    box.setInputMode(QInputDialog::TextInput);
+    box.setOkButtonText(QStringLiteral("OK"));
+    box.setCancelButtonText(QStringLiteral("Cancelar"));
+    if (box.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return box.textValue();
+}
+
+std::optional<FileChoice> QtPreviewDialogs::saveFile(const FileRequest& request) {
+    if (!m_save) {
+        m_save = makeFileDialog(m_owner, "SaveDialog1", QFileDialog::AcceptSave);
+        // The name saved to gets the chosen type's extension, so a question about replacing the
+        // name typed would be about another file.
+        m_save->setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    QStringList filters;
+    setUp(*m_save, request, filters);
+    if (m_save->exec() != QDialog::Accepted || m_save->selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    const qsizetype chosen = filters.indexOf(m_save->selectedNameFilter());
+    return FileChoice{m_save->selectedFiles().constFirst(),
+                      chosen < 0 ? request.filterIndex : int(chosen) + 1};
+}
+
+std::optional<QString> QtPreviewDialogs::openFile(const FileRequest& request) {
+    if (!m_open) {
+        m_open = makeFileDialog(m_owner, "OpenDialog1", QFileDialog::AcceptOpen);
+        m_open->setFileMode(QFileDialog::ExistingFile);
+    }
+    QStringList filters;
+    setUp(*m_open, request, filters);
+    if (m_open->exec() != QDialog::Accepted || m_open->selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return m_open->selectedFiles().constFirst();
+}
+
+} // namespace zr::textreport::ui
