@@ -1,5 +1,6 @@
-// One QApplication for the whole test program. It is created when the tests start (not while
-// ctest lists them), on the offscreen platform unless another one was chosen.
+// One QApplication for a whole test program with windows. Add this file to the SOURCES of a
+// window test. It is created when the tests start (not while ctest lists them), on the
+// offscreen platform unless another one was chosen.
 
 #include <QApplication>
 
@@ -16,7 +17,7 @@ public:
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
         static int argc = 1;
-        static char name[] = "viewer_test";
+        static char name[] = "zr_window_test";
         static char* argv[] = {name, nullptr};
         m_app = std::make_unique<QApplication>(argc, argv);
         // Closing a test window must not end anything.
