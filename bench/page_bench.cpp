@@ -10,6 +10,7 @@
 // image at 100% zoom, as the preview window does on every page change. Medians and the 95th
 // percentile are printed.
 
+#include "bench_common.h"
 #include "platform/interaction/interaction.h"
 #include "textreport/gravana.h"
 #include "textreport/render/page_renderer.h"
@@ -29,22 +30,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-class SilentInteraction final : public zr::Interaction {
-public:
-    void message(zr::MessageKind, const QString& text, const QString&) override {
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    }
-    bool confirm(const QString&, const QString&) override { return true; }
-    std::unique_ptr<zr::Progress> beginProgress(const zr::ProgressInfo&) override {
-        return std::make_unique<zr::SilentProgress>();
-    }
-};
+using namespace zr::bench;
 
 struct Stats {
     double median = 0;

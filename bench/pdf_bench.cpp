@@ -16,6 +16,7 @@
 //              the cores actually gave at the time (virtual machines often give less).
 // Medians are printed with the ratios ours/texttopdf and ours/zlib floor.
 
+#include "bench_common.h"
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
 #include "textreport/gravana.h"
@@ -50,49 +51,7 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// CPU time of this process so far, all threads.
-double cpuMs() {
-    timespec t{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> v) {
-    if (v.empty()) {
-        return 0;
-    }
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-long long fileSize(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
-}
-
-constexpr double kMiB = 1024.0 * 1024.0;
-
-class SilentInteraction final : public zr::Interaction {
-public:
-    void message(zr::MessageKind, const QString& text, const QString&) override {
-        ++messages;
-        lastMessage = text;
-    }
-    bool confirm(const QString&, const QString&) override { return false; }
-    std::unique_ptr<zr::Progress> beginProgress(const zr::ProgressInfo&) override {
-        return std::make_unique<zr::SilentProgress>();
-    }
-
-    int messages = 0;
-    QString lastMessage;
-};
+using namespace zr::bench;
 
 struct Outcome {
     bool ok = false;
@@ -258,14 +217,7 @@ double zlibSplit(const ContentStreams& streams, unsigned threads) {
 
 // ---------------------------------------------------------------------------------------------
 
-struct Options {
-    std::string pages = "9999";
-    std::string itemsPerPage = "100";
-    std::string seed = "1";
-    int runs = 3;
-    std::string dir;
-    bool keep = false;
-    std::string gen = ZR_GEN_REPORT;
+struct Options : CommonOptions {
     std::string texttopdf = "/usr/lib/cups/filter/texttopdf";
 };
 
@@ -281,23 +233,10 @@ void usage() {
 std::optional<Options> parseOptions(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (a == "--keep") {
-            o.keep = true;
-        } else if (hasValue && a == "--pages") {
-            o.pages = argv[++i];
-        } else if (hasValue && a == "--items-per-page") {
-            o.itemsPerPage = argv[++i];
-        } else if (hasValue && a == "--seed") {
-            o.seed = argv[++i];
-        } else if (hasValue && a == "--runs") {
-            o.runs = std::atoi(argv[++i]);
-        } else if (hasValue && a == "--dir") {
-            o.dir = argv[++i];
-        } else if (hasValue && a == "--gen") {
-            o.gen = argv[++i];
-        } else if (hasValue && a == "--texttopdf") {
+        if (parseCommonOption(o, i, argc, argv)) {
+            continue;
+        }
+        if (std::string_view(argv[i]) == "--texttopdf" && i + 1 < argc) {
             o.texttopdf = argv[++i];
         } else {
             return std::nullopt;
