@@ -8,12 +8,20 @@
 #include <QString>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <spawn.h>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace zr::bench {
@@ -96,6 +104,53 @@ inline bool parseCommonOption(CommonOptions& o, int& i, int argc, char** argv) {
         return false;
     }
     return true;
+}
+
+// How one measured child process went.
+struct Outcome {
+    bool ok = false;
+    double wallMs = 0;
+    double cpuMs = 0;
+    long maxRssKb = 0;
+};
+
+// Runs argv (searched in PATH) with the environment `envp` (null-terminated) and standard
+// output sent to `out`, waits for it and measures it. `who` names the benchmark in messages.
+inline Outcome runMeasured(const char* who, std::vector<std::string> argv,
+                           std::vector<char*> envp, const std::string& out) {
+    envp.push_back(nullptr);
+    std::vector<char*> argp;
+    for (std::string& a : argv) {
+        argp.push_back(a.data());
+    }
+    argp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    Outcome o;
+    const Clock::time_point start = Clock::now();
+    pid_t pid = 0;
+    const int err = posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (err != 0) {
+        std::fprintf(stderr, "%s: cannot run %s: %s\n", who, argp[0], std::strerror(err));
+        return o;
+    }
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    o.wallMs = msSince(start);
+    auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+    o.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
+    o.maxRssKb = usage.ru_maxrss;
+    o.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (!o.ok) {
+        std::fprintf(stderr, "%s: %s failed\n", who, argp[0]);
+    }
+    return o;
 }
 
 } // namespace zr::bench

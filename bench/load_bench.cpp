@@ -117,13 +117,6 @@ int loadOnce(const char* path) {
 // ---------------------------------------------------------------------------------------------
 // Parent side: processes, measured from the outside.
 
-struct Outcome {
-    bool ok = false;
-    double wallMs = 0;
-    double cpuMs = 0;
-    long maxRssKb = 0;
-};
-
 // Runs argv (searched in PATH) with extra environment entries ("NAME=value", replacing the
 // inherited ones) and standard output sent to `out`, and waits for it.
 Outcome run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
@@ -144,41 +137,7 @@ Outcome run(const std::vector<std::string>& argv, const std::vector<std::string>
     for (std::string& s : envStrings) {
         envp.push_back(s.data());
     }
-    envp.push_back(nullptr);
-    std::vector<std::string> args = argv;
-    std::vector<char*> argp;
-    for (std::string& s : args) {
-        argp.push_back(s.data());
-    }
-    argp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-
-    Outcome o;
-    const Clock::time_point start = Clock::now();
-    pid_t pid = 0;
-    const int err = posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (err != 0) {
-        std::fprintf(stderr, "load_bench: cannot run %s: %s\n", argp[0], std::strerror(err));
-        return o;
-    }
-    int status = 0;
-    rusage usage{};
-    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
-    }
-    o.wallMs = msSince(start);
-    auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
-    o.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
-    o.maxRssKb = usage.ru_maxrss;
-    o.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (!o.ok) {
-        std::fprintf(stderr, "load_bench: %s failed\n", argp[0]);
-    }
-    return o;
+    return runMeasured("load_bench", argv, envp, out);
 }
 
 std::map<std::string, std::string> readKeyValues(const std::string& path) {
