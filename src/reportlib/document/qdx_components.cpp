@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 #include <stdexcept>
 
 namespace zr::reportlib {
@@ -793,6 +794,12 @@ void TqdxComponent::LoadFromStream(QIODevice& stream) {
     Clear();
     TqdxXMLSerializer serializer(&stream);
     TqdxReport* report = Report();
+    // With the report's thread-safe mode, components are read one at a time process-wide.
+    static std::mutex loadLock;
+    std::unique_lock lock(loadLock, std::defer_lock);
+    if (report && report->EngineOptions.ThreadSafeMode) {
+        lock.lock();
+    }
     serializer.Owner = report;
     serializer.ReadObjectTree(*this);
     if (report) {

@@ -219,6 +219,14 @@ void TqdxReport::ShowProgressText(const QString& text, bool hint) {
     }
 }
 
+void TqdxReport::HandlePreviewClick(TqdxView& view, int button, int shift, bool& modified,
+                                    bool doubleClick) {
+    const ClickEvent& event = doubleClick ? OnDblClickObject : OnClickObject;
+    if (event) {
+        event(view, button, shift, modified);
+    }
+}
+
 TqdxReport::SettingsLocation TqdxReport::OpenSettings() const {
     const QString name = codepages::fromCp1252(IniFile);
     if (name.startsWith(QLatin1String("\\Software\\"), Qt::CaseInsensitive)) {

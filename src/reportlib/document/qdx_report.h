@@ -157,6 +157,15 @@ public:
     std::function<void(const QString& text, bool hint)> OnProgressText;
     void ShowProgressText(const QString& text, bool hint);
 
+    // Click handling for a view in the preview: the report's click events are fired (views'
+    // script event names are not run: there is no script engine). The handler may set
+    // `modified`, after which the caller saves the page.
+    using ClickEvent = std::function<void(TqdxView& view, int button, int shift, bool& modified)>;
+    ClickEvent OnClickObject;
+    ClickEvent OnDblClickObject;
+    void HandlePreviewClick(TqdxView& view, int button, int shift, bool& modified,
+                            bool doubleClick);
+
     // Settings store named by IniFile: under the user's settings when it begins with
     // "\Software\", otherwise an ini file of that name.
     struct SettingsLocation {

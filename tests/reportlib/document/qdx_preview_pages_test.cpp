@@ -298,6 +298,36 @@ TEST(PreviewPages, FailedSaveKeepsTheOldFile) {
     EXPECT_EQ(loaded.PreviewPages().Count(), 3);
 }
 
+TEST(PreviewPages, FileCacheSwapsPagesOutAndBack) {
+    TqdxReport report;
+    report.EngineOptions.UseFileCache = true;
+    report.EngineOptions.MaxMemSize = 0; // swap at every new page
+    report.PreviewOptions.PagesInCache = 1;
+    TqdxPreviewPages& pages = report.PreviewPages();
+    pages.Initialize();
+    TqdxReportPage design;
+    auto* band = TqdxComponent::Create<TqdxMasterData>(&design);
+    auto* memo = TqdxComponent::Create<TqdxMemoView>(band);
+    memo->SetName("Memo1");
+    pages.RegisterSourcePage(design);
+    for (int p = 0; p < 6; ++p) {
+        pages.BeginNewPage(&design);
+        memo->SetText(QString::number(p));
+        pages.AddObject(*band);
+    }
+    EXPECT_FALSE(pages.PagesElement().Items(3).Loaded);
+    EXPECT_TRUE(pages.PagesElement().Items(1).Loaded); // the first two pages stay
+    for (int p : {3, 4, 3, 5}) {
+        auto* m = qdx_cast<TqdxMemoView>(pages.PageObject(p)->FindObject("Memo1"));
+        ASSERT_TRUE(m);
+        EXPECT_EQ(m->Text(), QString::number(p));
+    }
+    const QByteArray bytes = saved(pages);
+    for (int p = 0; p < 6; ++p) {
+        EXPECT_TRUE(bytes.contains("u=\"" + QByteArray::number(p) + '"')) << p;
+    }
+}
+
 TEST(PreviewPages, DictionaryAliases) {
     TqdxDictionary d;
     EXPECT_EQ(d.CreateUniqueAlias("m"), "m1");
