@@ -413,6 +413,11 @@ public:
     bool HideZeros = false, SuppressRepeated = false;
     QByteArray Style;
     TqdxComponent* FlowTo = nullptr;
+    // Set by the page drawing before the memo is drawn.
+    int TotalPages = 0;
+    int CopyNo = 0;
+    double PrintScale = 1;
+
     // DeltaText hands the end of a split text on to the next part.
     mutable bool FirstParaBreak = false, LastParaBreak = false;
 

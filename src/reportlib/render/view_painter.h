@@ -1,0 +1,69 @@
+#pragma once
+
+// What every view shares when it is drawn: the device rectangle for a scale and offset, the
+// background (fill colour and hatch) and the frame (four styled lines and a drop shadow). The
+// canvas is a QPainter on a screen image, a printer or a recording picture; report units are
+// pixels at 96 per inch, device coordinates are Round(value * scale + offset), halves to even.
+
+#include "reportlib/document/qdx_components.h"
+
+#include <QColor>
+#include <QPainter>
+
+namespace zr::reportlib::render {
+
+enum class CanvasKind { Screen, Printer, Metafile };
+
+// Printer for a printer paint device, Metafile for a QPicture, Screen for anything else.
+CanvasKind canvasKind(const QPainter& canvas);
+// Horizontal and vertical dots per inch of the canvas's device (96 when it reports none).
+int canvasDpiX(const QPainter& canvas);
+int canvasDpiY(const QPainter& canvas);
+
+// Rounds to the nearest integer, halves to even; non-finite or huge values give 0.
+int Round(double v);
+
+// A colour value 0x00BBGGRR (or a system colour 0x800000nn) as a QColor; clTransparent gives
+// an invalid QColor.
+QColor toQColor(int color);
+
+// The device rectangle of a view for one Draw call. X1 and Y1 exclude the drop shadow.
+struct ViewArea {
+    double ScaleX = 1, ScaleY = 1, OffsetX = 0, OffsetY = 0;
+    int X = 0, Y = 0, X1 = 0, Y1 = 0, DX = 0, DY = 0;
+    int FrameWidth = 0;
+};
+
+ViewArea SetDrawingArea(const TqdxView& view, double scaleX, double scaleY, double offsetX,
+                        double offsetY);
+// Fill colour, then the hatch in the frame colour.
+void PaintBackground(QPainter& canvas, const TqdxView& view, const ViewArea& area);
+// A line of w pixels as w parallel 1-pixel strokes in the painter's current pen colour.
+void DrawThickLine(QPainter& canvas, int x1, int y1, int x2, int y2, int w);
+// A 1-pixel segment from (x1, y1) to (x2, y2), the end point excluded, in `color`.
+void DrawPixelLine(QPainter& canvas, int x1, int y1, int x2, int y2, const QColor& color);
+// Shadow, then the four sides.
+void DrawFrame(QPainter& canvas, const TqdxView& view, const ViewArea& area);
+
+// Draws any view by its class: the view base draws background and frame; each view kind adds
+// its content between them.
+void DrawView(QPainter& canvas, TqdxView& view, double scaleX, double scaleY, double offsetX,
+              double offsetY);
+
+// The drawing of each view kind (one per file of this folder).
+void DrawMemoView(QPainter& canvas, TqdxCustomMemoView& view, double scaleX, double scaleY,
+                  double offsetX, double offsetY);
+void DrawPictureView(QPainter& canvas, TqdxPictureView& view, double scaleX, double scaleY,
+                     double offsetX, double offsetY);
+void DrawLineView(QPainter& canvas, TqdxCustomLineView& view, double scaleX, double scaleY,
+                  double offsetX, double offsetY);
+void DrawShapeView(QPainter& canvas, TqdxShapeView& view, double scaleX, double scaleY,
+                   double offsetX, double offsetY);
+void DrawCheckBoxView(QPainter& canvas, TqdxCheckBoxView& view, double scaleX, double scaleY,
+                      double offsetX, double offsetY);
+void DrawGradientView(QPainter& canvas, TqdxGradientView& view, double scaleX, double scaleY,
+                      double offsetX, double offsetY);
+void DrawRichView(QPainter& canvas, TqdxRichView& view, double scaleX, double scaleY,
+                  double offsetX, double offsetY);
+
+} // namespace zr::reportlib::render
