@@ -1135,6 +1135,28 @@ void TqdxCustomMemoView::SetText(QStringView text) {
     Memo.SetText(text);
 }
 
+void TqdxCustomMemoView::ExpandPageMacros() {
+    if (!AllowExpressions) {
+        return;
+    }
+    QString text = Memo.Text();
+    bool changed = false;
+    const QString total = QString::number(TotalPages);
+    for (qsizetype i = text.indexOf(QLatin1String("[TOTALPAGES#]"), 0, Qt::CaseInsensitive);
+         i >= 0; i = text.indexOf(QLatin1String("[TOTALPAGES#]"), i, Qt::CaseInsensitive)) {
+        text.replace(i, 13, total);
+        changed = true;
+    }
+    for (qsizetype i = text.indexOf(QLatin1String("[COPYNAME#]"), 0, Qt::CaseInsensitive);
+         i >= 0; i = text.indexOf(QLatin1String("[COPYNAME#]"), i, Qt::CaseInsensitive)) {
+        text.remove(i, 11); // no report variables: the copy name is empty
+        changed = true;
+    }
+    if (changed) {
+        Memo.SetText(text);
+    }
+}
+
 QByteArray TqdxCustomMemoView::DeltaText(const TqdxComponent* source) const {
     QByteArray out = TqdxView::DeltaText(source);
     const auto* ref = qdx_cast<TqdxCustomMemoView>(source);

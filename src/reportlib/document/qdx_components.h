@@ -426,6 +426,10 @@ public:
     void SetText(QStringView text);
     QString ObjectText() const override { return Text(); }
     QByteArray DeltaText(const TqdxComponent* source) const override;
+    // With AllowExpressions, replaces "[TOTALPAGES#]" by TotalPages and "[COPYNAME#]" by the
+    // copy's name (empty: reports carry no variables here), letter case ignored. The text is
+    // rewritten only when something was replaced.
+    void ExpandPageMacros();
 
 private:
     int m_rotation = 0;
