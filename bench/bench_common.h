@@ -1,7 +1,8 @@
 #pragma once
 
-// What the benchmarks share: clocks, medians, file sizes, an interaction that shows nothing,
-// and the options every benchmark over a generated report takes.
+// What the benchmarks share: clocks, medians, file sizes, peak memory, an interaction that
+// shows nothing, the options every benchmark over a generated report takes, and the runner of
+// measured child processes with the key=value lines they print.
 
 #include "platform/interaction/interaction.h"
 
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <map>
 #include <spawn.h>
 #include <string>
 #include <string_view>
@@ -54,6 +56,36 @@ inline long long fileSize(const std::string& path) {
 }
 
 inline constexpr double kMiB = 1024.0 * 1024.0;
+
+// A "Vm..." line of /proc/self/status in kB, -1 when missing.
+inline long statusKb(const char* key) {
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) {
+        return -1;
+    }
+    char line[256];
+    long value = -1;
+    const std::size_t keyLength = std::strlen(key);
+    while (std::fgets(line, sizeof line, f)) {
+        if (std::strncmp(line, key, keyLength) == 0 && line[keyLength] == ':') {
+            value = std::strtol(line + keyLength + 1, nullptr, 10);
+            break;
+        }
+    }
+    std::fclose(f);
+    return value;
+}
+
+// Starts a new peak: writing 5 to clear_refs resets VmHWM to the current resident size.
+inline bool resetPeak() {
+    const int fd = ::open("/proc/self/clear_refs", O_WRONLY);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::write(fd, "5", 1) == 1;
+    ::close(fd);
+    return ok;
+}
 
 // Shows nothing; counts the messages and keeps the last one.
 class SilentInteraction final : public zr::Interaction {
@@ -151,6 +183,28 @@ inline Outcome runMeasured(const char* who, std::vector<std::string> argv,
         std::fprintf(stderr, "%s: %s failed\n", who, argp[0]);
     }
     return o;
+}
+
+// The "key=value" lines a measured child printed.
+inline std::map<std::string, std::string> readKeyValues(const std::string& path) {
+    std::map<std::string, std::string> out;
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) {
+        return out;
+    }
+    char line[4096];
+    while (std::fgets(line, sizeof line, f)) {
+        std::string s(line);
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) {
+            s.pop_back();
+        }
+        const auto eq = s.find('=');
+        if (eq != std::string::npos) {
+            out[s.substr(0, eq)] = s.substr(eq + 1);
+        }
+    }
+    std::fclose(f);
+    return out;
 }
 
 } // namespace zr::bench

@@ -47,36 +47,6 @@ using namespace zr::bench;
 // ---------------------------------------------------------------------------------------------
 // Child side: one load through the engine.
 
-// A "Vm..." line of /proc/self/status in kB, -1 when missing.
-long statusKb(const char* key) {
-    std::FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) {
-        return -1;
-    }
-    char line[256];
-    long value = -1;
-    const std::size_t keyLength = std::strlen(key);
-    while (std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, key, keyLength) == 0 && line[keyLength] == ':') {
-            value = std::strtol(line + keyLength + 1, nullptr, 10);
-            break;
-        }
-    }
-    std::fclose(f);
-    return value;
-}
-
-// Starts a new peak: writing 5 to clear_refs resets VmHWM to the current resident size.
-bool resetPeak() {
-    const int fd = ::open("/proc/self/clear_refs", O_WRONLY);
-    if (fd < 0) {
-        return false;
-    }
-    const bool ok = ::write(fd, "5", 1) == 1;
-    ::close(fd);
-    return ok;
-}
-
 int loadOnce(const char* path) {
     const QString fileName = QString::fromLocal8Bit(path);
     SilentInteraction ui;
@@ -138,27 +108,6 @@ Outcome run(const std::vector<std::string>& argv, const std::vector<std::string>
         envp.push_back(s.data());
     }
     return runMeasured("load_bench", argv, envp, out);
-}
-
-std::map<std::string, std::string> readKeyValues(const std::string& path) {
-    std::map<std::string, std::string> out;
-    std::FILE* f = std::fopen(path.c_str(), "r");
-    if (!f) {
-        return out;
-    }
-    char line[4096];
-    while (std::fgets(line, sizeof line, f)) {
-        std::string s(line);
-        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) {
-            s.pop_back();
-        }
-        const auto eq = s.find('=');
-        if (eq != std::string::npos) {
-            out[s.substr(0, eq)] = s.substr(eq + 1);
-        }
-    }
-    std::fclose(f);
-    return out;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libcups2-dev cups cups-bsd cups-client cups-filters
     libfreetype-dev libharfbuzz-dev libfontconfig-dev fontconfig fonts-liberation2
-    zlib1g-dev libjpeg-dev libpng-dev
+    zlib1g-dev libjpeg-dev libpng-dev libpugixml-dev
     googletest libgtest-dev
     clang libclang-rt-14-dev
     qpdf poppler-utils xvfb xauth chromium

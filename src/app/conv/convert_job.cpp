@@ -6,6 +6,8 @@
 #include "app/common/viewer_settings.h"
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
+#include "reportlib/document/qdx_preview_pages.h"
+#include "reportlib/document/qdx_report.h"
 #include "textreport/gravana.h"
 #include "textreport/io/gvp_file.h"
 #include "textreport/render/page_renderer.h"
@@ -68,6 +70,14 @@ QByteArray pitchNumber(TSize size) { return QByteArray::number(pitchOf(size)); }
 
 void printLine(std::FILE* out, const char* key, const QByteArray& value) {
     std::fprintf(out, "%s: %s\n", key, value.constData());
+}
+
+QString missingInputMessage(const QString& input) {
+    return QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + input;
+}
+
+QString writeFailedMessage(const QString& output) {
+    return QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + output;
 }
 
 // Loads a text report into a component with the program's settings. False when the engine
@@ -284,14 +294,10 @@ int ConvertJob::run(Interaction& ui, std::FILE* out) const {
     }
 
     if (detectDocumentKind(input) == DocumentKind::PreparedReport) {
-        ui.message(MessageKind::Error,
-                   QStringLiteral("Relatórios preparados (.QP3) ainda não são suportados: %1")
-                       .arg(input));
-        return ExitFailed;
+        return runPreparedReport(ui, out);
     }
     if (!QFileInfo::exists(input)) {
-        ui.message(MessageKind::Error,
-                   QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + input);
+        ui.message(MessageKind::Error, missingInputMessage(input));
         return ExitFailed;
     }
 
@@ -377,9 +383,63 @@ void ConvertJob::writePageImage(TGravana& g, Interaction& ui) const {
     AtomicFile file(output);
     if (image.isNull() || !image.save(&buffer, "PNG") || !file.open() || !file.write(png) ||
         !file.commit()) {
-        ui.message(MessageKind::Error,
-                   QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + output);
+        ui.message(MessageKind::Error, writeFailedMessage(output));
     }
+}
+
+int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
+    const QString ext = QFileInfo(output).suffix().toLower();
+    if (command == Command::Convert && ext != QLatin1String("qp3")) {
+        ui.message(MessageKind::Error,
+                   QStringLiteral("A conversão de relatórios preparados (.QP3) para .%1 ainda "
+                                  "não é suportada.")
+                       .arg(ext));
+        return ExitFailed;
+    }
+    if (!QFileInfo::exists(input)) {
+        ui.message(MessageKind::Error, missingInputMessage(input));
+        return ExitFailed;
+    }
+
+    reportlib::TqdxReport report;
+    reportlib::TqdxPreviewPages& store = report.PreviewPages();
+    QByteArray info;
+    try {
+        store.LoadFromFile(input, true);
+        if (command == Command::Info) {
+            // Gathered before anything is printed, so that a page that cannot be built leaves
+            // no half description behind.
+            const int count = store.Count();
+            info += "format: QP3\n";
+            info += "title: " + codepages::fromCp1252(report.ReportOptions.Name).toUtf8() + '\n';
+            info += "pages: " + QByteArray::number(count) + '\n';
+            for (int i = 0; i < count; ++i) {
+                const QSize size = store.PageExtent(i);
+                info += "page " + QByteArray::number(i + 1) + ": " +
+                        QByteArray::number(size.width()) + " x " +
+                        QByteArray::number(size.height()) + '\n';
+            }
+        }
+    } catch (const std::exception& e) {
+        // "Invalid file format" for what is not a prepared report; an unreadable file or a
+        // page of an unknown class says so in its own words.
+        ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
+        return ExitFailed;
+    }
+    // Attributes that could not be applied do not stop the report from being shown or saved.
+    if (!report.Errors.isEmpty()) {
+        ui.message(MessageKind::Warning, report.ErrorsText());
+    }
+    if (command == Command::Info) {
+        std::fwrite(info.constData(), 1, std::size_t(info.size()), out);
+        std::fflush(out);
+        return ExitDone;
+    }
+    if (!store.SaveToFile(output)) {
+        ui.message(MessageKind::Error, writeFailedMessage(output));
+        return ExitFailed;
+    }
+    return ExitDone;
 }
 
 } // namespace zr::app

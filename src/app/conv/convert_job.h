@@ -76,6 +76,9 @@ struct ConvertJob {
 
 private:
     int writeTextReport(textreport::TGravana& g, ErrorCounter& ui) const;
+    // `info` and `convert` of a prepared report (.QP3): loads it into a report object of its
+    // own; `convert` writes it again as .QP3 (other outputs are refused for now).
+    int runPreparedReport(Interaction& ui, std::FILE* out) const;
     void writePageImage(textreport::TGravana& g, Interaction& ui) const;
 };
 

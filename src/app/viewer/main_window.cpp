@@ -6,6 +6,8 @@
 #include "name_filters.h"
 #include "platform/interaction/interaction.h"
 #include "printing_help_window.h"
+#include "reportlib/document/qdx_preview_pages.h"
+#include "reportlib/document/qdx_report.h"
 #include "textreport/gravana.h"
 #include "textreport/ui/preview_window.h"
 #include "textreport/ui/setup_dialog.h"
@@ -42,7 +44,8 @@ constexpr QSize kRestoredSize(800, 600);
 } // namespace
 
 TfrmMenu::TfrmMenu(Interaction& ui, QWidget* parent)
-    : QMainWindow(parent), m_ui(ui), m_gravana(std::make_unique<textreport::TGravana>(ui)) {
+    : QMainWindow(parent), m_ui(ui), m_gravana(std::make_unique<textreport::TGravana>(ui)),
+      m_report(std::make_unique<reportlib::TqdxReport>()) {
     initViewerResources();
     setObjectName(QStringLiteral("frmMenu"));
     setWindowTitle(QStringLiteral("ZeralVisualizador"));
@@ -89,6 +92,9 @@ TfrmMenu::TfrmMenu(Interaction& ui, QWidget* parent)
         return textreport::ui::runSetupDialog(gravana, isVisible() ? this : nullptr);
     };
     connectSystemPrinting(*m_gravana);
+
+    m_report->UserInteraction = &m_ui;
+    preparedReportHook = [this](const QString& fileName) { loadPreparedReport(fileName); };
 
     // The program shows the window maximised; restored, it has this size at the screen centre.
     resize(kRestoredSize);
@@ -222,6 +228,35 @@ void TfrmMenu::openPreparedReport(const QString& fileName) {
     m_pdfExportFileName = pdfExportNameFor(fileName);
     if (preparedReportHook) {
         preparedReportHook(fileName);
+    }
+}
+
+QString TfrmMenu::preparedReportLoadedText(int pages) {
+    return QStringLiteral("Relatório preparado carregado: %1 página(s).").arg(pages);
+}
+
+void TfrmMenu::loadPreparedReport(const QString& fileName) {
+    reportlib::TqdxReport& report = *m_report;
+    report.Errors.clear();
+    try {
+        if (!report.PreviewPages().LoadFromFile(fileName, false)) {
+            return;
+        }
+        // Until a preview is connected the window can only say what it loaded.
+        if (!report.OnPreviewPrepared) {
+            m_ui.message(MessageKind::Information,
+                         preparedReportLoadedText(report.PreviewPages().Count()));
+        }
+        if (!report.Errors.isEmpty()) {
+            report.ShowErrors(report.ErrorsText());
+        }
+        if (report.OnPreviewPrepared) {
+            report.PreviewPrepared();
+        }
+    } catch (const std::exception& e) {
+        // "Invalid file format" and the like; the store keeps what it had read, and the window
+        // stays open.
+        m_ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
     }
 }
 

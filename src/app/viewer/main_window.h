@@ -20,13 +20,16 @@ class Interaction;
 namespace zr::textreport {
 class TGravana;
 }
+namespace zr::reportlib {
+class TqdxReport;
+}
 
 namespace zr::app {
 
 // The program's main window: a background picture, the "Diversos" and "Ajuda" menus and a
-// status bar. It owns the text report component for its whole life, opens the report named on
-// the command line or chosen in its open dialog, and hands it to the engine that reads it.
-// Closing the window asks the user first.
+// status bar. It owns the text report component and the prepared report for its whole life,
+// opens the report named on the command line or chosen in its open dialog, and hands it to the
+// engine that reads it. Closing the window asks the user first.
 class TfrmMenu final : public QMainWindow {
     Q_OBJECT
 
@@ -37,8 +40,8 @@ public:
         "\"Prezado Cliente\"\rDeseja realmente sair do programa?";
     static constexpr const char* kExitCaption = "Terravel";
 
-    // `ui` shows the window's exit question and everything its text report component shows;
-    // it must outlive the window.
+    // `ui` shows the window's exit question and everything its two report engines show; it
+    // must outlive the window.
     explicit TfrmMenu(Interaction& ui, QWidget* parent = nullptr);
     ~TfrmMenu() override;
 
@@ -63,14 +66,22 @@ public:
     void openTextReport(const QString& fileName);
     // Sets the PDF export name from the file name and hands the file to preparedReportHook.
     void openPreparedReport(const QString& fileName);
+    // The prepared report sequence: loads the file into the report's prepared pages (a missing
+    // file changes nothing) and shows them. A file the store rejects is reported through the
+    // window's Interaction with the store's message; nothing escapes.
+    void loadPreparedReport(const QString& fileName);
 
     textreport::TGravana& Gravana() const { return *m_gravana; }
+    reportlib::TqdxReport& Report() const { return *m_report; }
+
+    // What the window says after loading a prepared report while it has no preview to show.
+    static QString preparedReportLoadedText(int pages);
 
     // The default file name of the prepared report's PDF export (the last file's name without
     // its ".QP3").
     const QString& pdfExportFileName() const { return m_pdfExportFileName; }
 
-    // Loads and previews a prepared report. Empty until the prepared report engine is present.
+    // Loads and previews a prepared report. The default is loadPreparedReport; tests replace it.
     std::function<void(const QString& fileName)> preparedReportHook;
     // Runs the open dialog and returns the chosen file, or an empty text when the user cancels.
     // The default runs OpenDialog; tests replace it.
@@ -102,6 +113,7 @@ private:
 
     Interaction& m_ui;
     std::unique_ptr<textreport::TGravana> m_gravana;
+    std::unique_ptr<reportlib::TqdxReport> m_report;
     QString m_pdfExportFileName;
 };
 

@@ -1135,28 +1135,6 @@ void TqdxCustomMemoView::SetText(QStringView text) {
     Memo.SetText(text);
 }
 
-void TqdxCustomMemoView::ExpandPageMacros() {
-    if (!AllowExpressions) {
-        return;
-    }
-    QString text = Memo.Text();
-    bool changed = false;
-    const QString total = QString::number(TotalPages);
-    for (qsizetype i = text.indexOf(QLatin1String("[TOTALPAGES#]"), 0, Qt::CaseInsensitive);
-         i >= 0; i = text.indexOf(QLatin1String("[TOTALPAGES#]"), i, Qt::CaseInsensitive)) {
-        text.replace(i, 13, total);
-        changed = true;
-    }
-    for (qsizetype i = text.indexOf(QLatin1String("[COPYNAME#]"), 0, Qt::CaseInsensitive);
-         i >= 0; i = text.indexOf(QLatin1String("[COPYNAME#]"), i, Qt::CaseInsensitive)) {
-        text.remove(i, 11); // no report variables: the copy name is empty
-        changed = true;
-    }
-    if (changed) {
-        Memo.SetText(text);
-    }
-}
-
 QByteArray TqdxCustomMemoView::DeltaText(const TqdxComponent* source) const {
     QByteArray out = TqdxView::DeltaText(source);
     const auto* ref = qdx_cast<TqdxCustomMemoView>(source);
@@ -1952,7 +1930,9 @@ void TqdxReportPage::SetOrientation(int v) {
 void TqdxReportPage::SetColumns(int v) {
     m_columns = v;
     ColumnPositions.Clear();
-    if (v > 0) {
+    // A page holds at most as many columns as it has pixels across; more only come from a
+    // damaged file and would build millions of positions.
+    if (v > 0 && v <= kMaxColumns) {
         ColumnWidth = (m_paperWidth - LeftMargin - RightMargin) / v;
         for (int i = 0; i < v; ++i) {
             ColumnPositions.Lines.append(FloatToXMLText(i * ColumnWidth));

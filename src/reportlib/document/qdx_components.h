@@ -426,10 +426,6 @@ public:
     void SetText(QStringView text);
     QString ObjectText() const override { return Text(); }
     QByteArray DeltaText(const TqdxComponent* source) const override;
-    // With AllowExpressions, replaces "[TOTALPAGES#]" by TotalPages and "[COPYNAME#]" by the
-    // copy's name (empty: reports carry no variables here), letter case ignored. The text is
-    // rewritten only when something was replaced.
-    void ExpandPageMacros();
 
 private:
     int m_rotation = 0;
@@ -671,6 +667,7 @@ public:
     void SetPaperSize(int v);
     double LeftMargin = 0, RightMargin = 0, TopMargin = 0, BottomMargin = 0;
     bool MirrorMargins = false;
+    static constexpr int kMaxColumns = 10000;
     int Columns() const { return m_columns; }
     void SetColumns(int v);
     double ColumnWidth = 0;

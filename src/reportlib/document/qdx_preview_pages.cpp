@@ -232,7 +232,7 @@ int TqdxOutline::Count() const {
 }
 
 void TqdxOutline::LevelRoot() {
-    m_current = &m_pages.m_document.Root().FindItem("outline");
+    m_current = &m_pages.section("outline");
 }
 
 void TqdxOutline::LevelInto(int index) {
@@ -242,8 +242,7 @@ void TqdxOutline::LevelInto(int index) {
 }
 
 void TqdxOutline::LevelUp() {
-    if (m_current && m_current->Parent() &&
-        m_current != &m_pages.m_document.Root().FindItem("outline")) {
+    if (m_current && m_current->Parent() && m_current != &m_pages.section("outline")) {
         m_current = m_current->Parent();
     }
 }
@@ -399,6 +398,9 @@ TqdxReportPage* TqdxPreviewPages::PageObject(int index) {
 
 void TqdxPreviewPages::evictOne() {
     Built& last = m_built.back();
+    if (last.index < Count()) {
+        m_document.DropItem(m_pagesElement->Items(last.index));
+    }
     if (m_report.EngineOptions.UseFileCache && last.index < Count()) {
         TqdxXMLItem& element = m_pagesElement->Items(last.index);
         if (element.Unloadable) {
@@ -501,7 +503,21 @@ bool TqdxPreviewPages::LoadFromFile(const QString& fileName, bool failIfMissing)
 
 void TqdxPreviewPages::LoadFromStream(QIODevice& stream, bool /*partialLoad*/) {
     Clear();
-    m_document.LoadFromStream(stream);
+    // The bytes stay in memory; the objects of each page are read from them only when the
+    // page is built, and dropped again when it leaves the page cache.
+    auto source = std::make_unique<QBuffer>();
+    source->setData(stream.readAll());
+    source->open(QIODevice::ReadOnly);
+    // Pages, and the outline, anchors and logical page numbers, are read when first used.
+    m_document.LoadDeferred(
+        std::move(source), [](QByteArrayView name, QByteArrayView parent, int level) {
+            if (level == 3) {
+                return parent.compare("previewpages", Qt::CaseInsensitive) == 0;
+            }
+            return level == 2 && (name.compare("outline", Qt::CaseInsensitive) == 0 ||
+                                  name.compare("anchors", Qt::CaseInsensitive) == 0 ||
+                                  name.compare("logicalpagenumbers", Qt::CaseInsensitive) == 0);
+        });
     TqdxXMLItem& root = m_document.Root();
     m_pagesElement = &root.FindItem("previewpages");
 
@@ -557,7 +573,25 @@ void TqdxPreviewPages::LoadFromStream(QIODevice& stream, bool /*partialLoad*/) {
 
     if (const int p = root.Find("picturecache"); p >= 0) {
         m_pictures.LoadFromXML(root.Items(p));
+        root.Items(p).Clear(); // saving writes the store's pictures again
     }
+}
+
+TqdxXMLItem& TqdxPreviewPages::section(QByteArrayView name) {
+    TqdxXMLItem& item = m_document.Root().FindItem(name);
+    m_document.FetchItem(item);
+    return item;
+}
+
+const TqdxXMLItem* TqdxPreviewPages::findSection(QByteArrayView name) const {
+    const int i = m_document.Root().Find(name);
+    if (i < 0) {
+        return nullptr;
+    }
+    auto& self = const_cast<TqdxPreviewPages&>(*this);
+    TqdxXMLItem& item = self.m_document.Root().Items(i);
+    self.m_document.FetchItem(item);
+    return &item;
 }
 
 void TqdxPreviewPages::prepareForSaving() {
@@ -691,7 +725,7 @@ void TqdxPreviewPages::AddSourceObject(TqdxComponent& object) {
 }
 
 TqdxXMLItem& TqdxPreviewPages::logicalPagesElement() {
-    return m_document.Root().FindItem("logicalpagenumbers");
+    return section("logicalpagenumbers");
 }
 
 void TqdxPreviewPages::BeginNewPage(TqdxReportPage* designPage) {
@@ -750,17 +784,17 @@ void TqdxPreviewPages::CloseLogicalReport() {
 }
 
 int TqdxPreviewPages::LogicalPageNumber() const {
-    const int l = m_document.Root().Find("logicalpagenumbers");
-    if (l >= 0 && m_cursorPage >= 0 && m_cursorPage < m_document.Root().Items(l).Count()) {
-        return intProp(m_document.Root().Items(l).Items(m_cursorPage), "n", EnginePageNumber);
+    const TqdxXMLItem* logical = findSection("logicalpagenumbers");
+    if (logical && m_cursorPage >= 0 && m_cursorPage < logical->Count()) {
+        return intProp(logical->Items(m_cursorPage), "n", EnginePageNumber);
     }
     return EnginePageNumber;
 }
 
 int TqdxPreviewPages::LogicalTotalPages() const {
-    const int l = m_document.Root().Find("logicalpagenumbers");
-    if (l >= 0 && m_cursorPage >= 0 && m_cursorPage < m_document.Root().Items(l).Count()) {
-        return intProp(m_document.Root().Items(l).Items(m_cursorPage), "t", 0);
+    const TqdxXMLItem* logical = findSection("logicalpagenumbers");
+    if (logical && m_cursorPage >= 0 && m_cursorPage < logical->Count()) {
+        return intProp(logical->Items(m_cursorPage), "t", 0);
     }
     return EngineTotalPages;
 }
@@ -897,10 +931,9 @@ void TqdxPreviewPages::AppendFromReport(TqdxReport& other) {
         TqdxXMLSerializer serializer;
         serializer.WriteObjectTree(*page, true, false, &m_pagesElement->Add());
     }
-    TqdxXMLItem& fromRoot = from.m_document.Root();
-    if (const int a = fromRoot.Find("anchors"); a >= 0) {
-        TqdxXMLItem& anchors = m_document.Root().FindItem("anchors");
-        const TqdxXMLItem& source = fromRoot.Items(a);
+    if (const TqdxXMLItem* fromAnchors = from.findSection("anchors")) {
+        TqdxXMLItem& anchors = section("anchors");
+        const TqdxXMLItem& source = *fromAnchors;
         for (int i = 0; i < source.Count(); ++i) {
             TqdxXMLItem& copy = anchors.Add();
             copy.Name = source.Items(i).Name;
@@ -908,15 +941,15 @@ void TqdxPreviewPages::AppendFromReport(TqdxReport& other) {
             copy.SetProp("page", QByteArray::number(intProp(copy, "page", 0) + shift));
         }
     }
-    if (const int o = fromRoot.Find("outline"); o >= 0) {
-        TqdxXMLItem& outline = m_document.Root().FindItem("outline");
+    if (const TqdxXMLItem* fromOutline = from.findSection("outline")) {
+        TqdxXMLItem& outline = section("outline");
         struct Pending {
             const TqdxXMLItem* source;
             TqdxXMLItem* target;
         };
         std::vector<Pending> stack;
-        for (int i = fromRoot.Items(o).Count() - 1; i >= 0; --i) {
-            stack.push_back({&fromRoot.Items(o).Items(i), &outline});
+        for (int i = fromOutline->Count() - 1; i >= 0; --i) {
+            stack.push_back({&fromOutline->Items(i), &outline});
         }
         while (!stack.empty()) {
             Pending p = stack.back();
@@ -937,19 +970,18 @@ void TqdxPreviewPages::AppendFromReport(TqdxReport& other) {
 // ---------------------------------------------------------------------------------------
 
 void TqdxPreviewPages::AddAnchor(const QByteArray& text) {
-    TqdxXMLItem& item = m_document.Root().FindItem("anchors").Add();
+    TqdxXMLItem& item = section("anchors").Add();
     item.Name = "item";
     item.Text = "text=\"" + EncodeXMLText(text) + "\" page=\"" + QByteArray::number(m_cursorPage) +
                 "\" top=\"" + QByteArray::number(roundEven(CurrentY)) + '"';
 }
 
 TqdxXMLItem* TqdxPreviewPages::FindAnchor(QByteArrayView text) const {
-    const TqdxXMLItem& root = m_document.Root();
-    const int a = root.Find("anchors");
-    if (a < 0) {
+    const TqdxXMLItem* found = findSection("anchors");
+    if (!found) {
         return nullptr;
     }
-    const TqdxXMLItem& anchors = root.Items(a);
+    const TqdxXMLItem& anchors = *found;
     for (int i = anchors.Count() - 1; i >= 0; --i) {
         try {
             if (anchors.Items(i).Prop("text").compare(text, Qt::CaseInsensitive) == 0) {
@@ -967,12 +999,10 @@ int TqdxPreviewPages::GetAnchorPage(QByteArrayView text) const {
 }
 
 void TqdxPreviewPages::ShiftAnchors(int fromIndex, int newTop) {
-    TqdxXMLItem& root = m_document.Root();
-    const int a = root.Find("anchors");
-    if (a < 0) {
+    if (m_document.Root().Find("anchors") < 0) {
         return;
     }
-    TqdxXMLItem& anchors = root.Items(a);
+    TqdxXMLItem& anchors = section("anchors");
     if (fromIndex + 1 >= anchors.Count() || fromIndex + 1 < 0) {
         return;
     }

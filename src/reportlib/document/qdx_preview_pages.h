@@ -145,8 +145,8 @@ public:
     void AttachObjects(double x, double y);
     // The vertical position the engine is at (anchors take it as their top).
     double CurrentY = 0;
-    // Logical page numbers: one more page of the running logical report; close the report.
-    void IncLogicalPageNumber();
+    // Logical page numbers: BeginNewPage numbers each new page; this closes the running
+    // logical report, giving its pages their total.
     void CloseLogicalReport();
     int LogicalPageNumber() const;
     int LogicalTotalPages() const;
@@ -187,6 +187,7 @@ public:
 
 private:
     friend class TqdxOutline;
+    void IncLogicalPageNumber();
     void rebuildObject(const TqdxXMLItem& element, TqdxComponent& parent,
                        TqdxXMLSerializer& serializer);
     // The source page a numbered page element ("page0") refers to, or null.
@@ -194,6 +195,10 @@ private:
     void prepareForSaving();
     void addObjectElement(TqdxComponent& object, TqdxXMLItem& parentElement);
     TqdxXMLItem& logicalPagesElement();
+    // A child of the root, created when missing, with its children in memory.
+    TqdxXMLItem& section(QByteArrayView name);
+    // The same, or null when there is none (only reads them in).
+    const TqdxXMLItem* findSection(QByteArrayView name) const;
     int sourcePageIndex(const TqdxReportPage* designPage) const;
     void evictOne();
 

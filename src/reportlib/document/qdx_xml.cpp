@@ -254,6 +254,10 @@ TqdxXMLItem& TqdxXMLItem::Items(int i) const {
 void TqdxXMLItem::Clear() {
     freeSubtrees(m_items);
     m_items.shrink_to_fit();
+    if (m_deferred && !Loaded) {
+        return; // nothing in memory: the children are still where they were read from
+    }
+    m_deferred = false;
     if (Unloadable) {
         Loaded = false;
     }
@@ -414,7 +418,8 @@ public:
 
     // Reads one element and its subtree into `top`. Returns false when the first tag read is an
     // end tag or the stream ended. Nesting is followed on an explicit stack.
-    bool readElement(TqdxXMLItem& top, bool loadAll) {
+    bool readElement(TqdxXMLItem& top, bool loadAll,
+                     const TqdxXMLDocument::DeferRule* defer = nullptr) {
         qint64 start = 0;
         const Kind kind = readStart(top, start);
         if (kind == Kind::End) {
@@ -438,6 +443,17 @@ public:
             case Kind::Open: {
                 if (stack.size() >= std::size_t(TqdxXMLItem::kMaxDepth)) {
                     throw TqdxInvalidXMLException();
+                }
+                if (defer && (*defer)(child->Name, parent.Name, int(stack.size()) + 1)) {
+                    // Its children stay in the stream until somebody asks for them.
+                    skipSubtree(stack.size());
+                    removeDeferredMark(child->Text);
+                    child->SetOffset(childStart);
+                    child->m_inSwapFile = false;
+                    child->m_deferred = true;
+                    child->Loaded = false;
+                    parent.AddItem(std::move(child));
+                    break;
                 }
                 TqdxXMLItem& added = parent.AddItem(std::move(child));
                 stack.push_back({&added, childStart});
@@ -499,16 +515,16 @@ private:
         }
     }
 
-    // Reads the next tag, skipping character data and comments. False at the end of the
-    // stream (outside a tag). Throws for a '<' inside a tag or the stream ending inside one.
-    bool readTag(QByteArray& name, QByteArray& text) {
+    // Finds the next tag, skipping character data and comments: afterwards the tag's text
+    // (between '<' and '>') is m_buf[start, end) and m_pos is just past the '>'. False at the
+    // end of the stream (outside a tag). Throws for a '<' inside a tag or the stream ending
+    // inside one.
+    bool scanTag(qsizetype& start, qsizetype& end) {
         for (;;) {
             if (!skipPast('<')) {
-                name.clear();
-                text.clear();
                 return false;
             }
-            qsizetype start = m_pos;
+            start = m_pos;
             qsizetype i = m_pos;
             bool comment = false;
             for (;;) {
@@ -541,28 +557,61 @@ private:
             if (comment) {
                 m_pos = i;
                 if (!skipComment()) {
-                    name.clear();
-                    text.clear();
                     return false;
                 }
                 continue;
             }
             m_pos = i + 1;
-            const char* d = m_buf.constData();
-            qsizetype end = i;
-            if (end > start && d[end - 1] == ' ') {
-                --end;
-            }
-            const void* space = std::memchr(d + start, ' ', std::size_t(end - start));
-            if (space == nullptr) {
-                name = QByteArray(d + start, end - start);
-                text.clear();
-            } else {
-                const qsizetype at = static_cast<const char*>(space) - d;
-                name = QByteArray(d + start, at - start);
-                text = QByteArray(d + at + 1, end - at - 1);
-            }
+            end = i;
             return true;
+        }
+    }
+
+    // Reads the next tag's name and attribute text (see scanTag).
+    bool readTag(QByteArray& name, QByteArray& text) {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        if (!scanTag(start, end)) {
+            name.clear();
+            text.clear();
+            return false;
+        }
+        const char* d = m_buf.constData();
+        if (end > start && d[end - 1] == ' ') {
+            --end;
+        }
+        const void* space = std::memchr(d + start, ' ', std::size_t(end - start));
+        if (space == nullptr) {
+            name = QByteArray(d + start, end - start);
+            text.clear();
+        } else {
+            const qsizetype at = static_cast<const char*>(space) - d;
+            name = QByteArray(d + start, at - start);
+            text = QByteArray(d + at + 1, end - at - 1);
+        }
+        return true;
+    }
+
+    // Passes over the children of an element whose start tag was just read, up to and
+    // including its end tag, without building them. Nesting is counted, not checked: the
+    // subtree is read properly when it is fetched. The end of the stream between two tags ends
+    // the element, as when it is read.
+    void skipSubtree(std::size_t depthAbove) {
+        std::size_t depth = 1;
+        qsizetype start = 0;
+        qsizetype end = 0;
+        while (depth > 0 && scanTag(start, end)) {
+            const char* d = m_buf.constData();
+            if (end == start) {
+                --depth; // "<>" ends an element, as an empty end tag does when reading
+            } else if (d[start] == '/') {
+                --depth;
+            } else if (d[end - 1] != '/' &&
+                       !(end - start > 1 && d[end - 2] == '/' && d[end - 1] == ' ')) {
+                if (++depth + depthAbove > std::size_t(TqdxXMLItem::kMaxDepth)) {
+                    throw TqdxInvalidXMLException();
+                }
+            }
         }
     }
 
@@ -650,12 +699,16 @@ namespace {
 
 using Sink = std::function<bool(QByteArrayView)>;
 using ReadBack = std::function<std::unique_ptr<TqdxXMLItem>(const TqdxXMLItem&)>;
+// The bytes of an element's children and end tag exactly as the writer would write them, or a
+// null view when the element's stored form differs or is not at hand.
+using RawChildren = std::function<QByteArrayView(const TqdxXMLItem&)>;
 
 // Writes elements as lines into a buffer handed to the sink whenever it passes 4096 bytes.
 class XmlWriter {
 public:
-    XmlWriter(Sink sink, bool indent, ReadBack readBack)
-        : m_sink(std::move(sink)), m_indent(indent), m_readBack(std::move(readBack)) {}
+    XmlWriter(Sink sink, bool indent, ReadBack readBack, RawChildren raw = {})
+        : m_sink(std::move(sink)), m_indent(indent), m_readBack(std::move(readBack)),
+          m_raw(std::move(raw)) {}
 
     void writeProlog() {
         m_buf.append("<?xml version=\"1.0\" encoding=\"utf-8\"?>");
@@ -674,6 +727,16 @@ public:
         };
         std::vector<Frame> stack;
         auto open = [&](const TqdxXMLItem& item, int at) {
+            if (!item.Loaded && !m_indent && m_raw) {
+                // Children that were never read are copied as they are stored.
+                const QByteArrayView raw = m_raw(item);
+                if (!raw.isNull()) {
+                    writeStart(item, at, true);
+                    m_buf.append(raw);
+                    endLine();
+                    return;
+                }
+            }
             std::unique_ptr<TqdxXMLItem> copy = readBack(item);
             const TqdxXMLItem& element = copy ? *copy : item;
             writeStart(element, at);
@@ -703,20 +766,20 @@ public:
 
 private:
     std::unique_ptr<TqdxXMLItem> readBack(const TqdxXMLItem& item) const {
-        if (!item.Unloadable || item.Loaded || !m_readBack) {
+        if (item.Loaded || !m_readBack) {
             return nullptr;
         }
         std::unique_ptr<TqdxXMLItem> copy = m_readBack(item);
         if (copy) {
             copy->Text = item.Text;
-            copy->Unloadable = true;
+            copy->Unloadable = item.Unloadable;
             copy->Loaded = true;
         }
         return copy;
     }
 
     // The element's start tag line; for an element without children its whole line.
-    void writeStart(const TqdxXMLItem& item, int level) {
+    void writeStart(const TqdxXMLItem& item, int level, bool open = false) {
         indent(level);
         m_buf.append('<').append(item.Name);
         if (!item.Text.isEmpty() || item.Unloadable) {
@@ -732,7 +795,7 @@ private:
                 m_buf.append("ld=\"0\"");
             }
         }
-        if (item.Count() > 0) {
+        if (open || item.Count() > 0) {
             m_buf.append('>');
         } else if (!item.Value.isEmpty()) {
             m_buf.append('>').append(item.Value).append("</").append(item.Name).append('>');
@@ -767,6 +830,7 @@ private:
     ReadBack m_readBack;
     QByteArray m_buf;
     bool m_ok = true;
+    RawChildren m_raw;
 };
 
 } // namespace
@@ -785,7 +849,7 @@ void TqdxXMLDocument::Clear() {
     RemoveSwapFile();
 }
 
-void TqdxXMLDocument::load(QIODevice& stream, bool loadAll) {
+void TqdxXMLDocument::load(QIODevice& stream, bool loadAll, const DeferRule* defer) {
     freeSubtrees(m_root.m_items);
     m_root.Name.clear();
     m_root.Text.clear();
@@ -793,9 +857,9 @@ void TqdxXMLDocument::load(QIODevice& stream, bool loadAll) {
     m_root.Loaded = true;
     m_root.Unloadable = false;
     m_root.SetOffset(0);
-    XmlReader reader(stream, 0);
+    XmlReader reader(stream, defer ? kSequentialBlock : 0);
     LegacyHeader = reader.readHeader();
-    reader.readElement(m_root, loadAll);
+    reader.readElement(m_root, loadAll, defer);
 }
 
 void TqdxXMLDocument::LoadFromStream(QIODevice& stream) {
@@ -809,6 +873,12 @@ void TqdxXMLDocument::LoadFromStream(std::unique_ptr<QIODevice> stream, bool par
     if (partialLoad) {
         m_source = std::move(stream);
     }
+}
+
+void TqdxXMLDocument::LoadDeferred(std::unique_ptr<QIODevice> stream, const DeferRule& defer) {
+    RemoveSwapFile();
+    load(*stream, true, &defer);
+    m_source = std::move(stream);
 }
 
 void TqdxXMLDocument::LoadFromFile(const QString& path, bool partialLoad) {
@@ -841,13 +911,64 @@ std::unique_ptr<TqdxXMLItem> readBackFrom(QIODevice* stream, const TqdxXMLItem& 
 }
 } // namespace
 
+QByteArrayView TqdxXMLDocument::rawChildren(const TqdxXMLItem& item) const {
+    const auto* buffer = qobject_cast<const QBuffer*>(m_source.get());
+    if (!item.m_deferred || item.m_inSwapFile || buffer == nullptr) {
+        return {};
+    }
+    const QByteArray& data = buffer->data();
+    const char* d = data.constData();
+    const qsizetype n = data.size();
+    qsizetype pos = qsizetype(item.Offset());
+    const void* gt = pos < n ? std::memchr(d + pos, '>', std::size_t(n - pos)) : nullptr;
+    if (gt == nullptr) {
+        return {};
+    }
+    const qsizetype begin = static_cast<const char*>(gt) - d + 1;
+    // Tag after tag with nothing between them, each as the writer writes it: "<name text>",
+    // "<name text/>" or "</name>", single spaces only after names, no comments, no marks.
+    pos = begin;
+    int depth = 1;
+    while (depth > 0) {
+        if (pos >= n || d[pos] != '<') {
+            return {};
+        }
+        const void* close = std::memchr(d + pos, '>', std::size_t(n - pos));
+        if (close == nullptr) {
+            return {};
+        }
+        const qsizetype end = static_cast<const char*>(close) - d; // the '>'
+        const QByteArrayView tag(d + pos + 1, end - pos - 1);
+        if (tag.isEmpty() || tag.back() == ' ' || tag.startsWith("!") || tag.startsWith("?") ||
+            tag.contains('<') || tag.contains('\n') || tag.contains('\r') || tag.contains('\t') ||
+            tag.contains("ld=\"0\"")) {
+            return {};
+        }
+        if (tag.front() == '/') {
+            if (tag.contains(' ')) {
+                return {};
+            }
+            --depth;
+        } else if (tag.back() == '/') {
+            if (tag.size() < 2 || tag[tag.size() - 2] == ' ') {
+                return {};
+            }
+        } else {
+            ++depth;
+        }
+        pos = end + 1;
+    }
+    return QByteArrayView(d + begin, pos - begin);
+}
+
 bool TqdxXMLDocument::SaveToStream(QIODevice& stream) const {
     XmlWriter writer(
         [&stream](QByteArrayView bytes) {
             return stream.write(bytes.data(), bytes.size()) == bytes.size();
         },
         IndentOutput,
-        [this](const TqdxXMLItem& item) { return readBackFrom(streamFor(item), item); });
+        [this](const TqdxXMLItem& item) { return readBackFrom(streamFor(item), item); },
+        [this](const TqdxXMLItem& item) { return rawChildren(item); });
     writer.writeProlog();
     writer.writeElement(m_root, 0);
     return writer.finish();
@@ -860,7 +981,8 @@ bool TqdxXMLDocument::SaveToFile(const QString& path) const {
     }
     XmlWriter writer(
         [&file](QByteArrayView bytes) { return file.write(bytes); }, IndentOutput,
-        [this](const TqdxXMLItem& item) { return readBackFrom(streamFor(item), item); });
+        [this](const TqdxXMLItem& item) { return readBackFrom(streamFor(item), item); },
+        [this](const TqdxXMLItem& item) { return rawChildren(item); });
     writer.writeProlog();
     writer.writeElement(m_root, 0);
     return writer.finish() && file.commit();
@@ -877,8 +999,16 @@ QIODevice* TqdxXMLDocument::streamFor(const TqdxXMLItem& item) const {
     return item.m_inSwapFile ? static_cast<QIODevice*>(m_swapFile.get()) : m_source.get();
 }
 
+void TqdxXMLDocument::DropItem(TqdxXMLItem& item) {
+    if (item.m_deferred && item.Loaded && !item.m_inSwapFile && m_source) {
+        freeSubtrees(item.m_items);
+        item.m_items.shrink_to_fit();
+        item.Loaded = false;
+    }
+}
+
 void TqdxXMLDocument::FetchItem(TqdxXMLItem& item) {
-    if (!item.Unloadable || item.Loaded) {
+    if (item.Loaded) {
         return;
     }
     std::unique_ptr<TqdxXMLItem> copy = readBackFrom(streamFor(item), item);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -115,6 +117,9 @@ private:
     quint8 m_offsetHigh = 0;
     // Offset() refers to the document's swap file rather than the stream it was loaded from.
     bool m_inSwapFile = false;
+    // The children were left in the document's source when it was loaded and can be read
+    // from there again while they are unchanged.
+    bool m_deferred = false;
 };
 
 // A document: a header and one root element, with optional deferred subtrees kept outside
@@ -147,6 +152,14 @@ public:
     // As above; with partialLoad, elements marked ld="0" are left out of memory (not Loaded)
     // and the document keeps the stream to read them from later.
     void LoadFromStream(std::unique_ptr<QIODevice> stream, bool partialLoad);
+    // Whether the children of an element (its name, its parent's name, its level: the root is
+    // level 1) are left in the stream when loading.
+    using DeferRule =
+        std::function<bool(QByteArrayView name, QByteArrayView parentName, int level)>;
+    // Loads the whole stream but leaves the children of the elements `defer` picks in the
+    // stream, which the document keeps: they come into memory with FetchItem and can leave it
+    // again with DropItem. Marks ld="0" are dropped as in a full load.
+    void LoadDeferred(std::unique_ptr<QIODevice> stream, const DeferRule& defer);
     // Opens a file and loads it as above. Throws std::runtime_error when it cannot be opened.
     void LoadFromFile(const QString& path, bool partialLoad = false);
     void LoadFromBytes(const QByteArray& bytes);
@@ -158,9 +171,12 @@ public:
     bool SaveToFile(const QString& path) const;
     QByteArray SaveToBytes() const;
 
-    // Reads an Unloadable, not Loaded element's children back in; its attribute text stays as
-    // it is now. Does nothing for other elements.
+    // Reads a not Loaded element's children back in; its attribute text stays as it is now.
+    // Does nothing for other elements.
     void FetchItem(TqdxXMLItem& item);
+    // Frees the children of an element fetched from the document's source and not changed
+    // since; they can be fetched again. Does nothing for other elements.
+    void DropItem(TqdxXMLItem& item);
     // Writes a Loaded, Unloadable element's subtree to the swap file and frees its children.
     // Does nothing for other elements. Throws std::runtime_error when the swap file cannot be
     // created or written; the element then stays in memory.
@@ -172,9 +188,12 @@ public:
     QString SwapFileName() const;
 
 private:
-    void load(QIODevice& stream, bool loadAll);
+    void load(QIODevice& stream, bool loadAll, const DeferRule* defer = nullptr);
     // The stream an out-of-memory element's Offset refers to (null when there is none).
     QIODevice* streamFor(const TqdxXMLItem& item) const;
+    // The stored bytes of a deferred element's children and end tag when they are exactly what
+    // writing them would give; a null view otherwise.
+    QByteArrayView rawChildren(const TqdxXMLItem& item) const;
 
     TqdxXMLItem m_root;
     std::unique_ptr<QIODevice> m_source;        // the stream of a partial load

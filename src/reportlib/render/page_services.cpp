@@ -1,5 +1,6 @@
 #include "page_services.h"
 
+#include "memo_layout.h"
 #include "view_painter.h"
 
 #include "platform/interaction/interaction.h"
@@ -370,7 +371,7 @@ bool Export(TqdxPreviewPages& pages, TqdxCustomExportFilter* filter, bool hasPre
                     }
                     memo->TotalPages = pages.Count();
                     memo->CopyNo = 1;
-                    memo->ExpandPageMacros();
+                    ExpandMemoPageMacros(*memo);
                     if (memo->AutoWidth) {
                         QImage scratch(1, 1, QImage::Format_RGB32);
                         QPainter p(&scratch);

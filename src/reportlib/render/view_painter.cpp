@@ -75,6 +75,53 @@ void linePixels(int x1, int y1, int x2, int y2, const std::vector<int>& pattern,
     }
 }
 
+// Cuts a segment to the part that can show on the canvas (its device, or its clip, with a
+// margin), so that absurd zooms never walk billions of pixels. False when nothing shows.
+bool clipToCanvas(const QPainter& canvas, int& x1, int& y1, int& x2, int& y2, int margin) {
+    QRect area(0, 0, 1 << 15, 1 << 15);
+    if (const QPaintDevice* device = canvas.device()) {
+        area = QRect(0, 0, device->width(), device->height());
+    }
+    if (canvas.hasClipping()) {
+        area = area.intersected(canvas.clipBoundingRect().toAlignedRect());
+    }
+    area.adjust(-margin - 2, -margin - 2, margin + 2, margin + 2);
+    // Liang-Barsky on the closed rectangle.
+    double t0 = 0;
+    double t1 = 1;
+    const double dx = double(x2) - x1;
+    const double dy = double(y2) - y1;
+    const double p[] = {-dx, dx, -dy, dy};
+    const double q[] = {double(x1) - area.left(), double(area.right()) - x1,
+                        double(y1) - area.top(), double(area.bottom()) - y1};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) {
+                return false;
+            }
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0) {
+            t0 = std::max(t0, t);
+        } else {
+            t1 = std::min(t1, t);
+        }
+        if (t0 > t1) {
+            return false;
+        }
+    }
+    if (t1 < 1) {
+        x2 = int(std::lround(x1 + t1 * dx));
+        y2 = int(std::lround(y1 + t1 * dy));
+    }
+    if (t0 > 0) {
+        x1 = int(std::lround(x1 + t0 * dx));
+        y1 = int(std::lround(y1 + t0 * dy));
+    }
+    return true;
+}
+
 void plot(QPainter& canvas, const std::vector<QPoint>& points, const QColor& color) {
     if (points.empty() || !color.isValid()) {
         return;
@@ -292,6 +339,9 @@ void PaintBackground(QPainter& canvas, const TqdxView& view, const ViewArea& are
 }
 
 void DrawPixelLine(QPainter& canvas, int x1, int y1, int x2, int y2, const QColor& color) {
+    if (!clipToCanvas(canvas, x1, y1, x2, y2, 1)) {
+        return;
+    }
     std::vector<QPoint> on;
     std::vector<QPoint> off;
     linePixels(x1, y1, x2, y2, {}, on, off);
@@ -303,9 +353,11 @@ void DrawThickLine(QPainter& canvas, int x1, int y1, int x2, int y2, int w) {
         w = 1;
     }
     const QPen pen = canvas.pen();
-    if (pen.style() == Qt::NoPen) {
+    if (pen.style() == Qt::NoPen || !clipToCanvas(canvas, x1, y1, x2, y2, w)) {
         return;
     }
+    // Wider than anything a canvas shows: the strokes beyond it are never seen.
+    w = std::min(w, 1 << 15);
     const std::vector<int> pattern = dashPattern(pen.style());
     // Gaps of a styled pen show the brush colour unless the brush is clear.
     const QColor gap = canvas.brush().style() == Qt::SolidPattern && !pattern.empty()

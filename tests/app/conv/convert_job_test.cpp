@@ -1,6 +1,7 @@
 #include "app/conv/convert_job.h"
 
 #include "platform/interaction/interaction.h"
+#include "qp3_generator.h"
 #include "recording_interaction.h"
 #include "report_builder.h"
 #include "temp_dir.h"
@@ -205,4 +206,114 @@ TEST(ConvertJob, WritesEveryTextReportOutput) {
     const Outcome missingPage = runJob({"convert", "--page", "3", in, dir.path("x.png")});
     EXPECT_EQ(missingPage.code, 1);
     EXPECT_FALSE(QFile::exists(dir.path("x.png")));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Prepared reports (.QP3)
+
+namespace {
+
+// Three pages over two source pages, an A4 portrait one with a band and an A4 landscape one;
+// the title is in code page 1252.
+const QByteArray kSmallPrepared =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?><preparedreport>"
+    "<previewpages><page0><b1 t=\"40\"/></page0><page1/><page0/></previewpages>"
+    "<report><TqdxReport DotMatrixReport=\"0\" PreviewOptions.OutlineVisible=\"0\" "
+    "PreviewOptions.OutlineWidth=\"120\" ReportOptions.Name=\"Relat\xf3rio Mensal\"/></report>"
+    "<sourcepages><TqdxReportPage Name=\"Page1\"><TqdxMasterData Name=\"MasterData1\" "
+    "Left=\"0\" Top=\"0\" Width=\"718\" Height=\"20\"/></TqdxReportPage>"
+    "<TqdxReportPage Name=\"Page2\" Orientation=\"poLandscape\"/></sourcepages>"
+    "<dictionary><b1 name=\"Page0.MasterData1\"/></dictionary><picturecache/></preparedreport>";
+
+} // namespace
+
+TEST(ConvertJobPrepared, InfoGivesFormatTitlePagesAndEachPageSize) {
+    TempDir dir;
+    const Outcome o = runJob({"info", dir.write("mensal.QP3", kSmallPrepared)});
+    EXPECT_EQ(o.code, 0);
+    EXPECT_EQ(o.out, "format: QP3\ntitle: Relat\xc3\xb3rio Mensal\npages: 3\n"
+                     "page 1: 794 x 1123\npage 2: 1123 x 794\npage 3: 794 x 1123\n");
+    EXPECT_TRUE(o.messages.empty());
+}
+
+TEST(ConvertJobPrepared, ConvertWritesAReportThatDescribesAndSavesTheSame) {
+    TempDir dir;
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 5;
+    options.sectionPages = 3;
+    options.pictureEvery = 2;
+    options.completeLastPage = true;
+    const QString in = dir.path("vendas.Qp3");
+    ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+
+    const Outcome original = runJob({"info", in});
+    ASSERT_EQ(original.code, 0);
+    // Listing pages are portrait, each section's summary landscape; the complete last page
+    // keeps its own (portrait) paper.
+    EXPECT_TRUE(original.out.startsWith("format: QP3\ntitle: Relat\xc3\xb3rio de Vendas por "
+                                        "Cliente\npages: 5\npage 1: 794 x 1123\n"
+                                        "page 2: 794 x 1123\npage 3: 1123 x 794\n"))
+        << original.out.toStdString();
+    EXPECT_TRUE(original.out.endsWith("page 5: 794 x 1123\n"));
+
+    const QString copy = dir.path("copia.QP3");
+    const Outcome converted = runJob({"convert", in, copy});
+    EXPECT_EQ(converted.code, 0);
+    EXPECT_TRUE(converted.messages.empty());
+    EXPECT_EQ(runJob({"info", copy}).out, original.out);
+
+    // Saving what was loaded from our own output changes nothing more.
+    const QString again = dir.path("de_novo.qp3");
+    EXPECT_EQ(runJob({"convert", copy, again}).code, 0);
+    EXPECT_EQ(TempDir::read(again), TempDir::read(copy));
+}
+
+TEST(ConvertJobPrepared, RejectsWhatItCannotReadOrWriteAndKeepsTheOldOutput) {
+    TempDir dir;
+    const QString out = dir.write("out.qp3", "previous");
+
+    Outcome o = runJob({"convert", dir.path("falta.QP3"), out});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.messages, std::vector<QString>{"Erro na Abertura do arquivo...\r\rArquivo: " +
+                                               dir.path("falta.QP3")});
+
+    for (const QByteArray& bad :
+         {QByteArray("apenas texto\n"), QByteArray("<preparedreport><previewpages/>"),
+          QByteArray::fromHex("1f8b0800") + "compressed"}) {
+        o = runJob({"convert", dir.write("ruim.QP3", bad), out});
+        EXPECT_EQ(o.code, 1) << bad.toStdString();
+        EXPECT_EQ(o.messages, std::vector<QString>{"Invalid file format"});
+        o = runJob({"info", dir.path("ruim.QP3")});
+        EXPECT_EQ(o.code, 1);
+        EXPECT_TRUE(o.out.isEmpty());
+    }
+    EXPECT_EQ(TempDir::read(out), "previous");
+
+    const QString good = dir.write("bom.QP3", kSmallPrepared);
+    o = runJob({"convert", good, dir.path("sem/pasta/x.qp3")});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.messages, std::vector<QString>{"Erro na gravaçao do arquivo...\r\rArquivo: " +
+                                               dir.path("sem/pasta/x.qp3")});
+
+    // Other outputs of prepared reports are refused plainly for now, and nothing is written.
+    for (const char* name : {"x.pdf", "x.png"}) {
+        o = runJob({"convert", good, dir.path(name)});
+        EXPECT_EQ(o.code, 1) << name;
+        ASSERT_EQ(o.messages.size(), 1u);
+        EXPECT_TRUE(o.messages[0].contains("ainda não é suportada")) << name;
+        EXPECT_FALSE(QFile::exists(dir.path(name)));
+    }
+}
+
+TEST(ConvertJobPrepared, TheProgramDescribesAPreparedReport) {
+    const QString program = QStringLiteral(ZR_BIN_DIR "/zeralconv");
+    if (!QFile::exists(program)) {
+        GTEST_SKIP() << "zeralconv not built";
+    }
+    TempDir dir;
+    QProcess p;
+    p.start(program, {"info", dir.write("r.QP3", kSmallPrepared)});
+    p.waitForFinished(30000);
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(p.readAllStandardOutput().startsWith("format: QP3\n"));
 }

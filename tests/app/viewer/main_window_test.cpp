@@ -1,5 +1,8 @@
 #include "app/viewer/main_window.h"
 #include "platform/interaction/interaction.h"
+#include "qp3_generator.h"
+#include "reportlib/document/qdx_preview_pages.h"
+#include "reportlib/document/qdx_report.h"
 #include "support/recording_interaction.h"
 #include "support/temp_dir.h"
 #include "textreport/gravana.h"
@@ -194,6 +197,58 @@ TEST_F(MainWindow, AFailureInsideTheEngineIsReportedAndTheReportDropped) {
     EXPECT_EQ(frm.FormCreate(file), StartAction::OpenGvp);
     EXPECT_EQ(ui.messages, std::vector<QString>{QStringLiteral("sem memória")});
     EXPECT_FALSE(reportOpen());
+}
+
+TEST_F(MainWindow, OpeningAPreparedReportLoadsItsPagesAndSaysHowMany) {
+    tools::Qp3GeneratorOptions options;
+    options.pages = 4;
+    options.sectionPages = 2;
+    const QString file = dir.path(QStringLiteral("vendas.qp3"));
+    ASSERT_TRUE(tools::WritePreparedReport(file, options));
+
+    EXPECT_EQ(frm.FormCreate(file), StartAction::OpenQp3);
+    EXPECT_EQ(ui.messages,
+              std::vector<QString>{QStringLiteral("Relatório preparado carregado: 4 página(s).")});
+    EXPECT_EQ(frm.Report().PreviewPages().Count(), 4);
+    EXPECT_EQ(frm.pdfExportFileName(), QStringLiteral("vendas"));
+    EXPECT_EQ(previews, 0);
+
+    // Opening another one from the menu replaces the pages.
+    options.pages = 1;
+    const QString other = dir.path(QStringLiteral("um.QP3"));
+    ASSERT_TRUE(tools::WritePreparedReport(other, options));
+    frm.chooseReport = [&] { return other; };
+    frm.miAbrirRelatorio->trigger();
+    EXPECT_EQ(ui.messages.back(), QStringLiteral("Relatório preparado carregado: 1 página(s)."));
+    EXPECT_EQ(frm.Report().PreviewPages().Count(), 1);
+}
+
+TEST_F(MainWindow, WithAPreviewConnectedAPreparedReportGoesToItInstead) {
+    tools::Qp3GeneratorOptions options;
+    options.pages = 2;
+    const QString file = dir.path(QStringLiteral("r.QP3"));
+    ASSERT_TRUE(tools::WritePreparedReport(file, options));
+    int shownPages = -1;
+    frm.Report().OnPreviewPrepared = [&](reportlib::TqdxReport& r) {
+        shownPages = r.PreviewPages().Count();
+    };
+    EXPECT_EQ(frm.FormCreate(file), StartAction::OpenQp3);
+    EXPECT_EQ(shownPages, 2);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(MainWindow, APreparedReportTheStoreRejectsIsReportedAndTheWindowStays) {
+    frm.show();
+    const QString bad = dir.write(QStringLiteral("ruim.QP3"), "apenas texto\n");
+    frm.chooseReport = [&] { return bad; };
+    frm.miAbrirRelatorio->trigger();
+    EXPECT_EQ(ui.messages, std::vector<QString>{QStringLiteral("Invalid file format")});
+    EXPECT_TRUE(frm.isVisible());
+
+    // A file that vanished before it could be read changes nothing and says nothing.
+    ui.messages.clear();
+    frm.loadPreparedReport(dir.path(QStringLiteral("sumiu.QP3")));
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 } // namespace

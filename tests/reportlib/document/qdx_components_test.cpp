@@ -54,6 +54,8 @@ TEST(ReportPage, ColumnsSplitThePrintableWidth) {
               (QList<QByteArray>{"0", "63.3333333333333", "126.666666666667"}));
     page.SetColumns(0);
     EXPECT_EQ(page.ColumnPositions.Count(), 0);
+    page.SetColumns(20000000); // from a damaged file: no twenty million positions
+    EXPECT_EQ(page.ColumnPositions.Count(), 0);
 }
 
 TEST(ReportPage, ArrangeSetsBandsAndAlignedViews) {

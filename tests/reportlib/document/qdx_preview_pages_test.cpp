@@ -129,6 +129,8 @@ TEST(PreviewPages, LoadAnswersSizesWithoutBuildingAndRebuildsPages) {
     EXPECT_EQ(pages.Pictures().Count(), 2);
     EXPECT_EQ(pages.PageExtent(1), QSize(794, 1123));
     EXPECT_TRUE(pages.CachedPages().empty());
+    // The objects of a page stay unread until the page is built.
+    EXPECT_FALSE(pages.PagesElement().Items(1).Loaded);
 
     TqdxReportPage* page = pages.PageObject(2);
     ASSERT_NE(page, nullptr);
@@ -165,6 +167,24 @@ TEST(PreviewPages, LoadAnswersSizesWithoutBuildingAndRebuildsPages) {
     EXPECT_EQ(top, 60);
     EXPECT_EQ(pages.GetAnchorPage("ANCORA2"), 3);
     EXPECT_EQ(pages.GetAnchorPage("nowhere"), 1);
+}
+
+TEST(PreviewPages, SavingPagesNeverReadWritesThemInTheWriterForm) {
+    TqdxReport report;
+    TqdxPreviewPages& pages = report.PreviewPages();
+    load(pages, "<?xml version=\"1.0\"?>\r\n<preparedreport>\r\n  <previewpages>\r\n"
+                "    <page0 ld=\"0\">\r\n      <b1 t=\"5\" >\r\n        <!-- note -->\r\n"
+                "        <m1 ld=\"0\" u=\"a\" />\r\n      </b1>\r\n    </page0>\r\n"
+                "    <page0><b1 t=\"6\"><m1 u=\"b\"/></b1></page0>\r\n  </previewpages>\r\n"
+                "  <anchors><item text=\"x\" page=\"1\" top=\"2\"/></anchors>\r\n"
+                "</preparedreport>\r\n");
+    EXPECT_EQ(pages.Count(), 2);
+    const QByteArray bytes = saved(pages);
+    EXPECT_TRUE(bytes.contains("<previewpages><page0><b1 t=\"5\"><m1 u=\"a\" /></b1></page0>"
+                               "<page0><b1 t=\"6\"><m1 u=\"b\"/></b1></page0></previewpages>"))
+        << bytes.constData();
+    EXPECT_TRUE(bytes.contains("<anchors><item text=\"x\" page=\"1\" top=\"2\"/></anchors>"));
+    EXPECT_EQ(pages.GetAnchorPage("X"), 2);
 }
 
 TEST(PreviewPages, CacheKeepsMostRecentFirstAndEvicts) {
@@ -233,6 +253,10 @@ TEST(PreviewPages, BadFilesFailOrLoadWhatWasRead) {
     load(pages, whole.left(cut));
     EXPECT_EQ(pages.Count(), 2);
     EXPECT_EQ(pages.PageExtent(1), QSize(0, 0)); // no source pages were read
+
+    // A file cut inside a tag of a page is not read, also when that page is not yet built.
+    EXPECT_THROW(load(pages, whole.left(whole.indexOf("<m2 u=\"linha 2\"") + 5)),
+                 TqdxInvalidXMLException);
 
     // A page element naming an unregistered class fails when the page is built.
     load(pages, "<?xml version=\"1.0\"?><preparedreport><previewpages><page0><TqdxWhatever/>"
