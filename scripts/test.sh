@@ -23,7 +23,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build/sanitize -j "$jobs" --timeout 900
 
 echo "== short fuzzing"
-fuzz_seconds="${ZR_FUZZ_SECONDS:-60}"
+fuzz_seconds="${ZR_FUZZ_SECONDS:-30}"
 for target in build/sanitize/fuzzers/*; do
     [ -f "$target" ] && [ -x "$target" ] || continue
     name=$(basename "$target")

@@ -8,6 +8,8 @@
 #include "platform/text/codepages.h"
 #include "reportlib/document/qdx_preview_pages.h"
 #include "reportlib/document/qdx_report.h"
+#include "reportlib/render/page_services.h"
+#include "reportlib/render/view_painter.h"
 #include "textreport/gravana.h"
 #include "textreport/io/gvp_file.h"
 #include "textreport/render/page_renderer.h"
@@ -71,6 +73,9 @@ QByteArray pitchNumber(TSize size) { return QByteArray::number(pitchOf(size)); }
 void printLine(std::FILE* out, const char* key, const QByteArray& value) {
     std::fprintf(out, "%s: %s\n", key, value.constData());
 }
+
+// Largest picture output: 100 million pixels (400 MiB in memory).
+constexpr qint64 kMaxImagePixels = 100'000'000;
 
 QString missingInputMessage(const QString& input) {
     return QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + input;
@@ -389,7 +394,8 @@ void ConvertJob::writePageImage(TGravana& g, Interaction& ui) const {
 
 int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
     const QString ext = QFileInfo(output).suffix().toLower();
-    if (command == Command::Convert && ext != QLatin1String("qp3")) {
+    if (command == Command::Convert && ext != QLatin1String("qp3") &&
+        ext != QLatin1String("png")) {
         ui.message(MessageKind::Error,
                    QStringLiteral("A conversão de relatórios preparados (.QP3) para .%1 ainda "
                                   "não é suportada.")
@@ -435,7 +441,54 @@ int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
         std::fflush(out);
         return ExitDone;
     }
+    if (ext == QLatin1String("png")) {
+        return writePreparedPageImage(store, ui);
+    }
     if (!store.SaveToFile(output)) {
+        ui.message(MessageKind::Error, writeFailedMessage(output));
+        return ExitFailed;
+    }
+    return ExitDone;
+}
+
+int ConvertJob::writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui) const {
+    if (page > store.Count()) {
+        ui.message(MessageKind::Error,
+                   QStringLiteral("O relatório não tem a página %1 (tem %2).")
+                       .arg(page)
+                       .arg(store.Count()));
+        return ExitFailed;
+    }
+    // A white image of the page's paper at the scale, the page painted on it.
+    const QSize paper = store.PageExtent(page - 1);
+    const QSize size(std::max(1, reportlib::render::Round(paper.width() * scale)),
+                     std::max(1, reportlib::render::Round(paper.height() * scale)));
+    if (qint64(size.width()) * size.height() > kMaxImagePixels) {
+        ui.message(MessageKind::Error,
+                   QStringLiteral("A imagem seria grande demais (%1 x %2 pixels): use uma "
+                                  "escala menor.")
+                       .arg(size.width())
+                       .arg(size.height()));
+        return ExitFailed;
+    }
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) {
+        ui.message(MessageKind::Error, writeFailedMessage(output));
+        return ExitFailed;
+    }
+    image.fill(Qt::white);
+    try {
+        QPainter painter(&image);
+        reportlib::render::PaintPage(store, page - 1, painter, scale, scale, 0, 0);
+    } catch (const std::exception& e) {
+        ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
+        return ExitFailed;
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    AtomicFile file(output);
+    if (!image.save(&buffer, "PNG") || !file.open() || !file.write(png) || !file.commit()) {
         ui.message(MessageKind::Error, writeFailedMessage(output));
         return ExitFailed;
     }

@@ -17,6 +17,9 @@
 namespace zr::textreport {
 class TGravana;
 }
+namespace zr::reportlib {
+class TqdxPreviewPages;
+}
 
 namespace zr::app {
 
@@ -79,6 +82,7 @@ private:
     // `info` and `convert` of a prepared report (.QP3): loads it into a report object of its
     // own; `convert` writes it again as .QP3 (other outputs are refused for now).
     int runPreparedReport(Interaction& ui, std::FILE* out) const;
+    int writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui) const;
     void writePageImage(textreport::TGravana& g, Interaction& ui) const;
 };
 
