@@ -296,13 +296,31 @@ TEST(ConvertJobPrepared, RejectsWhatItCannotReadOrWriteAndKeepsTheOldOutput) {
                                                dir.path("sem/pasta/x.qp3")});
 
     // Other outputs of prepared reports are refused plainly for now, and nothing is written.
-    for (const char* name : {"x.pdf", "x.png"}) {
+    for (const char* name : {"x.pdf"}) {
         o = runJob({"convert", good, dir.path(name)});
         EXPECT_EQ(o.code, 1) << name;
         ASSERT_EQ(o.messages.size(), 1u);
         EXPECT_TRUE(o.messages[0].contains("ainda não é suportada")) << name;
         EXPECT_FALSE(QFile::exists(dir.path(name)));
     }
+}
+
+TEST(ConvertJobPrepared, PaintsOnePageToAPicture) {
+    TempDir dir;
+    const QString in = dir.write("r.QP3", kSmallPrepared);
+    const QString out = dir.path("p.png");
+    // The third page (A4 portrait) at half size, white where nothing is drawn.
+    Outcome o = runJob({"convert", "--page", "2", "--scale", "0.5", in, out});
+    EXPECT_EQ(o.code, 0) << o.messages.size();
+    QImage png(out);
+    EXPECT_EQ(png.size(), QSize(562, 397)); // the landscape page
+    EXPECT_EQ(png.pixel(10, 10) | 0xFF000000, qRgb(255, 255, 255));
+    o = runJob({"convert", "--page", "4", in, dir.path("q.png")});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_FALSE(QFile::exists(dir.path("q.png")));
+    o = runJob({"convert", "--scale", "100", in, dir.path("q.png")});
+    EXPECT_EQ(o.code, 1); // far too large a picture
+    EXPECT_FALSE(QFile::exists(dir.path("q.png")));
 }
 
 TEST(ConvertJobPrepared, TheProgramDescribesAPreparedReport) {
