@@ -126,6 +126,17 @@ public:
     virtual void DefineProperties(TqdxFiler& filer);
 };
 
+// A class's table, filled by `fill` on first use and kept for the life of the program. Every
+// call site has a lambda of its own, so every class gets a table of its own.
+template <class Fill> const TqdxClassInfo& DescribeClass(Fill fill) {
+    static const TqdxClassInfo info = [&] {
+        TqdxClassInfo i;
+        fill(i);
+        return i;
+    }();
+    return info;
+}
+
 template <class C> const C* qdx_cast(const TqdxPersistent* p) {
     return p && p->InheritsFrom(C::StaticClassInfo()) ? static_cast<const C*>(p) : nullptr;
 }

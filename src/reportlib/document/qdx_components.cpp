@@ -185,8 +185,7 @@ template <class C> void publishLink(TqdxClassBuilder<C>& b) {
 // ---- Font --------------------------------------------------------------------------------
 
 const TqdxClassInfo& TqdxFont::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxFont> b(info, "TFont", nullptr);
         b.integer("Charset", &TqdxFont::Charset, &TqdxFont::SetCharset);
         b.integer("Color", &TqdxFont::Color, &TqdxFont::SetColor);
@@ -196,10 +195,7 @@ const TqdxClassInfo& TqdxFont::StaticClassInfo() {
         b.integer("Size", &TqdxFont::Size, &TqdxFont::SetSize, std::nullopt,
                   [](const TqdxFont&) { return false; });
         b.set("Style", fontStyleEnum(), &TqdxFont::Style, &TqdxFont::SetStyle);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 int TqdxFont::Size() const {
@@ -230,8 +226,7 @@ bool TqdxFont::operator==(const TqdxFont& other) const {
 // ---- Frame -------------------------------------------------------------------------------
 
 const TqdxClassInfo& TqdxFrameLine::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxFrameLine> b(info, "TqdxFrameLine", nullptr);
         b.integer("Color", &TqdxFrameLine::Color, nullptr, std::nullopt,
                   [](const TqdxFrameLine& l) { return l.Color != l.Frame->Color(); });
@@ -239,10 +234,7 @@ const TqdxClassInfo& TqdxFrameLine::StaticClassInfo() {
                       [](const TqdxFrameLine& l) { return l.Style != l.Frame->Style(); });
         b.floating("Width", &TqdxFrameLine::Width, nullptr,
                    [](const TqdxFrameLine& l) { return l.Width != l.Frame->Width(); });
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 void TqdxFrameLine::Assign(const TqdxFrameLine& other) {
@@ -256,8 +248,7 @@ bool TqdxFrameLine::operator==(const TqdxFrameLine& other) const {
 }
 
 const TqdxClassInfo& TqdxFrame::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxFrame> b(info, "TqdxFrame", nullptr);
         b.integer("Color", &TqdxFrame::Color, &TqdxFrame::SetColor, 0);
         b.boolean("DropShadow", &TqdxFrame::DropShadow, nullptr, false);
@@ -273,10 +264,7 @@ const TqdxClassInfo& TqdxFrame::StaticClassInfo() {
         b.object("TopLine", &TqdxFrame::TopLine);
         b.object("RightLine", &TqdxFrame::RightLine);
         b.object("BottomLine", &TqdxFrame::BottomLine);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxFrame::TqdxFrame() = default;
@@ -321,13 +309,8 @@ bool TqdxFrame::operator==(const TqdxFrame& other) const {
 // ---- Picture, highlight, format ------------------------------------------------------------
 
 const TqdxClassInfo& TqdxPicture::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
-        TqdxClassBuilder<TqdxPicture> b(info, "TPicture", nullptr);
-        return true;
-    }();
-    (void)built;
-    return info;
+    return DescribeClass(
+        [](TqdxClassInfo& info) { TqdxClassBuilder<TqdxPicture> b(info, "TPicture", nullptr); });
 }
 
 namespace {
@@ -378,17 +361,13 @@ void TqdxPicture::Clear() {
 }
 
 const TqdxClassInfo& TqdxHighlight::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxHighlight> b(info, "TqdxHighlight", nullptr);
         b.boolean("Active", &TqdxHighlight::Active, nullptr, false);
         b.object("Font", &TqdxHighlight::Font);
         b.integer("Color", &TqdxHighlight::Color, nullptr, clTransparent);
         b.string("Condition", &TqdxHighlight::Condition);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxHighlight::TqdxHighlight() {
@@ -396,32 +375,24 @@ TqdxHighlight::TqdxHighlight() {
 }
 
 const TqdxClassInfo& TqdxFormat::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxFormat> b(info, "TqdxFormat", nullptr);
         b.string("DecimalSeparator", &TqdxFormat::DecimalSeparator);
         b.string("ThousandSeparator", &TqdxFormat::ThousandSeparator);
         b.string("FormatStr", &TqdxFormat::FormatStr);
         b.enumeration("Kind", formatKindEnum(), &TqdxFormat::Kind, nullptr, fkText);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 // ---- Component -----------------------------------------------------------------------------
 
 const TqdxClassInfo& TqdxComponent::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxComponent> b(info, "TqdxComponent", nullptr);
         b.string("Name", &TqdxComponent::Name, &TqdxComponent::SetName,
                  [](const TqdxComponent&) { return false; });
         b.integer("Tag", &TqdxComponent::Tag, nullptr, 0);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxComponent::TqdxComponent() {
@@ -895,15 +866,11 @@ void TqdxComponent::ArrangeChildren() {
 // ---- Report component and views ------------------------------------------------------------
 
 const TqdxClassInfo& TqdxReportComponent::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxReportComponent> b(info, "TqdxReportComponent",
                                                 &TqdxComponent::StaticClassInfo());
         b.string("Description", &TqdxReportComponent::Description);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 void TqdxReportComponent::BeforePrint() {
@@ -918,8 +885,7 @@ void TqdxReportComponent::AfterPrint() {
 }
 
 const TqdxClassInfo& TqdxView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxView> b(info, "TqdxView", &TqdxReportComponent::StaticClassInfo());
         b.enumeration("Align", alignEnum(), &TqdxView::Align, nullptr, baNone);
         b.boolean("Printable", &TqdxView::Printable, nullptr, true);
@@ -935,10 +901,7 @@ const TqdxClassInfo& TqdxView::StaticClassInfo() {
         b.string("OnPreviewDblClick", &TqdxView::OnPreviewDblClick);
         b.string("Hint", &TqdxView::Hint);
         b.boolean("ShowHint", &TqdxView::ShowHint, nullptr, false);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxView::TqdxView() {
@@ -1021,14 +984,10 @@ QByteArray TqdxView::DeltaText(const TqdxComponent* source) const {
 }
 
 const TqdxClassInfo& TqdxStretcheable::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxStretcheable> b(info, "TqdxStretcheable",
                                              &TqdxView::StaticClassInfo());
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 // ---- Memo views ---------------------------------------------------------------------------
@@ -1108,15 +1067,11 @@ template <class C> void publishMemoProperties(TqdxClassBuilder<C>& b, bool full)
 } // namespace
 
 const TqdxClassInfo& TqdxCustomMemoView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxCustomMemoView> b(info, "TqdxCustomMemoView",
                                                &TqdxStretcheable::StaticClassInfo(),
                                                &createComponent<TqdxCustomMemoView>);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxCustomMemoView::TqdxCustomMemoView() {
@@ -1210,42 +1165,30 @@ QByteArray TqdxCustomMemoView::DeltaText(const TqdxComponent* source) const {
 }
 
 const TqdxClassInfo& TqdxMemoView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxMemoView> b(info, "TqdxMemoView",
                                          &TqdxCustomMemoView::StaticClassInfo(),
                                          &createComponent<TqdxMemoView>);
         publishMemoProperties(b, true);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 const TqdxClassInfo& TqdxSysMemoView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxSysMemoView> b(info, "TqdxSysMemoView",
                                             &TqdxCustomMemoView::StaticClassInfo(),
                                             &createComponent<TqdxSysMemoView>);
         publishMemoProperties(b, false);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 const TqdxClassInfo& TqdxDMPMemoView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxDMPMemoView> b(info, "TqdxDMPMemoView",
                                             &TqdxCustomMemoView::StaticClassInfo(),
                                             &createComponent<TqdxDMPMemoView>);
         publishMemoProperties(b, true);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 // ---- Lines, pictures, shapes, check boxes, gradients, rich text ----------------------------
@@ -1267,15 +1210,11 @@ template <class C> void publishLineProperties(TqdxClassBuilder<C>& b) {
 } // namespace
 
 const TqdxClassInfo& TqdxCustomLineView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxCustomLineView> b(info, "TqdxCustomLineView",
                                                &TqdxStretcheable::StaticClassInfo(),
                                                &createComponent<TqdxCustomLineView>);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxCustomLineView::TqdxCustomLineView() {
@@ -1283,34 +1222,25 @@ TqdxCustomLineView::TqdxCustomLineView() {
 }
 
 const TqdxClassInfo& TqdxLineView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxLineView> b(info, "TqdxLineView",
                                          &TqdxCustomLineView::StaticClassInfo(),
                                          &createComponent<TqdxLineView>);
         publishLineProperties(b);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 const TqdxClassInfo& TqdxDMPLineView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxDMPLineView> b(info, "TqdxDMPLineView",
                                             &TqdxCustomLineView::StaticClassInfo(),
                                             &createComponent<TqdxDMPLineView>);
         publishLineProperties(b);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 const TqdxClassInfo& TqdxPictureView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxPictureView> b(info, "TqdxPictureView", &TqdxView::StaticClassInfo(),
                                             &createComponent<TqdxPictureView>);
         b.object("Picture", &TqdxPictureView::Picture,
@@ -1328,10 +1258,7 @@ const TqdxClassInfo& TqdxPictureView::StaticClassInfo() {
         b.string("FileLink", &TqdxPictureView::FileLink);
         publishData(b);
         publishLink(b);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxPictureView::TqdxPictureView() {
@@ -1420,8 +1347,7 @@ QByteArray TqdxPictureView::DeltaText(const TqdxComponent* source) const {
 }
 
 const TqdxClassInfo& TqdxShapeView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxShapeView> b(info, "TqdxShapeView", &TqdxView::StaticClassInfo(),
                                           &createComponent<TqdxShapeView>);
         publishFill(b);
@@ -1429,10 +1355,7 @@ const TqdxClassInfo& TqdxShapeView::StaticClassInfo() {
         publishFrame(b);
         b.enumeration("Shape", shapeKindEnum(), &TqdxShapeView::Shape, nullptr, skRectangle);
         publishLink(b);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxShapeView::TqdxShapeView() {
@@ -1448,8 +1371,7 @@ QByteArray TqdxShapeView::DeltaText(const TqdxComponent* source) const {
 }
 
 const TqdxClassInfo& TqdxCheckBoxView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxCheckBoxView> b(info, "TqdxCheckBoxView", &TqdxView::StaticClassInfo(),
                                              &createComponent<TqdxCheckBoxView>);
         b.boolean("Checked", &TqdxCheckBoxView::Checked, nullptr, true);
@@ -1462,10 +1384,7 @@ const TqdxClassInfo& TqdxCheckBoxView::StaticClassInfo() {
         publishFrame(b);
         publishData(b);
         publishLink(b);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxCheckBoxView::TqdxCheckBoxView() {
@@ -1474,8 +1393,7 @@ TqdxCheckBoxView::TqdxCheckBoxView() {
 }
 
 const TqdxClassInfo& TqdxGradientView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxGradientView> b(info, "TqdxGradientView", &TqdxView::StaticClassInfo(),
                                              &createComponent<TqdxGradientView>);
         b.integer("BeginColor", &TqdxGradientView::BeginColor, nullptr, clWhite);
@@ -1484,10 +1402,7 @@ const TqdxClassInfo& TqdxGradientView::StaticClassInfo() {
         publishFrame(b);
         b.integer("Color", &TqdxGradientView::MiddleColor,
                   [](TqdxGradientView& v, qint64 c) { v.Color = int(c); });
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 int TqdxGradientView::MiddleColor() const {
@@ -1501,8 +1416,7 @@ int TqdxGradientView::MiddleColor() const {
 }
 
 const TqdxClassInfo& TqdxRichView::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxRichView> b(info, "TqdxRichView", &TqdxStretcheable::StaticClassInfo(),
                                          &createComponent<TqdxRichView>);
         b.boolean("AllowExpressions", &TqdxRichView::AllowExpressions, nullptr, true);
@@ -1516,10 +1430,7 @@ const TqdxClassInfo& TqdxRichView::StaticClassInfo() {
         publishFrame(b);
         publishData(b);
         publishLink(b);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 void TqdxRichView::DefineProperties(TqdxFiler& filer) {
@@ -1529,14 +1440,10 @@ void TqdxRichView::DefineProperties(TqdxFiler& filer) {
 }
 
 const TqdxClassInfo& TqdxSubreport::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxSubreport> b(info, "TqdxSubreport", &TqdxView::StaticClassInfo(),
                                           &createComponent<TqdxSubreport>);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxSubreport::TqdxSubreport() {
@@ -1550,23 +1457,18 @@ TqdxSubreport::TqdxSubreport() {
 }
 
 const TqdxClassInfo& TqdxDMPCommand::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxDMPCommand> b(info, "TqdxDMPCommand", &TqdxView::StaticClassInfo(),
                                            &createComponent<TqdxDMPCommand>);
         b.string("Command", &TqdxDMPCommand::Command);
         publishLink(b);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 // ---- Bands --------------------------------------------------------------------------------
 
 const TqdxClassInfo& TqdxBand::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxBand> b(info, "TqdxBand", &TqdxReportComponent::StaticClassInfo());
         publishFont(b);
         publishGeometry(b, "hl");
@@ -1579,10 +1481,7 @@ const TqdxClassInfo& TqdxBand::StaticClassInfo() {
         b.string("OnAfterCalcHeight", &TqdxBand::OnAfterCalcHeight);
         b.string("OnAfterPrint", &TqdxBand::OnAfterPrint);
         b.string("OnBeforePrint", &TqdxBand::OnBeforePrint);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 namespace {
@@ -1648,13 +1547,9 @@ const TqdxClassInfo& bandInfo(TqdxClassInfo& info, const char* name, const TqdxC
 
 #define ZR_BAND_INFO(Class, Parent, ...)                                                           \
     const TqdxClassInfo& Class::StaticClassInfo() {                                                \
-        static TqdxClassInfo info;                                                                 \
-        static const bool built = [] {                                                             \
+        return DescribeClass([](TqdxClassInfo& info) {                                             \
             bandInfo<Class>(info, #Class, Parent::StaticClassInfo(), __VA_ARGS__);                 \
-            return true;                                                                           \
-        }();                                                                                       \
-        (void)built;                                                                               \
-        return info;                                                                               \
+        });                                                                                        \
     }
 
 ZR_BAND_INFO(TqdxReportTitle, TqdxBand, kTitleBandProps)
@@ -1689,8 +1584,7 @@ ZR_BAND_INFO(TqdxNullBand, TqdxBand, {})
 #undef ZR_BAND_INFO
 
 const TqdxClassInfo& TqdxDataBand::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxDataBand> b(info, "TqdxDataBand", &TqdxBand::StaticClassInfo());
         publishBand(b, {"AllowSplit", "Child"});
         b.integer("Columns", &TqdxDataBand::Columns);
@@ -1707,10 +1601,7 @@ const TqdxClassInfo& TqdxDataBand::StaticClassInfo() {
         b.integer("RowCount", &TqdxDataBand::RowCount);
         publishBand(b, {"StartNewPage", "Stretched"});
         b.string("OnMasterDetail", &TqdxDataBand::OnMasterDetail);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 int TqdxBand::BandNumber() const {
@@ -1771,15 +1662,11 @@ QByteArray TqdxBand::DeltaText(const TqdxComponent* source) const {
 // ---- Pages --------------------------------------------------------------------------------
 
 const TqdxClassInfo& TqdxPage::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxPage> b(info, "TqdxPage", &TqdxComponent::StaticClassInfo());
         publishFont(b);
         publishVisible(b);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 std::optional<std::pair<int, int>> StandardPaperSize(int code) {
@@ -1807,8 +1694,7 @@ std::optional<std::pair<int, int>> StandardPaperSize(int code) {
 }
 
 const TqdxClassInfo& TqdxReportPage::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         using P = TqdxReportPage;
         TqdxClassBuilder<P> b(info, "TqdxReportPage", &TqdxPage::StaticClassInfo(),
                               &createComponent<P>);
@@ -1850,10 +1736,7 @@ const TqdxClassInfo& TqdxReportPage::StaticClassInfo() {
         b.string("OnAfterPrint", &P::OnAfterPrint);
         b.string("OnBeforePrint", &P::OnBeforePrint);
         b.string("OnManualBuild", &P::OnManualBuild);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxReportPage::TqdxReportPage() : m_background(std::make_unique<TqdxPictureView>()) {
@@ -1975,26 +1858,18 @@ TqdxComponent* TqdxReportPage::FindBand(const TqdxClassInfo& bandClass) const {
 }
 
 const TqdxClassInfo& TqdxDMPPage::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxDMPPage> b(info, "TqdxDMPPage", &TqdxReportPage::StaticClassInfo(),
                                         &createComponent<TqdxDMPPage>);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 const TqdxClassInfo& TqdxDataPage::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxDataPage> b(info, "TqdxDataPage", &TqdxPage::StaticClassInfo(),
                                          &createComponent<TqdxDataPage>);
         publishGeometry(b, "hltw");
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxDataPage::TqdxDataPage() {
@@ -2003,30 +1878,22 @@ TqdxDataPage::TqdxDataPage() {
 }
 
 const TqdxClassInfo& TqdxDialogPage::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxDialogPage> b(info, "TqdxDialogPage", &TqdxPage::StaticClassInfo(),
                                            &createComponent<TqdxDialogPage>);
         b.string("Caption", &TqdxDialogPage::Caption);
         publishGeometry(b, "hltw");
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 const TqdxClassInfo& TqdxStyleItem::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxStyleItem> b(info, "TqdxStyleItem", nullptr);
         b.string("Name", &TqdxStyleItem::Name);
         b.integer("Color", &TqdxStyleItem::Color, nullptr, clTransparent);
         b.object("Font", &TqdxStyleItem::Font);
         b.object("Frame", &TqdxStyleItem::Frame);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 void RegisterReportClasses() {

@@ -43,8 +43,7 @@ double nowAsDays() {
 } // namespace
 
 const TqdxClassInfo& TqdxEngineOptions::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         using O = TqdxEngineOptions;
         TqdxClassBuilder<O> b(info, "TqdxEngineOptions", nullptr);
         b.boolean("ConvertNulls", &O::ConvertNulls, nullptr, true);
@@ -57,15 +56,11 @@ const TqdxClassInfo& TqdxEngineOptions::StaticClassInfo() {
         b.string("TempDir", &O::TempDir);
         b.boolean("UseFileCache", &O::UseFileCache, nullptr, false);
         b.boolean("IgnoreDevByZero", &O::IgnoreDevByZero, nullptr, false);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 const TqdxClassInfo& TqdxPreviewOptions::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         using O = TqdxPreviewOptions;
         TqdxClassBuilder<O> b(info, "TqdxPreviewOptions", nullptr);
         b.boolean("AllowEdit", &O::AllowEdit, nullptr, true);
@@ -83,15 +78,11 @@ const TqdxClassInfo& TqdxPreviewOptions::StaticClassInfo() {
         b.floating("Zoom", &O::Zoom);
         b.enumeration("ZoomMode", zoomModeEnum(), &O::ZoomMode, nullptr, zmDefault);
         b.boolean("PictureCacheInFile", &O::PictureCacheInFile, nullptr, false);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 const TqdxClassInfo& TqdxPrintOptions::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         using O = TqdxPrintOptions;
         TqdxClassBuilder<O> b(info, "TqdxPrintOptions", nullptr);
         b.integer("Copies", &O::Copies, nullptr, 1);
@@ -104,15 +95,11 @@ const TqdxClassInfo& TqdxPrintOptions::StaticClassInfo() {
         b.boolean("Reverse", &O::Reverse, nullptr, false);
         b.boolean("ShowDialog", &O::ShowDialog, nullptr, true);
         b.boolean("SwapPageSize", &O::SwapPageSize, nullptr, false, [](const O&) { return false; });
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 const TqdxClassInfo& TqdxReportOptions::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         using O = TqdxReportOptions;
         TqdxClassBuilder<O> b(info, "TqdxReportOptions", nullptr);
         b.string("Author", &O::Author);
@@ -129,10 +116,7 @@ const TqdxClassInfo& TqdxReportOptions::StaticClassInfo() {
         b.string("VersionMajor", &O::VersionMajor);
         b.string("VersionMinor", &O::VersionMinor);
         b.string("VersionRelease", &O::VersionRelease);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxReportOptions::TqdxReportOptions() {
@@ -140,8 +124,7 @@ TqdxReportOptions::TqdxReportOptions() {
 }
 
 const TqdxClassInfo& TqdxReport::StaticClassInfo() {
-    static TqdxClassInfo info;
-    static const bool built = [] {
+    return DescribeClass([](TqdxClassInfo& info) {
         using R = TqdxReport;
         TqdxClassBuilder<R> b(info, "TqdxReport", &TqdxComponent::StaticClassInfo(),
                               [](TqdxComponent*) -> TqdxComponent* { return new TqdxReport(); });
@@ -161,10 +144,7 @@ const TqdxClassInfo& TqdxReport::StaticClassInfo() {
         b.strings("ScriptText", &R::ScriptText);
         b.boolean("ShowProgress", &R::ShowProgress, nullptr, true);
         b.boolean("StoreInDFM", &R::StoreInDFM, nullptr, true);
-        return true;
-    }();
-    (void)built;
-    return info;
+    });
 }
 
 TqdxReport::TqdxReport() : m_previewPages(std::make_unique<TqdxPreviewPages>(*this)) {
