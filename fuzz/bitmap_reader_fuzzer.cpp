@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the bitmap reader in each of its forms: as a .bmp file, as a packed
 // bitmap (with opaque and with premultiplied 32-bit pixels, with colour tables of colours and
 // of palette indexes), as the bitmap of an icon entry, and split into header and pixels the
-// way metafile records carry them. Every pixel of a result is read once.
+// way metafile records carry them.
 
 #include "reportlib/render/picture/bitmap_reader.h"
 
@@ -15,15 +15,14 @@ namespace {
 
 using namespace zr::reportlib::render;
 
+// Reads the corner pixels: a result must be a whole image of the size it reports. (Reading
+// every pixel would spend the fuzzing time in this loop.)
 void touch(const QImage& image) {
-    quint32 sum = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        const uchar* line = image.constScanLine(y);
-        for (qsizetype x = 0; x < image.bytesPerLine(); ++x) {
-            sum += line[x];
-        }
+    if (!image.isNull()) {
+        volatile QRgb corners =
+            image.pixel(0, 0) ^ image.pixel(image.width() - 1, image.height() - 1);
+        (void)corners;
     }
-    (void)sum;
 }
 
 } // namespace

@@ -35,6 +35,18 @@ bool usable(const QTransform& t) {
     return std::isfinite(det) && std::abs(det) > 1e-18;
 }
 
+// Whether text under `t` (layout font size kLayoutFontSize) can be drawn from glyph images:
+// both axes scaled alike, within 50 %, and glyphs of at most 256 pixels.
+bool glyphImagesUsable(const QTransform& t) {
+    const double a = t.m11(), b = t.m12(), c = t.m21(), d = t.m22();
+    const double sum = a * a + b * b + c * c + d * d;
+    const double det = std::abs(a * d - b * c);
+    const double root = std::sqrt(std::max(0.0, sum * sum / 4 - det * det));
+    const double largest = std::sqrt(sum / 2 + root);
+    const double smallest = std::sqrt(std::max(0.0, sum / 2 - root));
+    return smallest > 0 && largest / smallest < 1.5 && kLayoutFontSize * largest <= 256;
+}
+
 double scaleOf(const QTransform& t) {
     return std::sqrt(std::abs(t.determinant()));
 }
@@ -746,16 +758,34 @@ void MetafilePlayer::text(QPointF reference, const QString& text, const std::vec
                                   metrics.ascent() + metrics.descent()),
                            m_dc.bkColor);
     }
+    // Glyph images are cached for near-uniform scales of moderate size only: a stretched or
+    // squeezed mapping, which metafiles may set, makes the font rasteriser fail (and the
+    // cache read memory that was never filled). Such text is filled as outlines instead.
+    const bool asImages = glyphImagesUsable(m_painter.worldTransform());
+    QPainterPath outlines;
+    const auto run = [&](QPointF at, const QString& part) {
+        if (asImages) {
+            m_painter.drawText(at, part);
+        } else {
+            outlines.addText(at, font, part);
+        }
+    };
     m_painter.setFont(font);
     m_painter.setPen(m_dc.textColor);
     if (origins.empty()) {
-        m_painter.drawText(QPointF(x0, baseline), text);
+        run(QPointF(x0, baseline), text);
     } else {
         for (qsizetype i = 0; i < text.size(); ++i) {
             const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-            m_painter.drawText(QPointF(x0 + origins[size_t(i)] / scale, baseline), text.mid(i, n));
+            run(QPointF(x0 + origins[size_t(i)] / scale, baseline), text.mid(i, n));
             i += n - 1;
         }
+    }
+    if (!outlines.isEmpty()) {
+        const bool antialiased = m_painter.testRenderHint(QPainter::Antialiasing);
+        m_painter.setRenderHint(QPainter::Antialiasing, true);
+        m_painter.fillPath(outlines, m_dc.textColor);
+        m_painter.setRenderHint(QPainter::Antialiasing, antialiased);
     }
     m_transformDirty = true;
     if (updateCp) {
