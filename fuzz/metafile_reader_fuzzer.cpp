@@ -2,42 +2,18 @@
 // replayed onto a small image twice, once at the natural size and once stretched onto a
 // clipped target, which reaches text, bitmaps, clipping and paths at other scales.
 
+#include "fuzz_gui_application.h"
 #include "reportlib/render/picture/metafile.h"
 
 #include <QByteArray>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-
-// Text needs fonts, and fonts need an application (offscreen: no display). It is never
-// destroyed: a QGuiApplication torn down by exit handlers outlives what it depends on.
-void ensureApplication() {
-    if (QGuiApplication::instance() == nullptr) {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        }
-        static int argc = 1;
-        static char name[] = "metafile_reader_fuzzer";
-        static char* argv[] = {name, nullptr};
-        new QGuiApplication(argc, argv);
-    }
-}
-
-} // namespace
-
-// fontconfig keeps its configuration for the life of the process and frees it only when the
-// application shuts down, which this one never does; that is not a leak of the player.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    ensureApplication();
+    zr::fuzz::ensureGuiApplication();
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     const auto metafile = zr::reportlib::render::Metafile::FromBytes(bytes);
     if (!metafile) {

@@ -2,10 +2,10 @@
 // format and every fragment's character format. Small inputs are also laid out, which reaches
 // the fonts, sizes, indents and tab stops the reader chose.
 
+#include "fuzz_gui_application.h"
 #include "reportlib/render/rtf/rtf_reader.h"
 
 #include <QByteArrayView>
-#include <QGuiApplication>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -13,32 +13,8 @@
 #include <cstdint>
 #include <memory>
 
-namespace {
-
-// Laying text out needs fonts, and fonts need an application (offscreen: no display). It is
-// never destroyed: a QGuiApplication torn down by exit handlers outlives what it depends on.
-void ensureApplication() {
-    if (QGuiApplication::instance() == nullptr) {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        }
-        static int argc = 1;
-        static char name[] = "rtf_reader_fuzzer";
-        static char* argv[] = {name, nullptr};
-        new QGuiApplication(argc, argv);
-    }
-}
-
-} // namespace
-
-// The leak checker's hook: the font patterns fontconfig hands to the application's font
-// database live as long as the application, which is never destroyed here.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    ensureApplication();
+    zr::fuzz::ensureGuiApplication();
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     const std::unique_ptr<QTextDocument> doc = zr::reportlib::render::RtfReader::read(bytes);
     qsizetype characters = 0;

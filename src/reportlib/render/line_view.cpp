@@ -85,21 +85,6 @@ void drawArrow(QPainter& canvas, const TqdxCustomLineView& view, const ViewArea&
     canvas.restore();
 }
 
-Qt::PenStyle linePenStyle(int frameStyle) {
-    switch (frameStyle) {
-    case fsDash:
-        return Qt::DashLine;
-    case fsDot:
-        return Qt::DotLine;
-    case fsDashDot:
-        return Qt::DashDotLine;
-    case fsDashDotDot:
-        return Qt::DashDotDotLine;
-    default:
-        return Qt::SolidLine;
-    }
-}
-
 } // namespace
 
 void DrawLineView(QPainter& canvas, TqdxCustomLineView& view, double scaleX, double scaleY,
@@ -136,7 +121,7 @@ void DrawLineView(QPainter& canvas, TqdxCustomLineView& view, double scaleX, dou
         }
         canvas.setBrush(view.Color == clTransparent ? QBrush(Qt::NoBrush)
                                                     : QBrush(toQColor(view.Color)));
-        canvas.setPen(QPen(frameColor, 1, linePenStyle(view.Frame.Style())));
+        canvas.setPen(QPen(frameColor, 1, FramePenStyle(view.Frame.Style())));
         DrawThickLine(canvas, area.X, area.Y, area.X1, area.Y1, area.FrameWidth);
     }
     if (!frameColor.isValid() || !outline.isValid()) {

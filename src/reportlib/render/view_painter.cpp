@@ -27,7 +27,9 @@ std::vector<int> dashPattern(Qt::PenStyle style) {
     }
 }
 
-Qt::PenStyle penStyleOf(int frameStyle) {
+} // namespace
+
+Qt::PenStyle FramePenStyle(int frameStyle) {
     switch (frameStyle) {
     case fsDash:
         return Qt::DashLine;
@@ -41,6 +43,8 @@ Qt::PenStyle penStyleOf(int frameStyle) {
         return Qt::SolidLine;
     }
 }
+
+namespace {
 
 // The pixels of a 1-pixel line from (x1, y1) towards (x2, y2), the end point excluded
 // (Bresenham), split into those the pen's dashes paint and those in its gaps.
@@ -233,7 +237,7 @@ void drawFrameLine(QPainter& canvas, const TqdxView& view, const ViewArea& area,
         return;
     }
     default: {
-        QPen pen(color, 1, penStyleOf(line.Style));
+        QPen pen(color, 1, FramePenStyle(line.Style));
         canvas.setPen(pen);
         DrawThickLine(canvas, x1, y1, x2, y2, w);
         return;

@@ -23,6 +23,9 @@ int canvasDpiY(const QPainter& canvas);
 // Rounds to the nearest integer, halves to even; non-finite or huge values give 0.
 int Round(double v);
 
+// The 1-pixel pen style of a frame style (dashes and dots; solid for the others).
+Qt::PenStyle FramePenStyle(int frameStyle);
+
 // A colour value 0x00BBGGRR (or a system colour 0x800000nn) as a QColor; clTransparent gives
 // an invalid QColor.
 QColor toQColor(int color);
