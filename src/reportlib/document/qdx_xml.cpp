@@ -446,7 +446,7 @@ public:
                 }
                 if (defer && (*defer)(child->Name, parent.Name, int(stack.size()) + 1)) {
                     // Its children stay in the stream until somebody asks for them.
-                    skipSubtree(stack.size());
+                    skipSubtree(stack.size(), child->Name);
                     removeDeferredMark(child->Text);
                     child->SetOffset(childStart);
                     child->m_inSwapFile = false;
@@ -593,26 +593,44 @@ private:
     }
 
     // Passes over the children of an element whose start tag was just read, up to and
-    // including its end tag, without building them. Nesting is counted, not checked: the
-    // subtree is read properly when it is fetched. The end of the stream between two tags ends
-    // the element, as when it is read.
-    void skipSubtree(std::size_t depthAbove) {
-        std::size_t depth = 1;
+    // including its end tag, without building them, but checking them as reading them would:
+    // tags, nesting depth and end tags that close the element they should (compared through a
+    // case-folded hash of the names). The end of the stream between two tags ends the element,
+    // as when it is read.
+    void skipSubtree(std::size_t depthAbove, QByteArrayView name) {
+        std::vector<quint32> open{foldedHash(name)};
         qsizetype start = 0;
         qsizetype end = 0;
-        while (depth > 0 && scanTag(start, end)) {
+        while (!open.empty() && scanTag(start, end)) {
             const char* d = m_buf.constData();
-            if (end == start) {
-                --depth; // "<>" ends an element, as an empty end tag does when reading
-            } else if (d[start] == '/') {
-                --depth;
-            } else if (d[end - 1] != '/' &&
-                       !(end - start > 1 && d[end - 2] == '/' && d[end - 1] == ' ')) {
-                if (++depth + depthAbove > std::size_t(TqdxXMLItem::kMaxDepth)) {
+            if (end > start && d[end - 1] == ' ') {
+                --end;
+            }
+            const void* space = std::memchr(d + start, ' ', std::size_t(end - start));
+            const qsizetype nameEnd = space ? static_cast<const char*>(space) - d : end;
+            const QByteArrayView tagName(d + start, nameEnd - start);
+            if (tagName.isEmpty()) {
+                open.pop_back(); // "<>" closes whatever is open, as when reading
+            } else if (tagName.front() == '/') {
+                if (open.back() != foldedHash(tagName.sliced(1))) {
                     throw TqdxInvalidXMLException();
                 }
+                open.pop_back();
+            } else if (tagName.back() != '/' && d[end - 1] != '/') {
+                if (open.size() + depthAbove >= std::size_t(TqdxXMLItem::kMaxDepth)) {
+                    throw TqdxInvalidXMLException();
+                }
+                open.push_back(foldedHash(tagName));
             }
         }
+    }
+
+    static quint32 foldedHash(QByteArrayView name) {
+        quint32 h = 2166136261u;
+        for (char c : name) {
+            h = (h ^ codepages::foldCp1252(static_cast<unsigned char>(c))) * 16777619u;
+        }
+        return h;
     }
 
     // Skips to just after the comment's end: "--" directly followed by '>', where a third '-'

@@ -254,6 +254,16 @@ TEST(PreviewPages, BadFilesFailOrLoadWhatWasRead) {
     EXPECT_EQ(pages.Count(), 2);
     EXPECT_EQ(pages.PageExtent(1), QSize(0, 0)); // no source pages were read
 
+    // Pages and the outline are read when first used, but checked when the file is read: an
+    // end tag that closes the wrong element fails the load as it always did.
+    for (const char* bad : {"<previewpages><page0><b1></m1></page0></previewpages>",
+                            "<outline><item><item></outline></item></outline>"}) {
+        EXPECT_THROW(load(pages, QByteArray("<?xml version=\"1.0\"?><preparedreport>") + bad +
+                                     "</preparedreport>"),
+                     TqdxInvalidXMLException)
+            << bad;
+    }
+
     // A file cut inside a tag of a page is not read, also when that page is not yet built.
     EXPECT_THROW(load(pages, whole.left(whole.indexOf("<m2 u=\"linha 2\"") + 5)),
                  TqdxInvalidXMLException);
