@@ -87,6 +87,52 @@ inline bool resetPeak() {
     return ok;
 }
 
+// The folder a benchmark writes its reports to: `given`, created when missing, or else a new
+// folder "<who>-XXXXXX" under $TMPDIR (then `made` is set and the caller removes it at the
+// end). Empty, with a message, when no folder could be made.
+inline std::string workDir(const char* who, const std::string& given, bool& made) {
+    made = false;
+    if (!given.empty()) {
+        ::mkdir(given.c_str(), 0755);
+        return given;
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + who + "-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+        std::fprintf(stderr, "%s: mkdtemp: %s\n", who, std::strerror(errno));
+        return {};
+    }
+    made = true;
+    return pattern;
+}
+
+// This program's own path, to start itself as a measured child. Empty, with a message, when
+// it cannot be read.
+inline std::string selfPath(const char* who) {
+    char self[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        std::fprintf(stderr, "%s: /proc/self/exe: %s\n", who, std::strerror(errno));
+        return {};
+    }
+    return std::string(self, std::size_t(length));
+}
+
+// Removes what a benchmark wrote (and the folder workDir made), unless asked to keep it.
+inline void removeWork(const char* who, const std::vector<std::string>& created,
+                       const std::string& dir, bool madeDir, bool keep) {
+    if (keep) {
+        std::fprintf(stderr, "%s: files kept in %s\n", who, dir.c_str());
+        return;
+    }
+    for (const std::string& f : created) {
+        ::unlink(f.c_str());
+    }
+    if (madeDir) {
+        ::rmdir(dir.c_str());
+    }
+}
+
 // Shows nothing; counts the messages and keeps the last one.
 class SilentInteraction final : public zr::Interaction {
 public:
@@ -148,8 +194,8 @@ struct Outcome {
 
 // Runs argv (searched in PATH) with the environment `envp` (null-terminated) and standard
 // output sent to `out`, waits for it and measures it. `who` names the benchmark in messages.
-inline Outcome runMeasured(const char* who, std::vector<std::string> argv,
-                           std::vector<char*> envp, const std::string& out) {
+inline Outcome runMeasured(const char* who, std::vector<std::string> argv, std::vector<char*> envp,
+                           const std::string& out) {
     envp.push_back(nullptr);
     std::vector<char*> argp;
     for (std::string& a : argv) {

@@ -148,27 +148,15 @@ struct Samples {
 };
 
 int benchmark(const Options& o) {
-    std::string dir = o.dir;
     bool madeDir = false;
+    const std::string dir = workDir("load_bench", o.dir, madeDir);
     if (dir.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/load_bench-XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("load_bench: mkdtemp");
-            return 1;
-        }
-        dir = pattern;
-        madeDir = true;
-    } else {
-        ::mkdir(dir.c_str(), 0755);
-    }
-    char self[4096];
-    const ssize_t selfLength = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (selfLength <= 0) {
-        std::perror("load_bench: /proc/self/exe");
         return 1;
     }
-    self[selfLength] = '\0';
+    const std::string self = selfPath("load_bench");
+    if (self.empty()) {
+        return 1;
+    }
 
     // The collation locale sort would use by default.
     const char* collate = std::setlocale(LC_COLLATE, "");
@@ -283,16 +271,7 @@ int benchmark(const Options& o) {
         std::printf("\n");
     }
 
-    if (!o.keep) {
-        for (const std::string& f : created) {
-            ::unlink(f.c_str());
-        }
-        if (madeDir) {
-            ::rmdir(dir.c_str());
-        }
-    } else {
-        std::fprintf(stderr, "load_bench: files kept in %s\n", dir.c_str());
-    }
+    removeWork("load_bench", created, dir, madeDir, o.keep);
     return 0;
 }
 

@@ -229,19 +229,10 @@ int pdfPages(const std::string& path) {
 }
 
 int benchmark(const Options& o) {
-    std::string dir = o.dir;
     bool madeDir = false;
+    const std::string dir = workDir("pdf_bench", o.dir, madeDir);
     if (dir.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pdf_bench-XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("pdf_bench: mkdtemp");
-            return 1;
-        }
-        dir = pattern;
-        madeDir = true;
-    } else {
-        ::mkdir(dir.c_str(), 0755);
+        return 1;
     }
     if (::access(o.texttopdf.c_str(), X_OK) != 0) {
         std::fprintf(stderr, "pdf_bench: %s not found (Debian package cups-filters)\n",
@@ -353,16 +344,7 @@ int benchmark(const Options& o) {
     std::printf("  ours / zlib on %u threads %5.2f   (the cost of drawing and writing the file)\n",
                 cores, oursMs / splitMs);
 
-    if (!o.keep) {
-        for (const std::string& f : created) {
-            ::unlink(f.c_str());
-        }
-        if (madeDir) {
-            ::rmdir(dir.c_str());
-        }
-    } else {
-        std::fprintf(stderr, "pdf_bench: files kept in %s\n", dir.c_str());
-    }
+    removeWork("pdf_bench", created, dir, madeDir, o.keep);
     return identical ? 0 : 1;
 }
 

@@ -220,27 +220,15 @@ bool measure(const char* who, const std::vector<std::string>& argv, const std::s
 }
 
 int benchmark(const Options& o) {
-    std::string dir = o.dir;
     bool madeDir = false;
+    const std::string dir = workDir("qp3_bench", o.dir, madeDir);
     if (dir.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qp3_bench-XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("qp3_bench: mkdtemp");
-            return 1;
-        }
-        dir = pattern;
-        madeDir = true;
-    } else {
-        ::mkdir(dir.c_str(), 0755);
-    }
-    char self[4096];
-    const ssize_t selfLength = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (selfLength <= 0) {
-        std::perror("qp3_bench: /proc/self/exe");
         return 1;
     }
-    self[selfLength] = '\0';
+    const std::string self = selfPath("qp3_bench");
+    if (self.empty()) {
+        return 1;
+    }
 
     const std::string large = dir + "/large.qp3";
     const std::string small = dir + "/small.qp3";
@@ -314,16 +302,7 @@ int benchmark(const Options& o) {
                 load / pf, load / pf <= 2 ? "met" : "NOT met", memoryRatio,
                 memoryRatio <= 2 ? "met" : "NOT met");
 
-    if (!o.keep) {
-        for (const std::string& f : created) {
-            ::unlink(f.c_str());
-        }
-        if (madeDir) {
-            ::rmdir(dir.c_str());
-        }
-    } else {
-        std::fprintf(stderr, "qp3_bench: files kept in %s\n", dir.c_str());
-    }
+    removeWork("qp3_bench", created, dir, madeDir, o.keep);
     return 0;
 }
 

@@ -135,15 +135,16 @@ int main(int argc, char** argv) {
         }
     }
     const double perPage = double(objects) / pageCount;
-    std::printf("Prepared pages: %d, %.1f views a page (%.1f memos); %d runs; medians per page.\n\n",
-                pageCount, perPage, double(memos) / pageCount, runs);
+    std::printf(
+        "Prepared pages: %d, %.1f views a page (%.1f memos); %d runs; medians per page.\n\n",
+        pageCount, perPage, double(memos) / pageCount, runs);
     const double peer = zr::bench::median(t.peer);
     std::printf("                                        ms/page   x QPainter::drawText\n");
     std::printf("  QPainter::drawText, memos only        %7.2f   1.00\n", peer);
-    std::printf("  ours, first paint (page built)        %7.2f   %.2f\n", zr::bench::median(t.first),
-                zr::bench::median(t.first) / peer);
-    std::printf("  ours, same page again                 %7.2f   %.2f\n", zr::bench::median(t.again),
-                zr::bench::median(t.again) / peer);
+    std::printf("  ours, first paint (page built)        %7.2f   %.2f\n",
+                zr::bench::median(t.first), zr::bench::median(t.first) / peer);
+    std::printf("  ours, same page again                 %7.2f   %.2f\n",
+                zr::bench::median(t.again), zr::bench::median(t.again) / peer);
     std::printf("  ours, same page at 150%%               %7.2f   %.2f\n",
                 zr::bench::median(t.zoomed), zr::bench::median(t.zoomed) / peer);
     std::printf("\nTarget: a typical page at scale 1 well under 20 ms: %s\n",

@@ -481,32 +481,27 @@ void TqdxComponent::SetName(const QByteArray& name) {
     m_name = name;
 }
 
-void TqdxComponent::SetLeft(double v) {
-    if (CreatedForDesign && (Restrictions & rfDontMove)) {
-        return;
+// Objects created for design refuse moving and resizing under their restrictions.
+void TqdxComponent::setUnlessRestricted(double& field, double v, int restriction) {
+    if (!(CreatedForDesign && (Restrictions & restriction))) {
+        field = v;
     }
-    m_left = v;
+}
+
+void TqdxComponent::SetLeft(double v) {
+    setUnlessRestricted(m_left, v, rfDontMove);
 }
 
 void TqdxComponent::SetTop(double v) {
-    if (CreatedForDesign && (Restrictions & rfDontMove)) {
-        return;
-    }
-    m_top = v;
+    setUnlessRestricted(m_top, v, rfDontMove);
 }
 
 void TqdxComponent::SetWidth(double v) {
-    if (CreatedForDesign && (Restrictions & rfDontSize)) {
-        return;
-    }
-    m_width = v;
+    setUnlessRestricted(m_width, v, rfDontSize);
 }
 
 void TqdxComponent::SetHeight(double v) {
-    if (CreatedForDesign && (Restrictions & rfDontSize)) {
-        return;
-    }
-    m_height = v;
+    setUnlessRestricted(m_height, v, rfDontSize);
 }
 
 void TqdxComponent::SetBounds(double left, double top, double width, double height) {

@@ -326,6 +326,7 @@ protected:
 private:
     friend class TqdxReport;
     void attach(TqdxComponent* owner);
+    void setUnlessRestricted(double& field, double v, int restriction);
     void applyParentFont();
 
     QByteArray m_name;

@@ -200,28 +200,13 @@ void TqdxPictureCache::LoadFromXML(const TqdxXMLItem& element) {
     Clear();
     for (int i = 0; i < element.Count(); ++i) {
         const TqdxXMLItem& item = element.Items(i);
-        // The value is hexadecimal: decoding stops at its first non-digit.
-        const QByteArray& text = item.Text;
-        qsizetype start = -1;
-        for (qsizetype p = text.indexOf("stream=\""); p >= 0;
-             p = text.indexOf("stream=\"", p + 1)) {
-            if (p == 0 || text[p - 1] == ' ') {
-                start = p + 8;
-                break;
-            }
+        QByteArray hex;
+        try {
+            hex = item.Prop("stream");
+        } catch (const std::exception&) {
+            // a broken "&#...;" cannot stand in hexadecimal digits: no picture
         }
-        QByteArray bytes;
-        if (start >= 0) {
-            qsizetype end = start;
-            auto hex = [](char c) {
-                return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-            };
-            while (end < text.size() && hex(text[end])) {
-                ++end;
-            }
-            bytes = QByteArray::fromHex(text.mid(start, (end - start) & ~qsizetype(1)));
-        }
-        AddPicture(bytes);
+        AddPicture(BytesOfHex(hex));
     }
 }
 

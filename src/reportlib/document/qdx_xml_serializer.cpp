@@ -38,8 +38,9 @@ QByteArray hexOf(const QByteArray& bytes) {
     return bytes.toHex().toUpper();
 }
 
-// Decodes hexadecimal digit pairs up to the first character that is not a digit.
-QByteArray bytesOfHex(QByteArrayView hex) {
+} // namespace
+
+QByteArray BytesOfHex(QByteArrayView hex) {
     auto value = [](char c) -> int {
         if (c >= '0' && c <= '9') {
             return c - '0';
@@ -64,6 +65,8 @@ QByteArray bytesOfHex(QByteArrayView hex) {
     }
     return out;
 }
+
+namespace {
 
 void appendFragment(QByteArray& out, const QByteArray& prefix, const QByteArray& name,
                     const QByteArray& value) {
@@ -614,7 +617,7 @@ void TqdxXMLSerializer::applyOne(QByteArray name, QByteArrayView value, TqdxPers
     }
     if (name.compare("PropData", Qt::CaseInsensitive) == 0) {
         try {
-            ReadBinaryProperties(current, bytesOfHex(value));
+            ReadBinaryProperties(current, BytesOfHex(value));
         } catch (const TqdxClassNotFound&) {
             throw;
         } catch (const std::exception&) {

@@ -28,6 +28,9 @@ double XMLTextToFloat(QByteArrayView text);
 // Throws std::invalid_argument ("'x' is not a valid integer value").
 qint64 XMLTextToInt(QByteArrayView text);
 
+// Bytes of hexadecimal digit pairs, up to the first character that is not a digit.
+QByteArray BytesOfHex(QByteArrayView hex);
+
 // The system decimal separator, '.' or ','. Taken from the system locale at start; tests set it.
 char DecimalSeparator();
 void SetDecimalSeparator(char separator);
