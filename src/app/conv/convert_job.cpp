@@ -285,7 +285,44 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
     return job;
 }
 
+namespace {
+
+// The converter's view of an interruption: once Ctrl+C or SIGTERM has come, what the engines
+// still say (a save that was refused, a job that stopped) is a consequence of it, and only
+// "Operação cancelada." is shown at the end.
+class InterruptFilter final : public Interaction {
+public:
+    explicit InterruptFilter(Interaction& inner) : m_inner(inner) {}
+    void message(MessageKind kind, const QString& text, const QString& caption = {}) override {
+        if (!CancelRequest::interrupted()) {
+            m_inner.message(kind, text, caption);
+        }
+    }
+    bool confirm(const QString& text, const QString& caption) override {
+        return m_inner.confirm(text, caption);
+    }
+    std::unique_ptr<Progress> beginProgress(const ProgressInfo& info) override {
+        return m_inner.beginProgress(info);
+    }
+
+private:
+    Interaction& m_inner;
+};
+
+} // namespace
+
 int ConvertJob::run(Interaction& ui, std::FILE* out) const {
+    InterruptFilter filtered(ui);
+    const int code = runCommand(filtered, out);
+    if (CancelRequest::interrupted()) {
+        // Nothing was replaced: AtomicFile refuses every commit after an interruption.
+        ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
+        return ExitFailed;
+    }
+    return code;
+}
+
+int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
     switch (command) {
     case Command::Help:
         std::fputs(usage().toLocal8Bit().constData(), out);

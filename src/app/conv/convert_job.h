@@ -51,7 +51,9 @@ struct ConvertJob {
     // Parses the arguments after the program name. nullopt with `error` set on a usage error.
     static std::optional<ConvertJob> parse(const QStringList& args, QString& error);
 
-    // Runs the job; `out` receives the `info` lines and the help text.
+    // Runs the job; `out` receives the `info` lines and the help text. After an interruption
+    // (CancelRequest::interrupt) no file has been replaced, and the job ends with exit 1 and
+    // the one message "Operação cancelada.".
     int run(Interaction& ui, std::FILE* out) const;
 
     static QString usage();
@@ -78,6 +80,7 @@ struct ConvertJob {
     };
 
 private:
+    int runCommand(Interaction& ui, std::FILE* out) const;
     int writeTextReport(textreport::TGravana& g, ErrorCounter& ui) const;
     // `info` and `convert` of a prepared report (.QP3): loads it into a report object of its
     // own; `convert` writes it again as .QP3 (other outputs are refused for now).

@@ -1,5 +1,6 @@
 // zeralconv: converts saved reports without a display. All the work is in ConvertJob.
 
+#include "app/common/qt_arguments.h"
 #include "app/conv/convert_job.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/console_interaction.h"
@@ -15,9 +16,9 @@
 
 namespace {
 
-// Ctrl+C asks the running job to stop cleanly (no half-written output); a second one ends
-// the program at once.
-void onInterrupt(int) { zr::CancelRequest::set(); }
+// Ctrl+C (or SIGTERM, what job runners and `timeout` send) stops the running job as if it had
+// never run: every existing output file stays as it was. A second one ends the program at once.
+void onInterrupt(int) { zr::CancelRequest::interrupt(); }
 
 void installInterruptHandler() {
     struct sigaction sa {};
@@ -31,6 +32,7 @@ void installInterruptHandler() {
 } // namespace
 
 int main(int argc, char** argv) {
+    installInterruptHandler();
     // The engines draw with Qt's painting classes, which need a GUI application; the offscreen
     // platform makes that work without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -43,19 +45,17 @@ int main(int argc, char** argv) {
             qputenv("XDG_RUNTIME_DIR", dir);
         }
     }
-    QGuiApplication app(argc, argv);
+    zr::app::QtArguments arguments(argc, argv);
+    QGuiApplication app(arguments.argc(), arguments.argv());
     QGuiApplication::setApplicationName(QStringLiteral("zeralconv"));
 
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
     QString error;
-    const auto job = zr::app::ConvertJob::parse(args, error);
+    const auto job = zr::app::ConvertJob::parse(arguments.arguments(), error);
     if (!job) {
         std::fprintf(stderr, "zeralconv: %s\n\n%s", error.toLocal8Bit().constData(),
                      zr::app::ConvertJob::usage().toLocal8Bit().constData());
         return zr::app::ExitUsage;
     }
-    installInterruptHandler();
     zr::ConsoleInteraction ui(stderr);
     return job->run(ui, stdout);
 }

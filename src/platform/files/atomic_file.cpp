@@ -1,5 +1,7 @@
 #include "atomic_file.h"
 
+#include "platform/interaction/cancel_request.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -51,7 +53,10 @@ bool AtomicFile::open() {
             return false;
         }
     }
-    m_temp = m_target + ".zrtmp-XXXXXX";
+    // A hidden name in the target's folder (same file system, so the rename is atomic): a file
+    // left behind by a save that was killed outright does not clutter the folder.
+    const qsizetype slash = m_target.lastIndexOf('/');
+    m_temp = m_target.left(slash + 1) + '.' + m_target.mid(slash + 1) + ".zrtmp-XXXXXX";
     m_fd = ::mkstemp(m_temp.data());
     if (m_fd < 0) {
         m_errno = errno;
@@ -122,6 +127,12 @@ bool AtomicFile::commit() {
         discard();
         return false;
     }
+    if (CancelRequest::interrupted()) {
+        // The program was told to stop: nothing may replace what is on disk any more.
+        m_errno = ECANCELED;
+        discard();
+        return false;
+    }
     bool ok = flushBuffer();
     if (ok && ::fsync(m_fd) != 0) {
         fail();
@@ -132,6 +143,10 @@ bool AtomicFile::commit() {
         ok = false;
     }
     m_fd = -1;
+    if (ok && CancelRequest::interrupted()) {
+        m_errno = ECANCELED;
+        ok = false;
+    }
     if (ok && ::rename(m_temp.constData(), m_target.constData()) != 0) {
         fail();
         ok = false;

@@ -6,8 +6,9 @@
 
 namespace zr {
 
-// Writes a file so that it either appears whole or not at all: the bytes go to a temporary file
-// in the target's folder, and commit() renames it over the target. Until commit() succeeds an
+// Writes a file so that it either appears whole or not at all: the bytes go to a hidden
+// temporary file in the target's folder (".NAME.zrtmp-XXXXXX"), and commit() renames it over
+// the target. Until commit() succeeds an
 // existing file of that name stays exactly as it was; destroying an uncommitted AtomicFile (a
 // failed or cancelled save) removes the temporary file. A target that is a symbolic link is
 // written through the link; an existing target keeps its permission bits. Targets that are
@@ -24,7 +25,8 @@ public:
     // Appends bytes (buffered). False once any write has failed.
     bool write(QByteArrayView bytes);
     // Flushes, syncs and renames the temporary file over the target. False on failure, in which
-    // case the target is untouched and the temporary file removed.
+    // case the target is untouched and the temporary file removed. Once the program has been
+    // interrupted (CancelRequest::interrupt) it always fails, with ECANCELED.
     bool commit();
     // Drops what was written; the target is untouched.
     void discard();

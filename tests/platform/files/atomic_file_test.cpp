@@ -15,7 +15,9 @@ using zr::AtomicFile;
 using zr::test::TempDir;
 
 namespace {
-QStringList filesIn(const TempDir& dir) { return QDir(dir.root()).entryList(QDir::Files); }
+QStringList filesIn(const TempDir& dir) {
+    return QDir(dir.root()).entryList(QDir::Files | QDir::Hidden);
+}
 } // namespace
 
 TEST(AtomicFile, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
@@ -32,6 +34,19 @@ TEST(AtomicFile, ReplacesTheTargetOnlyOnCommitAndKeepsItsPermissions) {
     EXPECT_EQ(QFileInfo(target).permissions(),
               QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     EXPECT_EQ(filesIn(dir), QStringList{"r.txt"});
+}
+
+TEST(AtomicFile, WritesToAHiddenFileBesideTheTarget) {
+    TempDir dir;
+    AtomicFile f(dir.path("relatorio.gvp"));
+    ASSERT_TRUE(f.open());
+    // What a save killed outright would leave: hidden, in the same folder, named after it.
+    const QStringList during = filesIn(dir);
+    ASSERT_EQ(during.size(), 1);
+    EXPECT_TRUE(during[0].startsWith(".relatorio.gvp.zrtmp-")) << during[0].toStdString();
+    EXPECT_TRUE(QDir(dir.root()).entryList(QDir::Files).isEmpty());
+    ASSERT_TRUE(f.commit());
+    EXPECT_EQ(filesIn(dir), QStringList{"relatorio.gvp"});
 }
 
 TEST(AtomicFile, DiscardingOrDestroyingLeavesNoTraceAndTheOldFile) {

@@ -104,7 +104,7 @@ TEST_F(ExportTest, SavingUnderDefaultNamesWritesThemInTheCurrentFolder) {
     g.OnSave = [](TGravana&, QString& name) { name.clear(); }; // a handler may cancel the save
     g.GravarTXT(QString());
     QDir::setCurrent(previous);
-    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files),
+    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden),
               (QStringList{"Gravana.HTM", "Gravana.TXT"}));
 }
 

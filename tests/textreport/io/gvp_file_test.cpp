@@ -211,7 +211,7 @@ TEST_F(GvpFileTest, AFailedOrCancelledSaveLeavesTheOldFileAsItWas) {
     EXPECT_EQ(g.GravarRelatorio(target), SaveResult::Cancelled);
     EXPECT_EQ(cancels, 1);
     EXPECT_EQ(TempDir::read(target), "old contents");
-    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files), QStringList{"keep.GVP"}); // no leftovers
+    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.GVP"}); // no leftovers
     zr::CancelRequest::clear();
 
     const QString nowhere = dir.path("no/such/folder/r.GVP");

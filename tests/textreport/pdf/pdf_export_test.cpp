@@ -260,7 +260,7 @@ TEST_F(PdfExportTest, AFailedSaveIsReportedAndKeepsTheOldFile) {
               QStringLiteral("Erro na grava\u00e7ao do arquivo...\r\rArquivo: ") + old);
     EXPECT_TRUE(ui.progresses.at(0).finished);
     EXPECT_EQ(TempDir::read(old), "old contents");
-    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files), QStringList{QStringLiteral("r.PDF")});
+    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("r.PDF")});
 
     ui.clear();
     const QString missing = dir.path(QStringLiteral("sem/pasta.PDF"));
