@@ -7,11 +7,12 @@ packages=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libcups2-dev cups cups-bsd cups-client cups-filters
-    libfreetype-dev libharfbuzz-dev libfontconfig-dev fontconfig fonts-liberation2
+    libfreetype-dev libharfbuzz-dev libfontconfig-dev libfribidi-dev fontconfig fonts-liberation2
+    nettle-dev libidn-dev
     zlib1g-dev libjpeg-dev libpng-dev libpugixml-dev
     googletest libgtest-dev
     clang libclang-rt-14-dev
-    qpdf poppler-utils xvfb xauth chromium
+    qpdf poppler-utils ghostscript nodejs xvfb xauth chromium
 )
 
 missing=()
@@ -21,16 +22,30 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    echo "install-deps: all packages present"
-    exit 0
-fi
-
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo"
 fi
-echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: all packages present"
+else
+    echo "install-deps: installing ${missing[*]}"
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# pdf.js (npm's pdfjs-dist), the second PDF reader of the prepared-report PDF tests, in a folder
+# of the work tree that git ignores. Installed once; the tests skip their pdf.js checks without it.
+pdfjs_dir="$(cd "$(dirname "$0")/.." && pwd)/tests/support/pdfjs"
+if [ ! -f "$pdfjs_dir/node_modules/pdfjs-dist/legacy/build/pdf.mjs" ]; then
+    if ! command -v npm >/dev/null 2>&1; then
+        $SUDO apt-get update -qq
+        $SUDO apt-get install -y -qq --no-install-recommends npm
+    fi
+    mkdir -p "$pdfjs_dir"
+    echo "install-deps: installing pdfjs-dist into $pdfjs_dir"
+    npm install --prefix "$pdfjs_dir" --no-audit --no-fund --silent --omit=optional \
+        pdfjs-dist@5.6.205 >/dev/null ||
+        echo "install-deps: WARNING: pdfjs-dist could not be installed; pdf.js checks will be skipped"
+fi

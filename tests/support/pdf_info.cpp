@@ -44,4 +44,74 @@ std::optional<PdfInfo> pdfInfo(const QByteArray& pdf) {
     return info;
 }
 
+ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs) {
+    ProgramRun r;
+    const QString path = QStandardPaths::findExecutable(program);
+    if (path.isEmpty()) {
+        return r;
+    }
+    r.found = true;
+    QProcess p;
+    p.start(path, arguments);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(5000);
+        r.err = "did not finish";
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QString qpdfCheckProblems(const QString& path, const QString& password) {
+    QStringList arguments{QStringLiteral("--check")};
+    if (!password.isEmpty()) {
+        arguments << QStringLiteral("--password=") + password;
+    }
+    arguments << path;
+    const ProgramRun r = runProgram(QStringLiteral("qpdf"), arguments);
+    if (!r.found) {
+        return QStringLiteral("qpdf missing");
+    }
+    if (r.exitCode != 0 || r.out.contains("WARNING") || !r.err.isEmpty()) {
+        return QStringLiteral("qpdf --check exit %1:\n%2%3")
+            .arg(r.exitCode)
+            .arg(QString::fromUtf8(r.out), QString::fromUtf8(r.err));
+    }
+    return {};
+}
+
+std::optional<QByteArray> popplerText(const QString& path, const QString& password) {
+    QStringList arguments{QStringLiteral("-layout"), QStringLiteral("-enc"),
+                          QStringLiteral("UTF-8")};
+    if (!password.isEmpty()) {
+        arguments << QStringLiteral("-upw") << password;
+    }
+    arguments << path << QStringLiteral("-");
+    const ProgramRun r = runProgram(QStringLiteral("pdftotext"), arguments);
+    if (!r.found || r.exitCode != 0) {
+        return std::nullopt;
+    }
+    return r.out;
+}
+
+std::optional<QByteArray> pdfjsText(const QString& script, const QString& path,
+                                    const QString& password, bool& available, QString* error) {
+    QStringList arguments{script, path};
+    if (!password.isEmpty()) {
+        arguments << password;
+    }
+    const ProgramRun r = runProgram(QStringLiteral("node"), arguments);
+    available = r.found && r.exitCode != 2;
+    if (!available || r.exitCode != 0) {
+        if (error) {
+            *error = QString::fromUtf8(r.err);
+        }
+        return std::nullopt;
+    }
+    return r.out;
+}
+
 } // namespace zr::test

@@ -8,6 +8,7 @@
 #include "platform/text/codepages.h"
 #include "reportlib/document/qdx_preview_pages.h"
 #include "reportlib/document/qdx_report.h"
+#include "reportlib/pdf/qdx_export_pdf.h"
 #include "reportlib/render/page_services.h"
 #include "reportlib/render/view_painter.h"
 #include "textreport/gravana.h"
@@ -124,8 +125,9 @@ QString ConvertJob::usage() {
         "  --odd | --even       só páginas ímpares ou só pares\n"
         "  --page N             página de uma saída .png\n"
         "  --scale S            escala de uma saída .png\n"
-        "  --user-password P    senha de abertura do PDF\n"
-        "  --owner-password P   senha de permissões do PDF\n"
+        "  --user-password P    senha de abertura do PDF (de .QP3)\n"
+        "  --owner-password P   senha de permissões do PDF (de .QP3)\n"
+        "  --aes256             protege o PDF com AES-256 em vez de RC4 (de .QP3)\n"
         "\n"
         "Saída: 0 concluído; 1 entrada rejeitada ou saída não gravada; 2 erro de uso.\n");
 }
@@ -248,6 +250,8 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             if (!value(job.ownerPassword)) {
                 return std::nullopt;
             }
+        } else if (a == QLatin1String("--aes256")) {
+            job.aes256 = true;
         } else {
             error = QStringLiteral("opção desconhecida: %1").arg(a);
             return std::nullopt;
@@ -270,7 +274,7 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
     if (job.command == Command::Convert) {
         job.output = positional[1];
         if (detectDocumentKind(job.input) == DocumentKind::TextReport &&
-            (!job.userPassword.isEmpty() || !job.ownerPassword.isEmpty())) {
+            (!job.userPassword.isEmpty() || !job.ownerPassword.isEmpty() || job.aes256)) {
             // Refused rather than ignored: the PDF of a text report cannot be protected.
             error = QStringLiteral("PDFs de relatórios texto (.GVP) não têm senha");
             return std::nullopt;
@@ -431,14 +435,6 @@ void ConvertJob::writePageImage(TGravana& g, Interaction& ui) const {
 
 int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
     const QString ext = QFileInfo(output).suffix().toLower();
-    if (command == Command::Convert && ext != QLatin1String("qp3") &&
-        ext != QLatin1String("png")) {
-        ui.message(MessageKind::Error,
-                   QStringLiteral("A conversão de relatórios preparados (.QP3) para .%1 ainda "
-                                  "não é suportada.")
-                       .arg(ext));
-        return ExitFailed;
-    }
     if (!QFileInfo::exists(input)) {
         ui.message(MessageKind::Error, missingInputMessage(input));
         return ExitFailed;
@@ -481,8 +477,48 @@ int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
     if (ext == QLatin1String("png")) {
         return writePreparedPageImage(store, ui);
     }
+    if (ext == QLatin1String("pdf")) {
+        return writePreparedPdf(report, ui);
+    }
     if (!store.SaveToFile(output)) {
         ui.message(MessageKind::Error, writeFailedMessage(output));
+        return ExitFailed;
+    }
+    return ExitDone;
+}
+
+int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui) const {
+    reportlib::pdf::TqdxPDFExport filter;
+    reportlib::pdf::ApplyMainWindowDefaults(filter);
+    filter.Report = &report;
+    filter.FileName = output;
+    filter.ShowDialog = false; // the converter never asks
+    filter.PageNumbers = pages;
+    filter.UserPassword = userPassword;
+    filter.OwnerPassword = ownerPassword;
+    if (aes256) {
+        filter.Encryption = reportlib::pdf::TqdxPDFEncryption::AES_256;
+    }
+    // A conversion either writes the whole file or leaves an existing one alone.
+    filter.KeepIncompleteOutput = false;
+    report.UserInteraction = &ui; // progress on a terminal, and the report's error display
+    bool exported = false;
+    try {
+        exported = reportlib::render::Export(report.PreviewPages(), &filter);
+    } catch (const std::exception& e) {
+        // A page range that is no range, or a file that cannot be begun (its message says why).
+        ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
+        report.UserInteraction = nullptr;
+        return ExitFailed;
+    }
+    report.UserInteraction = nullptr;
+    if (!exported) {
+        return ExitFailed; // the report's error display has said why
+    }
+    if (!filter.Succeeded()) {
+        if (!filter.ErrorText.isEmpty()) {
+            ui.message(MessageKind::Error, filter.ErrorText);
+        }
         return ExitFailed;
     }
     return ExitDone;

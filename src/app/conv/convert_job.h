@@ -19,6 +19,7 @@ class TGravana;
 }
 namespace zr::reportlib {
 class TqdxPreviewPages;
+class TqdxReport;
 }
 
 namespace zr::app {
@@ -47,6 +48,7 @@ struct ConvertJob {
     double scale = 1.0;
     QString userPassword;
     QString ownerPassword;
+    bool aes256 = false; // protect a prepared report's PDF with AES-256 instead of RC4
 
     // Parses the arguments after the program name. nullopt with `error` set on a usage error.
     static std::optional<ConvertJob> parse(const QStringList& args, QString& error);
@@ -83,9 +85,10 @@ private:
     int runCommand(Interaction& ui, std::FILE* out) const;
     int writeTextReport(textreport::TGravana& g, ErrorCounter& ui) const;
     // `info` and `convert` of a prepared report (.QP3): loads it into a report object of its
-    // own; `convert` writes it again as .QP3 (other outputs are refused for now).
+    // own; `convert` writes it as .QP3, .PDF or a picture of one page.
     int runPreparedReport(Interaction& ui, std::FILE* out) const;
     int writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui) const;
+    int writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui) const;
     void writePageImage(textreport::TGravana& g, Interaction& ui) const;
 };
 

@@ -301,6 +301,15 @@ int TqdxPreviewPages::Count() const {
 }
 
 void TqdxPreviewPages::ClearCache() {
+    // The elements read for the built pages go back to their unread form too, so that walking
+    // every page (an export) holds no more than the cache does. Only elements that can be read
+    // again are dropped; an index that moved since (pages inserted or removed) drops at worst
+    // another readable element.
+    for (const Built& b : m_built) {
+        if (m_pagesElement && b.index < Count()) {
+            m_document.DropItem(m_pagesElement->Items(b.index));
+        }
+    }
     m_built.clear();
 }
 

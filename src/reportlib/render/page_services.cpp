@@ -325,8 +325,18 @@ bool Export(TqdxPreviewPages& pages, TqdxCustomExportFilter* filter, bool hasPre
     if (filter->OnBeginExport) {
         filter->OnBeginExport();
     }
-    if (!filter->BeginOutput()) {
-        return true;
+    try {
+        if (!filter->BeginOutput()) {
+            return true;
+        }
+    } catch (const std::exception& e) {
+        // The file could not be begun (a folder that does not exist, a password the filter
+        // cannot take): said through the report's error display, and nothing was written.
+        if (report) {
+            report->Errors = QStringList{QString::fromUtf8(e.what())};
+            report->ShowErrors(report->ErrorsText());
+        }
+        return false;
     }
     std::unique_ptr<Progress> progress;
     if (filter->ShowProgress && report && report->UserInteraction) {

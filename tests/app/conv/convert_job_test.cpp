@@ -1,5 +1,7 @@
 #include "app/conv/convert_job.h"
 
+#include "pdf_info.h"
+
 #include "platform/interaction/interaction.h"
 #include "qp3_generator.h"
 #include "recording_interaction.h"
@@ -9,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QImage>
 #include <QProcess>
 
@@ -295,14 +298,53 @@ TEST(ConvertJobPrepared, RejectsWhatItCannotReadOrWriteAndKeepsTheOldOutput) {
     EXPECT_EQ(o.messages, std::vector<QString>{"Erro na gravaçao do arquivo...\r\rArquivo: " +
                                                dir.path("sem/pasta/x.qp3")});
 
-    // Other outputs of prepared reports are refused plainly for now, and nothing is written.
-    for (const char* name : {"x.pdf"}) {
-        o = runJob({"convert", good, dir.path(name)});
-        EXPECT_EQ(o.code, 1) << name;
-        ASSERT_EQ(o.messages.size(), 1u);
-        EXPECT_TRUE(o.messages[0].contains("ainda não é suportada")) << name;
-        EXPECT_FALSE(QFile::exists(dir.path(name)));
+}
+
+TEST(ConvertJobPrepared, ExportsPdfHeadlesslyAndKeepsTheOldFileOnFailure) {
+    TempDir dir;
+    const QString in = dir.path("r.QP3");
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 6;
+    ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+
+    const QString out = dir.path("r.pdf");
+    Outcome o = runJob({"convert", "--pages", "2-3", in, out});
+    ASSERT_EQ(o.code, 0) << (o.messages.empty() ? "" : o.messages[0].toStdString());
+    EXPECT_TRUE(o.messages.empty());
+    EXPECT_EQ(zr::test::qpdfCheckProblems(out), "");
+    if (const auto info = zr::test::pdfInfo(TempDir::read(out))) {
+        EXPECT_EQ(info->pages, 2);
     }
+
+    // Protected: the user password opens it; RC4 takes Latin-1 passwords only, AES-256 any.
+    o = runJob({"convert", "--user-password", "segredo", in, dir.path("p.pdf")});
+    EXPECT_EQ(o.code, 0);
+    EXPECT_EQ(zr::test::qpdfCheckProblems(dir.path("p.pdf"), "segredo"), "");
+    const QString old = dir.write("velho.pdf", "previous");
+    o = runJob({"convert", "--user-password", QString::fromUtf8("пароль"), in, old});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.messages.size(), 1u);
+    EXPECT_EQ(TempDir::read(old), "previous");
+    o = runJob({"convert", "--aes256", "--owner-password", QString::fromUtf8("пароль"), in,
+                dir.path("a.pdf")});
+    EXPECT_EQ(o.code, 0);
+    EXPECT_EQ(zr::test::qpdfCheckProblems(dir.path("a.pdf")), "");
+
+    // A range that is no range, and a page that cannot be built, fail without touching it.
+    o = runJob({"convert", "--pages", "1,x", in, old});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(TempDir::read(old), "previous");
+    QByteArray broken = kSmallPrepared;
+    broken.replace("<page1/>", "<page9/>"); // a page whose design page does not exist
+    o = runJob({"convert", dir.write("broken.QP3", broken), old});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_FALSE(o.messages.empty());
+    EXPECT_EQ(TempDir::read(old), "previous");
+    EXPECT_EQ(QDir(dir.root()).entryList({"*zrtmp*"}, QDir::Files | QDir::Hidden), QStringList());
+
+    // Passwords and AES-256 are for prepared reports: a text report's PDF has none.
+    QString error;
+    EXPECT_FALSE(ConvertJob::parse({"convert", "--aes256", "in.GVP", "o.pdf"}, error));
 }
 
 TEST(ConvertJobPrepared, PaintsOnePageToAPicture) {

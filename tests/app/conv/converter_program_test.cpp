@@ -186,16 +186,19 @@ TEST_F(ConverterProgram, AnInterruptionLeavesEveryExistingOutputAsItWas) {
     }
 }
 
-TEST_F(ConverterProgram, AnInterruptedPreparedReportKeepsTheOldCopy) {
+TEST_F(ConverterProgram, AnInterruptedPreparedReportKeepsTheOldCopyAndPdf) {
     TempDir dir;
     const QString in = dir.path("grande.QP3");
     zr::tools::Qp3GeneratorOptions options;
     options.pages = 10000;
     ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
-    const QString out = dir.write("copia.qp3", "conteúdo anterior");
-    const Interrupted r = interruptHalfWay(in, out, SIGINT);
-    EXPECT_EQ(r.code, 1) << r.err.constData();
-    EXPECT_TRUE(r.err.contains("Operação cancelada.")) << r.err.constData();
-    EXPECT_TRUE(TempDir::read(out) == "conteúdo anterior");
-    EXPECT_EQ(r.files, (QStringList{"copia.qp3", "grande.QP3"}));
+    for (const QString& name : {QStringLiteral("copia.qp3"), QStringLiteral("copia.pdf")}) {
+        const QString out = dir.write(name, "conteúdo anterior");
+        const Interrupted r = interruptHalfWay(in, out, SIGINT);
+        EXPECT_EQ(r.code, 1) << r.err.constData();
+        EXPECT_TRUE(r.err.contains("Operação cancelada.")) << r.err.constData();
+        EXPECT_TRUE(TempDir::read(out) == "conteúdo anterior") << name.toStdString();
+        EXPECT_EQ(r.files, (QStringList{name, "grande.QP3"}));
+        QFile::remove(out);
+    }
 }

@@ -1,0 +1,75 @@
+#pragma once
+
+// What the PDF export writes for one view of a page: text as real PDF text in the document's
+// fonts, lines, shapes and check boxes as vector paths, everything else drawn into a bitmap
+// and embedded as a JPEG image (written to the file at once, shared within the page when its
+// bytes repeat), frames as vector lines, and a link annotation for a view with an address.
+//
+// The document side (TqdxPDFExport) owns this state for the whole document and resets the
+// per-page parts at each page.
+
+#include "reportlib/document/qdx_components.h"
+#include "reportlib/pdf/writer/pdf_object_writer.h"
+#include "reportlib/pdf/writer/qdx_pdf_font.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace zr::reportlib::pdf {
+
+// A link annotation, reserved while its page is drawn and written at the end of the document.
+struct PdfLink {
+    int object = 0;   // the reserved object number
+    QByteArray rect;  // "left bottom right top" in the two-decimal form
+    bool web = false; // an address (else a page destination)
+    QString address;  // web links
+    // Page links: index of the target page in the whole report (from 0), as the address
+    // gives it: "@0" or "@99" give indexes outside the report, which the document must check.
+    int targetPage = 0;
+    int y = 0; // page links: the destination's y in points, rounded
+};
+
+struct PdfPageState {
+    // ---- Document-wide (set by the export for the whole document).
+    PdfObjectWriter* writer = nullptr;
+    const PdfEncryptor* encryptor = nullptr; // null when not encrypting
+    TqdxPDFFontList* fonts = nullptr;
+    bool printOptimized = false; // rasterise at scale 3
+    bool background = false;     // export the page background object
+    bool htmlTags = true;        // text with tags is rasterised
+    bool exportNotPrintable = false;
+    // Looks up an anchor: its page index (from 0) and top in report units; false when unknown.
+    std::function<bool(const QString& name, int& page, double& top)> findAnchor;
+    // The image table: object numbers of the images written so far, in order.
+    std::vector<int> imageObjects;
+    std::vector<PdfLink> links; // every link of the document so far
+
+    // ---- The open page (reset by the export at each page).
+    QByteArray content;                   // the page's operators, each line ending in CR LF
+    double width = 0, height = 0;         // page size in points
+    double ox = 0, oy = 0;                // offsets of the mapping: left and top margin × 0.05
+    std::vector<QByteArray> imageDigests; // MD5 of each image written on this page, with
+    std::vector<int> imageDigestIndex;    // its index in the image table
+    // Image table indexes used on this page, each once, in order of first use; the page's
+    // resources name them "/Im" + index.
+    std::vector<int> imageUses;
+    std::vector<int> annots; // link objects of this page
+
+    // Empties the open page's buffers and lists (content, digests, image uses, annotations);
+    // the page geometry is set by the export.
+    void resetPage();
+};
+
+// Writes one view (an object of a page or band; anything not a view, and a view that is not
+// printable unless exportNotPrintable, is ignored) into the page's content, and its images into
+// the file. A link is reserved first: "@n" for page n, "#name" for a known anchor, and web
+// addresses with the http, https and mailto schemes only (others make no link). Throws what the
+// view's own conversions throw (an address "@" followed by text that is no whole number:
+// std::invalid_argument); the page's content is then left as it was before the call.
+// Text objects take TextLock() and the export's own lock while they are written.
+void EmitView(PdfPageState& state, TqdxComponent& object);
+
+} // namespace zr::reportlib::pdf

@@ -1,0 +1,690 @@
+#include "qdx_export_pdf.h"
+
+#include "platform/text/codepages.h"
+#include "reportlib/document/qdx_report.h"
+#include "reportlib/pdf/pdf_page_content.h"
+#include "reportlib/pdf/writer/pdf_format.h"
+#include "reportlib/pdf/writer/pdf_object_writer.h"
+#include "reportlib/pdf/writer/qdx_pdf_font.h"
+#include "reportlib/render/view_painter.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace zr::reportlib::pdf {
+
+namespace {
+
+// The header line: PDF 1.5 as the standard handler needs, 2.0 for its AES-256 revision.
+QByteArray headerFor(TqdxPDFEncryption method) {
+    return method == TqdxPDFEncryption::AES_256 ? "%PDF-2.0" : "%PDF-1.5";
+}
+
+QByteArray ref(int number) {
+    return QByteArray::number(number) + " 0 R";
+}
+
+// A colour component of the page background: 0, 1, or "0." and two digits of c × 100 / 256.
+QByteArray component(int c) {
+    if (c <= 0) {
+        return "0";
+    }
+    if (c >= 255) {
+        return "1";
+    }
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "0.%02d", c * 100 / 256);
+    return digits;
+}
+
+QByteArray colourOf(int color) {
+    const QColor c = render::toQColor(color);
+    return component(c.red()) + ' ' + component(c.green()) + ' ' + component(c.blue());
+}
+
+int roundToInt(double v) {
+    if (!std::isfinite(v)) {
+        return 0;
+    }
+    return int(std::lround(std::clamp(v, -1e9, 1e9)));
+}
+
+// Every character printable ASCII, and the parentheses nest: a literal string can hold it.
+bool literalAddress(const QString& address) {
+    int depth = 0;
+    for (const QChar c : address) {
+        const char16_t u = c.unicode();
+        if (u < 32 || u > 126) {
+            return false;
+        }
+        if (u == '(') {
+            ++depth;
+        } else if (u == ')' && --depth < 0) {
+            return false;
+        }
+    }
+    return depth == 0;
+}
+
+// The address as a URI's bytes: printable ASCII as it is, everything else as the
+// percent-encoded bytes of its UTF-8 form (an address is an ASCII string in PDF).
+QByteArray addressBytes(const QString& address) {
+    QByteArray out;
+    const QByteArray utf8 = address.toUtf8();
+    for (const char ch : utf8) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b > 32 && b < 127) {
+            out += ch;
+        } else {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", unsigned(b));
+            out += escape;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QByteArray LinkAddressString(const QString& address, const PdfEncryptor* encryptor,
+                             int objectNumber) {
+    const bool literal = literalAddress(address);
+    const QByteArray bytes = literal ? address.toLatin1() : addressBytes(address);
+    if (encryptor) {
+        return LiteralString(bytes, encryptor, objectNumber);
+    }
+    if (literal) {
+        QByteArray out = bytes;
+        out.replace("\\", "\\\\");
+        return '(' + out + ')';
+    }
+    return '<' + bytes.toHex().toUpper() + '>';
+}
+
+// Everything one export holds from BeginOutput to EndOutput.
+struct TqdxPDFExport::Document {
+    PdfObjectWriter writer;
+    TqdxPDFFontList fonts;
+    PdfPageState state;
+    std::unique_ptr<TqdxPDFSecurity> security;
+    QByteArray id;
+    bool pageOpen = false;
+    bool drawFailed = false; // an object of a page could not be drawn
+    int expectedPages = 0;
+    // Per exported page: its index in the report, its height in points and its page object.
+    struct Page {
+        int index;
+        double height;
+        int object;
+    };
+    std::vector<Page> pages;
+    double pageHeight = 0;
+
+    const PdfEncryptor* encryptor() const { return security.get(); }
+    bool ascending = true; // the pages came in ascending order (as the driver hands them)
+    // Report page `index` among the exported pages, null when it was not exported.
+    const Page* exported(int index) const {
+        if (!ascending) {
+            const auto found = std::find_if(pages.begin(), pages.end(),
+                                            [&](const Page& p) { return p.index == index; });
+            return found != pages.end() ? &*found : nullptr;
+        }
+        const auto it = std::lower_bound(pages.begin(), pages.end(), index,
+                                         [](const Page& p, int i) { return p.index < i; });
+        return it != pages.end() && it->index == index ? &*it : nullptr;
+    }
+};
+
+TqdxPDFExport::TqdxPDFExport() : Creator(QCoreApplication::applicationName()) {}
+
+TqdxPDFExport::~TqdxPDFExport() = default;
+
+void TqdxPDFExport::fail(const QString& text) {
+    ErrorText = text;
+    m_succeeded = false;
+}
+
+QByteArray TqdxPDFExport::dateString() const {
+    QDateTime when = FixedCreationTime.isValid() ? FixedCreationTime : CreationTime;
+    if (!when.isValid()) {
+        when = QDateTime::currentDateTime();
+    }
+    return "D:" + when.toLocalTime().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+}
+
+bool TqdxPDFExport::BeginOutput() {
+    m_doc.reset();
+    m_succeeded = false;
+    m_pagesWritten = 0;
+    ErrorText.clear();
+    if (FileName.isEmpty()) {
+        return false;
+    }
+    m_path = FileName;
+    if (QFileInfo(FileName).fileName() == FileName && !DefaultPath.isEmpty()) {
+        m_path = QDir(DefaultPath).filePath(FileName);
+    }
+    const bool encrypted = !OwnerPassword.isEmpty() || !UserPassword.isEmpty();
+
+    auto doc = std::make_unique<Document>();
+    doc->id = FixedDocumentId.size() == 32 ? FixedDocumentId.toLower() : NewDocumentId();
+    if (encrypted) {
+        if (OwnerPassword.isEmpty()) {
+            OwnerPassword = UserPassword;
+        }
+        EmbeddedFonts = EmbedFontsIfProtected;
+        try {
+            doc->security =
+                TqdxPDFSecurity::Prepare(Encryption, UserPassword, OwnerPassword,
+                                         TqdxPDFSecurity::PermissionValue(
+                                             ProtectionFlags & ePrint, ProtectionFlags & eModify,
+                                             ProtectionFlags & eCopy, ProtectionFlags & eAnnot),
+                                         doc->id);
+        } catch (const std::exception& e) {
+            fail(QString::fromUtf8(e.what()));
+            throw TqdxPDFExportError(e.what());
+        }
+    }
+    if (!doc->writer.open(m_path)) {
+        fail(QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + m_path +
+             QStringLiteral("\r") + doc->writer.errorString());
+        throw TqdxPDFExportError(ErrorText.toStdString());
+    }
+
+    // How many pages the driver will hand over, to know at the end whether it finished.
+    if (Report) {
+        const int count = Report->PreviewPages().Count();
+        std::vector<int> list;
+        try {
+            list = render::ParsePageRange(PageNumbers, count);
+        } catch (const std::exception&) {
+            // The driver has parsed the same text already; nothing to add here.
+        }
+        if (list.empty()) {
+            doc->expectedPages = count;
+        } else {
+            std::sort(list.begin(), list.end());
+            list.erase(std::unique(list.begin(), list.end()), list.end());
+            doc->expectedPages = int(std::count_if(list.begin(), list.end(),
+                                                   [&](int n) { return n >= 1 && n <= count; }));
+        }
+    }
+
+    PdfPageState& s = doc->state;
+    s.writer = &doc->writer;
+    s.encryptor = doc->encryptor();
+    s.fonts = &doc->fonts;
+    s.printOptimized = PrintOptimized;
+    s.background = Background;
+    s.htmlTags = HTMLTags;
+    s.exportNotPrintable = ExportNotPrintable;
+    TqdxReport* report = Report;
+    s.findAnchor = [report](const QString& name, int& page, double& top) {
+        if (!report) {
+            return false;
+        }
+        const TqdxXMLItem* anchor = report->PreviewPages().FindAnchor(codepages::toCp1252(name));
+        if (!anchor) {
+            return false;
+        }
+        bool okPage = false;
+        page = anchor->Prop("page").toInt(&okPage);
+        top = anchor->Prop("top").toDouble();
+        return okPage;
+    };
+
+    doc->writer.line(headerFor(doc->security ? Encryption : TqdxPDFEncryption::RC4_128));
+    doc->writer.reserve(); // object 1: the page tree
+    m_doc = std::move(doc);
+    return true;
+}
+
+void TqdxPDFExport::BeginPageOutput(TqdxReportPage& page, int index) {
+    if (!m_doc) {
+        return;
+    }
+    Document& d = *m_doc;
+    PdfPageState& s = d.state;
+    s.resetPage();
+    d.pageOpen = true;
+    d.pageHeight = page.Height() * 0.75;
+    if (!d.pages.empty() && index <= d.pages.back().index) {
+        d.ascending = false;
+    }
+    d.pages.push_back({index, d.pageHeight, 0});
+    s.width = page.Width() * 0.75;
+    s.height = d.pageHeight;
+    s.ox = page.LeftMargin * 0.05;
+    s.oy = page.TopMargin * 0.05;
+    if (page.Color() != clTransparent) {
+        constexpr double mm = 72 / 25.4;
+        const double l = page.LeftMargin * mm;
+        const double r = s.width - page.RightMargin * mm;
+        const double t = s.height - page.TopMargin * mm;
+        const double b = page.BottomMargin * mm;
+        const QByteArray colour = colourOf(page.Color());
+        s.content += "0 w\r\n";
+        s.content += colour + " RG\r\n";
+        s.content += colour + " rg\r\n";
+        s.content += Num2(l) + ' ' + Num2(b) + " m\r\n";
+        s.content += Num2(r) + ' ' + Num2(b) + " l\r\n";
+        s.content += Num2(r) + ' ' + Num2(t) + " l\r\n";
+        s.content += Num2(l) + ' ' + Num2(t) + " l\r\n";
+        s.content += "B\r\n";
+    }
+}
+
+void TqdxPDFExport::EmitObject(TqdxComponent& object) {
+    if (!m_doc || !m_doc->pageOpen) {
+        return;
+    }
+    const auto* view = qdx_cast<TqdxView>(&object);
+    if (!view || (!view->Printable && !ExportNotPrintable)) {
+        return;
+    }
+    PdfPageState& s = m_doc->state;
+    const qsizetype before = s.content.size();
+    try {
+        EmitView(s, object);
+    } catch (...) {
+        // Keep the page's operators whole: what the failed view began is dropped.
+        s.content.truncate(before);
+        m_doc->drawFailed = true;
+        throw;
+    }
+}
+
+void TqdxPDFExport::writeStream(int number, const QByteArray& content) {
+    PdfObjectWriter& w = m_doc->writer;
+    QByteArray data = Compressed ? DeflateFast(content) : content;
+    if (m_doc->security) {
+        data = m_doc->security->Encrypt(number, data);
+    }
+    if (Compressed) {
+        w.line("<< /Filter /FlateDecode /Length " + QByteArray::number(data.size()) + " /Length1 " +
+               QByteArray::number(content.size()) + " >>");
+    } else {
+        w.line("<< /Length " + QByteArray::number(data.size()) + " >>");
+    }
+    w.line("stream");
+    w.raw(data);
+    if (Compressed) {
+        w.line("");
+    }
+    w.line("endstream");
+    w.endObject();
+}
+
+void TqdxPDFExport::EndPageOutput(TqdxReportPage&, int) {
+    if (!m_doc || !m_doc->pageOpen) {
+        return;
+    }
+    Document& d = *m_doc;
+    PdfPageState& s = d.state;
+    PdfObjectWriter& w = d.writer;
+    d.pageOpen = false;
+
+    const int contents = w.beginObject();
+    writeStream(contents, s.content);
+    d.fonts.ReserveObjects(w);
+
+    const int pageObject = w.beginObject();
+    d.pages.back().object = pageObject;
+    w.line("<<");
+    w.line("/Type /Page");
+    w.line("/Parent 1 0 R");
+    w.line("/MediaBox [0 0 " + Num2(s.width) + ' ' + Num2(s.height) + " ]");
+    if (!s.annots.empty()) {
+        w.line("/Annots [");
+        for (const int a : s.annots) {
+            w.line(ref(a));
+        }
+        w.line("]");
+    }
+    w.line("/Resources <<");
+    QByteArray fonts = "/Font << ";
+    for (int i = 0; i < d.fonts.Count(); ++i) {
+        TqdxPDFFont& f = d.fonts.Font(i);
+        if (f.ObjectNumber() > 0) {
+            fonts += f.ResourceName() + ' ' + ref(f.ObjectNumber()) + ' ';
+        }
+    }
+    w.line(fonts + ">>");
+    if (!s.imageUses.empty()) {
+        QByteArray images = "/XObject << ";
+        std::vector<int> listed;
+        for (const int use : s.imageUses) {
+            if (use < 0 || std::size_t(use) >= s.imageObjects.size() ||
+                std::find(listed.begin(), listed.end(), use) != listed.end()) {
+                continue;
+            }
+            listed.push_back(use);
+            images +=
+                "/Im" + QByteArray::number(use) + ' ' + ref(s.imageObjects[std::size_t(use)]) + ' ';
+        }
+        w.line(images + ">>");
+    }
+    w.line("/ProcSet [/PDF /Text /ImageC ]");
+    w.line(">>");
+    w.line("/Contents " + ref(contents));
+    w.line(">>");
+    w.endObject();
+    ++m_pagesWritten;
+    s.resetPage();
+}
+
+void TqdxPDFExport::writeOutline() {
+    Document& d = *m_doc;
+    PdfObjectWriter& w = d.writer;
+    if (!Report) {
+        return;
+    }
+    TqdxPreviewPages& store = Report->PreviewPages();
+    // Read only: a document without an outline is not given one.
+    if (store.Document().Root().Find("outline") < 0) {
+        return;
+    }
+    TqdxOutline& cursor = store.Outline();
+    const bool wasReset = cursor.Current() == nullptr;
+    cursor.LevelRoot();
+    const TqdxXMLItem* root = cursor.Current();
+    if (wasReset) {
+        cursor.Reset();
+    }
+    if (!root) {
+        return;
+    }
+
+    struct Node {
+        QString title;
+        const Document::Page* page = nullptr;
+        int top = 0;
+        int parent = -1, prev = -1, next = -1, first = -1, last = -1, count = 0;
+    };
+    std::vector<Node> nodes;
+    // Pre-order walk: an item is taken when its page was exported; only then its children.
+    struct Pending {
+        const TqdxXMLItem* item;
+        int parent;
+    };
+    std::vector<Pending> stack;
+    for (int i = root->Count() - 1; i >= 0; --i) {
+        stack.push_back({&root->Items(i), -1});
+    }
+    int topFirst = -1, topLast = -1, topCount = 0;
+    while (!stack.empty()) {
+        const Pending p = stack.back();
+        stack.pop_back();
+        bool okPage = false;
+        const int pageIndex = p.item->Prop("page").toInt(&okPage);
+        const Document::Page* page = okPage ? d.exported(pageIndex) : nullptr;
+        if (!page || page->object == 0) {
+            continue;
+        }
+        Node n;
+        try {
+            n.title = codepages::fromCp1252(p.item->Prop("text"));
+        } catch (const std::exception&) {
+        }
+        n.page = page;
+        n.top = p.item->Prop("top").toInt();
+        n.parent = p.parent;
+        const int me = int(nodes.size());
+        const int prevSibling = p.parent < 0 ? topLast : nodes[std::size_t(p.parent)].last;
+        n.prev = prevSibling;
+        nodes.push_back(n);
+        if (n.prev >= 0) {
+            nodes[std::size_t(n.prev)].next = me;
+        }
+        if (p.parent < 0) {
+            if (topFirst < 0) {
+                topFirst = me;
+            }
+            topLast = me;
+            ++topCount;
+        } else {
+            Node& parent = nodes[std::size_t(p.parent)];
+            if (parent.first < 0) {
+                parent.first = me;
+            }
+            parent.last = me;
+            ++parent.count;
+        }
+        for (int i = p.item->Count() - 1; i >= 0; --i) {
+            stack.push_back({&p.item->Items(i), me});
+        }
+    }
+    if (nodes.empty()) {
+        return;
+    }
+    // Each node's number is its place in the pre-order after the root.
+    const int rootNumber = w.objectCount() + 1;
+    auto number = [&](int node) { return ref(rootNumber + 1 + node); };
+    w.beginObject();
+    w.line("<<");
+    w.line("/Type /Outlines");
+    w.line("/Count " + QByteArray::number(topCount));
+    w.line("/First " + number(topFirst));
+    w.line("/Last " + number(topLast));
+    w.line(">>");
+    w.endObject();
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const Node& n = nodes[i];
+        const int object = w.beginObject();
+        w.line("<<");
+        w.line("/Title " + TextString(n.title, d.encryptor(), object));
+        w.line("/Parent " + (n.parent < 0 ? ref(rootNumber) : number(n.parent)));
+        if (n.prev >= 0) {
+            w.line("/Prev " + number(n.prev));
+        }
+        if (n.next >= 0) {
+            w.line("/Next " + number(n.next));
+        }
+        if (n.first >= 0) {
+            w.line("/First " + number(n.first));
+            w.line("/Last " + number(n.last));
+            w.line("/Count " + QByteArray::number(n.count));
+        }
+        const int y = roundToInt(n.page->height - n.top * 0.75);
+        w.line("/Dest [" + ref(n.page->object) + " /XYZ 0 " + QByteArray::number(y) + " 0]");
+        w.line(">>");
+        w.endObject();
+    }
+}
+
+void TqdxPDFExport::writeLinks() {
+    Document& d = *m_doc;
+    PdfObjectWriter& w = d.writer;
+    for (const PdfLink& link : d.state.links) {
+        w.beginReserved(link.object);
+        w.line("<<");
+        w.line("/Type /Annot");
+        w.line("/Subtype /Link");
+        w.line("/Rect [" + link.rect + "]");
+        if (link.web) {
+            w.line("/BS << /W 0 >>");
+            w.line("/A <<");
+            w.line("/URI " + LinkAddressString(link.address, d.encryptor(), link.object));
+            w.line("/Type /Action");
+            w.line("/S /URI");
+            w.line(">>");
+        } else {
+            w.line("/Border [16 16 0]");
+            // A page that was not exported has no object: the link then leads nowhere.
+            const Document::Page* target = d.exported(link.targetPage);
+            if (target && target->object > 0) {
+                w.line("/Dest [" + ref(target->object) + " /XYZ null " +
+                       QByteArray::number(link.y) + " null]");
+            }
+        }
+        w.line(">>");
+        w.endObject();
+    }
+}
+
+void TqdxPDFExport::EndOutput() {
+    if (!m_doc) {
+        return;
+    }
+    Document& d = *m_doc;
+    PdfObjectWriter& w = d.writer;
+    try {
+        if (d.pageOpen) {
+            // The driver always closes its pages; one left open is not written.
+            d.pageOpen = false;
+            d.pages.pop_back();
+        }
+        const bool complete = !d.drawFailed && m_pagesWritten >= d.expectedPages;
+        if (!complete && !KeepIncompleteOutput) {
+            w.discard();
+            fail(QStringLiteral("A exportação não terminou: o arquivo não foi gravado.\r"
+                                "Arquivo: ") +
+                 m_path);
+            m_doc.reset();
+            return;
+        }
+
+        d.fonts.WriteObjects(w, EmbeddedFonts, Compressed, d.encryptor());
+
+        w.beginReserved(1);
+        w.line("<<");
+        w.line("/Type /Pages");
+        QByteArray kids = "/Kids [";
+        int count = 0;
+        for (const Document::Page& p : d.pages) {
+            if (p.object > 0) {
+                kids += ref(p.object) + ' ';
+                ++count;
+            }
+        }
+        w.line(kids + "]");
+        w.line("/Count " + QByteArray::number(count));
+        w.line(">>");
+        w.endObject();
+
+        const int info = w.beginObject();
+        const PdfEncryptor* enc = d.encryptor();
+        w.line("<<");
+        w.line("/Title " + TextString(Title, enc, info));
+        w.line("/Author " + TextString(Author, enc, info));
+        w.line("/Subject " + TextString(Subject, enc, info));
+        w.line("/Keywords " + TextString(Keywords, enc, info));
+        w.line("/Creator " + TextString(Creator, enc, info));
+        w.line("/Producer " + TextString(Producer, enc, info));
+        const QByteArray date = dateString();
+        w.line("/CreationDate " + LiteralString(date, enc, info));
+        w.line("/ModDate " + LiteralString(date, enc, info));
+        w.line(">>");
+        w.endObject();
+
+        int outlineRoot = 0;
+        if (Outline) {
+            const int before = w.objectCount();
+            writeOutline();
+            if (w.objectCount() > before) {
+                outlineRoot = before + 1;
+            }
+        }
+        writeLinks();
+
+        const int catalog = w.beginObject();
+        w.line("<<");
+        w.line("/Type /Catalog");
+        w.line("/Pages 1 0 R");
+        w.line(Outline ? "/PageMode /UseOutlines" : "/PageMode /UseNone");
+        if (outlineRoot > 0) {
+            w.line("/Outlines " + ref(outlineRoot));
+        }
+        w.line("/ViewerPreferences <<");
+        if (!Title.isEmpty()) {
+            w.line("/DisplayDocTitle true");
+        }
+        if (HideToolbar) {
+            w.line("/HideToolbar true");
+        }
+        if (HideMenubar) {
+            w.line("/HideMenubar true");
+        }
+        if (HideWindowUI) {
+            w.line("/HideWindowUI true");
+        }
+        if (FitWindow) {
+            w.line("/FitWindow true");
+        }
+        if (CenterWindow) {
+            w.line("/CenterWindow true");
+        }
+        if (!PrintScaling) {
+            w.line("/PrintScaling /None");
+        }
+        w.line(">>");
+        w.line(">>");
+        w.endObject();
+
+        w.beginTrailer();
+        w.line("/Root " + ref(catalog));
+        w.line("/Info " + ref(info));
+        w.line("/ID [<" + d.id + "><" + d.id + ">]");
+        if (d.security) {
+            w.raw(d.security->EncryptDictionary());
+        }
+        w.finishTrailer();
+
+        if (!w.commit()) {
+            fail(QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + m_path +
+                 QStringLiteral("\r") + w.errorString());
+            m_doc.reset();
+            return;
+        }
+    } catch (const std::exception& e) {
+        w.discard();
+        fail(QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + m_path +
+             QStringLiteral("\r") + QString::fromUtf8(e.what()));
+        m_doc.reset();
+        return;
+    }
+    m_doc.reset();
+    m_succeeded = true;
+    if (OpenAfterExport) {
+        if (OpenDocument) {
+            OpenDocument(m_path);
+        } else {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(m_path).absoluteFilePath()));
+        }
+    }
+}
+
+void ApplyMainWindowDefaults(TqdxPDFExport& filter) {
+    filter.UseFileCache = true;
+    filter.ShowProgress = true;
+    filter.OverwritePrompt = false;
+    filter.DataOnly = false;
+    filter.PrintOptimized = false;
+    filter.Outline = false;
+    filter.Background = false;
+    filter.HTMLTags = true;
+    filter.Quality = 95;
+    filter.Author = QStringLiteral("Terravel Informática");
+    filter.Subject = QStringLiteral("Quadrel PDF export");
+    filter.ProtectionFlags = kAllPDFProtections;
+    filter.HideToolbar = false;
+    filter.HideMenubar = false;
+    filter.HideWindowUI = false;
+    filter.FitWindow = false;
+    filter.CenterWindow = false;
+    filter.PrintScaling = false;
+    // The glyph numbers of an Identity-H font are those of the font file on this machine (a
+    // metric-compatible substitute for "Arial" numbers its glyphs otherwise): a reader with
+    // another file of that name would show the wrong letters, so the program always embeds.
+    filter.EmbeddedFonts = true;
+}
+
+} // namespace zr::reportlib::pdf

@@ -1,0 +1,161 @@
+#pragma once
+
+// TqdxPDFExport: the PDF export filter of prepared reports. render::Export() drives it page by
+// page and object by object; it streams a PDF 1.5 file (2.0 with AES-256) to disk as the pages
+// arrive: each page's content stream and page object when the page ends, images when they are
+// met, and the fonts, page tree, document information, outline, link annotations, catalog,
+// cross-reference table and trailer at the end.
+//
+// Object numbering: object 1 is the page tree, reserved in BeginOutput and written last of the
+// page objects; each page then takes its content stream (C), the Type 0 objects of the fonts it
+// used first (reserved), and its page object; link annotations are reserved while their page is
+// drawn. After the pages come the fonts' other objects, object 1, the information object, the
+// outline (root, then the items in pre-order), the links and the catalog.
+//
+// Saving is atomic: everything is written to a temporary file beside the target, which
+// EndOutput renames over it. Until then an existing file of that name is untouched, and an
+// export that never reaches EndOutput (or whose final write fails) leaves it so.
+//
+// Failures (the contract callers rely on):
+// - BeginOutput returns false, writing nothing, when FileName is empty.
+// - BeginOutput throws TqdxPDFExportError (and sets ErrorText) when the file cannot be created
+//   or a password cannot be taken by the chosen encryption; nothing is written then.
+// - EndOutput never throws. When the file cannot be completed or renamed over the target, the
+//   temporary file is removed, the target stays as it was, Succeeded() is false and ErrorText
+//   holds a message ready to show ("Erro na gravaçao do arquivo..." and the file name, then the
+//   system's reason). render::Export()'s result does not cover this last step: check
+//   Succeeded() after it.
+// - An error while a page is drawn ends the page walk (render::Export() handles it); EndOutput
+//   then still completes the file with the pages finished so far, unless KeepIncompleteOutput
+//   is false, in which case the temporary file is dropped and the target kept.
+
+#include "reportlib/pdf/writer/qdx_pdf_security.h"
+#include "reportlib/render/page_services.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+namespace zr::reportlib::pdf {
+
+struct PdfPageState;
+class PdfObjectWriter;
+class TqdxPDFFontList;
+
+// The permissions of an encrypted document, as bits of ProtectionFlags.
+enum TqdxPDFProtection { ePrint = 1, eModify = 2, eCopy = 4, eAnnot = 8 };
+inline constexpr int kAllPDFProtections = ePrint | eModify | eCopy | eAnnot;
+
+// BeginOutput could not start the file. The message is ready to show.
+class TqdxPDFExportError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TqdxPDFExport : public render::TqdxCustomExportFilter {
+public:
+    TqdxPDFExport();
+    ~TqdxPDFExport() override;
+    TqdxPDFExport(const TqdxPDFExport&) = delete;
+    TqdxPDFExport& operator=(const TqdxPDFExport&) = delete;
+
+    // ---- Properties (defaults as constructed).
+    bool Compressed = true;            // deflate content streams, font files and maps
+    bool EmbeddedFonts = false;        // embed the font files
+    bool EmbedFontsIfProtected = true; // what EmbeddedFonts becomes when encrypting
+    bool OpenAfterExport = false;      // open the finished file with the desktop
+    bool PrintOptimized = false;       // rasterise at a higher scale
+    bool Outline = false;              // the report's outline as bookmarks
+    bool Background = false;           // export the page background object
+    bool HTMLTags = true;              // texts with tags are rasterised
+    bool OverwritePrompt = false;      // the save dialog asks before replacing a file
+    int Quality = 95;                  // edited in the dialog; the images do not read it
+    QString Title;
+    QString Author = QStringLiteral("Quadrel");
+    QString Subject = QStringLiteral("Quadrel PDF export");
+    QString Keywords;
+    QString Creator; // the application's name, taken when the filter is made
+    QString Producer;
+    QString UserPassword;  // encrypts when this or OwnerPassword is set
+    QString OwnerPassword; // an empty one takes UserPassword's value at BeginOutput (and keeps it)
+    int ProtectionFlags = kAllPDFProtections;
+    bool HideToolbar = false;
+    bool HideMenubar = false;
+    bool HideWindowUI = false;
+    bool FitWindow = false;
+    bool CenterWindow = false;
+    bool PrintScaling = false; // false: the viewer is told not to scale when printing
+
+    // Common to the export filters.
+    QString FileName;    // the output file
+    QString DefaultPath; // folder for a FileName without one
+    bool ExportNotPrintable = false;
+    bool UseFileCache = false; // kept for the stored settings; the export does not read it
+
+    // Beyond the standard handler: AES-256 (revision 6) instead of RC4.
+    TqdxPDFEncryption Encryption = TqdxPDFEncryption::RC4_128;
+    // False: an export that ended early (an error, or fewer pages than asked for) drops its
+    // file and keeps an existing one, as the converter wants. True (the viewer): the pages
+    // finished so far are written.
+    bool KeepIncompleteOutput = true;
+    // For byte-stable output: when valid or non-empty, used instead of the export's creation
+    // time and a fresh document ID (32 hexadecimal digits).
+    QDateTime FixedCreationTime;
+    QByteArray FixedDocumentId;
+    // Opens the finished file when OpenAfterExport is set; null uses the desktop services.
+    std::function<void(const QString& path)> OpenDocument;
+
+    // ---- What the dialogs and menus show.
+    static QString FilterCaption() { return QStringLiteral("Ficheiro PDF"); }
+    static QString FilterDesc() { return QStringLiteral("Ficheiro Adobe PDF (*.pdf)|*.pdf"); }
+    static QString DefaultExt() { return QStringLiteral(".pdf"); }
+
+    // ---- The export filter's operations (render::Export() calls them).
+    bool ShowModal() override { return true; }
+    bool BeginOutput() override;
+    void BeginPageOutput(TqdxReportPage& page, int index) override;
+    void EmitObject(TqdxComponent& object) override;
+    void EndPageOutput(TqdxReportPage& page, int index) override;
+    void EndOutput() override;
+
+    // ---- The outcome of the last export.
+    // True once EndOutput has put the complete file in place.
+    bool Succeeded() const { return m_succeeded; }
+    QString ErrorText;
+    // The path written (FileName completed with DefaultPath).
+    const QString& OutputPath() const { return m_path; }
+    // Pages written by the last export.
+    int PagesWritten() const { return m_pagesWritten; }
+
+private:
+    struct Document;
+    void writeStream(int number, const QByteArray& data);
+    void writeOutline();
+    void writeLinks();
+    void fail(const QString& text);
+    QByteArray dateString() const;
+
+    std::unique_ptr<Document> m_doc; // from BeginOutput to EndOutput
+    QString m_path;
+    bool m_succeeded = false;
+    int m_pagesWritten = 0;
+};
+
+// The settings of the main window's filter, which the viewer and the converter both use:
+// file cache, progress, no overwrite prompt, not data-only, not print-optimised, no outline,
+// no background, tags on, quality 95, the company as author, every permission and no viewer
+// preference; and embedded fonts, because glyph numbers only mean something with the font file
+// they were taken from.
+void ApplyMainWindowDefaults(TqdxPDFExport& filter);
+
+// The address string of a link: "(...)" when every character is printable ASCII and the
+// parentheses nest, else "<...>" in hexadecimal. With an encryptor, the address's bytes are
+// encrypted for `objectNumber` and written as an escaped literal.
+QByteArray LinkAddressString(const QString& address, const PdfEncryptor* encryptor,
+                             int objectNumber);
+
+} // namespace zr::reportlib::pdf

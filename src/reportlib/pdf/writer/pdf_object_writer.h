@@ -1,0 +1,88 @@
+#pragma once
+
+// PdfObjectWriter: the file side of the prepared-report PDF export. Objects are streamed to a
+// temporary file beside the target as they are produced; the object table keeps each object's
+// byte offset, so that the cross-reference table can be written at the end without reading the
+// file again. Nothing of a report is known here.
+//
+// Numbering: an object's number is the table's length right after its entry is appended.
+// beginObject() appends the current position and writes "N 0 obj"; reserve() appends a
+// placeholder that beginReserved(N) later replaces with the real position. Every line written
+// through line() ends in CR LF.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace zr {
+class AtomicFile;
+}
+
+namespace zr::reportlib::pdf {
+
+// Encrypts the strings and streams of one object (the security handler implements it).
+class PdfEncryptor {
+public:
+    virtual ~PdfEncryptor() = default;
+    // The bytes of a string or stream held by object `objectNumber`, encrypted. RC4 keeps the
+    // length; AES adds an initialisation vector and padding, so callers write the length of
+    // the result.
+    virtual QByteArray Encrypt(int objectNumber, QByteArrayView data) const = 0;
+};
+
+class PdfObjectWriter {
+public:
+    PdfObjectWriter();
+    ~PdfObjectWriter(); // an uncommitted file is discarded: the target stays as it was
+    PdfObjectWriter(const PdfObjectWriter&) = delete;
+    PdfObjectWriter& operator=(const PdfObjectWriter&) = delete;
+
+    // Starts a new file for `path` (written to a temporary file beside it). False when it
+    // cannot be created; error() then gives the system error number.
+    bool open(const QString& path);
+    bool isOpen() const { return m_file != nullptr; }
+    // Flushes and renames the temporary file over the target. False on any write failure
+    // (the target is then untouched).
+    bool commit();
+    // Drops the file; the target is untouched.
+    void discard();
+    int error() const { return m_errno; }
+    QString errorString() const;
+
+    // Bytes as they are; line() adds CR LF.
+    void raw(QByteArrayView bytes);
+    void line(QByteArrayView text);
+    std::uint64_t position() const { return m_position; }
+
+    // Allocates the next object at the current position and writes its "N 0 obj" line.
+    int beginObject();
+    // Allocates a number whose object is written later with beginReserved().
+    int reserve();
+    // Writes reserved object `number` here, replacing its table entry.
+    void beginReserved(int number);
+    void endObject() { line("endobj"); }
+    int objectCount() const { return int(m_offsets.size()); }
+
+    // Writes the cross-reference table and the trailer's opening: "xref", the entries,
+    // "trailer", "<<", "/Size N". The caller adds its own entries, then calls finishTrailer().
+    void beginTrailer();
+    void finishTrailer(); // ">>", "startxref", the table's position, "%%EOF"
+
+private:
+    std::unique_ptr<AtomicFile> m_file;
+    std::vector<std::uint64_t> m_offsets;
+    std::uint64_t m_position = 0;
+    std::uint64_t m_xref = 0;
+    int m_errno = 0;
+    bool m_failed = false;
+};
+
+// zlib's format at level 1 (the fastest), as the export deflates streams.
+QByteArray DeflateFast(QByteArrayView data);
+
+} // namespace zr::reportlib::pdf
