@@ -8,6 +8,8 @@
 #include "printing_help_window.h"
 #include "reportlib/document/qdx_preview_pages.h"
 #include "reportlib/document/qdx_report.h"
+#include "reportlib/pdf/qdx_export_pdf.h"
+#include "reportlib/preview/qdx_preview_form.h"
 #include "textreport/gravana.h"
 #include "textreport/ui/preview_window.h"
 #include "textreport/ui/setup_dialog.h"
@@ -45,7 +47,8 @@ constexpr QSize kRestoredSize(800, 600);
 
 TfrmMenu::TfrmMenu(Interaction& ui, QWidget* parent)
     : QMainWindow(parent), m_ui(ui), m_gravana(std::make_unique<textreport::TGravana>(ui)),
-      m_report(std::make_unique<reportlib::TqdxReport>()) {
+      m_report(std::make_unique<reportlib::TqdxReport>()),
+      m_pdfExport(std::make_unique<reportlib::pdf::TqdxPDFExport>()) {
     initViewerResources();
     setObjectName(QStringLiteral("frmMenu"));
     setWindowTitle(QStringLiteral("ZeralVisualizador"));
@@ -94,6 +97,12 @@ TfrmMenu::TfrmMenu(Interaction& ui, QWidget* parent)
     connectSystemPrinting(*m_gravana);
 
     m_report->UserInteraction = &m_ui;
+    reportlib::pdf::ApplyMainWindowDefaults(*m_pdfExport);
+    m_pdfExport->Report = m_report.get();
+    m_report->OnPreviewPrepared = [this](reportlib::TqdxReport& report) {
+        reportlib::preview::TqdxPreviewForm::PreviewPrepared(
+            report, m_pdfExport.get(), isVisible() ? this : nullptr, m_preparedFileName);
+    };
     preparedReportHook = [this](const QString& fileName) { loadPreparedReport(fileName); };
 
     // The program shows the window maximised; restored, it has this size at the screen centre.
@@ -226,38 +235,27 @@ void TfrmMenu::openTextReport(const QString& fileName) {
 
 void TfrmMenu::openPreparedReport(const QString& fileName) {
     m_pdfExportFileName = pdfExportNameFor(fileName);
+    m_pdfExport->FileName = m_pdfExportFileName;
+    m_preparedFileName = fileName;
     if (preparedReportHook) {
         preparedReportHook(fileName);
     }
-}
-
-QString TfrmMenu::preparedReportLoadedText(int pages) {
-    return QStringLiteral("Relatório preparado carregado: %1 página(s).").arg(pages);
 }
 
 void TfrmMenu::loadPreparedReport(const QString& fileName) {
     reportlib::TqdxReport& report = *m_report;
     report.Errors.clear();
     try {
-        if (!report.PreviewPages().LoadFromFile(fileName, false)) {
-            return;
-        }
-        // Until a preview is connected the window can only say what it loaded.
-        if (!report.OnPreviewPrepared) {
-            m_ui.message(MessageKind::Information,
-                         preparedReportLoadedText(report.PreviewPages().Count()));
-        }
+        report.PreviewPages().LoadFromFile(fileName, false);
         if (!report.Errors.isEmpty()) {
             report.ShowErrors(report.ErrorsText());
         }
-        if (report.OnPreviewPrepared) {
-            report.PreviewPrepared();
-        }
     } catch (const std::exception& e) {
-        // "Invalid file format" and the like; the store keeps what it had read, and the window
-        // stays open.
+        // "Invalid file format" and the like: said here, and the preview opens empty.
         m_ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
+        report.PreviewPages().Clear();
     }
+    report.PreviewPrepared();
 }
 
 void TfrmMenu::miSairClick() {

@@ -23,6 +23,9 @@ class TGravana;
 namespace zr::reportlib {
 class TqdxReport;
 }
+namespace zr::reportlib::pdf {
+class TqdxPDFExport;
+}
 
 namespace zr::app {
 
@@ -67,18 +70,18 @@ public:
     // Sets the PDF export name from the file name and hands the file to preparedReportHook.
     void openPreparedReport(const QString& fileName);
     // The prepared report sequence: loads the file into the report's prepared pages (a missing
-    // file changes nothing) and shows them. A file the store rejects is reported through the
-    // window's Interaction with the store's message; nothing escapes.
+    // file changes nothing) and shows them in the preview window, modally. A file the store
+    // rejects is reported through the window's Interaction with the store's message, and the
+    // preview then opens empty, so that another report can be opened from it; nothing escapes.
     void loadPreparedReport(const QString& fileName);
 
     textreport::TGravana& Gravana() const { return *m_gravana; }
     reportlib::TqdxReport& Report() const { return *m_report; }
-
-    // What the window says after loading a prepared report while it has no preview to show.
-    static QString preparedReportLoadedText(int pages);
+    // The prepared report's PDF export, with the window's stored settings.
+    reportlib::pdf::TqdxPDFExport& PdfExport() const { return *m_pdfExport; }
 
     // The default file name of the prepared report's PDF export (the last file's name without
-    // its ".QP3").
+    // its ".QP3"); also the export's FileName.
     const QString& pdfExportFileName() const { return m_pdfExportFileName; }
 
     // Loads and previews a prepared report. The default is loadPreparedReport; tests replace it.
@@ -114,7 +117,9 @@ private:
     Interaction& m_ui;
     std::unique_ptr<textreport::TGravana> m_gravana;
     std::unique_ptr<reportlib::TqdxReport> m_report;
+    std::unique_ptr<reportlib::pdf::TqdxPDFExport> m_pdfExport;
     QString m_pdfExportFileName;
+    QString m_preparedFileName; // the ".QP3" being shown
 };
 
 } // namespace zr::app

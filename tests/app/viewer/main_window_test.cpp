@@ -3,6 +3,7 @@
 #include "qp3_generator.h"
 #include "reportlib/document/qdx_preview_pages.h"
 #include "reportlib/document/qdx_report.h"
+#include "reportlib/pdf/qdx_export_pdf.h"
 #include "support/recording_interaction.h"
 #include "support/temp_dir.h"
 #include "textreport/gravana.h"
@@ -71,6 +72,9 @@ protected:
                 }
             }
         };
+        frm.Report().OnPreviewPrepared = [this](reportlib::TqdxReport& r) {
+            preparedPages.push_back(r.PreviewPages().Count());
+        };
     }
 
     // A saved text report holding one item, written by the component itself.
@@ -93,6 +97,7 @@ protected:
     TfrmMenu frm{ui};
     int previews = 0;
     std::vector<QByteArray> shownItems;
+    std::vector<int> preparedPages; // page count of every prepared preview shown
 };
 
 TEST_F(MainWindow, ShowsTheProgramCaptionMenusAndDarkBlueClientArea) {
@@ -199,7 +204,7 @@ TEST_F(MainWindow, AFailureInsideTheEngineIsReportedAndTheReportDropped) {
     EXPECT_FALSE(reportOpen());
 }
 
-TEST_F(MainWindow, OpeningAPreparedReportLoadsItsPagesAndSaysHowMany) {
+TEST_F(MainWindow, OpeningAPreparedReportPreviewsItsPagesWithTheWindowsPdfExport) {
     tools::Qp3GeneratorOptions options;
     options.pages = 4;
     options.sectionPages = 2;
@@ -207,10 +212,12 @@ TEST_F(MainWindow, OpeningAPreparedReportLoadsItsPagesAndSaysHowMany) {
     ASSERT_TRUE(tools::WritePreparedReport(file, options));
 
     EXPECT_EQ(frm.FormCreate(file), StartAction::OpenQp3);
-    EXPECT_EQ(ui.messages,
-              std::vector<QString>{QStringLiteral("Relatório preparado carregado: 4 página(s).")});
-    EXPECT_EQ(frm.Report().PreviewPages().Count(), 4);
+    EXPECT_EQ(preparedPages, std::vector<int>{4});
+    EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(frm.pdfExportFileName(), QStringLiteral("vendas"));
+    EXPECT_EQ(frm.PdfExport().FileName, QStringLiteral("vendas"));
+    EXPECT_EQ(frm.PdfExport().Author, QStringLiteral("Terravel Informática"));
+    EXPECT_EQ(frm.PdfExport().Report, &frm.Report());
     EXPECT_EQ(previews, 0);
 
     // Opening another one from the menu replaces the pages.
@@ -219,36 +226,29 @@ TEST_F(MainWindow, OpeningAPreparedReportLoadsItsPagesAndSaysHowMany) {
     ASSERT_TRUE(tools::WritePreparedReport(other, options));
     frm.chooseReport = [&] { return other; };
     frm.miAbrirRelatorio->trigger();
-    EXPECT_EQ(ui.messages.back(), QStringLiteral("Relatório preparado carregado: 1 página(s)."));
-    EXPECT_EQ(frm.Report().PreviewPages().Count(), 1);
+    EXPECT_EQ(preparedPages, (std::vector<int>{4, 1}));
+    EXPECT_EQ(frm.PdfExport().FileName, QStringLiteral("um"));
 }
 
-TEST_F(MainWindow, WithAPreviewConnectedAPreparedReportGoesToItInstead) {
+TEST_F(MainWindow, APreparedReportTheStoreRejectsIsReportedAndPreviewedEmpty) {
+    frm.show();
     tools::Qp3GeneratorOptions options;
     options.pages = 2;
-    const QString file = dir.path(QStringLiteral("r.QP3"));
-    ASSERT_TRUE(tools::WritePreparedReport(file, options));
-    int shownPages = -1;
-    frm.Report().OnPreviewPrepared = [&](reportlib::TqdxReport& r) {
-        shownPages = r.PreviewPages().Count();
-    };
-    EXPECT_EQ(frm.FormCreate(file), StartAction::OpenQp3);
-    EXPECT_EQ(shownPages, 2);
-    EXPECT_TRUE(ui.messages.empty());
-}
-
-TEST_F(MainWindow, APreparedReportTheStoreRejectsIsReportedAndTheWindowStays) {
-    frm.show();
+    const QString good = dir.path(QStringLiteral("bom.QP3"));
+    ASSERT_TRUE(tools::WritePreparedReport(good, options));
+    frm.loadPreparedReport(good);
     const QString bad = dir.write(QStringLiteral("ruim.QP3"), "apenas texto\n");
     frm.chooseReport = [&] { return bad; };
     frm.miAbrirRelatorio->trigger();
     EXPECT_EQ(ui.messages, std::vector<QString>{QStringLiteral("Invalid file format")});
+    EXPECT_EQ(preparedPages, (std::vector<int>{2, 0})); // the window opens empty, usable
     EXPECT_TRUE(frm.isVisible());
 
-    // A file that vanished before it could be read changes nothing and says nothing.
+    // A file that vanished before it could be read says nothing; the preview still opens.
     ui.messages.clear();
     frm.loadPreparedReport(dir.path(QStringLiteral("sumiu.QP3")));
     EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(preparedPages.size(), 3u);
 }
 
 } // namespace

@@ -1,0 +1,129 @@
+// preview_bench: how fast the prepared-report preview shows a large report and scrolls it.
+// Run on demand; it is not a test.
+//
+//   preview_bench [--pages N] [--runs R] [--dir DIR] [--keep]
+//
+// A report of N pages (default 10000) is generated into a file. Then, R times: the store loads
+// the file, and the time from the end of the load to the first page painted in a preview
+// (thumbnail strip shown) is measured; a scripted scroll through 200 pages at 100% zoom then
+// repaints the main view (grab()) once per 300-pixel step, and the frames per second are given, first
+// with an empty page-image cache and then a second time over the same pages (from the cache).
+// The cache's bound and its size after the scroll are printed too. Runs on Qt's offscreen
+// platform unless another one is chosen.
+
+#include "bench_common.h"
+#include "qp3_generator.h"
+#include "reportlib/document/qdx_preview_pages.h"
+#include "reportlib/document/qdx_report.h"
+#include "reportlib/preview/qdx_preview.h"
+
+#include <QApplication>
+#include <QString>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using namespace zr::bench;
+using zr::reportlib::TqdxReport;
+using zr::reportlib::preview::TqdxPreview;
+using zr::reportlib::preview::TqdxPreviewWorkspace;
+
+// Frames per second of scrolling the main view through `pages` pages from page `from`.
+double scrollFps(TqdxPreview& preview, int from, int pages, int& frames) {
+    TqdxPreviewWorkspace& w = *preview.Workspace();
+    const int start = w.GetPageBounds(from).top();
+    const int end = w.GetPageBounds(from + pages).top();
+    frames = 0;
+    const Clock::time_point t0 = Clock::now();
+    for (int y = start; y < end; y += 300) {
+        w.SetVertPosition(y);
+        w.viewport()->grab();
+        ++frames;
+    }
+    const double ms = msSince(t0);
+    return ms > 0 ? frames * 1000.0 / ms : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CommonOptions options;
+    options.pages = "10000";
+    for (int i = 1; i < argc; ++i) {
+        if (!parseCommonOption(options, i, argc, argv)) {
+            std::fprintf(stderr, "usage: preview_bench [--pages N] [--runs R] [--dir DIR] [--keep]\n");
+            return 2;
+        }
+    }
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+
+    bool madeDir = false;
+    const std::string dir = workDir("preview_bench", options.dir, madeDir);
+    if (dir.empty()) {
+        return 1;
+    }
+    const std::string file = dir + "/preview_bench.qp3";
+    zr::tools::Qp3GeneratorOptions generator;
+    generator.pages = std::max(250, std::atoi(options.pages.c_str()));
+    QString error;
+    if (!zr::tools::WritePreparedReport(QString::fromStdString(file), generator, &error)) {
+        std::fprintf(stderr, "preview_bench: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("report: %d pages, %.1f MiB\n", generator.pages,
+                double(fileSize(file)) / kMiB);
+
+    std::vector<double> loadMs, firstPageMs, coldFps, warmFps;
+    std::size_t cacheLimit = 0, cacheBytes = 0;
+    int frames = 0;
+    for (int run = 0; run < std::max(1, options.runs); ++run) {
+        TqdxReport report;
+        SilentInteraction interaction;
+        report.UserInteraction = &interaction;
+        report.PreviewOptions.ThumbnailVisible = true;
+        Clock::time_point t0 = Clock::now();
+        report.PreviewPages().LoadFromFile(QString::fromStdString(file), true);
+        loadMs.push_back(msSince(t0));
+
+        t0 = Clock::now();
+        TqdxPreview preview;
+        preview.resize(1200, 900);
+        preview.SetReport(&report);
+        preview.show();
+        preview.Init();
+        preview.grab();
+        firstPageMs.push_back(msSince(t0));
+        if (preview.Workspace()->PagesPainted() < 1) {
+            std::fprintf(stderr, "preview_bench: the first page was not painted\n");
+        }
+
+        preview.SetZoom(1.0);
+        coldFps.push_back(scrollFps(preview, 20, 200, frames));
+        // Back over the last pages scrolled, which the cache still holds.
+        const int cached = int(preview.Workspace()->CacheLimit() / (std::size_t(794) * 1123 * 4));
+        const int from = 220 - std::max(2, std::min(200, cached - 4));
+        int warmFrames = 0;
+        warmFps.push_back(scrollFps(preview, from, 220 - from - 2, warmFrames));
+        cacheLimit = preview.Workspace()->CacheLimit();
+        cacheBytes = preview.Workspace()->CacheBytes();
+    }
+    std::printf("store load:                     %8.1f ms (median of %zu)\n", median(loadMs),
+                loadMs.size());
+    std::printf("load end to first page painted: %8.1f ms\n", median(firstPageMs));
+    std::printf("scroll 200 pages at 100%%, %d frames, pages painted as they come: %6.1f fps\n",
+                frames, median(coldFps));
+    std::printf("scroll over cached pages:       %8.1f fps\n", median(warmFps));
+    std::printf("page-image cache: bound %.0f MiB, held %.1f MiB after the scroll\n",
+                double(cacheLimit) / kMiB, double(cacheBytes) / kMiB);
+    std::printf("peak resident: %.1f MiB\n", double(statusKb("VmHWM")) / 1024.0);
+    removeWork("preview_bench", {file}, dir, madeDir, options.keep);
+    return 0;
+}

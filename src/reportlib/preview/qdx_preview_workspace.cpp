@@ -1,0 +1,908 @@
+#include "qdx_preview_workspace.h"
+
+#include "qdx_res.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTextItem>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+namespace zr::reportlib::preview {
+
+namespace {
+
+int roundInt(double v) {
+    return int(std::lround(v));
+}
+
+QString notFoundText() {
+    return qdxResources().Text("clStrNotFound");
+}
+
+// A paint device that keeps only the text drawn on it: pieces drawn one after the other on
+// the same baseline (the text engine draws a line cluster by cluster) are joined into one
+// record, with a blank where the pen jumped further than a narrow space.
+class TextRecorder final : public QPaintDevice {
+public:
+    TextRecorder() : m_engine(this) {}
+    QPaintEngine* paintEngine() const override { return const_cast<Engine*>(&m_engine); }
+    std::vector<TqdxTextRecord> records;
+
+protected:
+    int metric(PaintDeviceMetric metric) const override {
+        switch (metric) {
+        case PdmWidth:
+        case PdmHeight:
+            return 10000;
+        case PdmWidthMM:
+        case PdmHeightMM:
+            return int(10000 * 25.4 / 96);
+        case PdmNumColors:
+            return 0x7FFFFFFF;
+        case PdmDepth:
+            return 32;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(QPaintDevice::devicePixelRatioFScale());
+        default:
+            return 0;
+        }
+    }
+
+private:
+    class Engine final : public QPaintEngine {
+    public:
+        explicit Engine(TextRecorder* owner)
+            : QPaintEngine(QPaintEngine::AllFeatures), m_owner(owner) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        Type type() const override { return QPaintEngine::User; }
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override { m_joinable = false; }
+        void drawRects(const QRectF*, int) override { m_joinable = false; }
+        void drawRects(const QRect*, int) override { m_joinable = false; }
+        void drawPath(const QPainterPath&) override { m_joinable = false; }
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override { m_joinable = false; }
+        void drawPolygon(const QPoint*, int, PolygonDrawMode) override { m_joinable = false; }
+        void drawLines(const QLineF*, int) override { m_joinable = false; }
+        void drawLines(const QLine*, int) override { m_joinable = false; }
+        void drawEllipse(const QRectF&) override { m_joinable = false; }
+        void drawImage(const QRectF&, const QImage&, const QRectF&,
+                       Qt::ImageConversionFlags) override {
+            m_joinable = false;
+        }
+        void drawTextItem(const QPointF& p, const QTextItem& item) override {
+            const QString text = item.text();
+            if (text.isEmpty()) {
+                return;
+            }
+            const QTransform t = painter()->combinedTransform();
+            const QFontMetricsF fm(item.font());
+            const QPointF origin = t.map(p);
+            const double sx = std::hypot(t.m11(), t.m12());
+            const double sy = std::hypot(t.m21(), t.m22());
+            const double advance = fm.horizontalAdvance(text) * sx;
+            const QRectF box(origin.x(), origin.y() - fm.ascent() * sy, advance,
+                             (fm.ascent() + fm.descent()) * sy);
+            const bool straight = t.m12() == 0 && t.m21() == 0;
+            std::vector<TqdxTextRecord>& out = m_owner->records;
+            const double em = std::max(1.0, fm.height() * sy);
+            if (m_joinable && straight && !out.empty() && std::abs(origin.y() - m_baseline) < 0.5 &&
+                origin.x() >= m_end - em * 0.5 && origin.x() - m_end < em) {
+                TqdxTextRecord& last = out.back();
+                if (origin.x() - m_end > em * 0.2) {
+                    last.Text += u' ';
+                }
+                last.Text += text;
+                last.Bounds = last.Bounds.united(box.toAlignedRect());
+            } else {
+                out.push_back({text, box.toAlignedRect()});
+            }
+            m_joinable = straight;
+            m_baseline = origin.y();
+            m_end = origin.x() + advance;
+        }
+
+    private:
+        TextRecorder* m_owner;
+        bool m_joinable = false;
+        double m_baseline = 0;
+        double m_end = 0;
+    };
+    Engine m_engine;
+};
+
+Qt::CursorShape cursorShape(int cursor) {
+    switch (cursor) {
+    case -2:
+        return Qt::ArrowCursor;
+    case -3:
+        return Qt::CrossCursor;
+    case -4:
+        return Qt::IBeamCursor;
+    case -6:
+        return Qt::SizeBDiagCursor;
+    case -7:
+        return Qt::SizeVerCursor;
+    case -8:
+        return Qt::SizeFDiagCursor;
+    case -9:
+        return Qt::SizeHorCursor;
+    case -10:
+        return Qt::UpArrowCursor;
+    case -11:
+    case -17:
+        return Qt::WaitCursor;
+    case -12:
+    case -16:
+        return Qt::DragMoveCursor;
+    case -13:
+    case -18:
+        return Qt::ForbiddenCursor;
+    case -14:
+        return Qt::SplitHCursor;
+    case -15:
+        return Qt::SplitVCursor;
+    case -19:
+        return Qt::BusyCursor;
+    case -20:
+        return Qt::WhatsThisCursor;
+    case render::crHandPoint:
+        return Qt::PointingHandCursor;
+    case -22:
+        return Qt::SizeAllCursor;
+    case crQdxZoom:
+        return Qt::CrossCursor;
+    case crQdxFormat:
+        return Qt::IBeamCursor;
+    case crQdxHand:
+        return Qt::OpenHandCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
+} // namespace
+
+// ---- TqdxScrollWin ---------------------------------------------------------------------------
+
+TqdxScrollWin::TqdxScrollWin(QWidget* parent) : QAbstractScrollArea(parent) {
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAutoFillBackground(false);
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this](int action) { barAction(0, action); });
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this](int action) { barAction(1, action); });
+}
+
+void TqdxScrollWin::SetHorzRange(int value) { setRange(0, value); }
+void TqdxScrollWin::SetVertRange(int value) { setRange(1, value); }
+void TqdxScrollWin::SetHorzPage(int value) { setPage(0, value); }
+void TqdxScrollWin::SetVertPage(int value) { setPage(1, value); }
+void TqdxScrollWin::SetHorzPosition(int value) { setPosition(0, value); }
+void TqdxScrollWin::SetVertPosition(int value) { setPosition(1, value); }
+void TqdxScrollWin::HorzPositionChanged(int) {}
+void TqdxScrollWin::VertPositionChanged(int) {}
+
+void TqdxScrollWin::setRange(int axis, int value) {
+    m_range[axis] = std::max(0, value);
+    writeBar(axis);
+}
+
+void TqdxScrollWin::setPage(int axis, int value) {
+    m_page[axis] = std::max(0, value);
+    writeBar(axis);
+}
+
+void TqdxScrollWin::setPosition(int axis, int value) {
+    const int top = std::max(0, m_range[axis] - m_page[axis]);
+    value = std::clamp(value, 0, top);
+    if (value == m_position[axis]) {
+        return;
+    }
+    const int previous = m_position[axis];
+    m_position[axis] = value;
+    writeBar(axis);
+    if (axis == 0) {
+        HorzPositionChanged(previous);
+    } else {
+        VertPositionChanged(previous);
+    }
+}
+
+void TqdxScrollWin::writeBar(int axis) {
+    QScrollBar* bar = axis == 0 ? horizontalScrollBar() : verticalScrollBar();
+    const bool writing = m_writing;
+    m_writing = true;
+    bar->setRange(0, std::max(0, m_range[axis] - m_page[axis]));
+    bar->setPageStep(std::max(1, m_page[axis]));
+    bar->setSingleStep(std::max(1, SmallChange));
+    bar->setValue(m_position[axis]);
+    m_writing = writing;
+}
+
+void TqdxScrollWin::barAction(int axis, int action) {
+    QScrollBar* bar = axis == 0 ? horizontalScrollBar() : verticalScrollBar();
+    // Page steps go by LargeChange, not by the visible extent that sizes the thumb.
+    if (action == QAbstractSlider::SliderPageStepAdd) {
+        bar->setSliderPosition(m_position[axis] + LargeChange);
+    } else if (action == QAbstractSlider::SliderPageStepSub) {
+        bar->setSliderPosition(m_position[axis] - LargeChange);
+    }
+}
+
+void TqdxScrollWin::scrollContentsBy(int, int) {
+    if (m_writing) {
+        return;
+    }
+    // The bars moved: take their values as the positions.
+    setPosition(0, horizontalScrollBar()->value());
+    setPosition(1, verticalScrollBar()->value());
+}
+
+void TqdxScrollWin::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    setPage(0, viewport()->width());
+    setPage(1, viewport()->height());
+    setPosition(0, m_position[0]);
+    setPosition(1, m_position[1]);
+}
+
+// ---- TqdxPageList ----------------------------------------------------------------------------
+
+void TqdxPageList::Clear() {
+    m_items.clear();
+    m_maxWidth = 0;
+}
+
+void TqdxPageList::AddPage(QSize size, double zoom) {
+    TqdxPageItem item;
+    item.Width = std::max(0, roundInt(zoom * size.width()));
+    item.Height = std::max(0, roundInt(zoom * size.height()));
+    m_items.push_back(item);
+}
+
+void TqdxPageList::CalcBounds(int width) {
+    m_maxWidth = 0;
+    const int count = Count();
+    int i = 0;
+    int y = 10;
+    while (i < count) {
+        int sum = 0;
+        int rowHeight = 0;
+        int j = i;
+        while (j < count) {
+            TqdxPageItem& item = m_items[std::size_t(j)];
+            if (sum > 0 && width < sum + item.Width) {
+                break;
+            }
+            item.Left = sum;
+            item.Top = y;
+            sum += item.Width + 10;
+            rowHeight = std::max(rowHeight, item.Height);
+            ++j;
+        }
+        m_maxWidth = std::max(m_maxWidth, sum);
+        int d = (width - sum + 10) / 2;
+        d = d < 0 ? 10 : d + 10;
+        for (int k = i; k < j; ++k) {
+            m_items[std::size_t(k)].Left += d;
+        }
+        y += rowHeight + 10;
+        i = j;
+    }
+}
+
+int TqdxPageList::HorzExtent() const {
+    return m_items.empty() ? 10 : m_maxWidth + 10;
+}
+
+int TqdxPageList::VertExtent() const {
+    if (m_items.empty()) {
+        return 10;
+    }
+    const TqdxPageItem& last = m_items.back();
+    return last.Top + last.Height + 10;
+}
+
+// ---- Search state ----------------------------------------------------------------------------
+
+void TqdxSearchState::Reset() {
+    LastFoundIndex = -1;
+    LastFoundRect = {};
+    LastFoundPage = -1;
+    Found = false;
+}
+
+TqdxSearchState& SearchState() {
+    static TqdxSearchState state;
+    return state;
+}
+
+std::vector<TqdxTextRecord> RecordPageText(TqdxPreviewPages& pages, int index) {
+    TextRecorder recorder;
+    {
+        QPainter painter(&recorder);
+        render::PaintPage(pages, index, painter, 1, 1, 0, 0);
+    }
+    return std::move(recorder.records);
+}
+
+// ---- TqdxPreviewWorkspace --------------------------------------------------------------------
+
+TqdxPreviewWorkspace::TqdxPreviewWorkspace(QWidget* parent)
+    : TqdxScrollWin(parent), m_failures(std::make_shared<TqdxPageFailures>()) {
+    SmallChange = 8;
+    LargeChange = 300;
+    viewport()->setMouseTracking(true);
+    viewport()->setCursor(Qt::OpenHandCursor);
+}
+
+TqdxPreviewWorkspace::~TqdxPreviewWorkspace() = default;
+
+void TqdxPreviewWorkspace::SetReport(TqdxReport* report) {
+    m_report = report;
+    InvalidatePages();
+}
+
+void TqdxPreviewWorkspace::SetZoom(double zoom) {
+    if (!(zoom > 0) || !std::isfinite(zoom)) {
+        return;
+    }
+    m_zoom = zoom;
+}
+
+void TqdxPreviewWorkspace::SetFailures(std::shared_ptr<TqdxPageFailures> failures) {
+    if (failures) {
+        m_failures = std::move(failures);
+    }
+}
+
+void TqdxPreviewWorkspace::SetLocked(bool locked) {
+    m_locked = locked;
+    if (locked) {
+        m_dragging = false;
+    }
+    viewport()->update();
+}
+
+int TqdxPreviewWorkspace::LayoutWidth() const {
+    return width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 26;
+}
+
+void TqdxPreviewWorkspace::ReloadPages(int limit) {
+    PageList.Clear();
+    if (TqdxPreviewPages* pages = Pages()) {
+        int count = pages->Count();
+        if (limit >= 0) {
+            count = std::min(count, limit);
+        }
+        for (int i = 0; i < count; ++i) {
+            PageList.AddPage(pages->PageExtent(i), m_zoom);
+        }
+    }
+    CalcPageBounds();
+}
+
+void TqdxPreviewWorkspace::CalcPageBounds() {
+    PageList.CalcBounds(LayoutWidth());
+    SetScrollRanges();
+}
+
+void TqdxPreviewWorkspace::SetScrollRanges() {
+    SetHorzPage(viewport()->width());
+    SetVertPage(viewport()->height());
+    SetHorzRange(PageList.HorzExtent());
+    SetVertRange(PageList.VertExtent());
+    SetHorzPosition(HorzPosition());
+    SetVertPosition(VertPosition());
+    viewport()->update();
+}
+
+QRect TqdxPreviewWorkspace::GetPageBounds(int index, int clientWidth) const {
+    if (index >= 0 && index < PageList.Count()) {
+        const TqdxPageItem& item = PageList.Items(index);
+        const int left = RightToLeft ? clientWidth - item.Width - item.Left : item.Left;
+        return {left, item.Top, item.Width, item.Height};
+    }
+    const int w = roundInt(794 * m_zoom);
+    const int h = roundInt(1123 * m_zoom);
+    const int left = clientWidth >= 794 * m_zoom ? roundInt((clientWidth - 794 * m_zoom) / 2) : 10;
+    return {left, roundInt(10 * m_zoom), w, h};
+}
+
+int TqdxPreviewWorkspace::FindPage(int y, int x) const {
+    const int count = PageList.Count();
+    if (count == 0) {
+        return -1;
+    }
+    int lo = 0;
+    int hi = count - 1;
+    while (lo <= hi) {
+        const int mid = (lo + hi) / 2;
+        const TqdxPageItem& item = PageList.Items(mid);
+        const int tolerance = x == 0 ? roundInt(item.Height / 5.0) : 0;
+        if (y + tolerance < item.Top) {
+            hi = mid - 1;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    if (x != 0) {
+        const int clientWidth = viewport()->width();
+        for (int i = std::max(0, hi - 20); i <= std::min(count - 1, hi + 20); ++i) {
+            if (GetPageBounds(i, clientWidth).contains(x, y)) {
+                return i;
+            }
+        }
+    }
+    return std::max(hi, 0);
+}
+
+bool TqdxPreviewWorkspace::usable() const {
+    return !m_locked && m_report && PageList.Count() > 0;
+}
+
+QRect TqdxPreviewWorkspace::screenBounds(int index) const {
+    return GetPageBounds(index, viewport()->width()).translated(-HorzPosition(), -VertPosition());
+}
+
+void TqdxPreviewWorkspace::SetPageNo(int pageNo, bool scroll) {
+    const bool changed = pageNo != m_pageNo;
+    m_pageNo = pageNo;
+    if (changed) {
+        viewport()->update();
+    }
+    // The main view also goes back to the page's top when it was already current (Home on the
+    // first page); the strip only follows real changes, so the user can look along it.
+    if (scroll && !DisableScroll && (changed || !Thumbnail)) {
+        ScrollToPage(pageNo);
+    }
+}
+
+void TqdxPreviewWorkspace::ScrollToPage(int pageNo) {
+    if (pageNo < 1 || pageNo > PageList.Count()) {
+        return;
+    }
+    // The page asked for stays current even when the scroll is clamped at the end.
+    const bool scrolling = m_scrollingToPage;
+    m_scrollingToPage = true;
+    SetVertPosition(GetPageBounds(pageNo - 1).top() - 10);
+    m_scrollingToPage = scrolling;
+}
+
+// ---- Page image cache ------------------------------------------------------------------------
+
+void TqdxPreviewWorkspace::SetCacheLimit(std::size_t bytes) {
+    m_cacheLimit = bytes;
+    trimCache(0);
+}
+
+void TqdxPreviewWorkspace::InvalidatePages() {
+    m_cache.clear();
+    m_cacheIndex.clear();
+    m_cacheBytes = 0;
+    ResetSearchCache();
+    viewport()->update();
+}
+
+void TqdxPreviewWorkspace::InvalidatePage(int index) {
+    for (auto it = m_cache.begin(); it != m_cache.end();) {
+        if (it->key.page == index) {
+            m_cacheBytes -= std::size_t(it->image.sizeInBytes());
+            m_cacheIndex.erase(it->key);
+            it = m_cache.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (m_recordsPage == index) {
+        m_recordsPage = -1;
+        m_records.clear();
+    }
+    viewport()->update();
+}
+
+void TqdxPreviewWorkspace::trimCache(std::size_t room) {
+    while (!m_cache.empty() && m_cacheBytes + room > m_cacheLimit) {
+        const CacheEntry& last = m_cache.back();
+        m_cacheBytes -= std::size_t(last.image.sizeInBytes());
+        m_cacheIndex.erase(last.key);
+        m_cache.pop_back();
+    }
+}
+
+void TqdxPreviewWorkspace::pageFailed(int index, const QString& text) {
+    if (!m_failures->Pages.insert(index).second) {
+        return;
+    }
+    // Shown after this paint: a message box must not run inside a paint event.
+    std::weak_ptr<TqdxPageFailures> failures = m_failures;
+    QTimer::singleShot(0, this, [failures, text] {
+        if (auto f = failures.lock(); f && f->Show) {
+            f->Show(text);
+        }
+    });
+}
+
+const QImage* TqdxPreviewWorkspace::pageImage(int index, QSize size) {
+    if (m_failures->Pages.count(index) || size.isEmpty()) {
+        return nullptr;
+    }
+    const CacheKey key{index, roundInt(m_zoom * 1000)};
+    if (auto it = m_cacheIndex.find(key); it != m_cacheIndex.end()) {
+        if (it->second != m_cache.begin()) {
+            m_cache.splice(m_cache.begin(), m_cache, it->second);
+        }
+        return &m_cache.front().image;
+    }
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) {
+        return nullptr;
+    }
+    image.fill(Qt::white);
+    try {
+        QPainter painter(&image);
+        render::PaintPage(*Pages(), index, painter, m_zoom, m_zoom, 0, 0);
+    } catch (const std::exception& e) {
+        pageFailed(index, QString::fromUtf8(e.what()));
+        return nullptr;
+    }
+    ++m_pagesPainted;
+    const auto bytes = std::size_t(image.sizeInBytes());
+    trimCache(bytes);
+    m_cache.push_front({key, std::move(image)});
+    m_cacheIndex[key] = m_cache.begin();
+    m_cacheBytes += bytes;
+    return &m_cache.front().image;
+}
+
+// ---- Painting --------------------------------------------------------------------------------
+
+void TqdxPreviewWorkspace::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const QRect client = viewport()->rect();
+    if (!usable()) {
+        painter.fillRect(client, BackColor);
+        return;
+    }
+    const QRect dirty = event->rect();
+    const int count = PageList.Count();
+    const int c = std::max(0, FindPage(VertPosition(), 0));
+    const int first = std::max(0, c - 40);
+    const int last = std::min(count - 1, c + 40);
+    std::vector<int> visible;
+    QRegion around(dirty);
+    for (int i = first; i <= last; ++i) {
+        const QRect r = screenBounds(i);
+        if (r.top() <= client.height() && r.bottom() + 1 >= 0 && r.intersects(dirty)) {
+            visible.push_back(i);
+            around -= r;
+        }
+    }
+    painter.setClipRegion(around);
+    painter.fillRect(client, BackColor);
+    painter.setClipping(false);
+
+    // The current page's frame, two pixels wide just outside the page.
+    if (m_pageNo >= 1 && m_pageNo <= count) {
+        const QRect r = screenBounds(m_pageNo - 1);
+        const int right = r.left() + r.width();
+        const int bottom = r.top() + r.height();
+        QPen pen(ActiveFrameColor, 2);
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
+        const QPoint frame[] = {{r.left() - 1, r.top() - 1},
+                                {right + 1, r.top() - 1},
+                                {right + 1, bottom + 1},
+                                {r.left() - 1, bottom + 1},
+                                {r.left() - 1, r.top() - 2}};
+        painter.drawPolyline(frame, 5);
+    }
+
+    QFont numberFont(QStringLiteral("Arial"));
+    numberFont.setPointSize(8);
+    for (int i : visible) {
+        const QRect r = screenBounds(i);
+        const QImage* image = pageImage(i, r.size());
+        if (image) {
+            painter.drawImage(r.topLeft(), *image);
+        } else {
+            painter.fillRect(r, Qt::white);
+        }
+        painter.setPen(QPen(FrameColor, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
+        if (Thumbnail) {
+            const QString label = QStringLiteral(" %1 ").arg(i + 1);
+            painter.setFont(numberFont);
+            const QFontMetrics fm(numberFont);
+            const QRect box(r.left() + 1, r.top() + 1, fm.horizontalAdvance(label), fm.height());
+            painter.fillRect(box, BackColor);
+            painter.setPen(Qt::white);
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, label);
+        }
+        if (i == m_hitPage && SearchState().Found) {
+            const QRect hit = HitRect();
+            if (!hit.isEmpty()) {
+                painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+                painter.fillRect(hit, Qt::white);
+                painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            }
+        }
+    }
+}
+
+// ---- Scrolling -------------------------------------------------------------------------------
+
+void TqdxPreviewWorkspace::HorzPositionChanged(int previous) {
+    viewport()->scroll(previous - HorzPosition(), 0);
+}
+
+void TqdxPreviewWorkspace::VertPositionChanged(int previous) {
+    viewport()->scroll(0, previous - VertPosition());
+    if (!Thumbnail && PageList.Count() > 0 && !m_scrollingToPage) {
+        const int page = FindPage(VertPosition(), 0) + 1;
+        const bool disabled = DisableScroll;
+        DisableScroll = true;
+        if (OnPageNoChange) {
+            OnPageNoChange(page);
+        } else {
+            SetPageNo(page, false);
+        }
+        DisableScroll = disabled;
+    }
+}
+
+// ---- Mouse -----------------------------------------------------------------------------------
+
+void TqdxPreviewWorkspace::updateCursor(int cursor) {
+    const Qt::CursorShape shape =
+        m_dragging ? Qt::ClosedHandCursor : cursorShape(cursor == 0 ? crQdxHand : cursor);
+    if (viewport()->cursor().shape() != shape) {
+        viewport()->setCursor(shape);
+    }
+}
+
+void TqdxPreviewWorkspace::objectAtPoint(QMouseEvent* event, bool click, bool doubleClick) {
+    const QPoint at = event->position().toPoint();
+    const int page = FindPage(at.y() + VertPosition(), at.x() + HorzPosition());
+    int cursor = crQdxHand;
+    if (page < 0 || !Pages() || m_failures->Pages.count(page)) {
+        updateCursor(cursor);
+        return;
+    }
+    const QRect bounds = GetPageBounds(page);
+    static const render::PreviewLinks noLinks;
+    try {
+        render::ObjectAtPoint(*Pages(), *m_report, page, at.x(), at.y(), int(event->button()),
+                              int(event->modifiers()), m_zoom, bounds.left() - HorzPosition(),
+                              bounds.top() - VertPosition(), click, cursor, doubleClick,
+                              Links ? *Links : noLinks);
+    } catch (const std::exception& e) {
+        // A page that cannot be built, or a link that is not a page number.
+        if (click) {
+            if (m_failures->Show) {
+                m_failures->Show(QString::fromUtf8(e.what()));
+            }
+        }
+    }
+    updateCursor(cursor);
+}
+
+void TqdxPreviewWorkspace::mousePressEvent(QMouseEvent* event) {
+    if (OnMouseDown) {
+        OnMouseDown(event);
+    }
+    setFocus(Qt::MouseFocusReason);
+    if (usable() && event->button() == Qt::LeftButton) {
+        m_dragging = true;
+        m_dragMoved = false;
+        m_dragStart = event->position().toPoint();
+        m_lastPoint = m_dragStart;
+        updateCursor(crQdxHand);
+    }
+}
+
+void TqdxPreviewWorkspace::mouseMoveEvent(QMouseEvent* event) {
+    if (Thumbnail || !usable()) {
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    if (m_dragging) {
+        if ((at - m_dragStart).manhattanLength() >= QApplication::startDragDistance()) {
+            m_dragMoved = true;
+        }
+        SetHorzPosition(HorzPosition() - (at.x() - m_lastPoint.x()));
+        SetVertPosition(VertPosition() - (at.y() - m_lastPoint.y()));
+        m_lastPoint = at;
+        return;
+    }
+    objectAtPoint(event, false, false);
+}
+
+void TqdxPreviewWorkspace::mouseReleaseEvent(QMouseEvent* event) {
+    if (!Thumbnail && OnClick) {
+        OnClick(event);
+    }
+    if (!usable()) {
+        m_dragging = false;
+        return;
+    }
+    const bool dragged = m_dragging && m_dragMoved;
+    m_dragging = false;
+    const QPoint at = event->position().toPoint();
+    int x = at.x() + HorzPosition();
+    if (RightToLeft) {
+        x = viewport()->width() - HorzPosition() - at.x();
+    }
+    const int page = FindPage(at.y() + VertPosition(), x);
+    if (page >= 0) {
+        const bool disabled = DisableScroll;
+        DisableScroll = true;
+        if (OnPageNoChange) {
+            OnPageNoChange(page + 1);
+        } else {
+            SetPageNo(page + 1);
+        }
+        DisableScroll = disabled;
+    }
+    // A drag that moved the pages is not a click on what lies under the mouse at its end.
+    if (!Thumbnail && event->button() != Qt::RightButton && !dragged) {
+        const bool doubleClick =
+            m_lastClick.isValid() && m_lastClick.elapsed() <= QApplication::doubleClickInterval();
+        if (doubleClick) {
+            m_lastClick.invalidate();
+        } else {
+            m_lastClick.start();
+        }
+        objectAtPoint(event, true, doubleClick);
+    } else {
+        updateCursor(crQdxHand);
+    }
+}
+
+void TqdxPreviewWorkspace::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Qt delivers the second press as a double click: it still starts a drag.
+    mousePressEvent(event);
+    if (!Thumbnail && OnDblClick) {
+        OnDblClick(event);
+    }
+}
+
+void TqdxPreviewWorkspace::keyPressEvent(QKeyEvent* event) {
+    if (OnKey && OnKey(event)) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+void TqdxPreviewWorkspace::wheelEvent(QWheelEvent* event) {
+    if (OnWheel && OnWheel(event)) {
+        event->accept();
+        return;
+    }
+    const int delta = event->angleDelta().y();
+    if (delta != 0) {
+        SetVertPosition(VertPosition() - (delta > 0 ? 20 : -20));
+    }
+    event->accept();
+}
+
+// ---- Search ----------------------------------------------------------------------------------
+
+void TqdxPreviewWorkspace::ResetSearchCache() {
+    m_recordsPage = -1;
+    m_records.clear();
+}
+
+QRect TqdxPreviewWorkspace::HitRect() const {
+    const TqdxSearchState& state = SearchState();
+    if (!state.Found || m_hitPage < 0) {
+        return {};
+    }
+    const QRect page = screenBounds(m_hitPage);
+    const QRect& hit = state.LastFoundRect;
+    const int left = roundInt(hit.left() * m_zoom);
+    const int top = roundInt(hit.top() * m_zoom);
+    const int right = roundInt((hit.left() + hit.width()) * m_zoom);
+    const int bottom = roundInt((hit.top() + hit.height()) * m_zoom);
+    return QRect(QPoint(page.left() + left - 1, page.top() + top),
+                 QPoint(page.left() + right, page.top() + bottom - 1));
+}
+
+bool TqdxPreviewWorkspace::Find(int startPage) {
+    TqdxSearchState& state = SearchState();
+    state.Found = false;
+    m_hitPage = -1;
+    m_findPage = std::max(0, startPage);
+    TqdxPreviewPages* pages = Pages();
+    const QString wanted =
+        state.CaseSensitive ? state.Text : QLocale().toUpper(state.Text);
+    const int count = pages ? pages->Count() : 0;
+    if (!wanted.isEmpty()) {
+        while (m_findPage < count) {
+            if (m_recordsPage != m_findPage) {
+                m_records.clear();
+                m_recordsPage = m_findPage;
+                if (!m_failures->Pages.count(m_findPage)) {
+                    try {
+                        m_records = RecordPageText(*pages, m_findPage);
+                    } catch (const std::exception& e) {
+                        pageFailed(m_findPage, QString::fromUtf8(e.what()));
+                    }
+                }
+            }
+            for (int k = state.LastFoundIndex + 1; k < int(m_records.size()); ++k) {
+                const QString& text = m_records[std::size_t(k)].Text;
+                const bool hit = state.CaseSensitive ? text.contains(wanted)
+                                                     : QLocale().toUpper(text).contains(wanted);
+                if (hit) {
+                    state.LastFoundIndex = k;
+                    state.LastFoundRect = m_records[std::size_t(k)].Bounds;
+                    state.LastFoundPage = m_findPage;
+                    state.Found = true;
+                    break;
+                }
+            }
+            if (state.Found) {
+                break;
+            }
+            state.LastFoundIndex = -1;
+            ++m_findPage;
+        }
+    }
+    if (!state.Found) {
+        viewport()->update();
+        if (OnMessage) {
+            OnMessage(notFoundText());
+        }
+        return false;
+    }
+    m_hitPage = m_findPage;
+    const QRect page = GetPageBounds(m_hitPage);
+    const QRect& hit = state.LastFoundRect;
+    const int top = page.top() + roundInt(hit.top() * m_zoom);
+    const int bottom = page.top() + roundInt((hit.top() + hit.height()) * m_zoom);
+    const int left = page.left() + roundInt(hit.left() * m_zoom);
+    const int right = page.left() + roundInt((hit.left() + hit.width()) * m_zoom);
+    if (top < VertPosition() || bottom > VertPosition() + viewport()->height()) {
+        SetVertPosition(bottom - viewport()->height() + 20);
+    }
+    if (left < HorzPosition() || right > HorzPosition() + viewport()->width()) {
+        SetHorzPosition(right - viewport()->width() + 20);
+    }
+    viewport()->update();
+    return true;
+}
+
+bool TqdxPreviewWorkspace::FindNext() {
+    return Find(m_findPage);
+}
+
+} // namespace zr::reportlib::preview
