@@ -58,6 +58,18 @@ auto locked(TqdxPreview& preview, Work work) {
     }
 }
 
+// What the page settings window sets: orientation, paper and margins.
+void copyPageSettings(const TqdxReportPage& from, TqdxReportPage& to) {
+    to.SetOrientation(from.Orientation());
+    to.SetPaperWidth(from.PaperWidth());
+    to.SetPaperHeight(from.PaperHeight());
+    to.SetPaperSize(from.PaperSize());
+    to.LeftMargin = from.LeftMargin;
+    to.RightMargin = from.RightMargin;
+    to.TopMargin = from.TopMargin;
+    to.BottomMargin = from.BottomMargin;
+}
+
 } // namespace
 
 TqdxPreview::TqdxPreview(QWidget* parent)
@@ -797,22 +809,33 @@ void TqdxPreview::EditPageSettings() {
     if (!PageSettingsDialog(*page, applyToAll)) {
         return;
     }
-    if (applyToAll) {
+    if (applyToAll && BuildReport) {
         for (TqdxComponent* object : m_report->Objects()) {
             auto* design = qdx_cast<TqdxReportPage>(object);
             if (!design) {
                 continue;
             }
-            design->SetOrientation(page->Orientation());
-            design->SetPaperWidth(page->PaperWidth());
-            design->SetPaperHeight(page->PaperHeight());
-            design->SetPaperSize(page->PaperSize());
-            design->LeftMargin = page->LeftMargin;
-            design->RightMargin = page->RightMargin;
-            design->TopMargin = page->TopMargin;
-            design->BottomMargin = page->BottomMargin;
+            copyPageSettings(*page, *design);
         }
         RebuildReport();
+        return;
+    }
+    if (applyToAll) {
+        // A report read from a file has no engine to build it again: the settings go to every
+        // prepared page instead, which is what the user asked for.
+        TqdxReportPage settings;
+        copyPageSettings(*page, settings);
+        locked(*this, [&] {
+            for (int i = 0; i < pages->Count(); ++i) {
+                if (TqdxReportPage* other = pages->PageObject(i)) {
+                    copyPageSettings(settings, *other);
+                    pages->ReplacePage(i, *other);
+                }
+            }
+            m_workspace->InvalidatePages();
+            m_thumbnails->InvalidatePages();
+            return true;
+        });
         return;
     }
     const int index = m_pageNo - 1;

@@ -347,6 +347,48 @@ TEST(Preview, LargeReportBuildsOnlyVisiblePages) {
     EXPECT_EQ(preview.PageNo(), 10000);
 }
 
+TEST(Preview, PageSettingsGoToOnePageOrToEveryPage) {
+    Fixture f(reportXml(3));
+    auto landscape = [](bool all) {
+        return [all](TqdxReportPage& page, bool& applyToAll) {
+            page.SetOrientation(poLandscape);
+            page.TopMargin = 25;
+            applyToAll = all;
+            return true;
+        };
+    };
+    TqdxPreviewPages& pages = f.report.PreviewPages();
+    const QSize portrait = pages.PageExtent(0);
+    ASSERT_GT(portrait.height(), portrait.width());
+
+    f.preview.SetPageNo(2);
+    f.preview.PageSettingsDialog = landscape(false);
+    f.preview.EditPageSettings();
+    EXPECT_EQ(pages.PageExtent(0), portrait);
+    EXPECT_EQ(pages.PageExtent(1), portrait.transposed());
+    EXPECT_EQ(pages.PageExtent(2), portrait);
+
+    // A report read from a file has no engine to build it again: every page takes them.
+    f.preview.SetPageNo(1);
+    f.preview.PageSettingsDialog = landscape(true);
+    f.preview.EditPageSettings();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(pages.PageExtent(i), portrait.transposed()) << i;
+        EXPECT_EQ(pages.PageObject(i)->TopMargin, 25) << i;
+    }
+    EXPECT_FALSE(f.preview.Locked());
+
+    // Cancelled: nothing is replaced.
+    f.preview.PageSettingsDialog = [](TqdxReportPage&, bool& applyToAll) {
+        applyToAll = true;
+        return false;
+    };
+    const int before = pages.Document().Root().Count();
+    f.preview.EditPageSettings();
+    EXPECT_EQ(pages.Document().Root().Count(), before);
+    EXPECT_EQ(pages.PageExtent(1), portrait.transposed());
+}
+
 TEST(Preview, NoticeLockAndFiles) {
     Fixture f(reportXml(2));
     f.preview.Edit();
