@@ -426,11 +426,17 @@ bool TqdxPreviewForm::building() const { return m_preview->Building(); }
 void TqdxPreviewForm::UpdateButtons() {
     const bool idle = !building() && !m_jobRunning;
     const bool pages = idle && m_preview->PageCount() > 0;
-    for (QAction* a : {PrintB, OpenB, SaveB, ExportB, PdfB, EmailB, FindB, PageSettingsB}) {
+    for (QAction* a : {PrintB, SaveB, ExportB, PdfB, EmailB, FindB, PageSettingsB}) {
         a->setEnabled(pages);
         if (QAction* item = MenuItem(a)) {
             item->setEnabled(pages);
         }
+    }
+    // Open stays available on an empty window (a report that failed to load, say), so that
+    // the user can open another one from it.
+    OpenB->setEnabled(idle);
+    if (QAction* item = MenuItem(OpenB)) {
+        item->setEnabled(idle);
     }
     DesignerB->setEnabled(idle && m_report && m_report->PreviewOptions.AllowEdit);
     // Collapsing and expanding needs drill-down groups and a report engine to rebuild with.
