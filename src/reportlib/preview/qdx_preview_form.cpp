@@ -1,6 +1,8 @@
 #include "qdx_preview_form.h"
 
+#include "qdx_page_settings.h"
 #include "qdx_pdf_export_dialog.h"
+#include "qdx_print_job.h"
 #include "qdx_progress.h"
 #include "qdx_res.h"
 #include "qdx_search_dialog.h"
@@ -312,6 +314,13 @@ void TqdxPreviewForm::Setup(TqdxReport& report, pdf::TqdxPDFExport* filter,
     };
 
     m_preview->SetReport(&report);
+    // Printing and page settings: the print dialog and job, and the page settings window.
+    m_preview->PrintReport = [this] {
+        if (m_report) {
+            Print(*m_report, this);
+        }
+    };
+    m_preview->PageSettingsDialog = PageSettingsHook(&report, this);
     m_preview->Init();
     if (o.Maximized) {
         setWindowState(windowState() | Qt::WindowMaximized);

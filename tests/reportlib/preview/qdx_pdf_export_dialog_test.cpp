@@ -13,6 +13,8 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 
+#include "key_input.h"
+
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -22,20 +24,8 @@ namespace {
 
 using pdf::TqdxPDFEncryption;
 
-// Keys as the user types them: press and release, delivered to `w` and, when it ignores them,
-// to its parents.
-void key(QWidget* w, int k, const QString& text = {}) {
-    QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier, text);
-    QApplication::sendEvent(w, &press);
-    QKeyEvent release(QEvent::KeyRelease, k, Qt::NoModifier, text);
-    QApplication::sendEvent(w, &release);
-}
-
-void type(QWidget* w, const QString& text) {
-    for (const QChar c : text) {
-        key(w, c.toUpper().unicode(), QString(c));
-    }
-}
+using test::key;
+using test::type;
 
 // The control that has the keyboard focus in `window`.
 QWidget* focused(QWidget* window) {

@@ -1,0 +1,213 @@
+#include "printer_info.h"
+
+#include "system_printer.h"
+
+#include <cups/cups.h>
+
+#include <algorithm>
+
+namespace zr {
+
+namespace {
+
+class DestList {
+public:
+    DestList() : m_count(cupsGetDests2(CUPS_HTTP_DEFAULT, &m_dests)) {}
+    ~DestList() { cupsFreeDests(m_count, m_dests); }
+    DestList(const DestList&) = delete;
+    DestList& operator=(const DestList&) = delete;
+
+    cups_dest_t* find(const QString& name) const {
+        if (name.isEmpty()) {
+            return nullptr;
+        }
+        const qsizetype slash = name.indexOf(QLatin1Char('/'));
+        const QByteArray queue = name.left(slash).toUtf8();
+        const QByteArray instance = slash < 0 ? QByteArray() : name.mid(slash + 1).toUtf8();
+        return cupsGetDest(queue.constData(), instance.isEmpty() ? nullptr : instance.constData(),
+                           m_count, m_dests);
+    }
+    cups_dest_t* systemDefault() const { return cupsGetDest(nullptr, nullptr, m_count, m_dests); }
+
+private:
+    cups_dest_t* m_dests = nullptr;
+    int m_count;
+};
+
+QString destName(const cups_dest_t& dest) {
+    QString name = QString::fromUtf8(dest.name);
+    if (dest.instance) {
+        name += QLatin1Char('/') + QString::fromUtf8(dest.instance);
+    }
+    return name;
+}
+
+class DestInfo {
+public:
+    explicit DestInfo(cups_dest_t* dest)
+        : m_dest(dest), m_info(cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest)) {}
+    ~DestInfo() {
+        if (m_info) {
+            cupsFreeDestInfo(m_info);
+        }
+    }
+    DestInfo(const DestInfo&) = delete;
+    DestInfo& operator=(const DestInfo&) = delete;
+
+    cups_dinfo_t* get() const { return m_info; }
+
+    // The values of a "supported" attribute as text (keywords, names).
+    QStringList supportedKeywords(const char* option) const {
+        QStringList list;
+        ipp_attribute_t* attr = cupsFindDestSupported(CUPS_HTTP_DEFAULT, m_dest, m_info, option);
+        const int count = attr ? ippGetCount(attr) : 0;
+        for (int i = 0; i < count; ++i) {
+            const char* value = ippGetString(attr, i, nullptr);
+            if (value) {
+                list.append(QString::fromUtf8(value));
+            }
+        }
+        return list;
+    }
+    QString defaultKeyword(const char* option) const {
+        ipp_attribute_t* attr = cupsFindDestDefault(CUPS_HTTP_DEFAULT, m_dest, m_info, option);
+        const char* value = attr ? ippGetString(attr, 0, nullptr) : nullptr;
+        return value ? QString::fromUtf8(value) : QString();
+    }
+    // Resolutions in dpi (horizontal figure; dots per cm converted).
+    QList<int> resolutions(const char* option, bool isDefault) const {
+        QList<int> list;
+        ipp_attribute_t* attr =
+            isDefault ? cupsFindDestDefault(CUPS_HTTP_DEFAULT, m_dest, m_info, option)
+                      : cupsFindDestSupported(CUPS_HTTP_DEFAULT, m_dest, m_info, option);
+        if (!attr || ippGetValueTag(attr) != IPP_TAG_RESOLUTION) {
+            return list;
+        }
+        const int count = ippGetCount(attr);
+        for (int i = 0; i < count; ++i) {
+            int y = 0;
+            ipp_res_t units = IPP_RES_PER_INCH;
+            int x = ippGetResolution(attr, i, &y, &units);
+            if (units == IPP_RES_PER_CM) {
+                x = int(x * 2.54 + 0.5);
+            }
+            if (x > 0 && x <= 100000 && !list.contains(x)) {
+                list.append(x);
+            }
+        }
+        std::sort(list.begin(), list.end());
+        return list;
+    }
+
+private:
+    cups_dest_t* m_dest;
+    cups_dinfo_t* m_info;
+};
+
+PrinterPaper paperOf(cups_dest_t* dest, cups_dinfo_t* info, cups_size_t& size) {
+    PrinterPaper paper;
+    paper.key = QString::fromUtf8(size.media);
+    const char* label = cupsLocalizeDestMedia(CUPS_HTTP_DEFAULT, dest, info, 0, &size);
+    paper.name = label && *label ? QString::fromUtf8(label) : paper.key;
+    paper.sizeMm = QSizeF(size.width / 100.0, size.length / 100.0);
+    paper.marginsMm = QMarginsF(std::max(0, size.left) / 100.0, std::max(0, size.top) / 100.0,
+                                std::max(0, size.right) / 100.0,
+                                std::max(0, size.bottom) / 100.0);
+    return paper;
+}
+
+} // namespace
+
+QStringList printerNames() {
+    return systemPrinters();
+}
+
+QString defaultPrinterName() {
+    const DestList dests;
+    const cups_dest_t* dest = dests.systemDefault();
+    return dest ? destName(*dest) : QString();
+}
+
+PrinterInfo printerInfo(const QString& name) {
+    PrinterInfo result;
+    result.name = name;
+    const DestList dests;
+    cups_dest_t* dest = dests.find(name);
+    if (!dest) {
+        return result;
+    }
+    result.exists = true;
+    result.isDefault = dest->is_default != 0;
+    const DestInfo info(dest);
+    if (!info.get()) {
+        return result; // the queue exists but tells nothing of itself
+    }
+
+    const int count = cupsGetDestMediaCount(CUPS_HTTP_DEFAULT, dest, info.get(), 0);
+    for (int i = 0; i < count && i < 4096; ++i) {
+        cups_size_t size{};
+        if (!cupsGetDestMediaByIndex(CUPS_HTTP_DEFAULT, dest, info.get(), i, 0, &size)) {
+            continue;
+        }
+        if (size.width <= 0 || size.length <= 0) {
+            continue;
+        }
+        const QString key = QString::fromUtf8(size.media);
+        const bool known = std::any_of(result.papers.cbegin(), result.papers.cend(),
+                                       [&](const PrinterPaper& p) { return p.key == key; });
+        if (!known) {
+            result.papers.append(paperOf(dest, info.get(), size));
+        }
+    }
+    cups_size_t defaultSize{};
+    if (!result.papers.isEmpty() &&
+        cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info.get(), 0, &defaultSize)) {
+        const QString key = QString::fromUtf8(defaultSize.media);
+        for (qsizetype i = 0; i < result.papers.size(); ++i) {
+            if (result.papers[i].key == key) {
+                result.defaultPaper = int(i);
+                break;
+            }
+        }
+        if (result.defaultPaper < 0) { // named differently: the same size will do
+            for (qsizetype i = 0; i < result.papers.size(); ++i) {
+                const QSizeF s = result.papers[i].sizeMm;
+                if (qAbs(s.width() - defaultSize.width / 100.0) < 0.5 &&
+                    qAbs(s.height() - defaultSize.length / 100.0) < 0.5) {
+                    result.defaultPaper = int(i);
+                    break;
+                }
+            }
+        }
+    }
+
+    for (const QString& key : info.supportedKeywords("media-source")) {
+        if (key == QLatin1String("auto")) {
+            continue;
+        }
+        PrinterBin bin;
+        bin.key = key;
+        const QByteArray k = key.toUtf8();
+        const char* label =
+            cupsLocalizeDestValue(CUPS_HTTP_DEFAULT, dest, info.get(), "media-source", k.constData());
+        bin.name = label && *label ? QString::fromUtf8(label) : key;
+        result.bins.append(bin);
+    }
+    result.defaultBin = info.defaultKeyword("media-source");
+    if (result.defaultBin == QLatin1String("auto")) {
+        result.defaultBin.clear();
+    }
+
+    result.resolutions = info.resolutions("printer-resolution", false);
+    const QList<int> defaults = info.resolutions("printer-resolution", true);
+    result.defaultResolution = defaults.isEmpty() ? 0 : defaults.first();
+
+    const QStringList sides = info.supportedKeywords("sides");
+    result.duplex = std::any_of(sides.cbegin(), sides.cend(), [](const QString& s) {
+        return s.startsWith(QLatin1String("two-sided"));
+    });
+    result.defaultSides = info.defaultKeyword("sides");
+    return result;
+}
+
+} // namespace zr

@@ -1,0 +1,814 @@
+#include "reportlib/preview/qdx_print_job.h"
+
+#include "platform/interaction/cancel_request.h"
+#include "platform/interaction/interaction.h"
+#include "platform/printing/cups_pdf_stream.h"
+#include "platform/printing/system_printer.h"
+#include "reportlib/document/qdx_components.h"
+#include "reportlib/preview/qdx_print_dialog.h"
+#include "reportlib/preview/qdx_printer.h"
+#include "reportlib/preview/qdx_res.h"
+#include "reportlib/render/page_services.h"
+
+#include <QCoreApplication>
+#include <QIODevice>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace zr::reportlib::preview {
+
+namespace {
+
+constexpr double kMmPerInch = 25.4;
+// Sizes beyond this (ten metres) are taken as this, so that no count overflows.
+constexpr double kMaxLength = 10000.0;
+// A page is never cut into more tiles than this.
+constexpr int kMaxTiles = 400;
+
+double clampLength(double v) {
+    if (!std::isfinite(v) || v <= 0) {
+        return 0;
+    }
+    return std::min(v, kMaxLength);
+}
+
+} // namespace
+
+// ---- Arithmetic -------------------------------------------------------------------------------
+
+std::vector<int> PrintPageOrder(const QString& range, int count, int printPages, bool reverse) {
+    std::vector<int> order;
+    const std::vector<int> list = render::ParsePageRange(range, count);
+    auto add = [&](int index) {
+        if (index < 0 || index >= count) {
+            return;
+        }
+        const int number = index + 1;
+        if ((printPages == ppOdd && number % 2 == 0) || (printPages == ppEven && number % 2 != 0)) {
+            return;
+        }
+        order.push_back(index);
+    };
+    if (list.empty()) {
+        for (int i = 0; i < count; ++i) {
+            add(i);
+        }
+    } else {
+        for (int n : list) {
+            add(n - 1);
+        }
+    }
+    if (reverse) {
+        std::reverse(order.begin(), order.end());
+    }
+    return order;
+}
+
+int FitCount(double length, double sheet) {
+    length = clampLength(length);
+    sheet = clampLength(sheet);
+    if (length <= 0 || sheet <= 0) {
+        return 1;
+    }
+    const double whole = std::trunc(length / sheet);
+    int n = 0;
+    if (std::abs(whole * sheet - length) >= 11) {
+        n = int(whole) + 1;
+    } else {
+        n = int(std::nearbyint(length / sheet)); // half to even
+    }
+    return std::max(n, 1);
+}
+
+TqdxFit Fit(double pageW, double pageH, double sheetW, double sheetH) {
+    const TqdxFit upright{FitCount(pageW, sheetW), FitCount(pageH, sheetH), false};
+    const TqdxFit turned{FitCount(pageW, sheetH), FitCount(pageH, sheetW), true};
+    return turned.cols * turned.rows < upright.cols * upright.rows ? turned : upright;
+}
+
+QSizeF SheetSize(int code, double width, double height, bool landscape) {
+    if (code != 256) {
+        if (const auto size = StandardPaperSize(code)) {
+            const double w = size->first / 10.0;
+            const double h = size->second / 10.0;
+            return landscape ? QSizeF(h, w) : QSizeF(w, h);
+        }
+    }
+    return QSizeF(width, height);
+}
+
+TqdxScale ScaleFactors(double pageW, double pageH, double sheetW, double sheetH) {
+    TqdxScale s;
+    if (clampLength(pageW) > 0 && clampLength(pageH) > 0) {
+        s.x = sheetW / pageW;
+        s.y = sheetH / pageH;
+        s.print = std::min(s.x, s.y);
+    }
+    return s;
+}
+
+TqdxSplitPlan SplitPlan(double pageW, double pageH, double sheetW, double sheetH,
+                        const QMarginsF& margins, double splice) {
+    TqdxSplitPlan plan;
+    splice = std::clamp(std::isfinite(splice) ? splice : 0.0, 0.0, 100.0);
+    // First fit on the whole sheet; where the page needs more than one sheet, every sheet loses
+    // its splice strip and the unprintable strips across that direction, so fit again.
+    TqdxFit fit = Fit(pageW, pageH, sheetW, sheetH);
+    double reduceW = fit.cols > 1 ? splice + margins.top() + margins.bottom() : 0;
+    double reduceH = fit.rows > 1 ? splice + margins.left() + margins.right() : 0;
+    if (fit.turned) {
+        std::swap(reduceW, reduceH);
+    }
+    fit = Fit(pageW, pageH, std::max(sheetW - reduceW, 1.0), std::max(sheetH - reduceH, 1.0));
+    if (fit.cols * fit.rows > kMaxTiles) {
+        fit.cols = std::min(fit.cols, 20);
+        fit.rows = std::min(fit.rows, kMaxTiles / fit.cols);
+    }
+    plan.fit = fit;
+    plan.sheetW = fit.turned ? sheetH : sheetW;
+    plan.sheetH = fit.turned ? sheetW : sheetH;
+    const double l = margins.left(), t = margins.top(), r = margins.right(), b = margins.bottom();
+    const double stepX = plan.sheetW - l - r - splice;
+    const double stepY = plan.sheetH - t - b - splice;
+    for (int row = 0; row < fit.rows; ++row) {
+        for (int col = 0; col < fit.cols; ++col) {
+            TqdxTile tile;
+            tile.row = row;
+            tile.col = col;
+            tile.offsetX = col == 0 ? -l : -col * stepX;
+            tile.offsetY = row == 0 ? -t : -row * stepY;
+            // Later tiles leave their splice strip blank: it repeats the neighbour's edge.
+            const double sx = col == 0 ? 0 : splice;
+            const double sy = row == 0 ? 0 : splice;
+            tile.clip = QRectF(sx, sy, std::max(plan.sheetW - l - r - sx, 0.0),
+                               std::max(plan.sheetH - t - b - sy, 0.0));
+            plan.tiles.push_back(tile);
+        }
+    }
+    return plan;
+}
+
+TqdxJoinPlan JoinPlan(double pageW, double pageH, double sheetW, double sheetH) {
+    // The sheet is the length to fill, the page the unit.
+    const TqdxFit fit = Fit(sheetW, sheetH, pageW, pageH);
+    TqdxJoinPlan plan;
+    plan.cols = fit.turned ? fit.rows : fit.cols;
+    plan.rows = fit.turned ? fit.cols : fit.rows;
+    plan.landscape = fit.turned;
+    plan.sheetW = fit.turned ? sheetH : sheetW;
+    plan.sheetH = fit.turned ? sheetW : sheetH;
+    plan.cols = std::clamp(plan.cols, 1, 100);
+    plan.rows = std::clamp(plan.rows, 1, 100);
+    return plan;
+}
+
+// ---- The PDF device ---------------------------------------------------------------------------
+
+QString SidesKeyword(int duplex) {
+    switch (duplex) {
+    case dmVertical:
+        return QStringLiteral("two-sided-long-edge");
+    case dmHorizontal:
+        return QStringLiteral("two-sided-short-edge");
+    case dmSimplex:
+        return QStringLiteral("one-sided");
+    default:
+        return {};
+    }
+}
+
+QString MediaSourceKeyword(int bin) {
+    switch (bin) {
+    case 1:
+        return QStringLiteral("top");
+    case 2:
+        return QStringLiteral("bottom");
+    case 3:
+        return QStringLiteral("middle");
+    case 4:
+    case 6:
+        return QStringLiteral("manual");
+    case 5:
+        return QStringLiteral("envelope");
+    case 11:
+        return QStringLiteral("large-capacity");
+    case 14:
+        return QStringLiteral("main");
+    default:
+        return {}; // 7 (automatic) and the codes with no standard keyword: the queue's default
+    }
+}
+
+namespace {
+
+// The PDF's bytes, passed on as QPdfWriter writes them.
+class SinkDevice final : public QIODevice {
+public:
+    explicit SinkDevice(std::function<bool(QByteArrayView)> write) : m_write(std::move(write)) {
+        open(QIODevice::WriteOnly);
+    }
+    bool isSequential() const override { return true; }
+    bool failed() const { return m_failed; }
+    void discard() { m_discard = true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 len) override {
+        if (!m_discard && !m_failed && !m_write(QByteArrayView(data, len))) {
+            m_failed = true;
+        }
+        return len; // QPdfWriter is not told: the failure is reported when the job ends
+    }
+
+private:
+    std::function<bool(QByteArrayView)> m_write;
+    bool m_failed = false;
+    bool m_discard = false;
+};
+
+class PdfPrintDevice final : public TqdxPrintDevice {
+public:
+    PdfPrintDevice(QString printer, QString file, int dpi)
+        : m_printer(std::move(printer)), m_file(std::move(file)), m_dpi(std::clamp(dpi, 72, 2400)) {}
+    ~PdfPrintDevice() override { AbortDocument(); }
+
+    void ApplyPrintSettings(const TqdxSheetSettings& settings) override {
+        m_settings = settings;
+        if (m_writer) {
+            setLayout();
+        }
+    }
+    const TqdxSheetSettings& Settings() const override { return m_settings; }
+    int DpiX() const override { return m_dpi; }
+    int DpiY() const override { return m_dpi; }
+
+    bool StartDocument(const QString& title, QString& error) override {
+        AbortDocument();
+        if (!m_file.isEmpty()) {
+            m_save = std::make_unique<QSaveFile>(m_file);
+            if (!m_save->open(QIODevice::WriteOnly)) {
+                error = QStringLiteral("Não foi possível criar o arquivo \"%1\": %2")
+                            .arg(m_file, m_save->errorString());
+                m_save.reset();
+                return false;
+            }
+            m_sink = std::make_unique<SinkDevice>(
+                [this](QByteArrayView b) { return m_save->write(b.data(), b.size()) == b.size(); });
+        } else {
+            const QString queue = m_printer.section(QLatin1Char('/'), 0, 0);
+            if (queue.isEmpty() || !systemPrinters().contains(m_printer, Qt::CaseInsensitive)) {
+                error = QStringLiteral("A impressora \"%1\" não está instalada no sistema.")
+                            .arg(m_printer);
+                return false;
+            }
+            // The document's options are those applied before its first sheet: two-sided
+            // printing and the first page's paper source.
+            std::vector<std::pair<QByteArray, QByteArray>> options;
+            if (const QString sides = SidesKeyword(m_settings.duplex); !sides.isEmpty()) {
+                options.emplace_back("sides", sides.toLatin1());
+            }
+            if (const QString source = MediaSourceKeyword(m_settings.bin); !source.isEmpty()) {
+                options.emplace_back("media-source", source.toLatin1());
+            }
+            m_job = std::make_unique<CupsPdfStream>();
+            if (!m_job->start(queue, title, options, error)) {
+                m_job.reset();
+                return false;
+            }
+            m_sink = std::make_unique<SinkDevice>([this](QByteArrayView b) { return m_job->write(b); });
+        }
+        m_writer = std::make_unique<QPdfWriter>(m_sink.get());
+        m_writer->setResolution(m_dpi);
+        m_writer->setTitle(title);
+        m_writer->setCreator(QStringLiteral("ZeralVisualizador"));
+        setLayout();
+        m_sheets = 0;
+        return true;
+    }
+
+    void StartSheet() override {
+        if (!m_writer) {
+            return;
+        }
+        if (m_sheets == 0) {
+            m_painter.begin(m_writer.get());
+        } else {
+            m_writer->newPage();
+        }
+        ++m_sheets;
+    }
+    QPainter& Canvas() override { return m_painter; }
+    void FinishSheet() override {}
+
+    bool FinishDocument(QString& error) override {
+        if (!m_writer) {
+            error = QStringLiteral("Nenhum documento em impressão.");
+            return false;
+        }
+        if (m_painter.isActive()) {
+            m_painter.end();
+        }
+        m_writer.reset();
+        bool ok = !m_sink->failed();
+        if (m_save) {
+            ok = ok && m_save->commit();
+            if (!ok) {
+                error = QStringLiteral("Não foi possível gravar o arquivo \"%1\": %2")
+                            .arg(m_file, m_save->errorString());
+            }
+            m_save.reset();
+        } else if (m_job) {
+            ok = ok && m_job->finish();
+            if (!ok) {
+                error = QStringLiteral("A impressora \"%1\" não recebeu o trabalho.")
+                            .arg(m_printer);
+            }
+            m_job.reset();
+        }
+        m_sink.reset();
+        return ok;
+    }
+
+    void AbortDocument() override {
+        if (m_sink) {
+            m_sink->discard();
+        }
+        if (m_painter.isActive()) {
+            m_painter.end();
+        }
+        m_writer.reset();
+        m_job.reset(); // never finished: cancelled
+        if (m_save) {
+            m_save->cancelWriting();
+            m_save.reset();
+        }
+        m_sink.reset();
+    }
+
+private:
+    void setLayout() {
+        const QPageSize size(QSizeF(std::max(m_settings.width, 1.0), std::max(m_settings.height, 1.0)),
+                             QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+        m_writer->setPageLayout(QPageLayout(size, QPageLayout::Portrait, QMarginsF()));
+    }
+
+    QString m_printer;
+    QString m_file;
+    int m_dpi;
+    TqdxSheetSettings m_settings;
+    std::unique_ptr<CupsPdfStream> m_job;
+    std::unique_ptr<QSaveFile> m_save;
+    std::unique_ptr<SinkDevice> m_sink;
+    std::unique_ptr<QPdfWriter> m_writer;
+    QPainter m_painter;
+    int m_sheets = 0;
+};
+
+} // namespace
+
+std::unique_ptr<TqdxPrintDevice> OpenPdfPrintDevice(const QString& printer,
+                                                    const QString& outputFile, int dpi) {
+    return std::make_unique<PdfPrintDevice>(printer, outputFile, dpi);
+}
+
+// ---- The job ----------------------------------------------------------------------------------
+
+namespace {
+
+class PrintRun {
+public:
+    PrintRun(TqdxReport& report, TqdxPrintDevice& device, int duplex)
+        : m_report(report), m_pages(report.PreviewPages()), m_device(device),
+          m_options(report.PrintOptions), m_duplexChoice(duplex) {}
+
+    TqdxPrintResult run() {
+        TqdxPrintResult result;
+        m_report.Terminated = false;
+        CancelRequest::clear();
+        const int count = m_pages.Count();
+        const bool join = m_options.PrintMode == pmJoin;
+        m_order = PrintPageOrder(QString::fromLatin1(m_options.PageNumbers), count,
+                                 join ? int(ppAll) : m_options.PrintPages,
+                                 join ? false : m_options.Reverse);
+        m_copies = std::clamp(m_options.Copies, 1, 9999);
+        m_title = QString::fromLatin1(m_report.ReportOptions.Name);
+        if (m_options.PrintMode != pmDefault) {
+            const QSizeF sheet = SheetSize(m_options.PrintOnSheet, m_device.Settings().width,
+                                           m_device.Settings().height, false);
+            m_sheetW = sheet.width();
+            m_sheetH = sheet.height();
+        }
+        SilentProgress silent;
+        std::unique_ptr<Progress> progress;
+        if (m_report.UserInteraction && m_report.ShowProgress) {
+            ProgressInfo info;
+            info.caption = qdxResources().Text("clPrinting");
+            info.label = m_title;
+            info.maximum = qint64(m_order.size()) * (m_options.Collate ? m_copies : 1);
+            progress = m_report.UserInteraction->beginProgress(info);
+        }
+        m_progress = progress ? progress.get() : &silent;
+
+        try {
+            if (m_options.Collate) {
+                for (int copy = 1; copy <= m_copies && m_ok; ++copy) {
+                    m_collateCopy = copy;
+                    pass();
+                    if (m_ok && m_sideFlag) {
+                        m_sideFlag = false;
+                        m_device.StartSheet();
+                        m_device.FinishSheet();
+                        ++m_sheets;
+                    }
+                }
+            } else {
+                m_collateCopy = 1;
+                pass();
+            }
+        } catch (const std::exception& e) {
+            if (m_started) {
+                m_device.AbortDocument();
+            }
+            m_started = false;
+            m_error = QString::fromUtf8(e.what());
+            m_ok = false;
+        }
+        m_progress = nullptr;
+        progress.reset();
+        m_pages.CopyNo = 0;
+
+        if (m_cancelled) {
+            result.cancelled = true;
+        } else if (m_ok && m_started) {
+            QString error;
+            if (m_device.FinishDocument(error)) {
+                result.printed = true;
+                result.sheets = m_sheets;
+            } else {
+                result.error = error;
+            }
+        } else if (m_ok) {
+            result.error = QStringLiteral("Nenhuma página a imprimir.");
+        } else {
+            result.error = m_error;
+        }
+        return result;
+    }
+
+private:
+    bool cancelled() {
+        if (m_progress->cancelled() || CancelRequest::isSet()) {
+            m_report.Terminated = true;
+        }
+        return m_report.Terminated;
+    }
+
+    void abort() {
+        if (m_started) {
+            m_device.AbortDocument();
+        }
+        m_started = false;
+        m_cancelled = true;
+        m_ok = false;
+    }
+
+    bool start() {
+        if (m_started) {
+            return true;
+        }
+        QString error;
+        if (!m_device.StartDocument(m_title, error)) {
+            m_error = error;
+            m_ok = false;
+            return false;
+        }
+        m_started = true;
+        return true;
+    }
+
+    void pass() {
+        if (m_options.PrintMode == pmJoin) {
+            joinPass();
+            return;
+        }
+        for (int index : m_order) {
+            if (!m_ok) {
+                return;
+            }
+            if (cancelled()) {
+                abort();
+                return;
+            }
+            TqdxReportPage* page = m_pages.PageObject(index);
+            if (!page) {
+                continue;
+            }
+            int copies = 1;
+            if (m_options.Collate) {
+                m_pages.CopyNo = m_collateCopy;
+            } else {
+                copies = m_copies;
+                m_pages.CopyNo = 1;
+            }
+            if (m_options.PrintMode == pmSplit) {
+                splitPage(*page, index, copies);
+            } else {
+                defaultPage(*page, index, copies);
+            }
+            m_progress->setValue(index + 1);
+            m_progress->step();
+            m_pages.ClearCache();
+        }
+    }
+
+    int binFor(const TqdxReportPage& page) {
+        if (std::find(m_usedBins.begin(), m_usedBins.end(), page.Bin) == m_usedBins.end()) {
+            m_usedBins.push_back(page.Bin);
+            return page.Bin;
+        }
+        return page.BinOtherPages;
+    }
+
+    int duplexFor(const TqdxReportPage& page) {
+        const int duplex = m_duplexChoice != dmNone ? m_duplexChoice : page.Duplex;
+        if (duplex != m_lastDuplex) {
+            m_sideFlag = false;
+        }
+        if (duplex == dmVertical || duplex == dmHorizontal) {
+            m_sideFlag = !m_sideFlag;
+        }
+        m_lastDuplex = duplex;
+        return duplex;
+    }
+
+    void apply(const TqdxSheetSettings& s) {
+        if (!m_applied || !(s == m_last)) {
+            m_device.ApplyPrintSettings(s);
+            m_last = s;
+            m_applied = true;
+        }
+    }
+
+    void paint(int index, double zx, double zy, double offsetXmm, double offsetYmm) {
+        QPainter& canvas = m_device.Canvas();
+        const QMarginsF m = m_device.Margins();
+        const double dx = m_device.DpiX(), dy = m_device.DpiY();
+        render::PaintPage(m_pages, index, canvas, dx / 96.0 * zx, dy / 96.0 * zy,
+                          (offsetXmm - m.left()) * dx / kMmPerInch,
+                          (offsetYmm - m.top()) * dy / kMmPerInch);
+    }
+
+    // The device makes no copies of its own: a page asked for `copies` times is printed that
+    // many times over, which is what a printer making the copies puts out.
+    void defaultPage(TqdxReportPage& page, int index, int copies) {
+        const int bin = binFor(page);
+        const int duplex = duplexFor(page);
+        const bool landscape = page.Orientation() == poLandscape;
+        TqdxSheetSettings s;
+        double zx = 1, zy = 1;
+        if (m_options.PrintMode == pmScale) {
+            const QSizeF sheet = SheetSize(m_options.PrintOnSheet, landscape ? m_sheetH : m_sheetW,
+                                           landscape ? m_sheetW : m_sheetH, landscape);
+            s = {m_options.PrintOnSheet, sheet.width(), sheet.height(), landscape, bin, duplex, copies};
+            const TqdxScale scale =
+                ScaleFactors(page.PaperWidth(), page.PaperHeight(), sheet.width(), sheet.height());
+            zx = scale.x;
+            zy = scale.y;
+            m_pages.PrintScale = scale.print;
+        } else {
+            s = {page.PaperSize(), page.PaperWidth(), page.PaperHeight(), landscape, bin, duplex,
+                 copies};
+        }
+        apply(s);
+        if (!start()) {
+            return;
+        }
+        for (int c = 0; c < copies; ++c) {
+            m_device.StartSheet();
+            // Scale mode draws the page stretched from the sheet's corner; default mode puts the
+            // page's paper corner on the sheet's corner.
+            paint(index, zx, zy, 0, 0);
+            m_device.FinishSheet();
+            ++m_sheets;
+        }
+        QCoreApplication::processEvents();
+    }
+
+    void splitPage(TqdxReportPage& page, int index, int copies) {
+        const int bin = index == 0 ? page.Bin : page.BinOtherPages;
+        const int duplex = m_duplexChoice != dmNone ? m_duplexChoice : page.Duplex;
+        const TqdxSplitPlan plan = SplitPlan(page.PaperWidth(), page.PaperHeight(), m_sheetW, m_sheetH,
+                                             m_device.Margins(), m_options.SplicingLine);
+        apply({m_options.PrintOnSheet, plan.sheetW, plan.sheetH, plan.fit.turned, bin, duplex, copies});
+        if (!start()) {
+            return;
+        }
+        const double dx = m_device.DpiX() / kMmPerInch, dy = m_device.DpiY() / kMmPerInch;
+        for (int c = 0; c < copies; ++c) {
+            for (const TqdxTile& tile : plan.tiles) {
+                m_device.StartSheet();
+                QPainter& canvas = m_device.Canvas();
+                canvas.save();
+                canvas.setClipRect(QRectF(tile.clip.x() * dx, tile.clip.y() * dy,
+                                          tile.clip.width() * dx, tile.clip.height() * dy));
+                try {
+                    render::PaintPage(m_pages, index, canvas, m_device.DpiX() / 96.0,
+                                      m_device.DpiY() / 96.0, tile.offsetX * dx, tile.offsetY * dy);
+                } catch (...) {
+                    canvas.restore();
+                    throw;
+                }
+                canvas.restore();
+                m_device.FinishSheet();
+                ++m_sheets;
+                QCoreApplication::processEvents();
+            }
+        }
+    }
+
+    void joinPass() {
+        const int n = int(m_order.size());
+        if (n == 0) {
+            return;
+        }
+        TqdxReportPage* first = m_pages.PageObject(m_order[0]);
+        if (!first) {
+            return;
+        }
+        const double pageW = first->PaperWidth(), pageH = first->PaperHeight();
+        const TqdxJoinPlan plan = JoinPlan(pageW, pageH, m_sheetW, m_sheetH);
+        const int duplex = m_duplexChoice != dmNone ? m_duplexChoice : first->Duplex;
+        apply({m_options.PrintOnSheet, plan.sheetW, plan.sheetH, plan.landscape, first->Bin, duplex, 1});
+        if (!start()) {
+            return;
+        }
+        // Collated copies repeat the whole pass, each page once a pass; otherwise each page
+        // fills `copies` cells in a row.
+        const int perPage = m_options.Collate ? 1 : m_copies;
+        int cursor = -1;
+        int copy = 1;
+        while (cursor < n - 1 || copy != 1) {
+            m_device.StartSheet();
+            bool more = true;
+            for (int row = 0; row < plan.rows && more; ++row) {
+                for (int col = 0; col < plan.cols; ++col) {
+                    if (copy == 1) {
+                        ++cursor;
+                    }
+                    if (cursor >= n) {
+                        more = false;
+                        break;
+                    }
+                    m_pages.CopyNo = m_options.Collate ? m_collateCopy : copy;
+                    copy = copy >= perPage ? 1 : copy + 1;
+                    paint(m_order[size_t(cursor)], 1, 1, col * pageW, row * pageH);
+                    m_pages.ClearCache();
+                }
+            }
+            m_device.FinishSheet();
+            ++m_sheets;
+            m_progress->setValue(std::min(cursor + 1, n));
+            m_progress->step();
+            QCoreApplication::processEvents();
+            if (cancelled()) {
+                abort();
+                return;
+            }
+            if (cursor >= n - 1 && copy == 1) {
+                break;
+            }
+        }
+    }
+
+    TqdxReport& m_report;
+    TqdxPreviewPages& m_pages;
+    TqdxPrintDevice& m_device;
+    const TqdxPrintOptions& m_options;
+    int m_duplexChoice;
+    std::vector<int> m_order;
+    int m_copies = 1;
+    QString m_title;
+    double m_sheetW = 210, m_sheetH = 297;
+    Progress* m_progress = nullptr;
+    bool m_started = false;
+    bool m_ok = true;
+    bool m_cancelled = false;
+    QString m_error;
+    int m_collateCopy = 1;
+    int m_lastDuplex = 0;
+    bool m_sideFlag = false;
+    std::vector<int> m_usedBins;
+    TqdxSheetSettings m_last;
+    bool m_applied = false;
+    int m_sheets = 0;
+};
+
+} // namespace
+
+TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, int duplex) {
+    // A bad range is refused before anything happens.
+    (void)render::ParsePageRange(QString::fromLatin1(report.PrintOptions.PageNumbers),
+                                 report.PreviewPages().Count());
+    report.PreviewPages().PrintScale = 1;
+    PrintRun run(report, device, duplex);
+    TqdxPrintResult result = run.run();
+    if (!result.printed && !result.cancelled && !result.error.isEmpty() && report.UserInteraction) {
+        report.UserInteraction->message(MessageKind::Error, result.error,
+                                        qdxResources().Text("mbError"));
+    }
+    return result;
+}
+
+TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer, const QString& outputFile) {
+    QString queue = printer;
+    if (queue.isEmpty() && outputFile.isEmpty()) {
+        const QString named = QString::fromLatin1(report.PrintOptions.Printer);
+        queue = systemPrinters().contains(named, Qt::CaseInsensitive) ? named
+                                                                      : ImpressoraAtual().deviceName;
+    }
+    if (queue.isEmpty() && outputFile.isEmpty()) {
+        TqdxPrintResult result;
+        result.error = qdxResources().Text("clNoPrinters");
+        if (report.UserInteraction) {
+            report.UserInteraction->message(MessageKind::Error, result.error,
+                                            qdxResources().Text("mbError"));
+        }
+        return result;
+    }
+    const std::unique_ptr<TqdxPrintDevice> device = OpenPdfPrintDevice(queue, outputFile);
+    return PrintPreparedPages(report, *device, report.PrintOptions.Duplex);
+}
+
+bool Print(TqdxReport& report, QWidget* parent) {
+    auto fail = [&](const QString& text) {
+        if (report.UserInteraction) {
+            report.UserInteraction->message(MessageKind::Error, text,
+                                            qdxResources().Text("mbError"));
+        }
+    };
+    TqdxPrinters& printers = SharedPrinters();
+    if (!printers.HasPhysicalPrinter()) {
+        fail(qdxResources().Text("clNoPrinters"));
+        return false;
+    }
+    report.PreviewPages().PrintScale = 1;
+    TqdxPrintOptions& o = report.PrintOptions;
+    // Everything the dialog may change, but the duplex choice, comes back afterwards.
+    struct Saved {
+        int copies;
+        bool collate;
+        QByteArray pageNumbers, printer;
+        int printMode, printOnSheet, printPages;
+        bool reverse, showDialog;
+        int splicingLine;
+    } const saved{o.Copies,     o.Collate,      o.PageNumbers, o.Printer,   o.PrintMode,
+                  o.PrintOnSheet, o.PrintPages, o.Reverse,     o.ShowDialog, o.SplicingLine};
+    struct Restore {
+        TqdxReport& report;
+        const Saved& saved;
+        ~Restore() {
+            TqdxPrintOptions& p = report.PrintOptions;
+            p.Copies = saved.copies;
+            p.Collate = saved.collate;
+            p.PageNumbers = saved.pageNumbers;
+            p.Printer = saved.printer;
+            p.PrintMode = saved.printMode;
+            p.PrintOnSheet = saved.printOnSheet;
+            p.PrintPages = saved.printPages;
+            p.Reverse = saved.reverse;
+            p.ShowDialog = saved.showDialog;
+            p.SplicingLine = saved.splicingLine;
+            report.PreviewPages().CopyNo = 0;
+        }
+    } restore{report, saved};
+
+    if (const int index = printers.FindByName(QString::fromLatin1(o.Printer)); index >= 0) {
+        printers.SelectPrinter(index);
+    }
+    int duplex = o.Duplex;
+    if (o.ShowDialog) {
+        if (!TqdxPrintDialog::Execute(report, duplex, parent)) {
+            return false;
+        }
+        o.Duplex = duplex;
+    } else if (TqdxCustomPrinter* current = printers.CurrentPrinter()) {
+        current->SetOutputFile({});
+    }
+    TqdxCustomPrinter* current = printers.CurrentPrinter();
+    if (!current || !current->Opened()) {
+        fail(QStringLiteral("Printer selected is not valid"));
+        return true;
+    }
+    PrintReport(report, current->Name(), current->OutputFile());
+    return true;
+}
+
+} // namespace zr::reportlib::preview

@@ -1,0 +1,168 @@
+#pragma once
+
+// Printing prepared pages: the arithmetic of the print modes (pure functions), the job that
+// walks the pages onto a print device sheet by sheet, and the devices themselves (a CUPS queue
+// or a PDF file, both fed one sheet at a time so that memory does not grow with the report).
+//
+// The job never shows a dialog: the caller (the preview's print command, after its dialog, or
+// the converter) has written the choices into the report's PrintOptions.
+
+#include "reportlib/document/qdx_report.h"
+
+#include <QMarginsF>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QPainter;
+class QWidget;
+
+namespace zr::reportlib::preview {
+
+// ---- Arithmetic -------------------------------------------------------------------------------
+
+// The page indexes (0-based) a job prints, in printing order: the range text (empty = all,
+// "1,3,5-12"), pages outside 1..count dropped, `printPages` (ppAll/ppOdd/ppEven) on the page
+// number, reversed when asked. Throws std::invalid_argument for a range text that is not valid.
+std::vector<int> PrintPageOrder(const QString& range, int count, int printPages, bool reverse);
+
+// How many lengths `sheet` are needed along `length` (millimetres): up to 11 mm beyond whole
+// sheets are dropped, otherwise the part sheet counts. At least 1 for any positive length.
+int FitCount(double length, double sheet);
+
+struct TqdxFit {
+    int cols = 1;
+    int rows = 1;
+    bool turned = false; // the sheet is used turned (landscape)
+    bool operator==(const TqdxFit&) const = default;
+};
+// Tiles of `sheetW` x `sheetH` over `pageW` x `pageH`; the turned sheet wins only when it needs
+// strictly fewer tiles.
+TqdxFit Fit(double pageW, double pageH, double sheetW, double sheetH);
+
+// A standard paper's size in millimetres (portrait, turned when `landscape`); for code 256 or an
+// unknown code, `width` x `height` as given.
+QSizeF SheetSize(int code, double width, double height, bool landscape);
+
+// The scale mode's factors: the page stretched to the sheet on each axis.
+struct TqdxScale {
+    double x = 1;
+    double y = 1;
+    double print = 1; // the smaller, the store's PrintScale
+};
+TqdxScale ScaleFactors(double pageW, double pageH, double sheetW, double sheetH);
+
+// One tile of the split mode, in millimetres on the sheet: where the page's corner goes (the
+// offset, usually negative) and the part of the sheet drawn on (the rest is left blank).
+struct TqdxTile {
+    int row = 0;
+    int col = 0;
+    double offsetX = 0;
+    double offsetY = 0;
+    QRectF clip;
+};
+struct TqdxSplitPlan {
+    TqdxFit fit;
+    double sheetW = 0; // the sheet as used (turned when fit.turned)
+    double sheetH = 0;
+    std::vector<TqdxTile> tiles; // row by row
+};
+// The split mode for a page of `pageW` x `pageH` on sheets `sheetW` x `sheetH` (portrait) with
+// the printer's unprintable `margins` and a splice strip of `splice` mm repeated on every later
+// tile for pasting.
+TqdxSplitPlan SplitPlan(double pageW, double pageH, double sheetW, double sheetH,
+                        const QMarginsF& margins, double splice);
+
+// The join mode: pages of `pageW` x `pageH` in a grid on the sheet.
+struct TqdxJoinPlan {
+    int cols = 1;
+    int rows = 1;
+    bool landscape = false;
+    double sheetW = 0; // as used
+    double sheetH = 0;
+    int cells() const { return cols * rows; }
+};
+TqdxJoinPlan JoinPlan(double pageW, double pageH, double sheetW, double sheetH);
+
+// The IPP keywords a print queue is given for a duplex choice (TqdxDuplexMode) and a paper bin
+// code; empty for the queue's default.
+QString SidesKeyword(int duplex);
+QString MediaSourceKeyword(int bin);
+
+// ---- Devices ----------------------------------------------------------------------------------
+
+// What a sheet is printed on. Paper sizes are millimetres as oriented (width across).
+struct TqdxSheetSettings {
+    int paperCode = 9;
+    double width = 210;
+    double height = 297;
+    bool landscape = false;
+    int bin = 7;    // 7: the printer's automatic choice
+    int duplex = 0; // TqdxDuplexMode
+    int copies = 1;
+    bool operator==(const TqdxSheetSettings&) const = default;
+};
+
+// A printer as the job sees it. Canvas() is in device dots with (0, 0) at the sheet's printable
+// corner, so the job shifts pages by the unprintable margins.
+class TqdxPrintDevice {
+public:
+    virtual ~TqdxPrintDevice() = default;
+    // For the sheets started after it.
+    virtual void ApplyPrintSettings(const TqdxSheetSettings& settings) = 0;
+    virtual const TqdxSheetSettings& Settings() const = 0;
+    virtual QMarginsF Margins() const { return {}; } // unprintable strips, mm, as oriented
+    virtual int DpiX() const = 0;
+    virtual int DpiY() const = 0;
+    // False with a message when the job cannot be started (queue gone, refusing, file not
+    // writable).
+    virtual bool StartDocument(const QString& title, QString& error) = 0;
+    virtual void StartSheet() = 0;
+    virtual QPainter& Canvas() = 0;
+    virtual void FinishSheet() = 0;
+    // Hands the job over. False with a message when it was not taken whole.
+    virtual bool FinishDocument(QString& error) = 0;
+    // Drops the document: nothing of it is printed (or the file is not left behind).
+    virtual void AbortDocument() = 0;
+};
+
+// A PDF of the sheets, written as they are finished: to the CUPS queue `printer` (one job), or
+// to the file `outputFile` when that is not empty (replaced only when the document ends well).
+std::unique_ptr<TqdxPrintDevice> OpenPdfPrintDevice(const QString& printer,
+                                                    const QString& outputFile, int dpi = 300);
+
+// ---- The job ----------------------------------------------------------------------------------
+
+struct TqdxPrintResult {
+    bool printed = false;   // the whole job was handed over
+    bool cancelled = false; // the user stopped it
+    int sheets = 0;         // sheets handed over (0 unless printed)
+    QString error;          // why it was not printed
+};
+
+// Prints the report's prepared pages with its PrintOptions on `device`: copies, collation and
+// CopyNo, the range, odd/even, reverse, duplex with blank sheets between collated copies, bins
+// per page, and the four modes. `duplex` is the job's duplex choice (TqdxDuplexMode, 0 = each
+// page's own). Progress goes through the report's UserInteraction; cancelling (there, or the
+// report's Terminated) aborts the document. Errors are also shown through UserInteraction.
+// A bad range text throws std::invalid_argument before anything is printed.
+// The store's CopyNo is 0 and the options are unchanged afterwards.
+TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, int duplex);
+
+// The preview's print command without a dialog: PrintPreparedPages on `printer` (empty: the
+// report's PrintOptions.Printer when it is a system queue, else the current printer) or into the
+// PDF file `outputFile`.
+TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer,
+                            const QString& outputFile = {});
+
+// The preview's print command: the report's named printer is made current when it exists; the
+// print dialog is shown when PrintOptions.ShowDialog is set; then the job runs on the current
+// printer (or into the file chosen in the dialog). False when there is no printer or the dialog
+// was cancelled, true otherwise (also when the job failed: it has said why). Every print option
+// but the duplex choice is as before afterwards.
+bool Print(TqdxReport& report, QWidget* parent = nullptr);
+
+} // namespace zr::reportlib::preview

@@ -1,0 +1,486 @@
+#include "reportlib/preview/qdx_print_job.h"
+
+#include "pdf_info.h"
+#include "private_cupsd.h"
+#include "recording_interaction.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cups/cups.h>
+
+#include <cmath>
+
+namespace zr::reportlib::preview {
+namespace {
+
+// Pages given by their attribute text; each has one memo.
+QByteArray reportXml(const std::vector<QByteArray>& pageAttributes) {
+    QByteArray pages;
+    int n = 0;
+    for (const QByteArray& attributes : pageAttributes) {
+        pages += "<TqdxReportPage " + attributes +
+                 "><TqdxPageHeader Name=\"Header\" Top=\"0\" Height=\"300\">"
+                 "<TqdxMemoView Name=\"Title\" Left=\"0\" Top=\"0\" Width=\"200\" Height=\"20\" "
+                 "Text=\"Pagina " +
+                 QByteArray::number(++n) + "\"/></TqdxPageHeader></TqdxReportPage>";
+    }
+    return "<?xml version=\"1.0\"?><preparedreport><previewpages>" + pages +
+           "</previewpages></preparedreport>";
+}
+
+// Page i (1-based) is 210 mm wide and 200 + i mm high, so that a sheet tells its page.
+std::vector<QByteArray> numberedPages(int count, const QByteArray& extra = {}) {
+    std::vector<QByteArray> pages;
+    for (int i = 1; i <= count; ++i) {
+        pages.push_back("PaperSize=\"256\" PaperWidth=\"210\" PaperHeight=\"" +
+                        QByteArray::number(200 + i) + "\" " + extra);
+    }
+    return pages;
+}
+
+const QByteArray kA4 = "PaperSize=\"9\" PaperWidth=\"210\" PaperHeight=\"297\"";
+const QByteArray kA3 = "PaperSize=\"8\" PaperWidth=\"297\" PaperHeight=\"420\"";
+const QByteArray kA5 = "PaperSize=\"11\" PaperWidth=\"148\" PaperHeight=\"210\"";
+
+void load(TqdxReport& report, const QByteArray& xml) {
+    QBuffer buffer;
+    buffer.setData(xml);
+    buffer.open(QIODevice::ReadOnly);
+    report.PreviewPages().LoadFromStream(buffer);
+}
+
+// Records every sheet: its settings, the store's CopyNo and whether anything was drawn.
+class RecordingDevice final : public TqdxPrintDevice {
+public:
+    struct Sheet {
+        TqdxSheetSettings settings;
+        int copyNo = 0;
+        bool drawn = false;
+    };
+    explicit RecordingDevice(TqdxPreviewPages& pages) : m_pages(pages), m_image(40, 60, QImage::Format_RGB32) {}
+    void ApplyPrintSettings(const TqdxSheetSettings& s) override {
+        m_settings = s;
+        ++applied;
+    }
+    const TqdxSheetSettings& Settings() const override { return m_settings; }
+    int DpiX() const override { return 10; }
+    int DpiY() const override { return 10; }
+    bool StartDocument(const QString&, QString& error) override {
+        if (refuse) {
+            error = QStringLiteral("recusado");
+            return false;
+        }
+        started = true;
+        return m_painter.begin(&m_image);
+    }
+    void StartSheet() override { sheets.push_back({m_settings, m_pages.CopyNo, false}); }
+    QPainter& Canvas() override {
+        sheets.back().drawn = true;
+        return m_painter;
+    }
+    void FinishSheet() override {}
+    bool FinishDocument(QString&) override {
+        m_painter.end();
+        finished = true;
+        return true;
+    }
+    void AbortDocument() override {
+        m_painter.end();
+        aborted = true;
+    }
+
+    // The page drawn on each sheet, 1-based, from its height; 0 for a blank sheet.
+    std::vector<int> pageSequence() const {
+        std::vector<int> seq;
+        for (const Sheet& s : sheets) {
+            seq.push_back(s.drawn ? int(std::lround(s.settings.height)) - 200 : 0);
+        }
+        return seq;
+    }
+
+    std::vector<Sheet> sheets;
+    int applied = 0;
+    bool refuse = false, started = false, finished = false, aborted = false;
+
+private:
+    TqdxPreviewPages& m_pages;
+    TqdxSheetSettings m_settings;
+    QImage m_image;
+    QPainter m_painter;
+};
+
+struct Job {
+    TqdxReport report;
+    test::RecordingInteraction ui;
+    RecordingDevice device{report.PreviewPages()};
+    explicit Job(const std::vector<QByteArray>& pages) {
+        report.UserInteraction = &ui;
+        load(report, reportXml(pages));
+    }
+    TqdxPrintResult print(int duplex = 0) { return PrintPreparedPages(report, device, duplex); }
+};
+
+TEST(PrintArithmetic, FitRuleDropsUpToElevenMillimetres) {
+    EXPECT_EQ(FitCount(215, 210), 1);
+    EXPECT_EQ(FitCount(300, 210), 2);
+    EXPECT_EQ(FitCount(420, 210), 2);
+    EXPECT_EQ(FitCount(0, 210), 1);
+    EXPECT_EQ(FitCount(1e300, 210), FitCount(10000, 210)); // bounded, no overflow
+    EXPECT_EQ(FitCount(100, 0), 1);
+    // A5 pages on an A4 sheet: 2 x 2 upright, 1 x 2 turned.
+    EXPECT_EQ(Fit(210, 297, 148, 210), (TqdxFit{1, 2, true}));
+    const TqdxJoinPlan join = JoinPlan(148, 210, 210, 297);
+    EXPECT_TRUE(join.landscape);
+    EXPECT_EQ(join.cols, 2);
+    EXPECT_EQ(join.rows, 1);
+    EXPECT_DOUBLE_EQ(join.sheetW, 297);
+}
+
+TEST(PrintArithmetic, ScaleStretchesEachAxis) {
+    const TqdxScale a3 = ScaleFactors(210, 297, 297, 420);
+    EXPECT_NEAR(a3.x, 1.41428, 1e-5);
+    EXPECT_NEAR(a3.y, 1.41414, 1e-5);
+    EXPECT_DOUBLE_EQ(a3.print, a3.y);
+    const TqdxScale letter = ScaleFactors(210, 297, 216, 279);
+    EXPECT_NEAR(letter.x, 1.02857, 1e-5);
+    EXPECT_NEAR(letter.y, 0.93939, 1e-5);
+    EXPECT_EQ(SheetSize(8, 0, 0, true), QSizeF(420, 297));
+    EXPECT_EQ(SheetSize(256, 100, 200, false), QSizeF(100, 200));
+}
+
+TEST(PrintArithmetic, SplitTilesRepeatTheSpliceStrip) {
+    // An A3 page on A4 sheets turned: two tiles without unprintable strips; with 5 mm strips
+    // and the splice, 420 mm no longer fits on two 197 mm strips.
+    EXPECT_EQ(SplitPlan(297, 420, 210, 297, {}, 3).tiles.size(), 2u);
+    const TqdxSplitPlan plan = SplitPlan(297, 420, 210, 297, QMarginsF(5, 5, 5, 5), 3);
+    EXPECT_EQ(plan.tiles.size(), 3u);
+    EXPECT_TRUE(plan.fit.turned);
+    EXPECT_DOUBLE_EQ(plan.sheetW, 297);
+    EXPECT_DOUBLE_EQ(plan.tiles[0].offsetX, -5);
+    EXPECT_DOUBLE_EQ(plan.tiles[1].offsetY, -(210 - 10 - 3));
+    EXPECT_DOUBLE_EQ(plan.tiles[1].clip.top(), 3); // left blank for pasting
+    // A page that fits is one tile; an absurd page stays bounded.
+    EXPECT_EQ(SplitPlan(210, 297, 210, 297, {}, 3).tiles.size(), 1u);
+    EXPECT_LE(SplitPlan(1e9, 1e9, 1, 1, {}, 3).tiles.size(), 400u);
+}
+
+TEST(PrintArithmetic, PageOrder) {
+    using V = std::vector<int>;
+    EXPECT_EQ(PrintPageOrder(QStringLiteral("2-4"), 5, ppAll, true), (V{3, 2, 1}));
+    EXPECT_EQ(PrintPageOrder({}, 5, ppEven, false), (V{1, 3}));
+    EXPECT_EQ(PrintPageOrder({}, 5, ppOdd, true), (V{4, 2, 0}));
+    EXPECT_EQ(PrintPageOrder(QStringLiteral("0,3,9"), 5, ppAll, false), (V{2}));
+    EXPECT_EQ(PrintPageOrder(QStringLiteral("4-"), 5, ppAll, false), (V{3, 4}));
+    EXPECT_THROW(PrintPageOrder(QStringLiteral("x"), 5, ppAll, false), std::invalid_argument);
+}
+
+TEST(PrintJob, CollatedAndUncollatedCopies) {
+    Job collated(numberedPages(3));
+    collated.report.PrintOptions.Copies = 2;
+    ASSERT_TRUE(collated.print().printed);
+    EXPECT_EQ(collated.device.pageSequence(), (std::vector<int>{1, 2, 3, 1, 2, 3}));
+    std::vector<int> copyNos;
+    for (const auto& s : collated.device.sheets) {
+        copyNos.push_back(s.copyNo);
+        EXPECT_EQ(s.settings.copies, 1);
+    }
+    EXPECT_EQ(copyNos, (std::vector<int>{1, 1, 1, 2, 2, 2}));
+    EXPECT_EQ(collated.report.PreviewPages().CopyNo, 0);
+
+    Job plain(numberedPages(3));
+    plain.report.PrintOptions.Copies = 2;
+    plain.report.PrintOptions.Collate = false;
+    ASSERT_TRUE(plain.print().printed);
+    EXPECT_EQ(plain.device.pageSequence(), (std::vector<int>{1, 1, 2, 2, 3, 3}));
+    for (const auto& s : plain.device.sheets) {
+        EXPECT_EQ(s.copyNo, 1);
+        EXPECT_EQ(s.settings.copies, 2);
+    }
+}
+
+TEST(PrintJob, DuplexAddsABlankSheetAfterAnOddCopy) {
+    Job odd(numberedPages(3));
+    odd.report.PrintOptions.Copies = 2;
+    ASSERT_TRUE(odd.print(dmVertical).printed);
+    EXPECT_EQ(odd.device.pageSequence(), (std::vector<int>{1, 2, 3, 0, 1, 2, 3, 0}));
+    EXPECT_EQ(odd.device.sheets[0].settings.duplex, dmVertical);
+
+    Job even(numberedPages(4));
+    even.report.PrintOptions.Copies = 2;
+    ASSERT_TRUE(even.print(dmVertical).printed);
+    EXPECT_EQ(even.device.sheets.size(), 8u);
+}
+
+TEST(PrintJob, BinsAndSettingsPerPage) {
+    Job job({kA4 + " Bin=\"1\" BinOtherPages=\"2\"", kA4 + " Bin=\"1\" BinOtherPages=\"2\"",
+             kA4 + " Bin=\"1\" BinOtherPages=\"2\""});
+    ASSERT_TRUE(job.print().printed);
+    ASSERT_EQ(job.device.sheets.size(), 3u);
+    EXPECT_EQ(job.device.sheets[0].settings.bin, 1);
+    EXPECT_EQ(job.device.sheets[1].settings.bin, 2);
+    EXPECT_EQ(job.device.applied, 2); // the third page changes nothing
+}
+
+TEST(PrintJob, ScaleAndJoinModes) {
+    Job scale({kA4});
+    scale.report.PrintOptions.PrintMode = pmScale;
+    scale.report.PrintOptions.PrintOnSheet = 8;
+    ASSERT_TRUE(scale.print().printed);
+    EXPECT_NEAR(scale.report.PreviewPages().PrintScale, 1.41414, 1e-5);
+    EXPECT_DOUBLE_EQ(scale.device.sheets[0].settings.width, 297);
+
+    Job join({kA5, kA5, kA5});
+    join.report.PrintOptions.PrintMode = pmJoin;
+    join.report.PrintOptions.PrintOnSheet = 9;
+    ASSERT_TRUE(join.print().printed);
+    ASSERT_EQ(join.device.sheets.size(), 2u);
+    EXPECT_TRUE(join.device.sheets[0].settings.landscape);
+    EXPECT_DOUBLE_EQ(join.device.sheets[0].settings.width, 297);
+
+    // Each page twice on a sheet without collation; with it, the pass repeats (each page once
+    // a pass, not twice).
+    Job twice({kA5, kA5, kA5});
+    twice.report.PrintOptions.PrintMode = pmJoin;
+    twice.report.PrintOptions.PrintOnSheet = 9;
+    twice.report.PrintOptions.Copies = 2;
+    twice.report.PrintOptions.Collate = false;
+    ASSERT_TRUE(twice.print().printed);
+    EXPECT_EQ(twice.device.sheets.size(), 3u);
+    twice.report.PrintOptions.Collate = true;
+    twice.device.sheets.clear();
+    ASSERT_TRUE(twice.print().printed);
+    EXPECT_EQ(twice.device.sheets.size(), 4u);
+
+    Job split({kA3});
+    split.report.PrintOptions.PrintMode = pmSplit;
+    split.report.PrintOptions.PrintOnSheet = 9;
+    ASSERT_TRUE(split.print().printed);
+    EXPECT_EQ(split.device.sheets.size(), 2u);
+}
+
+TEST(PrintJob, CancelRefusalAndBadRange) {
+    Job cancel(numberedPages(5));
+    cancel.ui.cancelAfterSteps = 2;
+    const TqdxPrintResult r = cancel.print();
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_FALSE(r.printed);
+    EXPECT_TRUE(cancel.device.aborted);
+    EXPECT_FALSE(cancel.device.finished);
+    EXPECT_TRUE(cancel.report.Terminated);
+
+    Job refused(numberedPages(2));
+    refused.device.refuse = true;
+    const TqdxPrintResult rr = refused.print();
+    EXPECT_FALSE(rr.printed);
+    EXPECT_EQ(rr.error, QStringLiteral("recusado"));
+    ASSERT_EQ(refused.ui.messages.size(), 1u);
+    EXPECT_EQ(refused.ui.messages[0].kind, MessageKind::Error);
+
+    Job bad(numberedPages(2));
+    bad.report.PrintOptions.PageNumbers = "1,a";
+    EXPECT_THROW(bad.print(), std::invalid_argument);
+    EXPECT_FALSE(bad.device.started);
+}
+
+// ---- Real jobs ----------------------------------------------------------------------------------
+
+// A job template attribute of the newest job on `queue`, as the scheduler recorded it.
+QString newestJobAttribute(const QString& queue, const char* name) {
+    cups_job_t* jobs = nullptr;
+    const QByteArray q = queue.toUtf8();
+    const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, q.constData(), 0, CUPS_WHICHJOBS_ALL);
+    int id = 0;
+    for (int i = 0; i < n; ++i) {
+        id = std::max(id, jobs[i].id);
+    }
+    cupsFreeJobs(n, jobs);
+    if (id == 0) {
+        return {};
+    }
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    const QByteArray uri = "ipp://localhost/jobs/" + QByteArray::number(id);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/jobs/");
+    QString value;
+    if (ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_ZERO)) {
+        value = QString::fromUtf8(ippGetString(attr, 0, nullptr));
+    }
+    ippDelete(response);
+    return value;
+}
+
+TEST(PrintJobCups, JobsReachTheQueueAsPdf) {
+    if (!test::pdfInfoAvailable()) {
+        GTEST_SKIP() << "pdfinfo missing";
+    }
+    test::PrivateCupsd cups;
+    if (!cups.running()) {
+        GTEST_SKIP() << cups.failure().toStdString();
+    }
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("laser")));
+    auto printJob = [&](TqdxReport& report) {
+        const TqdxPrintResult r = PrintReport(report, QStringLiteral("laser"));
+        EXPECT_TRUE(r.printed) << r.error.toStdString();
+        const auto bytes = cups.nextJob(QStringLiteral("laser"));
+        EXPECT_TRUE(bytes.has_value());
+        return bytes ? test::pdfInfo(*bytes) : std::nullopt;
+    };
+
+    TqdxReport report;
+    load(report, reportXml({kA4, kA4, kA4, kA4, kA4}));
+    report.PrintOptions.Copies = 2;
+    report.PrintOptions.PrintPages = ppOdd;
+    auto info = printJob(report);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->pages, 6);
+    EXPECT_NEAR(info->pageSize.width(), 595.3, 1);
+    EXPECT_NEAR(info->pageSize.height(), 841.9, 1);
+
+    TqdxReport big;
+    load(big, reportXml({kA3, kA3}));
+    big.PrintOptions.PrintMode = pmSplit;
+    big.PrintOptions.PrintOnSheet = 9;
+    info = printJob(big);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->pages, 4);
+    EXPECT_NEAR(info->pageSize.width(), 841.9, 1); // turned A4
+
+    TqdxReport small;
+    load(small, reportXml({kA5, kA5, kA5}));
+    small.PrintOptions.PrintMode = pmJoin;
+    small.PrintOptions.PrintOnSheet = 9;
+    info = printJob(small);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->pages, 2);
+
+    small.PrintOptions.PrintMode = pmScale;
+    small.PrintOptions.PrintOnSheet = 8;
+    info = printJob(small);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->pages, 3);
+    EXPECT_NEAR(info->pageSize.height(), 1190.5, 1);
+
+    // Duplex and the first page's bin go with the job.
+    TqdxReport twoSided;
+    load(twoSided, reportXml({kA4 + " Bin=\"2\"", kA4}));
+    twoSided.PrintOptions.Duplex = dmVertical;
+    info = printJob(twoSided);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->pages, 2);
+    EXPECT_EQ(newestJobAttribute(QStringLiteral("laser"), "sides"),
+              QStringLiteral("two-sided-long-edge"));
+    EXPECT_EQ(newestJobAttribute(QStringLiteral("laser"), "media-source"), QStringLiteral("bottom"));
+
+    // A queue removed after it was chosen: a message, nothing counted as printed.
+    test::RecordingInteraction ui;
+    report.UserInteraction = &ui;
+    ASSERT_TRUE(cups.removeQueue(QStringLiteral("laser")));
+    const TqdxPrintResult gone = PrintReport(report, QStringLiteral("laser"));
+    EXPECT_FALSE(gone.printed);
+    EXPECT_EQ(gone.sheets, 0);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_TRUE(ui.messages[0].text.contains(QStringLiteral("laser")));
+}
+
+TEST(PrintJobCups, ThePreviewCommandPrintsOnTheNamedPrinterWithoutDialog) {
+    test::PrivateCupsd cups;
+    if (!cups.running()) {
+        GTEST_SKIP() << cups.failure().toStdString();
+    }
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("laser")));
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("outra")));
+    ASSERT_TRUE(cups.setDefault(QStringLiteral("outra")));
+    TqdxReport report;
+    test::RecordingInteraction ui;
+    report.UserInteraction = &ui;
+    load(report, reportXml({kA4, kA4}));
+    report.PrintOptions.ShowDialog = false;
+    report.PrintOptions.Printer = "LASER"; // names match ignoring case
+    EXPECT_TRUE(Print(report));
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front().text.toStdString();
+    const auto bytes = cups.nextJob(QStringLiteral("laser"));
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_TRUE(bytes->startsWith("%PDF"));
+    EXPECT_EQ(report.PrintOptions.Printer, QByteArray("LASER"));
+    EXPECT_EQ(report.PreviewPages().CopyNo, 0);
+}
+
+TEST(PrintJobFile, PrintToFileWritesThePdf) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.pdf"));
+    TqdxReport report;
+    load(report, reportXml({kA4, kA5}));
+    const TqdxPrintResult r = PrintReport(report, {}, path);
+    ASSERT_TRUE(r.printed) << r.error.toStdString();
+    EXPECT_EQ(r.sheets, 2);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF"));
+    if (test::pdfInfoAvailable()) {
+        const auto info = test::pdfInfo(bytes);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->pages, 2);
+    }
+    // A folder that does not exist: an error, no file.
+    const TqdxPrintResult bad = PrintReport(report, {}, dir.filePath(QStringLiteral("no/x.pdf")));
+    EXPECT_FALSE(bad.printed);
+    EXPECT_FALSE(bad.error.isEmpty());
+}
+
+// The sheets reach the output while later ones are still being drawn: the unfinished file grows
+// sheet by sheet.
+TEST(PrintJobFile, SheetsAreWrittenAsTheyAreDrawn) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.pdf"));
+    class Watch final : public TqdxPrintDevice {
+    public:
+        Watch(std::unique_ptr<TqdxPrintDevice> inner, QString folder)
+            : m_inner(std::move(inner)), m_folder(std::move(folder)) {}
+        void ApplyPrintSettings(const TqdxSheetSettings& s) override { m_inner->ApplyPrintSettings(s); }
+        const TqdxSheetSettings& Settings() const override { return m_inner->Settings(); }
+        int DpiX() const override { return m_inner->DpiX(); }
+        int DpiY() const override { return m_inner->DpiY(); }
+        bool StartDocument(const QString& t, QString& e) override { return m_inner->StartDocument(t, e); }
+        void StartSheet() override {
+            // The unfinished file may have no name yet: look through the open descriptors.
+            qint64 size = 0;
+            const QDir fds(QStringLiteral("/proc/self/fd"));
+            for (const QString& fd : fds.entryList(QDir::System | QDir::Files)) {
+                const QFileInfo link(fds.filePath(fd));
+                if (link.symLinkTarget().startsWith(m_folder)) {
+                    size += link.size();
+                }
+            }
+            sizes.push_back(size);
+            m_inner->StartSheet();
+        }
+        QPainter& Canvas() override { return m_inner->Canvas(); }
+        void FinishSheet() override { m_inner->FinishSheet(); }
+        bool FinishDocument(QString& e) override { return m_inner->FinishDocument(e); }
+        void AbortDocument() override { m_inner->AbortDocument(); }
+        std::vector<qint64> sizes;
+
+    private:
+        std::unique_ptr<TqdxPrintDevice> m_inner;
+        QString m_folder;
+    };
+    TqdxReport report;
+    load(report, reportXml(std::vector<QByteArray>(30, kA4)));
+    Watch watch(OpenPdfPrintDevice({}, path), dir.path());
+    ASSERT_TRUE(PrintPreparedPages(report, watch, 0).printed);
+    ASSERT_EQ(watch.sizes.size(), 30u);
+    // Written in blocks (a file buffers 16 KiB), but well before the last sheet.
+    EXPECT_EQ(watch.sizes[0], 0);
+    EXPECT_GT(watch.sizes[29], 0);
+}
+
+} // namespace
+} // namespace zr::reportlib::preview
