@@ -1,8 +1,6 @@
 #include "pdf_reading.h"
 
 #include <QDir>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -87,25 +85,6 @@ int occurrences(const QByteArray& hay, const QByteArray& needle) {
         ++n;
     }
     return n;
-}
-
-ToolRun runTool(const QString& program, const QStringList& arguments) {
-    ToolRun r;
-    const QString path = QStandardPaths::findExecutable(program);
-    if (path.isEmpty()) {
-        return r;
-    }
-    r.found = true;
-    QProcess p;
-    p.start(path, arguments);
-    if (!p.waitForFinished(-1)) {
-        r.err = "did not finish";
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
 }
 
 QString qpdfProblems(const QString& path, bool& skipped) {

@@ -4,6 +4,8 @@
 // object's text, a page's (inflated) operators, and the verdicts of real readers (qpdf,
 // pdftotext, pdftoppm) run as programs.
 
+#include "pdf_info.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -31,14 +33,11 @@ inline QByteArray pageOperators(const QByteArray& file, int k) {
 // How many times `needle` occurs in `hay`.
 int occurrences(const QByteArray& hay, const QByteArray& needle);
 
-// The outcome of running a reader.
-struct ToolRun {
-    bool found = false; // false when the program is not installed
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-ToolRun runTool(const QString& program, const QStringList& arguments);
+// The outcome of running a reader, without a time limit.
+using ToolRun = ProgramRun;
+inline ToolRun runTool(const QString& program, const QStringList& arguments) {
+    return runProgram(program, arguments, -1);
+}
 
 // Returns an empty string when `path` passes `qpdf --check` with exit status 0 and no warning,
 // otherwise the reason. Sets `skipped` when qpdf is not installed.
