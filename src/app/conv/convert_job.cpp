@@ -8,7 +8,10 @@
 #include "platform/text/codepages.h"
 #include "reportlib/document/qdx_preview_pages.h"
 #include "reportlib/document/qdx_report.h"
+#include "app/common/printing_hooks.h"
+#include "platform/printing/system_printer.h"
 #include "reportlib/pdf/qdx_export_pdf.h"
+#include "reportlib/preview/qdx_print_job.h"
 #include "reportlib/render/page_services.h"
 #include "reportlib/render/view_painter.h"
 #include "textreport/gravana.h"
@@ -110,6 +113,7 @@ QString ConvertJob::usage() {
         "Uso:\n"
         "  zeralconv info ARQUIVO\n"
         "  zeralconv convert [OPÇÕES] ENTRADA SAÍDA\n"
+        "  zeralconv print [OPÇÕES] --printer FILA ENTRADA\n"
         "\n"
         "O tipo da saída vem da extensão de SAÍDA (maiúsculas ou minúsculas):\n"
         "  de .GVP: .gvp .prn .txt .htm .html .pdf .png\n"
@@ -129,13 +133,23 @@ QString ConvertJob::usage() {
         "  --owner-password P   senha de permissões do PDF (de .QP3)\n"
         "  --aes256             protege o PDF com AES-256 em vez de RC4 (de .QP3)\n"
         "\n"
+        "Opções de print (sem diálogo; também --pages, --copies, --no-collate, --reverse,\n"
+        "--odd, --even e, para .GVP, --model e --accents):\n"
+        "  --printer FILA       fila de impressão (CUPS) que recebe o trabalho\n"
+        "  --mode MODO          de .QP3: default, scale, split ou join\n"
+        "  --sheet CÓDIGO       de .QP3: papel da folha dos modos scale, split e join\n"
+        "                       (código de papel, 9 = A4 por omissão)\n"
+        "  --duplex             de .QP3: frente e verso (lado maior)\n"
+        "  Relatórios .GVP imprimem em modo texto (bruto) com os modelos de impressora\n"
+        "  matricial e em modo gráfico com --model grafico.\n"
+        "\n"
         "Saída: 0 concluído; 1 entrada rejeitada ou saída não gravada; 2 erro de uso.\n");
 }
 
 std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& error) {
     ConvertJob job;
     if (args.isEmpty()) {
-        error = QStringLiteral("falta o comando (info ou convert)");
+        error = QStringLiteral("falta o comando (info, convert ou print)");
         return std::nullopt;
     }
     const QString& verb = args.first();
@@ -152,6 +166,8 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         job.command = Command::Info;
     } else if (verb == QLatin1String("convert")) {
         job.command = Command::Convert;
+    } else if (verb == QLatin1String("print")) {
+        job.command = Command::Print;
     } else {
         error = QStringLiteral("comando desconhecido: %1").arg(verb);
         return std::nullopt;
@@ -178,8 +194,19 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             positional += a;
             continue;
         }
-        if (job.command != Command::Convert) {
+        if (job.command == Command::Info) {
             error = QStringLiteral("opção desconhecida para info: %1").arg(a);
+            return std::nullopt;
+        }
+        const bool printOnly = a == QLatin1String("--printer") || a == QLatin1String("--mode") ||
+                               a == QLatin1String("--sheet") || a == QLatin1String("--duplex");
+        const bool convertOnly = a == QLatin1String("--page") || a == QLatin1String("--scale") ||
+                                 a == QLatin1String("--user-password") ||
+                                 a == QLatin1String("--owner-password") ||
+                                 a == QLatin1String("--aes256");
+        if ((printOnly && job.command != Command::Print) ||
+            (convertOnly && job.command != Command::Convert)) {
+            error = QStringLiteral("opção desconhecida para %1: %2").arg(verb, a);
             return std::nullopt;
         }
         QString v;
@@ -252,6 +279,31 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             }
         } else if (a == QLatin1String("--aes256")) {
             job.aes256 = true;
+        } else if (a == QLatin1String("--printer")) {
+            if (!value(job.printer)) {
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--mode")) {
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            static const QStringList modes = {QStringLiteral("default"), QStringLiteral("split"),
+                                              QStringLiteral("join"), QStringLiteral("scale")};
+            job.printMode = int(modes.indexOf(v.toLower()));
+            if (job.printMode < 0) {
+                error = QStringLiteral("modo de impressão desconhecido: %1").arg(v);
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--sheet")) {
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            if (!positiveInt(v, job.sheet) || !reportlib::StandardPaperSize(job.sheet)) {
+                error = QStringLiteral("código de papel inválido: %1").arg(v);
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--duplex")) {
+            job.duplex = true;
         } else {
             error = QStringLiteral("opção desconhecida: %1").arg(a);
             return std::nullopt;
@@ -263,14 +315,31 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
     }
     job.oddEven = odd ? 1 : (even ? 2 : 0);
 
-    const qsizetype wanted = job.command == Command::Info ? 1 : 2;
+    const qsizetype wanted = job.command == Command::Convert ? 2 : 1;
     if (positional.size() != wanted) {
-        error = job.command == Command::Info
-                    ? QStringLiteral("info precisa de um arquivo")
-                    : QStringLiteral("convert precisa de um arquivo de entrada e um de saída");
+        error = job.command == Command::Info    ? QStringLiteral("info precisa de um arquivo")
+                : job.command == Command::Print ? QStringLiteral("print precisa de um arquivo")
+                                                : QStringLiteral(
+                                                      "convert precisa de um arquivo de entrada e "
+                                                      "um de saída");
         return std::nullopt;
     }
     job.input = positional[0];
+    if (job.command == Command::Print) {
+        if (job.printer.isEmpty()) {
+            error = QStringLiteral("print precisa de --printer FILA");
+            return std::nullopt;
+        }
+        const bool prepared = detectDocumentKind(job.input) == DocumentKind::PreparedReport;
+        if (prepared && (job.model || job.accents)) {
+            error = QStringLiteral("--model e --accents são de relatórios texto (.GVP)");
+            return std::nullopt;
+        }
+        if (!prepared && (job.printMode != 0 || job.duplex)) {
+            error = QStringLiteral("--mode, --sheet e --duplex são de relatórios preparados (.QP3)");
+            return std::nullopt;
+        }
+    }
     if (job.command == Command::Convert) {
         job.output = positional[1];
         if (detectDocumentKind(job.input) == DocumentKind::TextReport &&
@@ -336,6 +405,7 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
         return ExitDone;
     case Command::Info:
     case Command::Convert:
+    case Command::Print:
         break;
     }
 
@@ -384,6 +454,8 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
         printLine(out, "pitch", pitchNumber(g.FonteTamanhoPadrao));
         printLine(out, "style", gvp::styleLetters(g.FonteEstiloPadrao));
         std::fflush(out);
+    } else if (command == Command::Print) {
+        code = printTextReport(g, counted);
     } else {
         code = writeTextReport(g, counted);
     }
@@ -474,6 +546,9 @@ int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
         std::fflush(out);
         return ExitDone;
     }
+    if (command == Command::Print) {
+        return printPreparedReport(report, ui);
+    }
     if (ext == QLatin1String("png")) {
         return writePreparedPageImage(store, ui);
     }
@@ -522,6 +597,73 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui)
         return ExitFailed;
     }
     return ExitDone;
+}
+
+// Whether `printer` is one of the system's queues; says so when it is not.
+static bool printerKnown(const QString& printer, Interaction& ui) {
+    if (systemPrinters().contains(printer, Qt::CaseInsensitive)) {
+        return true;
+    }
+    ui.message(MessageKind::Error,
+               QStringLiteral("A impressora \"%1\" não está instalada no sistema.").arg(printer));
+    return false;
+}
+
+int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& ui) const {
+    if (!printerKnown(printer, ui)) {
+        return ExitFailed;
+    }
+    reportlib::TqdxPrintOptions& o = report.PrintOptions;
+    o.Copies = copies;
+    o.Collate = collate;
+    o.PageNumbers = pages.toLatin1();
+    o.PrintPages = oddEven; // ppAll, ppOdd, ppEven
+    o.Reverse = reverse;
+    o.PrintMode = printMode;
+    o.PrintOnSheet = sheet;
+    o.ShowDialog = false;
+    o.Duplex = duplex ? reportlib::dmVertical : reportlib::dmNone;
+    report.UserInteraction = &ui;
+    reportlib::preview::TqdxPrintResult result;
+    try {
+        result = reportlib::preview::PrintReport(report, printer);
+    } catch (const std::exception& e) {
+        ui.message(MessageKind::Error, QString::fromUtf8(e.what())); // a page range that is none
+        report.UserInteraction = nullptr;
+        return ExitFailed;
+    }
+    report.UserInteraction = nullptr;
+    if (result.cancelled) {
+        ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
+    }
+    return result.printed ? ExitDone : ExitFailed; // the job has said why
+}
+
+int ConvertJob::printTextReport(TGravana& g, ErrorCounter& ui) const {
+    if (!printerKnown(printer, ui)) {
+        return ExitFailed;
+    }
+    const int errorsBefore = ui.errors;
+    const QString previous = chosenPrinter();
+    setCurrentPrinter(printer);
+    g.UsaGerenciadorImpr = true; // raw models go to the queue, not to a port
+    connectSystemPrinting(g);
+    bool printed = false;
+    const auto after = g.OnAfterPrint;
+    g.OnAfterPrint = [&](TGravana& gravana) {
+        printed = true;
+        if (after) {
+            after(gravana);
+        }
+    };
+    g.Imprimir(QString());
+    g.OnAfterPrint = after;
+    setCurrentPrinter(previous);
+    if (CancelRequest::isSet()) {
+        ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
+        return ExitFailed;
+    }
+    return printed && ui.errors == errorsBefore ? ExitDone : ExitFailed;
 }
 
 int ConvertJob::writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui) const {

@@ -31,7 +31,7 @@ enum ExitCode : int {
 };
 
 struct ConvertJob {
-    enum class Command { Info, Convert, Help, Version };
+    enum class Command { Info, Convert, Print, Help, Version };
     Command command = Command::Help;
     QString input;
     QString output;
@@ -49,6 +49,11 @@ struct ConvertJob {
     QString userPassword;
     QString ownerPassword;
     bool aes256 = false; // protect a prepared report's PDF with AES-256 instead of RC4
+    // Options of `print`: the queue, and for a prepared report its print mode and duplex.
+    QString printer;
+    int printMode = 0; // TqdxPrintMode: 0 default, 1 split, 2 join, 3 scale
+    int sheet = 9;     // paper code of the sheet of the scale, split and join modes
+    bool duplex = false;
 
     // Parses the arguments after the program name. nullopt with `error` set on a usage error.
     static std::optional<ConvertJob> parse(const QStringList& args, QString& error);
@@ -89,6 +94,8 @@ private:
     int runPreparedReport(Interaction& ui, std::FILE* out) const;
     int writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui) const;
     int writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui) const;
+    int printPreparedReport(reportlib::TqdxReport& report, Interaction& ui) const;
+    int printTextReport(textreport::TGravana& g, ErrorCounter& ui) const;
     void writePageImage(textreport::TGravana& g, Interaction& ui) const;
 };
 

@@ -2,7 +2,7 @@
 
 #include "qdx_page_settings.h"
 #include "qdx_pdf_export_dialog.h"
-#include "qdx_print_job.h"
+#include "qdx_print_command.h"
 #include "qdx_progress.h"
 #include "qdx_res.h"
 #include "qdx_search_dialog.h"

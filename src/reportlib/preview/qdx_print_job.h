@@ -18,7 +18,6 @@
 #include <vector>
 
 class QPainter;
-class QWidget;
 
 namespace zr::reportlib::preview {
 
@@ -157,12 +156,5 @@ TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, 
 // PDF file `outputFile`.
 TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer,
                             const QString& outputFile = {});
-
-// The preview's print command: the report's named printer is made current when it exists; the
-// print dialog is shown when PrintOptions.ShowDialog is set; then the job runs on the current
-// printer (or into the file chosen in the dialog). False when there is no printer or the dialog
-// was cancelled, true otherwise (also when the job failed: it has said why). Every print option
-// but the duplex choice is as before afterwards.
-bool Print(TqdxReport& report, QWidget* parent = nullptr);
 
 } // namespace zr::reportlib::preview

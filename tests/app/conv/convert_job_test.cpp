@@ -1,6 +1,7 @@
 #include "app/conv/convert_job.h"
 
 #include "pdf_info.h"
+#include "private_cupsd.h"
 
 #include "platform/interaction/interaction.h"
 #include "qp3_generator.h"
@@ -376,4 +377,91 @@ TEST(ConvertJobPrepared, TheProgramDescribesAPreparedReport) {
     p.waitForFinished(30000);
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_TRUE(p.readAllStandardOutput().startsWith("format: QP3\n"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// print
+
+TEST(ConvertJobPrint, ParsesItsOwnOptions) {
+    QString error;
+    const auto job = ConvertJob::parse({"print", "--printer", "laser", "--copies", "2",
+                                        "--no-collate", "--pages", "1-2", "--even", "--reverse",
+                                        "--mode", "join", "--sheet", "8", "--duplex", "r.qp3"},
+                                       error);
+    ASSERT_TRUE(job) << error.toStdString();
+    EXPECT_EQ(job->command, ConvertJob::Command::Print);
+    EXPECT_EQ(job->printer, QStringLiteral("laser"));
+    EXPECT_EQ(job->printMode, 2);
+    EXPECT_EQ(job->sheet, 8);
+    EXPECT_TRUE(job->duplex);
+    EXPECT_EQ(job->oddEven, 2);
+    const QList<QStringList> bad = {
+        {"print", "r.qp3"},                                     // no queue
+        {"print", "--printer", "p"},                            // no file
+        {"print", "--printer", "p", "--mode", "tile", "r.qp3"}, // unknown mode
+        {"print", "--printer", "p", "--sheet", "48", "r.qp3"},  // no such paper
+        {"print", "--printer", "p", "--duplex", "r.gvp"},       // prepared reports only
+        {"print", "--printer", "p", "--model", "hp", "r.qp3"},  // text reports only
+        {"print", "--printer", "p", "r.qp3", "out.pdf"},
+        {"print", "--printer", "p", "--scale", "2", "r.qp3"},
+        {"convert", "--printer", "p", "a.gvp", "b.prn"},
+    };
+    for (const QStringList& args : bad) {
+        EXPECT_FALSE(ConvertJob::parse(args, error)) << args.join(' ').toStdString();
+    }
+}
+
+TEST(ConvertJobPrint, PrintsEitherKindOfReportOnAQueue) {
+    zr::test::PrivateCupsd cups;
+    if (!cups.running()) {
+        GTEST_SKIP() << cups.failure().toStdString();
+    }
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("laser")));
+    TempDir dir;
+
+    // A prepared report: three pages, two collated copies of the odd ones.
+    const QString prepared = dir.write("r.QP3", kSmallPrepared);
+    Outcome o = runJob({"print", "--printer", "laser", "--copies", "2", "--odd", prepared});
+    ASSERT_EQ(o.code, 0) << (o.messages.empty() ? "" : o.messages[0].toStdString());
+    std::optional<QByteArray> bytes = cups.nextJob(QStringLiteral("laser"));
+    ASSERT_TRUE(bytes.has_value());
+    if (zr::test::pdfInfoAvailable()) {
+        const auto info = zr::test::pdfInfo(*bytes);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->pages, 4);
+    }
+    // Joined: A4 pages two by two on A3.
+    o = runJob({"print", "--printer", "laser", "--mode", "join", "--sheet", "8", prepared});
+    ASSERT_EQ(o.code, 0);
+    bytes = cups.nextJob(QStringLiteral("laser"));
+    ASSERT_TRUE(bytes.has_value());
+    if (zr::test::pdfInfoAvailable()) {
+        const auto info = zr::test::pdfInfo(*bytes);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->pages, 2);
+    }
+
+    // A text report, raw with its printer model: the queue gets the printer's bytes.
+    const QString text = dir.write(
+        "t.gvp", ReportBuilder().item(1, 1, 1, "PRIMEIRA").item(2, 1, 1, "SEGUNDA").build());
+    o = runJob({"print", "--printer", "laser", "--model", "epson", text});
+    ASSERT_EQ(o.code, 0) << (o.messages.empty() ? "" : o.messages[0].toStdString());
+    bytes = cups.nextJob(QStringLiteral("laser"));
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_TRUE(bytes->contains("PRIMEIRA"));
+    EXPECT_TRUE(bytes->contains("SEGUNDA"));
+    // ... and graphic.
+    o = runJob({"print", "--printer", "laser", "--model", "grafico", text});
+    ASSERT_EQ(o.code, 0) << (o.messages.empty() ? "" : o.messages[0].toStdString());
+    bytes = cups.nextJob(QStringLiteral("laser"));
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_TRUE(bytes->startsWith("%PDF"));
+
+    // A queue that is not there: exit 1 with a message, for both kinds.
+    for (const QString& in : {prepared, text}) {
+        o = runJob({"print", "--printer", "sumiu", in});
+        EXPECT_EQ(o.code, 1);
+        ASSERT_FALSE(o.messages.empty());
+        EXPECT_TRUE(o.messages[0].contains(QStringLiteral("sumiu")));
+    }
 }

@@ -1,4 +1,5 @@
 #include "reportlib/preview/qdx_print_job.h"
+#include "reportlib/preview/qdx_print_command.h"
 
 #include "pdf_info.h"
 #include "private_cupsd.h"
