@@ -363,23 +363,14 @@ namespace {
 // The converter's view of an interruption: once Ctrl+C or SIGTERM has come, what the engines
 // still say (a save that was refused, a job that stopped) is a consequence of it, and only
 // "Operação cancelada." is shown at the end.
-class InterruptFilter final : public Interaction {
+class InterruptFilter final : public ForwardingInteraction {
 public:
-    explicit InterruptFilter(Interaction& inner) : m_inner(inner) {}
+    using ForwardingInteraction::ForwardingInteraction;
     void message(MessageKind kind, const QString& text, const QString& caption = {}) override {
         if (!CancelRequest::interrupted()) {
-            m_inner.message(kind, text, caption);
+            ForwardingInteraction::message(kind, text, caption);
         }
     }
-    bool confirm(const QString& text, const QString& caption) override {
-        return m_inner.confirm(text, caption);
-    }
-    std::unique_ptr<Progress> beginProgress(const ProgressInfo& info) override {
-        return m_inner.beginProgress(info);
-    }
-
-private:
-    Interaction& m_inner;
 };
 
 } // namespace
@@ -581,7 +572,7 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui)
     try {
         exported = reportlib::render::Export(report.PreviewPages(), &filter);
     } catch (const std::exception& e) {
-        // A page range that is no range, or a file that cannot be begun (its message says why).
+        // A page range that is no range (a file that cannot be begun is reported by Export()).
         ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
         report.UserInteraction = nullptr;
         return ExitFailed;

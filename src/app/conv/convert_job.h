@@ -66,24 +66,15 @@ struct ConvertJob {
     static QString usage();
 
     // Passes everything on to another Interaction and counts the error messages.
-    class ErrorCounter final : public Interaction {
+    class ErrorCounter final : public ForwardingInteraction {
     public:
-        explicit ErrorCounter(Interaction& inner) : m_inner(inner) {}
+        using ForwardingInteraction::ForwardingInteraction;
         void message(MessageKind kind, const QString& text,
                      const QString& caption = {}) override {
             errors += kind == MessageKind::Error ? 1 : 0;
-            m_inner.message(kind, text, caption);
-        }
-        bool confirm(const QString& text, const QString& caption) override {
-            return m_inner.confirm(text, caption);
-        }
-        std::unique_ptr<Progress> beginProgress(const ProgressInfo& info) override {
-            return m_inner.beginProgress(info);
+            ForwardingInteraction::message(kind, text, caption);
         }
         int errors = 0;
-
-    private:
-        Interaction& m_inner;
     };
 
 private:

@@ -48,6 +48,25 @@ public:
     virtual std::unique_ptr<Progress> beginProgress(const ProgressInfo& info) = 0;
 };
 
+// An Interaction that passes everything on to another one; filters derive from it and override
+// what they change.
+class ForwardingInteraction : public Interaction {
+public:
+    explicit ForwardingInteraction(Interaction& inner) : m_inner(inner) {}
+    void message(MessageKind kind, const QString& text, const QString& caption = {}) override {
+        m_inner.message(kind, text, caption);
+    }
+    bool confirm(const QString& text, const QString& caption) override {
+        return m_inner.confirm(text, caption);
+    }
+    std::unique_ptr<Progress> beginProgress(const ProgressInfo& info) override {
+        return m_inner.beginProgress(info);
+    }
+
+private:
+    Interaction& m_inner;
+};
+
 // A Progress that shows nothing; used where a job runs with its progress display turned off.
 class SilentProgress final : public Progress {
 public:
