@@ -217,6 +217,10 @@ QString PrivateCupsd::server() const {
     return m_dir.filePath(QStringLiteral("cupsd.sock"));
 }
 
+QString PrivateCupsd::spoolDirectory() const {
+    return m_dir.filePath(QStringLiteral("spool"));
+}
+
 bool PrivateCupsd::start() {
     if (!m_dir.isValid()) {
         m_failure = QStringLiteral("cannot create a temporary folder for cupsd");

@@ -40,6 +40,8 @@ public:
     const QString& failure() const { return m_failure; }
     // The scheduler's socket: a CUPS server name.
     QString server() const;
+    // Where the scheduler keeps the documents of its jobs ("d" files) while they come in.
+    QString spoolDirectory() const;
 
     // Adds an enabled queue that accepts jobs and sends them to a printer of the harness. With
     // `ppd`, the queue describes its printer by that PPD text (jobs in page formats are then

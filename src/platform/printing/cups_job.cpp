@@ -16,30 +16,44 @@ http_t* connectToScheduler() {
                         nullptr);
 }
 
-QString refused(int code, const QString& queue, const QString& reason) {
-    return QStringLiteral("%1 - a impressora \"%2\" não aceitou o trabalho (%3).")
-        .arg(code)
-        .arg(queue, reason);
+QString refused(const QString& queue, const QString& reason) {
+    return QStringLiteral("a impressora \"%1\" não aceitou o trabalho (%2).").arg(queue, reason);
+}
+
+int createJob(http_t* http, const QByteArray& queue, const QByteArray& title,
+              const CupsJob::Options& options) {
+    cups_option_t* list = nullptr;
+    int count = 0;
+    for (const auto& [name, value] : options) {
+        count = cupsAddOption(name.constData(), value.constData(), count, &list);
+    }
+    int job = cupsCreateJob(http, queue.constData(), title.constData(), count, list);
+    cupsFreeOptions(count, list);
+    if (job <= 0 && count > 0 && cupsLastError() == IPP_STATUS_ERROR_ATTRIBUTES_OR_VALUES) {
+        // A queue that cannot print two-sided or has no such source still gets the job.
+        job = cupsCreateJob(http, queue.constData(), title.constData(), 0, nullptr);
+    }
+    return job;
 }
 
 } // namespace
 
 std::unique_ptr<CupsJob> CupsJob::start(const QString& queue, const QString& title,
-                                        const char* format, QString& error, int& code) {
+                                        const char* format, const Options& options,
+                                        QString& error, int& code) {
     http_t* http = connectToScheduler();
     if (!http) {
         code = int(cupsLastError());
-        error = QStringLiteral("%1 - o serviço de impressão não responde (%2).")
-                    .arg(code)
+        error = QStringLiteral("o serviço de impressão não responde (%1).")
                     .arg(QString::fromUtf8(cupsLastErrorString()));
         return nullptr;
     }
     const QByteArray name = queue.toUtf8();
     const QByteArray titleUtf8 = title.toUtf8();
-    const int job = cupsCreateJob(http, name.constData(), titleUtf8.constData(), 0, nullptr);
+    const int job = createJob(http, name, titleUtf8, options);
     if (job <= 0) {
         code = int(cupsLastError());
-        error = refused(code, queue, QString::fromUtf8(cupsLastErrorString()));
+        error = refused(queue, QString::fromUtf8(cupsLastErrorString()));
         httpClose(http);
         return nullptr;
     }
@@ -49,7 +63,7 @@ std::unique_ptr<CupsJob> CupsJob::start(const QString& queue, const QString& tit
         cupsStartDocument(http, name.constData(), job, titleUtf8.constData(), format, 1);
     if (status != HTTP_STATUS_CONTINUE) {
         code = int(status);
-        error = refused(code, queue, QString::fromUtf8(httpStatus(status)));
+        error = refused(queue, QString::fromUtf8(httpStatus(status)));
         return nullptr;
     }
     return output;

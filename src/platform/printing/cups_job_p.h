@@ -12,17 +12,24 @@
 #include <cups/cups.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace zr {
 
 class CupsJob final : public RawOutput {
 public:
+    using Options = std::vector<std::pair<QByteArray, QByteArray>>;
+
     // Creates a job named `title` on `queue` (a queue name, without an instance) of the default
-    // CUPS server, on a connection of its own, and starts its one document in `format` (a MIME
-    // type such as CUPS_FORMAT_RAW). Null on failure, with a message in `error` that begins with
-    // the CUPS status code, also given in `code`.
+    // CUPS server, on a connection of its own, with job attributes `options` ("sides",
+    // "media-source", "copies", ...), and starts its one document in `format` (a MIME type such
+    // as CUPS_FORMAT_RAW). Options the queue does not support are dropped rather than failing
+    // the job. Null on failure, with the CUPS status code in `code` and the reason in `error`
+    // ("a impressora "X" não aceitou o trabalho (...)", lower case first).
     static std::unique_ptr<CupsJob> start(const QString& queue, const QString& title,
-                                          const char* format, QString& error, int& code);
+                                          const char* format, const Options& options,
+                                          QString& error, int& code);
 
     // A job never finished is cancelled: the printer gets nothing of it.
     ~CupsJob() override;

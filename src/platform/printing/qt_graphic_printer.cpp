@@ -118,7 +118,7 @@ void QtGraphicPrinter::send() {
     }
     QString message;
     int code = 0;
-    std::unique_ptr<CupsJob> job = CupsJob::start(m_queue, m_title, CUPS_FORMAT_PDF, message, code);
+    std::unique_ptr<CupsJob> job = CupsJob::start(m_queue, m_title, CUPS_FORMAT_PDF, {}, message, code);
     if (!job) {
         m_error = code != 0 ? code : -1;
         return;

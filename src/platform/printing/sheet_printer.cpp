@@ -1,14 +1,17 @@
 #include "sheet_printer.h"
 
-#include <QFile>
+#include "cups_job_p.h"
+#include "platform/files/atomic_file.h"
+
 #include <QGuiApplication>
+#include <QIODevice>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPrinter>
-#include <QTemporaryFile>
+#include <QPdfWriter>
 
-#include <cups/cups.h>
+#include <algorithm>
+#include <functional>
 
 namespace zr {
 
@@ -32,180 +35,74 @@ QString notInstalled(const QString& name) {
     return QStringLiteral("A impressora \"%1\" não está instalada no sistema.").arg(name);
 }
 
-// QPrinter writing a PDF file; each sheet may have its own paper. The file goes to the queue
-// as one CUPS job with the options when the document ends.
-class PdfSheetPrinter final : public SheetPrinter {
+// The PDF's bytes, passed on as QPdfWriter writes them. A failure is remembered and reported
+// when the document ends (QPdfWriter would not stop for it).
+class SinkDevice final : public QIODevice {
 public:
-    explicit PdfSheetPrinter(QString queue) : m_queue(std::move(queue)) {}
-    ~PdfSheetPrinter() override { abortDocument(); }
-
-    bool beginDocument(const SheetJobOptions& options, QString& error) override {
-        if (m_started) {
-            error = QStringLiteral("Já há um documento em andamento.");
-            return false;
-        }
-        m_options = options;
-        m_sheets = 0;
-        m_file = std::make_unique<QTemporaryFile>();
-        if (!m_file->open()) {
-            error = QStringLiteral("Não foi possível criar o arquivo temporário da impressão (%1).")
-                        .arg(m_file->errorString());
-            m_file.reset();
-            return false;
-        }
-        m_file->close();
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        m_printer->setOutputFormat(QPrinter::PdfFormat);
-        m_printer->setOutputFileName(m_file->fileName());
-        m_printer->setResolution(options.dpi > 0 ? options.dpi : 600);
-        m_printer->setFullPage(true);
-        m_printer->setDocName(options.title);
-        m_printer->setCreator(QStringLiteral("ZeralVisualizador"));
-        m_started = true;
-        return true;
+    explicit SinkDevice(std::function<bool(QByteArrayView)> write) : m_write(std::move(write)) {
+        open(QIODevice::WriteOnly);
     }
+    bool isSequential() const override { return true; }
+    bool failed() const { return m_failed; }
+    void discard() { m_discard = true; }
 
-    bool beginSheet(QSizeF paperMm, bool landscape) override {
-        if (!m_started || m_inSheet || !(paperMm.width() > 0) || !(paperMm.height() > 0)) {
-            return false;
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 len) override {
+        if (!m_discard && !m_failed && !m_write(QByteArrayView(data, len))) {
+            m_failed = true;
         }
-        const QPageSize size(paperMm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-        const QPageLayout layout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                                 QMarginsF());
-        if (!m_painter.isActive()) {
-            m_printer->setPageLayout(layout);
-            if (!m_painter.begin(m_printer.get())) {
-                return false;
-            }
-        } else {
-            m_printer->setPageLayout(layout);
-            if (!m_printer->newPage()) {
-                return false;
-            }
-        }
-        m_painter.resetTransform();
-        m_inSheet = true;
-        ++m_sheets;
-        return true;
+        return len;
     }
-
-    void endSheet() override { m_inSheet = false; }
-
-    QPainter& painter() override { return m_painter; }
-
-    bool endDocument(QString& error) override {
-        if (!m_started) {
-            error = QStringLiteral("Nenhum documento em andamento.");
-            return false;
-        }
-        m_inSheet = false;
-        m_started = false;
-        if (m_painter.isActive() && !m_painter.end()) {
-            error = QStringLiteral("Não foi possível gerar o documento.");
-            finish();
-            return false;
-        }
-        const bool ok = m_sheets == 0 || (m_options.outputFile.isEmpty() ? send(error) : save(error));
-        finish();
-        return ok;
-    }
-
-    void abortDocument() override {
-        m_inSheet = false;
-        m_started = false;
-        if (m_painter.isActive()) {
-            m_painter.end();
-        }
-        finish();
-    }
-
-    int sheetCount() const override { return m_sheets; }
 
 private:
-    void finish() {
-        m_printer.reset();
-        m_file.reset();
-    }
-
-    bool save(QString& error) {
-        QFile::remove(m_options.outputFile);
-        if (!QFile::copy(m_file->fileName(), m_options.outputFile)) {
-            error = QStringLiteral("Não foi possível gravar o arquivo \"%1\".")
-                        .arg(m_options.outputFile);
-            return false;
-        }
-        return true;
-    }
-
-    bool send(QString& error) {
-        // The queue may have gone while the pages were drawn.
-        if (!queueExists(m_queue)) {
-            error = notInstalled(m_queue);
-            return false;
-        }
-        QFile file(m_file->fileName());
-        if (!file.open(QIODevice::ReadOnly)) {
-            error = QStringLiteral("Não foi possível ler o documento da impressão.");
-            return false;
-        }
-        cups_option_t* options = nullptr;
-        int count = 0;
-        const QByteArray copies = QByteArray::number(qBound(1, m_options.copies, 999));
-        count = cupsAddOption("copies", copies.constData(), count, &options);
-        if (m_options.copies > 1) {
-            count = cupsAddOption("multiple-document-handling",
-                                  m_options.collate ? "separate-documents-collated-copies"
-                                                    : "separate-documents-uncollated-copies",
-                                  count, &options);
-        }
-        const QByteArray sides = m_options.sides.toUtf8();
-        if (!sides.isEmpty()) {
-            count = cupsAddOption("sides", sides.constData(), count, &options);
-        }
-        const QByteArray source = m_options.mediaSource.toUtf8();
-        if (!source.isEmpty()) {
-            count = cupsAddOption("media-source", source.constData(), count, &options);
-        }
-        const QByteArray queue = m_queue.section(QLatin1Char('/'), 0, 0).toUtf8();
-        const QByteArray title = m_options.title.toUtf8();
-        const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.constData(), title.constData(),
-                                      count, options);
-        bool ok = job > 0;
-        if (ok) {
-            ok = cupsStartDocument(CUPS_HTTP_DEFAULT, queue.constData(), job, title.constData(),
-                                   CUPS_FORMAT_PDF, 1) == HTTP_STATUS_CONTINUE;
-            while (ok && !file.atEnd()) {
-                const QByteArray block = file.read(64 * 1024);
-                ok = !block.isEmpty() &&
-                     cupsWriteRequestData(CUPS_HTTP_DEFAULT, block.constData(),
-                                          size_t(block.size())) == HTTP_STATUS_CONTINUE;
-            }
-            const ipp_status_t status = cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.constData());
-            ok = ok && status <= IPP_STATUS_OK_EVENTS_COMPLETE;
-            if (!ok) {
-                cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.constData(), job, 0);
-            }
-        }
-        cupsFreeOptions(count, options);
-        if (!ok) {
-            error = QStringLiteral("%1 - a impressora \"%2\" não aceitou o documento (%3).")
-                        .arg(int(cupsLastError()))
-                        .arg(m_queue, QString::fromUtf8(cupsLastErrorString()));
-        }
-        return ok;
-    }
-
-    QString m_queue;
-    SheetJobOptions m_options;
-    std::unique_ptr<QTemporaryFile> m_file;
-    std::unique_ptr<QPrinter> m_printer;
-    QPainter m_painter;
-    bool m_started = false;
-    bool m_inSheet = false;
-    int m_sheets = 0;
+    std::function<bool(QByteArrayView)> m_write;
+    bool m_failed = false;
+    bool m_discard = false;
 };
 
 } // namespace
+
+struct SheetPrinter::Impl {
+    QString queue;
+    SheetJobOptions options;
+    std::unique_ptr<CupsJob> job;
+    std::unique_ptr<AtomicFile> file;
+    std::unique_ptr<SinkDevice> sink;
+    std::unique_ptr<QPdfWriter> writer;
+    QPainter painter;
+    bool started = false;
+    bool inSheet = false;
+    int sheets = 0;
+
+    // Drops everything of the document; an unfinished job is cancelled, the temporary file
+    // removed.
+    void reset() {
+        if (sink) {
+            sink->discard();
+        }
+        if (painter.isActive()) {
+            painter.end();
+        }
+        writer.reset();
+        job.reset();
+        if (file) {
+            file->discard();
+            file.reset();
+        }
+        sink.reset();
+        started = false;
+        inSheet = false;
+    }
+};
+
+SheetPrinter::SheetPrinter(QString queue) : d(std::make_unique<Impl>()) {
+    d->queue = std::move(queue);
+}
+
+SheetPrinter::~SheetPrinter() {
+    d->reset();
+}
 
 std::unique_ptr<SheetPrinter> SheetPrinter::open(const QString& printerName, QString& error) {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
@@ -216,7 +113,140 @@ std::unique_ptr<SheetPrinter> SheetPrinter::open(const QString& printerName, QSt
         error = notInstalled(printerName);
         return nullptr;
     }
-    return std::make_unique<PdfSheetPrinter>(printerName);
+    return std::unique_ptr<SheetPrinter>(new SheetPrinter(printerName));
+}
+
+bool SheetPrinter::beginDocument(const SheetJobOptions& options, QString& error) {
+    if (d->started) {
+        error = QStringLiteral("Já há um documento em andamento.");
+        return false;
+    }
+    d->options = options;
+    d->sheets = 0;
+    if (!options.outputFile.isEmpty()) {
+        d->file = std::make_unique<AtomicFile>(options.outputFile);
+        if (!d->file->open()) {
+            error = QStringLiteral("Não foi possível criar o arquivo \"%1\": %2")
+                        .arg(options.outputFile, d->file->errorString());
+            d->file.reset();
+            return false;
+        }
+        d->sink = std::make_unique<SinkDevice>(
+            [file = d->file.get()](QByteArrayView bytes) { return file->write(bytes); });
+    } else {
+        // The queue may have gone since the printer was chosen.
+        if (d->queue.isEmpty() || !queueExists(d->queue)) {
+            error = notInstalled(d->queue);
+            return false;
+        }
+        CupsJob::Options job;
+        const int copies = std::clamp(options.copies, 1, 999);
+        if (copies > 1) {
+            job.emplace_back("copies", QByteArray::number(copies));
+            job.emplace_back("multiple-document-handling",
+                             options.collate ? "separate-documents-collated-copies"
+                                             : "separate-documents-uncollated-copies");
+        }
+        if (!options.sides.isEmpty()) {
+            job.emplace_back("sides", options.sides.toUtf8());
+        }
+        if (!options.mediaSource.isEmpty()) {
+            job.emplace_back("media-source", options.mediaSource.toUtf8());
+        }
+        job.insert(job.end(), options.extra.begin(), options.extra.end());
+        int code = 0;
+        QString reason;
+        const QString title =
+            options.title.isEmpty() ? QStringLiteral("Quadrel Document") : options.title;
+        // An instance prints as its queue.
+        d->job = CupsJob::start(d->queue.section(QLatin1Char('/'), 0, 0), title, CUPS_FORMAT_PDF,
+                                job, reason, code);
+        if (!d->job) {
+            error = reason; // "a impressora ... não aceitou o trabalho (...)."
+            error[0] = error[0].toUpper();
+            return false;
+        }
+        d->sink = std::make_unique<SinkDevice>(
+            [job = d->job.get()](QByteArrayView bytes) { return job->write(bytes); });
+    }
+    d->writer = std::make_unique<QPdfWriter>(d->sink.get());
+    d->writer->setResolution(std::clamp(options.dpi, 72, 2400));
+    d->writer->setTitle(options.title);
+    d->writer->setCreator(QStringLiteral("ZeralVisualizador"));
+    d->started = true;
+    return true;
+}
+
+bool SheetPrinter::beginSheet(QSizeF paperMm, bool landscape) {
+    if (!d->started || d->inSheet || !(paperMm.width() > 0) || !(paperMm.height() > 0)) {
+        return false;
+    }
+    const QPageSize size(paperMm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    const QPageLayout layout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                             QMarginsF());
+    d->writer->setPageLayout(layout);
+    if (!d->painter.isActive()) {
+        if (!d->painter.begin(d->writer.get())) {
+            return false;
+        }
+    } else if (!d->writer->newPage()) {
+        return false;
+    }
+    d->painter.resetTransform();
+    d->inSheet = true;
+    ++d->sheets;
+    return true;
+}
+
+void SheetPrinter::endSheet() {
+    d->inSheet = false;
+}
+
+QPainter& SheetPrinter::painter() {
+    return d->painter;
+}
+
+bool SheetPrinter::endDocument(QString& error) {
+    if (!d->started) {
+        error = QStringLiteral("Nenhum documento em andamento.");
+        return false;
+    }
+    if (d->sheets == 0) {
+        // Nothing drawn: nothing is sent and no file is made.
+        d->reset();
+        return true;
+    }
+    if (d->painter.isActive() && !d->painter.end()) {
+        error = QStringLiteral("Não foi possível gerar o documento.");
+        d->reset();
+        return false;
+    }
+    d->writer.reset(); // writes the document's tail
+    bool ok = !d->sink->failed();
+    if (d->file) {
+        ok = ok && d->file->commit();
+        if (!ok) {
+            error = QStringLiteral("Não foi possível gravar o arquivo \"%1\": %2")
+                        .arg(d->options.outputFile, d->file->errorString());
+        }
+    } else if (d->job) {
+        ok = ok && d->job->finish();
+        if (!ok) {
+            error = QStringLiteral("A impressora \"%1\" não recebeu o trabalho (erro %2).")
+                        .arg(d->queue)
+                        .arg(d->job->error());
+        }
+    }
+    d->reset();
+    return ok;
+}
+
+void SheetPrinter::abortDocument() {
+    d->reset();
+}
+
+int SheetPrinter::sheetCount() const {
+    return d->sheets;
 }
 
 } // namespace zr

@@ -2,13 +2,18 @@
 
 // A graphic print document whose sheets may each have their own paper and orientation, sent to
 // a printer queue (or written to a file) with job options: copies, two-sided printing and the
-// paper source. Pages are drawn with QPainter. Nothing here knows of reports.
+// paper source. Pages are drawn with QPainter on a PDF that goes out while it is drawn: to the
+// queue as one CUPS job whose bytes reach the scheduler sheet by sheet, or to a file that
+// replaces an older one only when the document ends well. Memory does not grow with the number
+// of sheets. Nothing here knows of reports.
 
-#include <QMarginsF>
+#include <QByteArray>
 #include <QSizeF>
 #include <QString>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QPainter;
 
@@ -20,36 +25,47 @@ struct SheetJobOptions {
     bool collate = true;
     QString sides;       // IPP "sides" keyword; empty for the printer's default
     QString mediaSource; // IPP media-source keyword / PPD InputSlot; empty for the default
+    // Further job attributes, such as those chosen in the printer's properties dialog.
+    std::vector<std::pair<QByteArray, QByteArray>> extra;
     QString outputFile;  // when not empty, the document is written there as PDF, not printed
-    int dpi = 600;       // resolution of the painter's device pixels
+    int dpi = 600;       // resolution of the painter's device pixels (72..2400)
 };
 
 class SheetPrinter {
 public:
-    // A document for `printerName` (checked to exist now and again when the document is sent).
-    // Null with a message in `error` when the printer does not exist or there is no
-    // QGuiApplication. With an output file in the options the printer may be empty.
+    // A document for `printerName` ("queue" or "queue/instance", checked to exist now and again
+    // when the document starts). Null with a message in `error` when the printer does not exist
+    // or there is no QGuiApplication. With an output file in the options the printer may be
+    // empty.
     static std::unique_ptr<SheetPrinter> open(const QString& printerName, QString& error);
 
-    // A document not ended is dropped: nothing of it is printed.
-    virtual ~SheetPrinter() = default;
+    // A document not ended is dropped: nothing of it is printed, no file is left.
+    ~SheetPrinter();
+    SheetPrinter(const SheetPrinter&) = delete;
+    SheetPrinter& operator=(const SheetPrinter&) = delete;
 
-    // Starts the document. False (with `error`) when one is already started or the spool file
-    // cannot be made.
-    virtual bool beginDocument(const SheetJobOptions& options, QString& error) = 0;
+    // Starts the document: creates the job on the queue (options it does not support are
+    // dropped) or the temporary file beside the output file. False (with `error`) when one is
+    // already started, the queue is gone or refuses the job, or the file cannot be made.
+    bool beginDocument(const SheetJobOptions& options, QString& error);
     // Starts the next sheet on `paperMm` (upright width x height) turned to landscape or not.
     // The painter draws in device pixels with (0, 0) at the sheet's physical top-left corner.
-    virtual bool beginSheet(QSizeF paperMm, bool landscape) = 0;
-    virtual void endSheet() = 0;
+    bool beginSheet(QSizeF paperMm, bool landscape);
+    void endSheet();
     // Active only between beginSheet and endSheet.
-    virtual QPainter& painter() = 0;
-    // Ends the document and hands it to the print system (or leaves the file). False, with a
-    // message, when the printer is gone, refuses the job or the file cannot be written: the
-    // document is then not printed.
-    virtual bool endDocument(QString& error) = 0;
-    // Drops the document: nothing of it is printed.
-    virtual void abortDocument() = 0;
-    virtual int sheetCount() const = 0;
+    QPainter& painter();
+    // Ends the document and hands it to the print system (or renames the file into place).
+    // False, with a message, when the queue did not take the job whole or the file cannot be
+    // written: the document is then not printed (and an older file stays as it was).
+    bool endDocument(QString& error);
+    // Drops the document: the job is cancelled on the queue, the temporary file removed.
+    void abortDocument();
+    int sheetCount() const;
+
+private:
+    explicit SheetPrinter(QString queue);
+    struct Impl;
+    std::unique_ptr<Impl> d;
 };
 
 } // namespace zr

@@ -164,8 +164,14 @@ std::unique_ptr<RawOutput> startRawJob(const QString& printerName, const QString
     }
     // Raw bytes take no options: an instance is its queue.
     int code = 0;
-    return CupsJob::start(QString::fromUtf8(dest->name), documentName, CUPS_FORMAT_RAW, error,
-                          code);
+    QString reason;
+    std::unique_ptr<CupsJob> job =
+        CupsJob::start(QString::fromUtf8(dest->name), documentName, CUPS_FORMAT_RAW, {}, reason,
+                       code);
+    if (!job) {
+        error = QStringLiteral("%1 - %2").arg(code).arg(reason);
+    }
+    return job;
 }
 
 std::unique_ptr<RawOutput> startRawJobOnCurrentPrinter(const QString& documentName,

@@ -2,7 +2,7 @@
 
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
-#include "platform/printing/cups_pdf_stream.h"
+#include "platform/printing/sheet_printer.h"
 #include "platform/printing/system_printer.h"
 #include "reportlib/document/qdx_components.h"
 #include "reportlib/preview/qdx_printer.h"
@@ -10,13 +10,7 @@
 #include "reportlib/render/page_services.h"
 
 #include <QCoreApplication>
-#include <QIODevice>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QSaveFile>
-
 
 #include <algorithm>
 #include <cmath>
@@ -208,167 +202,72 @@ QString MediaSourceKeyword(int bin) {
 
 namespace {
 
-// The PDF's bytes, passed on as QPdfWriter writes them.
-class SinkDevice final : public QIODevice {
-public:
-    explicit SinkDevice(std::function<bool(QByteArrayView)> write) : m_write(std::move(write)) {
-        open(QIODevice::WriteOnly);
-    }
-    bool isSequential() const override { return true; }
-    bool failed() const { return m_failed; }
-    void discard() { m_discard = true; }
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 len) override {
-        if (!m_discard && !m_failed && !m_write(QByteArrayView(data, len))) {
-            m_failed = true;
-        }
-        return len; // QPdfWriter is not told: the failure is reported when the job ends
-    }
-
-private:
-    std::function<bool(QByteArrayView)> m_write;
-    bool m_failed = false;
-    bool m_discard = false;
-};
-
+// The sheets as a PDF streamed to a queue or written to a file, through the printing layer.
 class PdfPrintDevice final : public TqdxPrintDevice {
 public:
     PdfPrintDevice(QString printer, QString file, int dpi)
         : m_printer(std::move(printer)), m_file(std::move(file)), m_dpi(std::clamp(dpi, 72, 2400)) {}
-    ~PdfPrintDevice() override { AbortDocument(); }
 
-    void ApplyPrintSettings(const TqdxSheetSettings& settings) override {
-        m_settings = settings;
-        if (m_writer) {
-            setLayout();
-        }
-    }
+    void ApplyPrintSettings(const TqdxSheetSettings& settings) override { m_settings = settings; }
     const TqdxSheetSettings& Settings() const override { return m_settings; }
     int DpiX() const override { return m_dpi; }
     int DpiY() const override { return m_dpi; }
 
     bool StartDocument(const QString& title, QString& error) override {
         AbortDocument();
-        if (!m_file.isEmpty()) {
-            m_save = std::make_unique<QSaveFile>(m_file);
-            if (!m_save->open(QIODevice::WriteOnly)) {
-                error = QStringLiteral("Não foi possível criar o arquivo \"%1\": %2")
-                            .arg(m_file, m_save->errorString());
-                m_save.reset();
-                return false;
-            }
-            m_sink = std::make_unique<SinkDevice>(
-                [this](QByteArrayView b) { return m_save->write(b.data(), b.size()) == b.size(); });
-        } else {
-            const QString queue = m_printer.section(QLatin1Char('/'), 0, 0);
-            if (queue.isEmpty() || !systemPrinters().contains(m_printer, Qt::CaseInsensitive)) {
-                error = QStringLiteral("A impressora \"%1\" não está instalada no sistema.")
-                            .arg(m_printer);
-                return false;
-            }
-            // The document's options are those applied before its first sheet: two-sided
-            // printing and the first page's paper source.
-            std::vector<std::pair<QByteArray, QByteArray>> options;
-            if (const QString sides = SidesKeyword(m_settings.duplex); !sides.isEmpty()) {
-                options.emplace_back("sides", sides.toLatin1());
-            }
-            if (const QString source = MediaSourceKeyword(m_settings.bin); !source.isEmpty()) {
-                options.emplace_back("media-source", source.toLatin1());
-            }
-            m_job = std::make_unique<CupsPdfStream>();
-            if (!m_job->start(queue, title, options, error)) {
-                m_job.reset();
-                return false;
-            }
-            m_sink = std::make_unique<SinkDevice>([this](QByteArrayView b) { return m_job->write(b); });
+        std::unique_ptr<SheetPrinter> document =
+            SheetPrinter::open(m_file.isEmpty() ? m_printer : QString(), error);
+        if (!document) {
+            return false;
         }
-        m_writer = std::make_unique<QPdfWriter>(m_sink.get());
-        m_writer->setResolution(m_dpi);
-        m_writer->setTitle(title);
-        m_writer->setCreator(QStringLiteral("ZeralVisualizador"));
-        setLayout();
-        m_sheets = 0;
+        // The document's options are those applied before its first sheet: two-sided printing
+        // and the first page's paper source. The job draws its own copies.
+        SheetJobOptions options;
+        options.title = title;
+        options.sides = SidesKeyword(m_settings.duplex);
+        options.mediaSource = MediaSourceKeyword(m_settings.bin);
+        options.outputFile = m_file;
+        options.dpi = m_dpi;
+        if (!document->beginDocument(options, error)) {
+            return false;
+        }
+        m_document = std::move(document);
         return true;
     }
 
     void StartSheet() override {
-        if (!m_writer) {
-            return;
+        if (m_document) {
+            m_document->beginSheet(QSizeF(std::max(m_settings.width, 1.0),
+                                          std::max(m_settings.height, 1.0)),
+                                   false);
         }
-        if (m_sheets == 0) {
-            m_painter.begin(m_writer.get());
-        } else {
-            m_writer->newPage();
-        }
-        ++m_sheets;
     }
-    QPainter& Canvas() override { return m_painter; }
-    void FinishSheet() override {}
+    QPainter& Canvas() override { return m_document ? m_document->painter() : m_idle; }
+    void FinishSheet() override {
+        if (m_document) {
+            m_document->endSheet();
+        }
+    }
 
     bool FinishDocument(QString& error) override {
-        if (!m_writer) {
+        if (!m_document) {
             error = QStringLiteral("Nenhum documento em impressão.");
             return false;
         }
-        if (m_painter.isActive()) {
-            m_painter.end();
-        }
-        m_writer.reset();
-        bool ok = !m_sink->failed();
-        if (m_save) {
-            ok = ok && m_save->commit();
-            if (!ok) {
-                error = QStringLiteral("Não foi possível gravar o arquivo \"%1\": %2")
-                            .arg(m_file, m_save->errorString());
-            }
-            m_save.reset();
-        } else if (m_job) {
-            ok = ok && m_job->finish();
-            if (!ok) {
-                error = QStringLiteral("A impressora \"%1\" não recebeu o trabalho.")
-                            .arg(m_printer);
-            }
-            m_job.reset();
-        }
-        m_sink.reset();
+        const bool ok = m_document->endDocument(error);
+        m_document.reset();
         return ok;
     }
 
-    void AbortDocument() override {
-        if (m_sink) {
-            m_sink->discard();
-        }
-        if (m_painter.isActive()) {
-            m_painter.end();
-        }
-        m_writer.reset();
-        m_job.reset(); // never finished: cancelled
-        if (m_save) {
-            m_save->cancelWriting();
-            m_save.reset();
-        }
-        m_sink.reset();
-    }
+    void AbortDocument() override { m_document.reset(); }
 
 private:
-    void setLayout() {
-        const QPageSize size(QSizeF(std::max(m_settings.width, 1.0), std::max(m_settings.height, 1.0)),
-                             QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-        m_writer->setPageLayout(QPageLayout(size, QPageLayout::Portrait, QMarginsF()));
-    }
-
     QString m_printer;
     QString m_file;
     int m_dpi;
     TqdxSheetSettings m_settings;
-    std::unique_ptr<CupsPdfStream> m_job;
-    std::unique_ptr<QSaveFile> m_save;
-    std::unique_ptr<SinkDevice> m_sink;
-    std::unique_ptr<QPdfWriter> m_writer;
-    QPainter m_painter;
-    int m_sheets = 0;
+    std::unique_ptr<SheetPrinter> m_document;
+    QPainter m_idle;
 };
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <cups/cups.h>
 
 #include <cmath>
+#include <functional>
 
 namespace zr::reportlib::preview {
 namespace {
@@ -438,49 +439,77 @@ TEST(PrintJobFile, PrintToFileWritesThePdf) {
 
 // The sheets reach the output while later ones are still being drawn: the unfinished file grows
 // sheet by sheet.
-TEST(PrintJobFile, SheetsAreWrittenAsTheyAreDrawn) {
+// Wraps a device and notes, as each sheet starts, how many bytes of the document have left the
+// program so far (measured by `written`).
+class WatchedDevice final : public TqdxPrintDevice {
+public:
+    WatchedDevice(std::unique_ptr<TqdxPrintDevice> inner, std::function<qint64()> written)
+        : m_inner(std::move(inner)), m_written(std::move(written)) {}
+    void ApplyPrintSettings(const TqdxSheetSettings& s) override { m_inner->ApplyPrintSettings(s); }
+    const TqdxSheetSettings& Settings() const override { return m_inner->Settings(); }
+    int DpiX() const override { return m_inner->DpiX(); }
+    int DpiY() const override { return m_inner->DpiY(); }
+    bool StartDocument(const QString& t, QString& e) override { return m_inner->StartDocument(t, e); }
+    void StartSheet() override {
+        sizes.push_back(m_written());
+        m_inner->StartSheet();
+    }
+    QPainter& Canvas() override { return m_inner->Canvas(); }
+    void FinishSheet() override { m_inner->FinishSheet(); }
+    bool FinishDocument(QString& e) override { return m_inner->FinishDocument(e); }
+    void AbortDocument() override { m_inner->AbortDocument(); }
+    std::vector<qint64> sizes;
+
+private:
+    std::unique_ptr<TqdxPrintDevice> m_inner;
+    std::function<qint64()> m_written;
+};
+
+// The size of the files in `folder` whose names start with `prefix`, open ones included.
+qint64 bytesIn(const QString& folder, const QString& prefix) {
+    qint64 size = 0;
+    const QDir dir(folder);
+    for (const QFileInfo& file : dir.entryInfoList({prefix + QLatin1Char('*')},
+                                                  QDir::Files | QDir::Hidden | QDir::System)) {
+        size += file.size();
+    }
+    return size;
+}
+
+// Long jobs leave the program while they are drawn: a file is written in blocks (it buffers
+// 256 KiB), and a queue's scheduler spools the document as it comes.
+TEST(PrintJobStreaming, SheetsLeaveTheProgramAsTheyAreDrawn) {
+    constexpr int kSheets = 600;
+    TqdxReport report;
+    load(report, reportXml(std::vector<QByteArray>(kSheets, kA4)));
+
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("long.pdf"));
-    class Watch final : public TqdxPrintDevice {
-    public:
-        Watch(std::unique_ptr<TqdxPrintDevice> inner, QString folder)
-            : m_inner(std::move(inner)), m_folder(std::move(folder)) {}
-        void ApplyPrintSettings(const TqdxSheetSettings& s) override { m_inner->ApplyPrintSettings(s); }
-        const TqdxSheetSettings& Settings() const override { return m_inner->Settings(); }
-        int DpiX() const override { return m_inner->DpiX(); }
-        int DpiY() const override { return m_inner->DpiY(); }
-        bool StartDocument(const QString& t, QString& e) override { return m_inner->StartDocument(t, e); }
-        void StartSheet() override {
-            // The unfinished file may have no name yet: look through the open descriptors.
-            qint64 size = 0;
-            const QDir fds(QStringLiteral("/proc/self/fd"));
-            for (const QString& fd : fds.entryList(QDir::System | QDir::Files)) {
-                const QFileInfo link(fds.filePath(fd));
-                if (link.symLinkTarget().startsWith(m_folder)) {
-                    size += link.size();
-                }
-            }
-            sizes.push_back(size);
-            m_inner->StartSheet();
-        }
-        QPainter& Canvas() override { return m_inner->Canvas(); }
-        void FinishSheet() override { m_inner->FinishSheet(); }
-        bool FinishDocument(QString& e) override { return m_inner->FinishDocument(e); }
-        void AbortDocument() override { m_inner->AbortDocument(); }
-        std::vector<qint64> sizes;
+    WatchedDevice toFile(OpenPdfPrintDevice({}, path),
+                         [&] { return bytesIn(dir.path(), QStringLiteral(".long.pdf")); });
+    ASSERT_TRUE(PrintPreparedPages(report, toFile, 0).printed);
+    ASSERT_EQ(toFile.sizes.size(), size_t(kSheets));
+    EXPECT_EQ(toFile.sizes[0], 0);
+    EXPECT_GT(toFile.sizes[kSheets * 3 / 4], 0);
+    EXPECT_TRUE(QFileInfo::exists(path));
 
-    private:
-        std::unique_ptr<TqdxPrintDevice> m_inner;
-        QString m_folder;
-    };
-    TqdxReport report;
-    load(report, reportXml(std::vector<QByteArray>(30, kA4)));
-    Watch watch(OpenPdfPrintDevice({}, path), dir.path());
-    ASSERT_TRUE(PrintPreparedPages(report, watch, 0).printed);
-    ASSERT_EQ(watch.sizes.size(), 30u);
-    // Written in blocks (a file buffers 16 KiB), but well before the last sheet.
-    EXPECT_EQ(watch.sizes[0], 0);
-    EXPECT_GT(watch.sizes[29], 0);
+    test::PrivateCupsd cups;
+    if (!cups.running()) {
+        GTEST_SKIP() << cups.failure().toStdString();
+    }
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("laser")));
+    WatchedDevice toQueue(OpenPdfPrintDevice(QStringLiteral("laser"), {}),
+                          [&] {
+                              // The scheduler takes a request's document into a file of the
+                              // request's number, and names it as the job's when it is whole.
+                              return bytesIn(cups.spoolDirectory(), QStringLiteral("0")) +
+                                     bytesIn(cups.spoolDirectory(), QStringLiteral("d"));
+                          });
+    const TqdxPrintResult printed = PrintPreparedPages(report, toQueue, 0);
+    ASSERT_TRUE(printed.printed) << printed.error.toStdString();
+    ASSERT_EQ(toQueue.sizes.size(), size_t(kSheets));
+    EXPECT_GT(toQueue.sizes[kSheets * 3 / 4], 0);
+    EXPECT_TRUE(cups.nextJob(QStringLiteral("laser")).has_value());
 }
 
 } // namespace
