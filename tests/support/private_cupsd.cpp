@@ -5,6 +5,7 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -452,6 +453,38 @@ QString PrivateCupsd::newestJobTitle(const QString& queue) const {
     cupsFreeJobs(count, jobs);
     httpClose(http);
     return title;
+}
+
+QString PrivateCupsd::newestJobAttribute(const QString& queue, const char* name) const {
+    if (!running()) {
+        return {};
+    }
+    const QByteArray socketPath = QFile::encodeName(server());
+    http_t* http = httpConnect2(socketPath.constData(), 0, nullptr, AF_UNSPEC,
+                                HTTP_ENCRYPTION_NEVER, 1, 5000, nullptr);
+    if (!http) {
+        return {};
+    }
+    cups_job_t* jobs = nullptr;
+    const int count = cupsGetJobs2(http, &jobs, queue.toUtf8().constData(), 0, CUPS_WHICHJOBS_ALL);
+    int newest = 0;
+    for (int i = 0; i < count; ++i) {
+        newest = std::max(newest, jobs[i].id);
+    }
+    cupsFreeJobs(count, jobs);
+    QString value;
+    if (newest > 0) {
+        ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+        const QByteArray uri = "ipp://localhost/jobs/" + QByteArray::number(newest);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
+        ipp_t* response = cupsDoRequest(http, request, "/jobs/");
+        if (ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_ZERO)) {
+            value = QString::fromUtf8(ippGetString(attr, 0, nullptr));
+        }
+        ippDelete(response);
+    }
+    httpClose(http);
+    return value;
 }
 
 } // namespace zr::test

@@ -1,6 +1,7 @@
 #include "qt_graphic_printer_p.h"
 
 #include "cups_job_p.h"
+#include "printer_properties.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -34,11 +35,16 @@ std::unique_ptr<QtGraphicPrinter> QtGraphicPrinter::open(const QString& printerN
         error = QStringLiteral("- a impressora \"%1\" não pode ser usada.").arg(printerName);
         return nullptr;
     }
-    // QPrinter starts on a paper of its own choosing; the printer's default paper brings the
-    // printer's unprintable strips along as the layout's minimum margins.
-    if (info.defaultPageSize().isValid()) {
+    // QPrinter starts on a paper of its own choosing; the paper chosen in the printer's
+    // properties, else its default paper, brings the printer's unprintable strips along as the
+    // layout's minimum margins.
+    const PrinterProperties chosen = rememberedProperties(printerName);
+    if (chosen.pageSize.isValid()) {
+        p.setPageSize(chosen.pageSize);
+    } else if (info.defaultPageSize().isValid()) {
         p.setPageSize(info.defaultPageSize());
     }
+    printer->m_jobOptions = chosen.jobOptions();
     QPageLayout layout = p.pageLayout();
     layout.setOrientation(QPageLayout::Portrait);
     layout.setUnits(QPageLayout::Point);
@@ -118,7 +124,7 @@ void QtGraphicPrinter::send() {
     }
     QString message;
     int code = 0;
-    std::unique_ptr<CupsJob> job = CupsJob::start(m_queue, m_title, CUPS_FORMAT_PDF, {}, message, code);
+    std::unique_ptr<CupsJob> job = CupsJob::start(m_queue, m_title, CUPS_FORMAT_PDF, m_jobOptions, message, code);
     if (!job) {
         m_error = code != 0 ? code : -1;
         return;

@@ -12,10 +12,13 @@
 #include <QTemporaryFile>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace zr {
 
-// Pages are drawn by QPrinter, on the printer's default paper at high resolution, into a PDF
+// Pages are drawn by QPrinter, on the printer's default paper (or the one chosen in its
+// properties) at high resolution, into a PDF
 // file of the printer's own; endDocument sends that file to the printer's queue as one job. The
 // job is ours, not Qt's, so that a document dropped before its end is never printed and one the
 // print system refuses is known (error()).
@@ -50,6 +53,7 @@ private:
 
     QString m_queue;
     QString m_title;
+    std::vector<std::pair<QByteArray, QByteArray>> m_jobOptions; // from the printer's properties
     QTemporaryFile m_file;
     QPrinter m_printer{QPrinter::HighResolution};
     QPainter m_painter;

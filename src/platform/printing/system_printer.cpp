@@ -120,6 +120,19 @@ QString chosenPrinter() {
     return choice.name;
 }
 
+namespace {
+
+QString portOf(const cups_dest_t& dest) {
+    const char* uri = cupsGetOption("device-uri", dest.num_options, dest.options);
+    QString port = uri ? QString::fromUtf8(uri) : QString();
+    if (port.contains(QLatin1String("LPT"))) {
+        port = port.left(4);
+    }
+    return port;
+}
+
+} // namespace
+
 CurrentPrinter ImpressoraAtual() {
     CurrentPrinter result;
     const Destinations dests;
@@ -129,12 +142,19 @@ CurrentPrinter ImpressoraAtual() {
         return result;
     }
     result.deviceName = Destinations::nameOf(*dest);
-    const char* uri = cupsGetOption("device-uri", dest->num_options, dest->options);
-    result.port = uri ? QString::fromUtf8(uri) : QString();
-    if (result.port.contains(QLatin1String("LPT"))) {
-        result.port = result.port.left(4);
-    }
+    result.port = portOf(*dest);
     return result;
+}
+
+QList<SystemPrinter> systemPrintersWithPorts() {
+    QList<SystemPrinter> list;
+    const Destinations dests;
+    for (const QString& name : dests.names()) {
+        if (const cups_dest_t* dest = dests.find(name)) {
+            list.append({name, portOf(*dest)});
+        }
+    }
+    return list;
 }
 
 QStringList systemPrinters() {

@@ -10,6 +10,7 @@
 #include "platform/printing/print_output.h"
 #include "platform/printing/printer_metrics.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +31,13 @@ CurrentPrinter ImpressoraAtual();
 
 // The names of the system's printers, in the print system's order.
 QStringList systemPrinters();
+
+// The same, each with its port (as CurrentPrinter::port).
+struct SystemPrinter {
+    QString name;
+    QString port;
+};
+QList<SystemPrinter> systemPrintersWithPorts();
 
 // Makes a printer the program's current printer (not the system default) for the whole process.
 // An empty name goes back to the system default. The name is kept as given: a printer that is

@@ -2,6 +2,7 @@
 
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
+#include "platform/printing/printer_properties.h"
 #include "platform/printing/sheet_printer.h"
 #include "platform/printing/system_printer.h"
 #include "reportlib/document/qdx_components.h"
@@ -226,6 +227,13 @@ public:
         options.title = title;
         options.sides = SidesKeyword(m_settings.duplex);
         options.mediaSource = MediaSourceKeyword(m_settings.bin);
+        // What was chosen in the printer's properties: its source stands for the automatic
+        // bin, and its driver options go with the job.
+        const PrinterProperties chosen = rememberedProperties(m_printer);
+        if (options.mediaSource.isEmpty() && m_settings.bin == 7) {
+            options.mediaSource = chosen.mediaSource;
+        }
+        options.extra = chosen.options;
         options.outputFile = m_file;
         options.dpi = m_dpi;
         if (!document->beginDocument(options, error)) {

@@ -3,6 +3,7 @@
 #include "qdx_res.h"
 
 #include "platform/printing/print_output.h"
+#include "platform/printing/printer_properties.h"
 #include "platform/printing/sheet_printer.h"
 #include "platform/printing/system_printer.h"
 
@@ -399,6 +400,7 @@ bool TqdxPrinter::StartDocument() {
     options.mediaSource = MediaSourceKey();
     options.outputFile = m_outputFile;
     options.dpi = m_xResolution;
+    options.extra = rememberedProperties(m_name).options;
     if (!document->beginDocument(options, error)) {
         m_lastError = error;
         return false;
@@ -501,8 +503,28 @@ bool TqdxPrinter::FinishRawDocument() {
 }
 
 bool TqdxPrinter::ShowDriverDialog() {
-    // The printer's options are asked in the program's print dialog (bins and duplex there).
-    return false;
+    // The system print dialog stands for the driver's: its properties give the paper source and
+    // two-sided printing, and its further options go with this printer's jobs.
+    QString name = m_name;
+    if (!showPrinterProperties(nullptr, name) || name != m_name) {
+        return false; // cancelled, or another printer chosen there: nothing of this one changed
+    }
+    const PrinterProperties chosen = rememberedProperties(m_name);
+    m_chosenBin = m_defaultBin;
+    for (const TqdxPrinterItem& bin : m_bins) {
+        if (!chosen.mediaSource.isEmpty() && bin.Key == chosen.mediaSource) {
+            m_chosenBin = bin.Code;
+        }
+    }
+    // The driver counts 1 one-sided, 2 long edge (vertical), 3 short edge (horizontal).
+    const int duplex = chosen.sides == QLatin1String("two-sided-long-edge")    ? 2
+                       : chosen.sides == QLatin1String("two-sided-short-edge") ? 3
+                       : chosen.sides == QLatin1String("one-sided")            ? 1
+                                                                               : m_duplex;
+    if (duplex != m_duplex) {
+        m_chosenDuplex = duplex;
+    }
+    return true;
 }
 
 // ---- Virtual printer ------------------------------------------------------------------------
@@ -567,9 +589,9 @@ void TqdxPrinters::Refresh() {
     m_printers.clear();
     m_names.clear();
     m_index = -1;
-    for (const QString& name : printerNames()) {
-        m_printers.push_back(std::make_unique<TqdxPrinter>(name, QString()));
-        m_names.append(name);
+    for (const SystemPrinter& printer : systemPrintersWithPorts()) {
+        m_printers.push_back(std::make_unique<TqdxPrinter>(printer.name, printer.port));
+        m_names.append(printer.name);
     }
     if (!m_printers.empty()) {
         m_physical = true;

@@ -3,9 +3,7 @@
 
 #include "setup_dialog.h"
 
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPrinterInfo>
+#include "platform/printing/printer_properties.h"
 
 namespace zr::textreport::ui {
 
@@ -14,15 +12,11 @@ PrinterSource PrinterSource::system() {
     source.names = [] { return systemPrinters(); };
     source.current = [] { return ImpressoraAtual(); };
     source.makeCurrent = [](const QString& name) { setCurrentPrinter(name); };
+    // The paper, source, two-sided printing and driver options chosen there are kept for the
+    // printer's graphic jobs.
     source.properties = [](QWidget* parent, const QString& name) {
-        QPrinter printer(QPrinterInfo::printerInfo(name));
-        QPrintDialog dialog(&printer, parent);
-        // Only the printer and its properties: pages and copies are chosen in our own dialog.
-        dialog.setOptions(QAbstractPrintDialog::PrintDialogOptions());
-        if (dialog.exec() != QDialog::Accepted || printer.printerName().isEmpty()) {
-            return name;
-        }
-        return printer.printerName();
+        QString chosen = name;
+        return showPrinterProperties(parent, chosen) ? chosen : name;
     };
     return source;
 }

@@ -1,4 +1,5 @@
 #include "platform/printing/system_printer.h"
+#include "platform/printing/printer_properties.h"
 
 #include "pdf_info.h"
 #include "private_cupsd.h"
@@ -330,4 +331,41 @@ TEST_F(CupsPrinting, GraphicDocumentIsPrintedOnlyWhenEndedAndTakenByTheQueue) {
     printer.endDocument();
     EXPECT_EQ(printer.error(), 0); // each document starts afresh
     EXPECT_TRUE(cups->nextJob(QStringLiteral("alfa")).has_value());
+}
+
+TEST_F(CupsPrinting, PropertiesChosenForAPrinterGoWithItsGraphicJobs) {
+    if (!zr::test::pdfInfoAvailable()) {
+        GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+    }
+    PrinterProperties chosen;
+    chosen.pageSize = QPageSize(QPageSize::A5);
+    chosen.sides = QStringLiteral("two-sided-long-edge");
+    rememberProperties(QStringLiteral("beta"), chosen);
+    setCurrentPrinter(QStringLiteral("beta"));
+    // The text layout measures the chosen paper: A5 is 148 x 210 mm.
+    const PrinterMetrics m = MetricasImpressora();
+    ASSERT_GT(m.dpiX, 0);
+    EXPECT_NEAR(m.physicalWidth * 25.4 / m.dpiX, 148, 1);
+    EXPECT_NEAR(m.physicalHeight * 25.4 / m.dpiY, 210, 1);
+
+    // Orientation and title stay the job's own.
+    GraphicPrinter& printer = currentGraphicPrinter();
+    ASSERT_TRUE(printer.beginDocument(QStringLiteral("em A5"), true));
+    drawPages(printer, 2);
+    printer.endDocument();
+    forgetAllProperties();
+    ASSERT_EQ(printer.error(), 0);
+    const std::optional<QByteArray> received = cups->nextJob(QStringLiteral("beta"));
+    ASSERT_TRUE(received.has_value());
+    const std::optional<zr::test::PdfInfo> info = zr::test::pdfInfo(*received);
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->pages, 2);
+    EXPECT_NEAR(info->pageSize.width(), 595.3, 1); // A5 turned
+    EXPECT_NEAR(info->pageSize.height(), 419.5, 1);
+    EXPECT_EQ(cups->newestJobTitle(QStringLiteral("beta")), QStringLiteral("em A5"));
+    EXPECT_EQ(cups->newestJobAttribute(QStringLiteral("beta"), "sides"),
+              QStringLiteral("two-sided-long-edge"));
+
+    // Without chosen properties: the printer's default paper again.
+    EXPECT_NEAR(MetricasImpressora().physicalWidth * 25.4 / m.dpiX, 210, 1);
 }

@@ -294,30 +294,6 @@ TEST(PrintJob, CancelRefusalAndBadRange) {
 // ---- Real jobs ----------------------------------------------------------------------------------
 
 // A job template attribute of the newest job on `queue`, as the scheduler recorded it.
-QString newestJobAttribute(const QString& queue, const char* name) {
-    cups_job_t* jobs = nullptr;
-    const QByteArray q = queue.toUtf8();
-    const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, q.constData(), 0, CUPS_WHICHJOBS_ALL);
-    int id = 0;
-    for (int i = 0; i < n; ++i) {
-        id = std::max(id, jobs[i].id);
-    }
-    cupsFreeJobs(n, jobs);
-    if (id == 0) {
-        return {};
-    }
-    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-    const QByteArray uri = "ipp://localhost/jobs/" + QByteArray::number(id);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
-    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/jobs/");
-    QString value;
-    if (ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_ZERO)) {
-        value = QString::fromUtf8(ippGetString(attr, 0, nullptr));
-    }
-    ippDelete(response);
-    return value;
-}
-
 TEST(PrintJobCups, JobsReachTheQueueAsPdf) {
     if (!test::pdfInfoAvailable()) {
         GTEST_SKIP() << "pdfinfo missing";
@@ -376,9 +352,9 @@ TEST(PrintJobCups, JobsReachTheQueueAsPdf) {
     info = printJob(twoSided);
     ASSERT_TRUE(info);
     EXPECT_EQ(info->pages, 2);
-    EXPECT_EQ(newestJobAttribute(QStringLiteral("laser"), "sides"),
+    EXPECT_EQ(cups.newestJobAttribute(QStringLiteral("laser"), "sides"),
               QStringLiteral("two-sided-long-edge"));
-    EXPECT_EQ(newestJobAttribute(QStringLiteral("laser"), "media-source"), QStringLiteral("bottom"));
+    EXPECT_EQ(cups.newestJobAttribute(QStringLiteral("laser"), "media-source"), QStringLiteral("bottom"));
 
     // A queue removed after it was chosen: a message, nothing counted as printed.
     test::RecordingInteraction ui;
