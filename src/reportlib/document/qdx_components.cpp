@@ -38,6 +38,15 @@ void appendAttr(QByteArray& out, const char* name, qint64 value) {
 void appendFloat(QByteArray& out, const char* name, double value) {
     appendAttr(out, name, FloatToXMLText(value));
 }
+bool isAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+std::runtime_error invalidName(const QByteArray& name) {
+    return std::runtime_error("\"" + name.toStdString() +
+                              "\" n\xc3\xa3o \xc3\xa9 um nome de componente v\xc3\xa1lido");
+}
+
 bool differs(double a, double b) {
     return std::fabs(a - b) > 0.0001;
 }
@@ -386,6 +395,14 @@ const TqdxClassInfo& TqdxFormat::StaticClassInfo() {
 
 // ---- Component -----------------------------------------------------------------------------
 
+bool IsValidComponentName(QByteArrayView name) {
+    if (name.isEmpty() || !isAsciiLetter(name.front())) {
+        return false;
+    }
+    return std::all_of(name.begin(), name.end(),
+                       [](char c) { return isAsciiLetter(c) || (c >= '0' && c <= '9'); });
+}
+
 const TqdxClassInfo& TqdxComponent::StaticClassInfo() {
     return DescribeClass([](TqdxClassInfo& info) {
         TqdxClassBuilder<TqdxComponent> b(info, "TqdxComponent", nullptr);
@@ -478,13 +495,17 @@ void TqdxComponent::SetName(const QByteArray& name) {
             throw std::runtime_error("Nome duplicado: " + name.toStdString());
         }
     }
+    if (!name.isEmpty() && !IsValidComponentName(name)) {
+        throw invalidName(name);
+    }
     m_name = name;
 }
 
 // Objects created for design refuse moving and resizing under their restrictions.
 void TqdxComponent::setUnlessRestricted(double& field, double v, int restriction) {
     if (!(CreatedForDesign && (Restrictions & restriction))) {
-        field = v;
+        // Sums of huge values read from a file must not turn into infinities in the next save.
+        field = FiniteFloat(v);
     }
 }
 
@@ -721,6 +742,9 @@ void TqdxComponent::CreateUniqueName() {
         scope = m_parent;
     }
     std::vector<TqdxComponent*> all = scope ? scope->AllObjects() : std::vector<TqdxComponent*>{};
+    if (!IsValidComponentName(NameBase + '1')) {
+        throw invalidName(NameBase + '1');
+    }
     for (qint64 n = 1;; ++n) {
         const QByteArray candidate = NameBase + QByteArray::number(n);
         const bool used = std::any_of(all.begin(), all.end(), [&](const TqdxComponent* c) {
@@ -1756,14 +1780,29 @@ void TqdxReportPage::RecalcSize() {
     SetHeight(roundEven(m_paperHeight * qd01cm));
 }
 
+namespace {
+
+// A paper dimension rounded to 8 decimals, and held as its own float text reads back, so that a
+// page saved and read again has the same size to the last bit.
+double paperDimension(double v) {
+    v = FiniteFloat(v);
+    if (std::fabs(v) < 1e7) {
+        return std::round(v * 1e8) / 1e8;
+    }
+    // Beyond 1e7 a double has no 8 decimals left, and multiplying could overflow.
+    return XMLTextToFloat(FloatToXMLText(v));
+}
+
+} // namespace
+
 void TqdxReportPage::SetPaperWidth(double v) {
-    m_paperWidth = std::round(v * 1e8) / 1e8;
+    m_paperWidth = paperDimension(v);
     m_paperSize = 256;
     RecalcSize();
 }
 
 void TqdxReportPage::SetPaperHeight(double v) {
-    m_paperHeight = std::round(v * 1e8) / 1e8;
+    m_paperHeight = paperDimension(v);
     m_paperSize = 256;
     RecalcSize();
 }
@@ -1811,7 +1850,8 @@ void TqdxReportPage::SetColumns(int v) {
     // A page holds at most as many columns as it has pixels across; more only come from a
     // damaged file and would build millions of positions.
     if (v > 0 && v <= kMaxColumns) {
-        ColumnWidth = (m_paperWidth - LeftMargin - RightMargin) / v;
+        // Huge margins of a damaged file overflow the difference; keep it a number.
+        ColumnWidth = FiniteFloat((m_paperWidth - LeftMargin - RightMargin) / v);
         for (int i = 0; i < v; ++i) {
             ColumnPositions.Lines.append(FloatToXMLText(i * ColumnWidth));
         }

@@ -248,7 +248,8 @@ public:
     }
 
     const QByteArray& Name() const { return m_name; }
-    // Raises std::runtime_error for a name used by another object of the same report.
+    // Raises std::runtime_error for a name used by another object of the same report, and for
+    // a name that is neither empty nor an identifier (IsValidComponentName).
     void SetName(const QByteArray& name);
     int Tag = 0;
 
@@ -308,7 +309,8 @@ public:
     QByteArray CompleteDeltaText(const TqdxComponent* source) const;
     // Run once the object's tree has been read.
     virtual void Loaded() {}
-    // Sets the name to NameBase and the smallest number no object of the report uses.
+    // Sets the name to NameBase and the smallest number no object of the report uses. Raises
+    // std::runtime_error when NameBase does not make an identifier.
     void CreateUniqueName();
     // All published properties of `source`, no children.
     void Assign(const TqdxComponent& source);
@@ -647,6 +649,10 @@ public:
     static const TqdxClassInfo& StaticClassInfo();
     const TqdxClassInfo& ClassInfo() const override { return StaticClassInfo(); }
 };
+
+// An identifier: an ASCII letter or '_', then ASCII letters, digits and '_'. Component names
+// are written unescaped, so only such names (or none) may be given to a component.
+bool IsValidComponentName(QByteArrayView name);
 
 // Width and height in tenths of a millimetre of a standard paper code, if it is known.
 std::optional<std::pair<int, int>> StandardPaperSize(int code);

@@ -1,5 +1,7 @@
 #include "qdx_report.h"
 
+#include "qdx_xml_serializer.h"
+
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
 
@@ -158,10 +160,7 @@ TqdxReport::~TqdxReport() {
 
 void TqdxReport::AddErrors(const QStringList& errors) {
     for (const QString& e : errors) {
-        const auto it = std::lower_bound(Errors.begin(), Errors.end(), e);
-        if (it == Errors.end() || *it != e) {
-            Errors.insert(it, e);
-        }
+        AddSortedMessage(Errors, e);
     }
 }
 

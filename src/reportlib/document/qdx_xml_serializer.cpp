@@ -137,10 +137,29 @@ void SetDecimalSeparator(char separator) {
     g_decimalSeparator.store(separator == ',' ? ',' : '.');
 }
 
-QByteArray FloatToXMLText(double value) {
-    if (!std::isfinite(value)) {
-        return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
+double FiniteFloat(double value) {
+    if (std::isnan(value)) {
+        return 0;
     }
+    if (std::fabs(value) > kMaxFloatText) {
+        return value < 0 ? -kMaxFloatText : kMaxFloatText;
+    }
+    return value;
+}
+
+void AddSortedMessage(QStringList& list, const QString& message) {
+    const auto less = [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    };
+    const auto it = std::lower_bound(list.begin(), list.end(), message, less);
+    if (it == list.end() || it->compare(message, Qt::CaseInsensitive) != 0) {
+        list.insert(it, message);
+    }
+}
+
+QByteArray FloatToXMLText(double value) {
+    // Beyond kMaxFloatText the 15 digits would round up past the largest double.
+    value = FiniteFloat(value);
     if (value == 0) {
         return "0";
     }
@@ -322,10 +341,7 @@ void ReadBinaryProperties(TqdxPersistent& object, QByteArrayView stream) {
 TqdxXMLSerializer::TqdxXMLSerializer(QIODevice* stream) : m_stream(stream) {}
 
 void TqdxXMLSerializer::addError(const QString& message) {
-    const auto it = std::lower_bound(Errors.begin(), Errors.end(), message);
-    if (it == Errors.end() || *it != message) {
-        Errors.insert(it, message);
-    }
+    AddSortedMessage(Errors, message);
 }
 
 QByteArray TqdxXMLSerializer::FullName(const TqdxComponent& component) const {

@@ -18,8 +18,15 @@ namespace zr::reportlib {
 
 class TqdxComponent;
 
+// The largest magnitude whose float text (15 significant digits) still reads back as a number.
+inline constexpr double kMaxFloatText = 1.79769313486231e308;
+// `value` within what the float text carries: NaN becomes 0, and magnitudes beyond
+// kMaxFloatText (infinities included) become kMaxFloatText with their sign.
+double FiniteFloat(double value);
+
 // Float text of the system number format: up to 15 significant digits, the decimal separator
-// below, an exponent ("1E-7", "1.5E20") for very large or small values.
+// below, an exponent ("1E-7", "1.5E20") for very large or small values. The value is first
+// brought within FiniteFloat, so the text always reads back.
 QByteArray FloatToXMLText(double value);
 // Replaces '.' and ',' by the decimal separator, drops spaces and converts. Throws
 // std::invalid_argument ("'x' is not a valid floating point value") for other text and for
@@ -30,6 +37,10 @@ qint64 XMLTextToInt(QByteArrayView text);
 
 // Bytes of hexadecimal digit pairs, up to the first character that is not a digit.
 QByteArray BytesOfHex(QByteArrayView hex);
+
+// Inserts `message` into a list kept sorted without regard to case, unless the list already
+// holds it (case ignored). Error lists of the serializer and the report are kept this way.
+void AddSortedMessage(QStringList& list, const QString& message);
 
 // The system decimal separator, '.' or ','. Taken from the system locale at start; tests set it.
 char DecimalSeparator();

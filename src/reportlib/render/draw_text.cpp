@@ -7,6 +7,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QTextLayout>
 
@@ -17,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <numbers>
+#include <span>
 #include <unordered_map>
 
 namespace zr::reportlib::render {
@@ -143,6 +145,100 @@ bool continuesCluster(const QString& text, int i) {
     }
     const QChar::Category cat = c.category();
     return cat == QChar::Mark_NonSpacing || cat == QChar::Mark_Enclosing;
+}
+
+bool isBlank(QChar c) {
+    return c == u' ' || c == QChar(0xA0);
+}
+
+// A run shaped as a whole (right-to-left reading, joining or reordering scripts) cannot take a
+// position per character. Its words are shaped at their own width and set into the room that
+// `widths` (one entry per character of `text`) gives the run: the room of a word is the sum of
+// its characters' widths, a blank's room holds its share of a justified line, and whatever a
+// word's shaped width differs from its room goes into the gaps beside it. The letters keep their
+// shape; justification and character spacing widen the gaps. Character spacing also goes after
+// every glyph inside a word, as the font's letter spacing.
+void drawShapedRun(QPainter& canvas, const QString& text, QFont font, double baseline,
+                   std::span<const int> widths, bool rtlReading, int letterSpacing) {
+    const int n = int(text.size());
+    if (n == 0 || int(widths.size()) < n) {
+        return;
+    }
+    if (letterSpacing != 0) {
+        font.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing);
+    }
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setTextDirection(rtlReading ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) {
+        line.setLineWidth(1e6);
+    }
+    layout.endLayout();
+    if (!line.isValid()) {
+        return;
+    }
+
+    // Words and runs of blanks, with where the shaper put them and the room they get.
+    struct Segment {
+        int from = 0, length = 0;
+        bool blank = false;
+        double left = 0, right = 0; // as shaped
+        qint64 room = 0;
+    };
+    std::vector<Segment> segments;
+    for (int i = 0; i < n;) {
+        Segment s;
+        s.from = i;
+        s.blank = isBlank(text[i]);
+        int j = i + 1;
+        while (j < n && isBlank(text[j]) == s.blank) {
+            ++j;
+        }
+        s.length = j - i;
+        const double a = line.cursorToX(i);
+        const double b = line.cursorToX(j);
+        s.left = std::min(a, b);
+        s.right = std::max(a, b);
+        for (int k = i; k < j; ++k) {
+            s.room += widths[size_t(k)];
+        }
+        segments.push_back(s);
+        i = j;
+    }
+    // The rooms are handed out in the order the shaper shows the segments, left to right.
+    std::stable_sort(segments.begin(), segments.end(),
+                     [](const Segment& a, const Segment& b) { return a.left < b.left; });
+
+    const bool rightToLeft = rtlReading || text.isRightToLeft();
+    const double top = baseline - line.ascent();
+    qint64 slot = 0;
+    for (size_t v = 0; v < segments.size(); ++v) {
+        const Segment& s = segments[v];
+        if (!s.blank) {
+            const double natural = s.right - s.left;
+            const double spare = double(s.room) - natural;
+            // The outer words keep to the run's edges, so a justified line stays flush; a word
+            // alone keeps to the side its reading starts from.
+            double left = double(slot) + spare / 2;
+            if (segments.size() == 1) {
+                left = rightToLeft ? double(slot) + spare : double(slot);
+            } else if (v == 0) {
+                left = double(slot);
+            } else if (v + 1 == segments.size()) {
+                left = double(slot) + spare;
+            }
+            const QPointF shift(std::round(left - s.left), top);
+            for (const QGlyphRun& run : layout.glyphRuns(s.from, s.length)) {
+                canvas.drawGlyphRun(shift, run);
+            }
+        }
+        slot += s.room;
+    }
 }
 
 // Text that only reads right when shaped as a whole (right-to-left or joining scripts).
@@ -486,10 +582,8 @@ int TqdxHTMLTagsList::parseTag(const QString& text, const QString& upper, int i)
         if (close < 0) {
             return 0;
         }
-        QStringView value = QStringView(text).sliced(v, close - v);
-        while (!value.isEmpty() && value.back() == u' ') {
-            value.chop(1);
-        }
+        // The value runs to the '>' as it stands: "red " names no colour and stays text.
+        const QStringView value = QStringView(text).sliced(v, close - v);
         if (value.isEmpty()) {
             return 0;
         }
@@ -1220,28 +1314,9 @@ void TqdxDrawText::drawTextLine(QPainter& canvas, RenderState& state, const QStr
         const double baseline = font->ascent;
         const QString runText = text.mid(start, end - start);
         if (needsShaping(runText) || (m_rtlReading && runText.size() > 1)) {
-            // Shaped as a whole and fitted to the run's width.
-            QTextLayout layout(runText, font->font);
-            QTextOption option;
-            option.setTextDirection(m_rtlReading ? Qt::RightToLeft : Qt::LeftToRight);
-            option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
-            option.setWrapMode(QTextOption::NoWrap);
-            layout.setTextOption(option);
-            layout.beginLayout();
-            QTextLine textLine = layout.createLine();
-            if (textLine.isValid()) {
-                textLine.setLineWidth(1e6);
-            }
-            layout.endLayout();
-            if (textLine.isValid()) {
-                const double natural = textLine.naturalTextWidth();
-                canvas.save();
-                if (m_wysiwyg && natural > 0 && runWidth > 0) {
-                    canvas.scale(double(runWidth) / natural, 1.0);
-                }
-                layout.draw(&canvas, QPointF(0, baseline - textLine.ascent()));
-                canvas.restore();
-            }
+            drawShapedRun(canvas, runText, font->font, baseline,
+                          std::span<const int>(widths).subspan(size_t(start), size_t(end - start)),
+                          m_rtlReading, spacingDevice);
         } else {
             qint64 offset = 0;
             for (int k = start; k < end;) {

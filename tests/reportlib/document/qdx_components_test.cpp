@@ -1,7 +1,12 @@
 #include "reportlib/document/qdx_components.h"
 #include "reportlib/document/qdx_xml_serializer.h"
 
+#include <QBuffer>
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
 
 namespace zr::reportlib {
 namespace {
@@ -56,6 +61,45 @@ TEST(ReportPage, ColumnsSplitThePrintableWidth) {
     EXPECT_EQ(page.ColumnPositions.Count(), 0);
     page.SetColumns(20000000); // from a damaged file: no twenty million positions
     EXPECT_EQ(page.ColumnPositions.Count(), 0);
+}
+
+// Whatever a damaged file gives the page, every size it keeps is a number that saves as one.
+TEST(ReportPage, GeometryStaysFiniteAndReadsBack) {
+    TqdxReportPage page;
+    page.SetPaperWidth(1e305);
+    EXPECT_EQ(page.PaperWidth(), 1e305);
+    EXPECT_EQ(page.PaperSize(), 256);
+    page.SetPaperHeight(std::numeric_limits<double>::infinity());
+    EXPECT_TRUE(std::isfinite(page.PaperHeight()));
+    EXPECT_TRUE(std::isfinite(page.Width()) && std::isfinite(page.Height()));
+
+    page.LeftMargin = page.RightMargin = 1.7e308;
+    page.SetColumns(2);
+    EXPECT_TRUE(std::isfinite(page.ColumnWidth));
+    auto* band = TqdxComponent::Create<TqdxMasterData>(&page);
+    band->SetTop(1.7e308);
+    page.ArrangeChildren();
+    EXPECT_TRUE(std::isfinite(band->Width()) && std::isfinite(band->Height()));
+
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    TqdxXMLSerializer(&buffer).WriteObjectTree(page);
+    const QByteArray text = buffer.data();
+    EXPECT_FALSE(text.contains("INF")) << text.constData();
+    EXPECT_FALSE(text.contains("NAN")) << text.constData();
+
+    TqdxReportPage again;
+    buffer.close();
+    buffer.open(QIODevice::ReadOnly);
+    TqdxXMLSerializer reader(&buffer);
+    reader.ReadObjectTree(again);
+    EXPECT_TRUE(reader.Errors.isEmpty()) << reader.Errors.join('\n').toStdString();
+    EXPECT_EQ(again.PaperWidth(), page.PaperWidth());
+    EXPECT_EQ(again.PaperHeight(), page.PaperHeight());
+    EXPECT_EQ(again.ColumnWidth, page.ColumnWidth);
+    // A width of 17 significant digits is kept as its own 15-digit text reads back.
+    page.SetPaperWidth(12345678.901234567);
+    EXPECT_EQ(page.PaperWidth(), XMLTextToFloat(FloatToXMLText(page.PaperWidth())));
 }
 
 TEST(ReportPage, ArrangeSetsBandsAndAlignedViews) {
@@ -151,6 +195,19 @@ TEST(Components, NamesChildChainsAndGradientColour) {
     memo->CreateUniqueName();
     EXPECT_EQ(memo->Name(), "Memo1");
     EXPECT_EQ(page.FindObject("MEMO1"), memo);
+
+    // Names are written unescaped, so only identifiers (or no name) are taken.
+    for (const char* bad : {"M<1\"x", "1a", "a b", "a.b", "a-b", "\xe1"}) {
+        EXPECT_THROW(memo->SetName(bad), std::runtime_error) << bad;
+        EXPECT_EQ(memo->Name(), "Memo1");
+    }
+    memo->SetName("_a9");
+    EXPECT_EQ(memo->Name(), "_a9");
+    memo->SetName("");
+    EXPECT_EQ(memo->Name(), "");
+    memo->NameBase = "M<1";
+    EXPECT_THROW(memo->CreateUniqueName(), std::runtime_error);
+    EXPECT_EQ(memo->Name(), "");
 
     TqdxGradientView g;
     g.BeginColor = 0xFFFFFF;

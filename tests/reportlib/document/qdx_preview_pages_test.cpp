@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace zr::reportlib {
 namespace {
 
@@ -185,6 +187,40 @@ TEST(PreviewPages, SavingPagesNeverReadWritesThemInTheWriterForm) {
         << bytes.constData();
     EXPECT_TRUE(bytes.contains("<anchors><item text=\"x\" page=\"1\" top=\"2\"/></anchors>"));
     EXPECT_EQ(pages.GetAnchorPage("X"), 2);
+}
+
+// Every file that loads saves into one that loads again with the same pages: names that are
+// no identifiers and sizes beyond any paper must not break the saved file.
+TEST(PreviewPages, SavedFilesLoadAgainWithTheSamePages) {
+    const QByteArray files[] = {
+        R"(<?xml version="1.0"?><preparedreport><previewpages><page0><b1 t="3"/></page0>)"
+        R"(</previewpages><sourcepages><TqdxReportPage PaperWidth="100">)"
+        R"(<TqdxMasterData Name="B"><TqdxMemoView Name="M&#60;1&#34;x"/></TqdxMasterData>)"
+        R"(</TqdxReportPage></sourcepages><dictionary><b1 name="Page0.B"/>)"
+        R"(</dictionary></preparedreport>)",
+        R"(<?xml version="1.0"?><preparedreport><previewpages><page0><b1 t="3"/></page0>)"
+        R"(</previewpages><sourcepages><TqdxReportPage PaperWidth="1E305" PaperHeight="100">)"
+        R"(<TqdxMasterData Name="B"/></TqdxReportPage></sourcepages><dictionary>)"
+        R"(<b1 name="Page0.B"/></dictionary></preparedreport>)",
+        R"(<?xml version="1.0"?><preparedreport><previewpages><page0><b1 t="3"/></page0>)"
+        R"(</previewpages><sourcepages><TqdxReportPage LeftMargin="1.7E308" )"
+        R"(RightMargin="1.7E308" Columns="2"><TqdxMasterData Name="B"/></TqdxReportPage>)"
+        R"(</sourcepages><dictionary><b1 name="Page0.B"/></dictionary></preparedreport>)",
+    };
+    for (const QByteArray& file : files) {
+        TqdxReport first;
+        load(first.PreviewPages(), file);
+        const QByteArray bytes = saved(first.PreviewPages());
+        EXPECT_FALSE(bytes.contains("INF") || bytes.contains("NAN")) << bytes.constData();
+        TqdxReport second;
+        ASSERT_NO_THROW(load(second.PreviewPages(), bytes)) << bytes.constData();
+        ASSERT_EQ(second.PreviewPages().Count(), first.PreviewPages().Count());
+        EXPECT_EQ(second.PreviewPages().PageExtent(0), first.PreviewPages().PageExtent(0))
+            << bytes.constData();
+        const TqdxReportPage* page = second.PreviewPages().PageObject(0);
+        ASSERT_TRUE(page);
+        EXPECT_TRUE(std::isfinite(page->ColumnWidth));
+    }
 }
 
 TEST(PreviewPages, CacheKeepsMostRecentFirstAndEvicts) {

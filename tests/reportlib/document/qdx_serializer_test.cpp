@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace zr::reportlib {
 namespace {
 
@@ -33,6 +35,19 @@ TEST(FloatText, GeneralFormWithFifteenDigits) {
     EXPECT_EQ(FloatToXMLText(123456789012345.0), "123456789012345");
     SeparatorScope comma(',');
     EXPECT_EQ(FloatToXMLText(2.5), "2,5");
+}
+
+TEST(FloatText, EveryValueWritesTextThatReadsBack) {
+    SeparatorScope dot('.');
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(FloatToXMLText(std::numeric_limits<double>::quiet_NaN()), "0");
+    EXPECT_EQ(FloatToXMLText(inf), "1.79769313486231E308");
+    EXPECT_EQ(FloatToXMLText(-inf), "-1.79769313486231E308");
+    // The largest double would round up to 1.79769313486232E308, past the double range.
+    for (const double v : {std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
+                           1e305, std::numeric_limits<double>::denorm_min()}) {
+        EXPECT_NO_THROW(XMLTextToFloat(FloatToXMLText(v))) << v;
+    }
 }
 
 TEST(FloatText, ReadsEitherSeparatorAndRejectsOtherText) {
@@ -154,6 +169,49 @@ TEST(Serializer, UnknownNamesIgnoredAndBadValuesCollected) {
     s.ApplyAttributeText(R"(Left="8" junk)", *memo);
     s.ApplyAttributeText(R"( ="1" Left="9")", *memo);
     EXPECT_EQ(memo->Left(), 8);
+}
+
+TEST(Serializer, ErrorListsIgnoreCase) {
+    auto memo = newMemo();
+    TqdxXMLSerializer s;
+    s.ApplyAttributeText(R"(Tag="x" Tag="X" Top="b" Tag="C" Tag="a")", *memo);
+    EXPECT_EQ(
+        s.Errors,
+        (QStringList{"'a' is not a valid integer value", "'b' is not a valid floating point value",
+                     "'C' is not a valid integer value", "'x' is not a valid integer value"}));
+
+    TqdxReport report;
+    report.AddErrors({"beta", "Alpha"});
+    report.AddErrors({"ALPHA", "gamma", "Beta"});
+    EXPECT_EQ(report.Errors, (QStringList{"Alpha", "beta", "gamma"}));
+}
+
+TEST(Serializer, NamesThatAreNoIdentifiersAreRefused) {
+    TqdxReportPage page;
+    QBuffer in;
+    in.setData(R"(<?xml version="1.0"?><TqdxReportPage><TqdxMemoView Name="M&#60;1&#34;x" )"
+               R"(Left="3"/><TqdxMemoView Name="Ok" Left="4"/></TqdxReportPage>)");
+    in.open(QIODevice::ReadOnly);
+    TqdxXMLSerializer reader(&in);
+    reader.ReadObjectTree(page);
+    ASSERT_EQ(page.Objects().size(), 2u);
+    EXPECT_EQ(page.Objects()[0]->Name(), "");
+    EXPECT_EQ(page.Objects()[0]->Left(), 3);
+    EXPECT_EQ(page.Objects()[1]->Name(), "Ok");
+    ASSERT_EQ(reader.Errors.size(), 1);
+    EXPECT_TRUE(reader.Errors[0].contains(QStringLiteral("nome de componente")));
+
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    TqdxXMLSerializer(&out).WriteObjectTree(page);
+    EXPECT_FALSE(out.data().contains('<' + QByteArray("1")));
+    TqdxReportPage again;
+    out.close();
+    out.open(QIODevice::ReadOnly);
+    TqdxXMLSerializer second(&out);
+    EXPECT_NO_THROW(second.ReadObjectTree(again));
+    EXPECT_EQ(again.Objects().size(), 2u);
+    EXPECT_TRUE(second.Errors.isEmpty());
 }
 
 TEST(Serializer, PlainStringsDecideHowStringsAreRead) {

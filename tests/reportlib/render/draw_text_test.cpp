@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetricsF>
+
+#include <numbers>
 #include <optional>
+#include <utility>
+#include <vector>
 
 using namespace zr::reportlib;
 using namespace zr::reportlib::render;
@@ -72,6 +77,35 @@ QImage whiteImage(int w, int h) {
 
 bool isInk(QRgb p) {
     return qGray(p) < 160;
+}
+
+// Column spans [left, right] of the words drawn in `band`: runs of columns with ink, where a run
+// of more than `maxGap` blank columns separates two words.
+std::vector<std::pair<int, int>> wordSpans(const QImage& image, QRect band, int maxGap) {
+    band = band.intersected(image.rect());
+    std::vector<std::pair<int, int>> spans;
+    int blank = 0;
+    for (int x = band.left(); x <= band.right(); ++x) {
+        bool ink = false;
+        for (int y = band.top(); y <= band.bottom() && !ink; ++y) {
+            ink = isInk(image.pixel(x, y));
+        }
+        if (!ink) {
+            ++blank;
+            continue;
+        }
+        if (spans.empty() || blank > maxGap) {
+            spans.emplace_back(x, x);
+        } else {
+            spans.back().second = x;
+        }
+        blank = 0;
+    }
+    return spans;
+}
+
+int spanWidth(const std::pair<int, int>& span) {
+    return span.second - span.first + 1;
 }
 
 // Bounding box of the dark pixels inside `area` (the whole image by default).
@@ -269,13 +303,17 @@ TEST(DrawTextTags, FontColours) {
     EXPECT_EQ(engine.Tags().Items(2).Items(0).FontColor, 0xFF0000);
 
     // Values that are no colour leave the tag as text.
-    layOut(engine,
-           paragraphs({"<font color=\"#GG0000\">x", "<font color=nosuch>x", "<font color=>x",
-                       "<font color=#FF0000>x"}),
-           500, o);
+    layOut(
+        engine,
+        paragraphs({"<font color=\"#GG0000\">x", "<font color=nosuch>x", "<font color=>x",
+                    "<font color=#FF0000>x", "<font color=red >x", "<font color=\"#FF0000\" >x"}),
+        500, o);
     EXPECT_EQ(lines(engine), (QStringList{"<font color=\"#GG0000\">x", "<font color=nosuch>x",
-                                          "<font color=>x", "<font color=#FF0000>x"}));
-    EXPECT_EQ(engine.Tags().Items(0).Items(0).FontColor, 0);
+                                          "<font color=>x", "<font color=#FF0000>x",
+                                          "<font color=red >x", "<font color=\"#FF0000\" >x"}));
+    for (int i = 0; i < engine.Tags().Count(); ++i) {
+        EXPECT_EQ(engine.Tags().Items(i).Items(0).FontColor, 0) << i;
+    }
 }
 
 TEST(DrawTextTags, FormattingCarriesAcrossParagraphs) {
@@ -522,4 +560,179 @@ TEST(DrawTextRender, RightToLeftTextIsDrawnInsideItsLine) {
     EXPECT_GE(ink->left(), 100);
     EXPECT_LE(ink->right(), 220);
     EXPECT_GE(ink->top(), 20);
+}
+
+// Justified right-to-left reading and shaped scripts: the extra width of a justified line goes
+// into its gaps, the letters keep the shape they have without justification.
+TEST(DrawTextRender, JustifiedRightToLeftLinesWidenTheGapsNotTheLetters) {
+    TqdxDrawText engine;
+    const TextRect clip{0, 0, 320, 200};
+    const double scale = 2;
+    // Line one, "aa bb cc", is justified to 160 report pixels; the long word goes to line two.
+    const TWideStrings text = paragraphs({"aa bb cc zzzzzzzzzzzzzzzzzz"});
+    const QRect firstLine(0, 0, 320, 28);
+    Options o;
+    const QImage ltr = drawLines(engine, text, clip, scale, haBlock, vaTop, o);
+    ASSERT_EQ(lines(engine), (QStringList{"aa bb cc", "zzzzzzzzzzzzzzzzzz"}));
+    o.rtl = true;
+    const QImage rtl = drawLines(engine, text, clip, scale, haBlock, vaTop, o);
+    const auto plain = wordSpans(ltr, firstLine, 8);
+    const auto reversed = wordSpans(rtl, firstLine, 8);
+    ASSERT_EQ(plain.size(), 3u);
+    ASSERT_EQ(reversed.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        // Two letters of 16 pixels: stretched to the line they would be some 2.5 times wider.
+        EXPECT_LE(std::abs(spanWidth(reversed[i]) - spanWidth(plain[i])), 2) << i;
+        EXPECT_LT(spanWidth(reversed[i]), 2 * 16 + 4) << i;
+    }
+    // Flush with both edges, the gaps holding what the letters do not fill.
+    EXPECT_LE(reversed.front().first, 3);
+    EXPECT_GE(reversed.back().second, 314);
+    EXPECT_GT(reversed[1].first - reversed[0].second, 60);
+    EXPECT_GT(reversed[2].first - reversed[1].second, 60);
+}
+
+TEST(DrawTextRender, JustifiedHebrewKeepsItsLetterShapes) {
+    TqdxDrawText engine;
+    const TextRect clip{0, 0, 400, 200};
+    const double scale = 2;
+    const QString first = QStringLiteral(u"\u05E9\u05DC\u05D5\u05DD");
+    const QString second = QStringLiteral(u"\u05E2\u05D5\u05DC\u05DD");
+    const QString wrapped = QString(20, QChar(0x05D0));
+    auto wordWidth = [&](const QString& word) {
+        const auto ink = inkBox(drawLines(engine, paragraphs({word}), clip, scale, haLeft, vaTop,
+                                          {}, makeFont("Arial")));
+        return ink ? ink->width() : 0;
+    };
+    const QImage justified = drawLines(engine, paragraphs({first + ' ' + second + ' ' + wrapped}),
+                                       clip, scale, haBlock, vaTop, {}, makeFont("Arial"));
+    ASSERT_EQ(lines(engine), (QStringList{first + ' ' + second, wrapped}));
+    const auto words = wordSpans(justified, QRect(0, 0, 400, 28), 12);
+    ASSERT_EQ(words.size(), 2u);
+    // Read from the right: the first word is the right one.
+    EXPECT_LE(std::abs(spanWidth(words[1]) - wordWidth(first)), 2);
+    EXPECT_LE(std::abs(spanWidth(words[0]) - wordWidth(second)), 2);
+    EXPECT_GT(words[1].first - words[0].second, 150);
+    EXPECT_GE(words[1].second, 390);
+}
+
+TEST(DrawTextRender, LetterSpacedRightToLeftTextSpacesItsLetters) {
+    TqdxDrawText engine;
+    const TextRect clip{0, 0, 400, 100};
+    const double scale = 2;
+    Options o;
+    o.rtl = true;
+    o.wordWrap = false;
+    const auto single = inkBox(drawLines(engine, paragraphs({"I"}), clip, scale, haLeft, vaTop, o));
+    ASSERT_TRUE(single);
+    o.charSpacing = 8;
+    const QImage spaced = drawLines(engine, paragraphs({"IIII"}), clip, scale, haLeft, vaTop, o);
+    const auto letters = wordSpans(spaced, QRect(0, 0, 400, 40), 2);
+    ASSERT_EQ(letters.size(), 4u);
+    for (const auto& letter : letters) {
+        EXPECT_LE(std::abs(spanWidth(letter) - single->width()), 1);
+    }
+    // A letter cell is 8 + 8 report pixels: 32 device pixels from one letter to the next.
+    EXPECT_NEAR(letters[3].first - letters[0].first, 3 * 32, 4);
+}
+
+TEST(DrawTextRender, VerticalAlignmentOfSeveralLines) {
+    TqdxDrawText engine;
+    const TextRect clip{10, 10, 210, 210};
+    const TWideStrings text = paragraphs({"MMM", "MMM", "MMM"});
+    const auto top = inkBox(drawLines(engine, text, clip, 1, haLeft, vaTop));
+    const auto center = inkBox(drawLines(engine, text, clip, 1, haLeft, vaCenter));
+    const auto bottom = inkBox(drawLines(engine, text, clip, 1, haLeft, vaBottom));
+    ASSERT_TRUE(top && center && bottom);
+    // Three lines of 15 pixels (13-pixel font, 2 pixels of spacing).
+    const int block = 3 * 15;
+    EXPECT_GE(top->top(), 10);
+    EXPECT_LE(top->top(), 14);
+    EXPECT_EQ(center->height(), top->height());
+    EXPECT_EQ(bottom->height(), top->height());
+    EXPECT_NEAR(center->top() - top->top(), (200 - block) / 2, 2);
+    EXPECT_NEAR(bottom->top() - top->top(), 200 - block, 2);
+    EXPECT_LE(bottom->bottom(), 209);
+}
+
+TEST(DrawTextRender, HorizontalCentreAndRotationsOtherThan90) {
+    TqdxDrawText engine;
+    const TextRect clip{50, 50, 250, 250};
+    const TWideStrings text = paragraphs({"MMMMM"});
+    const int length = 5 * kMonoAdvance;
+    Options o;
+    o.wordWrap = false;
+    const auto centred =
+        inkBox(drawLines(engine, text, clip, 1, haCenter, vaTop, o, makeFont(), {300, 300}));
+    ASSERT_TRUE(centred);
+    EXPECT_NEAR(centred->center().x(), 150, 2);
+
+    // 180: upside down from the bottom-right corner, running to the left.
+    o.rotation = 180;
+    const auto upsideDown =
+        inkBox(drawLines(engine, text, clip, 1, haLeft, vaTop, o, makeFont(), {300, 300}));
+    ASSERT_TRUE(upsideDown);
+    EXPECT_NEAR(upsideDown->right(), 250, 4);
+    EXPECT_NEAR(upsideDown->left(), 250 - length, 4);
+    EXPECT_GE(upsideDown->bottom(), 236);
+    EXPECT_LE(upsideDown->bottom(), 250);
+
+    // 270: from the top-right corner downwards.
+    o.rotation = 270;
+    const auto down =
+        inkBox(drawLines(engine, text, clip, 1, haLeft, vaTop, o, makeFont(), {300, 300}));
+    ASSERT_TRUE(down);
+    EXPECT_NEAR(down->top(), 50, 4);
+    EXPECT_NEAR(down->height(), length, 4);
+    EXPECT_GE(down->right(), 236);
+    EXPECT_LE(down->right(), 250);
+
+    // 45: rising from the left, inside the rectangle.
+    o.rotation = 45;
+    const QImage rising =
+        drawLines(engine, text, clip, 1, haLeft, vaTop, o, makeFont(), {300, 300});
+    const auto all = inkBox(rising);
+    const auto start = inkBox(rising, QRect(0, 0, 70, 300));
+    const auto end = inkBox(rising, QRect(70, 0, 230, 300));
+    ASSERT_TRUE(all && start && end);
+    EXPECT_TRUE(QRect(50, 50, 200, 200).contains(*all));
+    EXPECT_GT(start->center().y(), end->center().y() + 10);
+    EXPECT_NEAR(all->width(), length * std::numbers::sqrt2 / 2 + 13 * std::numbers::sqrt2 / 2, 8);
+}
+
+TEST(DrawTextRender, WithoutWysiwygLinesTakeTheDeviceFontsOwnWidth) {
+    // A zoom at which the screen font's own widths do not add up to the 600-dpi width.
+    const double scale = 1.37;
+    const QString text = QStringLiteral("iiiiiiiiiilllllllll");
+    auto sumOfAdvances = [&](int pixelSize) {
+        QFont font(QStringLiteral("Arial"));
+        font.setPixelSize(pixelSize);
+        font.setKerning(false);
+        const QFontMetricsF metrics(font);
+        int sum = 0;
+        for (const QChar c : text) {
+            sum += Round(metrics.horizontalAdvance(c));
+        }
+        return sum;
+    };
+    const int device = sumOfAdvances(Round(10 * scale * 96 / 72));
+    const int ideal = Round(sumOfAdvances(83) / 6.25 * scale);
+    ASSERT_NE(device, ideal);
+
+    // Right alignment leaves free what the line does not take.
+    auto lineWidth = [&](bool wysiwyg) {
+        TqdxDrawText engine;
+        Options o;
+        o.wysiwyg = wysiwyg;
+        const TextRect clip{0, 0, 400, 60};
+        const QImage left = drawLines(engine, paragraphs({text}), clip, scale, haLeft, vaTop, o,
+                                      makeFont("Arial"), {420, 80});
+        const QImage right = drawLines(engine, paragraphs({text}), clip, scale, haRight, vaTop, o,
+                                       makeFont("Arial"), {420, 80});
+        const auto a = inkBox(left);
+        const auto b = inkBox(right);
+        return a && b ? clip.Width() - (b->left() - a->left()) : 0;
+    };
+    EXPECT_EQ(lineWidth(false), device);
+    EXPECT_EQ(lineWidth(true), ideal);
 }
