@@ -20,6 +20,7 @@
 #include <QGuiApplication>
 
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,8 +62,10 @@ Outcome run(const std::vector<std::string>& argv, const std::string& out) {
     return runMeasured(kWho, argv, envp, out);
 }
 
-// Watches the scheduler's spool folder for document files ("d<job>-<n>") that were not there
-// when it started, and notes when one of them first held bytes.
+// Watches the scheduler's spool folder for document files that were not there when it started,
+// and notes when one of them first held bytes. The scheduler receives a document into a file
+// named by the request's number ("0000002a"), and renames it to the job's ("d<job>-<n>") once it
+// is whole: both count.
 class SpoolWatch {
 public:
     explicit SpoolWatch(std::filesystem::path spool) : m_spool(std::move(spool)) {
@@ -93,7 +96,9 @@ private:
             std::error_code ec;
             for (const auto& entry : std::filesystem::directory_iterator(m_spool, ec)) {
                 const std::string name = entry.path().filename().string();
-                if (name.size() > 1 && name[0] == 'd' && !m_known.count(name)) {
+                const bool document =
+                    name.size() > 1 && (name[0] == 'd' || std::isxdigit(uchar(name[0])));
+                if (document && name[0] != 'c' && !m_known.count(name)) {
                     std::error_code sizeError;
                     const auto size = std::filesystem::file_size(entry.path(), sizeError);
                     if (!sizeError && size > 0) {

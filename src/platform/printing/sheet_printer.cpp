@@ -1,6 +1,6 @@
 #include "sheet_printer.h"
 
-#include "cups_job_p.h"
+#include "system_printer.h"
 #include "platform/files/atomic_file.h"
 
 #include <QGuiApplication>
@@ -9,6 +9,8 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+
+#include <cups/cups.h>
 
 #include <algorithm>
 #include <functional>
@@ -63,10 +65,29 @@ private:
 
 } // namespace
 
+std::vector<std::pair<QByteArray, QByteArray>> cupsJobOptions(const SheetJobOptions& options) {
+    std::vector<std::pair<QByteArray, QByteArray>> job;
+    const int copies = std::clamp(options.copies, 1, 999);
+    if (copies > 1) {
+        job.emplace_back("copies", QByteArray::number(copies));
+        job.emplace_back("multiple-document-handling",
+                         options.collate ? "separate-documents-collated-copies"
+                                         : "separate-documents-uncollated-copies");
+    }
+    if (!options.sides.isEmpty()) {
+        job.emplace_back("sides", options.sides.toUtf8());
+    }
+    if (!options.mediaSource.isEmpty()) {
+        job.emplace_back("media-source", options.mediaSource.toUtf8());
+    }
+    job.insert(job.end(), options.extra.begin(), options.extra.end());
+    return job;
+}
+
 struct SheetPrinter::Impl {
     QString queue;
     SheetJobOptions options;
-    std::unique_ptr<CupsJob> job;
+    std::unique_ptr<RawOutput> job;
     std::unique_ptr<AtomicFile> file;
     std::unique_ptr<SinkDevice> sink;
     std::unique_ptr<QPdfWriter> writer;
@@ -134,36 +155,11 @@ bool SheetPrinter::beginDocument(const SheetJobOptions& options, QString& error)
         d->sink = std::make_unique<SinkDevice>(
             [file = d->file.get()](QByteArrayView bytes) { return file->write(bytes); });
     } else {
-        // The queue may have gone since the printer was chosen.
-        if (d->queue.isEmpty() || !queueExists(d->queue)) {
-            error = notInstalled(d->queue);
-            return false;
-        }
-        CupsJob::Options job;
-        const int copies = std::clamp(options.copies, 1, 999);
-        if (copies > 1) {
-            job.emplace_back("copies", QByteArray::number(copies));
-            job.emplace_back("multiple-document-handling",
-                             options.collate ? "separate-documents-collated-copies"
-                                             : "separate-documents-uncollated-copies");
-        }
-        if (!options.sides.isEmpty()) {
-            job.emplace_back("sides", options.sides.toUtf8());
-        }
-        if (!options.mediaSource.isEmpty()) {
-            job.emplace_back("media-source", options.mediaSource.toUtf8());
-        }
-        job.insert(job.end(), options.extra.begin(), options.extra.end());
-        int code = 0;
-        QString reason;
-        const QString title =
-            options.title.isEmpty() ? QStringLiteral("Quadrel Document") : options.title;
-        // An instance prints as its queue.
-        d->job = CupsJob::start(d->queue.section(QLatin1Char('/'), 0, 0), title, CUPS_FORMAT_PDF,
-                                job, reason, code);
+        // The queue may have gone since the printer was chosen: startPdfJob says so.
+        d->job = startPdfJob(d->queue, options.title.isEmpty() ? QStringLiteral("Quadrel Document")
+                                                               : options.title,
+                             cupsJobOptions(options), error);
         if (!d->job) {
-            error = reason; // "a impressora ... não aceitou o trabalho (...)."
-            error[0] = error[0].toUpper();
             return false;
         }
         d->sink = std::make_unique<SinkDevice>(

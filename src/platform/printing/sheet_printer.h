@@ -31,6 +31,9 @@ struct SheetJobOptions {
     int dpi = 600;       // resolution of the painter's device pixels (72..2400)
 };
 
+// The CUPS job attributes for `options` (copies and collation, sides, media source, the rest).
+std::vector<std::pair<QByteArray, QByteArray>> cupsJobOptions(const SheetJobOptions& options);
+
 class SheetPrinter {
 public:
     // A document for `printerName` ("queue" or "queue/instance", checked to exist now and again

@@ -194,6 +194,27 @@ std::unique_ptr<RawOutput> startRawJob(const QString& printerName, const QString
     return job;
 }
 
+std::unique_ptr<RawOutput> startPdfJob(const QString& printerName, const QString& documentName,
+                                       const std::vector<std::pair<QByteArray, QByteArray>>& options,
+                                       QString& error) {
+    const Destinations dests;
+    const cups_dest_t* dest = printerName.isEmpty() ? nullptr : dests.find(printerName);
+    if (!dest) {
+        error = QStringLiteral("A impressora \"%1\" não está instalada no sistema.").arg(printerName);
+        return nullptr;
+    }
+    int code = 0;
+    QString reason;
+    std::unique_ptr<CupsJob> job =
+        CupsJob::start(QString::fromUtf8(dest->name), documentName, CUPS_FORMAT_PDF, options,
+                       reason, code);
+    if (!job) {
+        error = reason; // "a impressora ... não aceitou o trabalho (...)."
+        error[0] = error[0].toUpper();
+    }
+    return job;
+}
+
 std::unique_ptr<RawOutput> startRawJobOnCurrentPrinter(const QString& documentName,
                                                        QString& error) {
     QString name = ImpressoraAtual().deviceName;

@@ -10,11 +10,14 @@
 #include "platform/printing/print_output.h"
 #include "platform/printing/printer_metrics.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace zr {
 
@@ -55,6 +58,13 @@ PrinterMetrics MetricasImpressora();
 // Null on failure, with a message in `error` that reads well after "Error " (it begins with a
 // number, the print system's status code, or with "- " when there is none).
 std::unique_ptr<RawOutput> startRawJob(const QString& printerName, const QString& documentName,
+                                       QString& error);
+
+// A job of one PDF document on a printer, with job attributes `options` (those the queue does
+// not support are dropped); the bytes go to the scheduler as they are written, so a long
+// document is spooled while it is produced. Null on failure, with a message ready to show.
+std::unique_ptr<RawOutput> startPdfJob(const QString& printerName, const QString& documentName,
+                                       const std::vector<std::pair<QByteArray, QByteArray>>& options,
                                        QString& error);
 
 // startRawJob on the current printer. When the chosen printer is gone, the message names it.

@@ -165,11 +165,11 @@ bool TqdxPDFExport::BeginOutput() {
     m_succeeded = false;
     m_pagesWritten = 0;
     ErrorText.clear();
-    if (FileName.isEmpty()) {
+    if (FileName.isEmpty() && !Output) {
         return false;
     }
-    m_path = FileName;
-    if (QFileInfo(FileName).fileName() == FileName && !DefaultPath.isEmpty()) {
+    m_path = Output ? QString() : FileName;
+    if (!Output && QFileInfo(FileName).fileName() == FileName && !DefaultPath.isEmpty()) {
         m_path = QDir(DefaultPath).filePath(FileName);
     }
     const bool encrypted = !OwnerPassword.isEmpty() || !UserPassword.isEmpty();
@@ -193,7 +193,9 @@ bool TqdxPDFExport::BeginOutput() {
             throw TqdxPDFExportError(e.what());
         }
     }
-    if (!doc->writer.open(m_path)) {
+    if (Output) {
+        doc->writer.open(std::move(Output));
+    } else if (!doc->writer.open(m_path)) {
         fail(QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + m_path +
              QStringLiteral("\r") + doc->writer.errorString());
         throw TqdxPDFExportError(ErrorText.toStdString());
@@ -254,6 +256,7 @@ void TqdxPDFExport::BeginPageOutput(TqdxReportPage& page, int index) {
     Document& d = *m_doc;
     PdfPageState& s = d.state;
     s.resetPage();
+    s.background = Background; // may change between pages (printing follows each page's own)
     d.pageOpen = true;
     d.pageHeight = page.Height() * 0.75;
     if (!d.pages.empty() && index <= d.pages.back().index) {
@@ -653,7 +656,7 @@ void TqdxPDFExport::EndOutput() {
     }
     m_doc.reset();
     m_succeeded = true;
-    if (OpenAfterExport) {
+    if (OpenAfterExport && !m_path.isEmpty()) {
         if (OpenDocument) {
             OpenDocument(m_path);
         } else {

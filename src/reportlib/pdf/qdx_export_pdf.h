@@ -29,6 +29,7 @@
 //   then still completes the file with the pages finished so far, unless KeepIncompleteOutput
 //   is false, in which case the temporary file is dropped and the target kept.
 
+#include "platform/printing/print_output.h"
 #include "reportlib/pdf/writer/qdx_pdf_security.h"
 #include "reportlib/render/page_services.h"
 
@@ -106,6 +107,9 @@ public:
     // time and a fresh document ID (32 hexadecimal digits).
     QDateTime FixedCreationTime;
     QByteArray FixedDocumentId;
+    // When set before BeginOutput, the document goes there as it is written (a print job)
+    // instead of to FileName; BeginOutput takes it, and EndOutput finishes it.
+    std::unique_ptr<RawOutput> Output;
     // Opens the finished file when OpenAfterExport is set; null uses the desktop services.
     std::function<void(const QString& path)> OpenDocument;
 

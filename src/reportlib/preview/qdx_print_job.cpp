@@ -4,6 +4,7 @@
 #include "platform/interaction/interaction.h"
 #include "platform/printing/printer_properties.h"
 #include "platform/printing/sheet_printer.h"
+#include "reportlib/pdf/qdx_export_pdf.h"
 #include "platform/printing/system_printer.h"
 #include "reportlib/document/qdx_components.h"
 #include "reportlib/preview/qdx_printer.h"
@@ -203,7 +204,9 @@ QString MediaSourceKeyword(int bin) {
 
 namespace {
 
-// The sheets as a PDF streamed to a queue or written to a file, through the printing layer.
+// The sheets as a PDF streamed to a queue or written to a file. Whole pages go through the PDF
+// export's writer (fonts embedded, pages as the export writes them); other layouts are drawn
+// with QPainter through the printing layer's sheet printer.
 class PdfPrintDevice final : public TqdxPrintDevice {
 public:
     PdfPrintDevice(QString printer, QString file, int dpi)
@@ -213,14 +216,10 @@ public:
     const TqdxSheetSettings& Settings() const override { return m_settings; }
     int DpiX() const override { return m_dpi; }
     int DpiY() const override { return m_dpi; }
+    void ExpectWholePages(bool whole) override { m_whole = whole; }
 
     bool StartDocument(const QString& title, QString& error) override {
         AbortDocument();
-        std::unique_ptr<SheetPrinter> document =
-            SheetPrinter::open(m_file.isEmpty() ? m_printer : QString(), error);
-        if (!document) {
-            return false;
-        }
         // The document's options are those applied before its first sheet: two-sided printing
         // and the first page's paper source. The job draws its own copies.
         SheetJobOptions options;
@@ -236,28 +235,59 @@ public:
         options.extra = chosen.options;
         options.outputFile = m_file;
         options.dpi = m_dpi;
-        if (!document->beginDocument(options, error)) {
-            return false;
-        }
-        m_document = std::move(document);
-        return true;
+        return m_whole ? startExport(options, error) : startSheets(options, error);
     }
 
     void StartSheet() override {
-        if (m_document) {
+        if (m_export) {
+            m_sheetOpen = true;
+            m_pagePut = false;
+        } else if (m_document) {
             m_document->beginSheet(QSizeF(std::max(m_settings.width, 1.0),
                                           std::max(m_settings.height, 1.0)),
                                    false);
         }
     }
+    bool PutWholePage(TqdxPreviewPages& pages, int index, int copyNo) override {
+        if (!m_export || !m_sheetOpen || m_pagePut) {
+            return false;
+        }
+        // A page's background picture is printed when it has one, shown and printable.
+        TqdxReportPage* page = pages.PageObject(index);
+        m_export->Background = page && page->BackPictureVisible && page->BackPicturePrintable &&
+                               !page->Background().Picture.Empty();
+        render::ExportPage(pages, index, *m_export, copyNo);
+        m_pagePut = true;
+        return true;
+    }
     QPainter& Canvas() override { return m_document ? m_document->painter() : m_idle; }
     void FinishSheet() override {
-        if (m_document) {
+        if (m_export && m_sheetOpen && !m_pagePut) {
+            // A blank sheet (the back of a two-sided copy).
+            TqdxReportPage blank;
+            blank.SetPaperWidth(std::max(m_settings.width, 1.0));
+            blank.SetPaperHeight(std::max(m_settings.height, 1.0));
+            m_export->BeginPageOutput(blank, -1);
+            m_export->EndPageOutput(blank, -1);
+        } else if (m_document) {
             m_document->endSheet();
         }
+        m_sheetOpen = false;
     }
 
     bool FinishDocument(QString& error) override {
+        if (m_export) {
+            m_export->EndOutput();
+            const bool ok = m_export->Succeeded();
+            if (!ok) {
+                error = m_file.isEmpty()
+                            ? QStringLiteral("A impressora \"%1\" não recebeu o trabalho.")
+                                  .arg(m_printer)
+                            : m_export->ErrorText;
+            }
+            m_export.reset();
+            return ok;
+        }
         if (!m_document) {
             error = QStringLiteral("Nenhum documento em impressão.");
             return false;
@@ -267,14 +297,65 @@ public:
         return ok;
     }
 
-    void AbortDocument() override { m_document.reset(); }
+    void AbortDocument() override {
+        m_document.reset();
+        m_export.reset(); // its file or job is dropped unfinished
+        m_sheetOpen = false;
+    }
 
 private:
+    bool startSheets(const SheetJobOptions& options, QString& error) {
+        std::unique_ptr<SheetPrinter> document =
+            SheetPrinter::open(m_file.isEmpty() ? m_printer : QString(), error);
+        if (!document || !document->beginDocument(options, error)) {
+            return false;
+        }
+        m_document = std::move(document);
+        return true;
+    }
+
+    bool startExport(const SheetJobOptions& options, QString& error) {
+        auto filter = std::make_unique<pdf::TqdxPDFExport>();
+        filter->ShowDialog = false;
+        filter->ShowProgress = false;
+        filter->EmbeddedFonts = true;  // the printer has no fonts of ours
+        filter->PrintOptimized = true; // pictures and rasterised texts at the higher scale
+        filter->Title = options.title;
+        filter->Creator = QStringLiteral("ZeralVisualizador");
+        filter->KeepIncompleteOutput = false;
+        if (m_file.isEmpty()) {
+            filter->Output = startPdfJob(m_printer, options.title.isEmpty()
+                                                        ? QStringLiteral("Quadrel Document")
+                                                        : options.title,
+                                         cupsJobOptions(options), error);
+            if (!filter->Output) {
+                return false;
+            }
+        } else {
+            filter->FileName = m_file;
+        }
+        try {
+            if (!filter->BeginOutput()) {
+                error = filter->ErrorText;
+                return false;
+            }
+        } catch (const std::exception& e) {
+            error = QString::fromUtf8(e.what());
+            return false;
+        }
+        m_export = std::move(filter);
+        return true;
+    }
+
     QString m_printer;
     QString m_file;
     int m_dpi;
+    bool m_whole = false;
+    bool m_sheetOpen = false;
+    bool m_pagePut = false;
     TqdxSheetSettings m_settings;
     std::unique_ptr<SheetPrinter> m_document;
+    std::unique_ptr<pdf::TqdxPDFExport> m_export;
     QPainter m_idle;
 };
 
@@ -391,6 +472,7 @@ private:
             return true;
         }
         QString error;
+        m_device.ExpectWholePages(m_options.PrintMode == pmDefault);
         if (!m_device.StartDocument(m_title, error)) {
             m_error = error;
             m_ok = false;
@@ -501,7 +583,10 @@ private:
             m_device.StartSheet();
             // Scale mode draws the page stretched from the sheet's corner; default mode puts the
             // page's paper corner on the sheet's corner.
-            paint(index, zx, zy, 0, 0);
+            if (m_options.PrintMode != pmDefault ||
+                !m_device.PutWholePage(m_pages, index, m_pages.CopyNo)) {
+                paint(index, zx, zy, 0, 0);
+            }
             m_device.FinishSheet();
             ++m_sheets;
         }

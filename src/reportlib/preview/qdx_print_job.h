@@ -119,7 +119,17 @@ public:
     // False with a message when the job cannot be started (queue gone, refusing, file not
     // writable).
     virtual bool StartDocument(const QString& title, QString& error) = 0;
+    // Told before StartDocument: every sheet of the document holds one whole page at the page's
+    // own size, or is left blank (the default mode). A device may then take pages whole
+    // (PutWholePage) rather than have them drawn on Canvas().
+    virtual void ExpectWholePages(bool whole) { (void)whole; }
     virtual void StartSheet() = 0;
+    // Puts page `index` of `pages` on the sheet started, whole, showing copy `copyNo`. False
+    // when the device does not take whole pages: the page is then drawn on Canvas().
+    virtual bool PutWholePage(TqdxPreviewPages& pages, int index, int copyNo) {
+        (void)pages, (void)index, (void)copyNo;
+        return false;
+    }
     virtual QPainter& Canvas() = 0;
     virtual void FinishSheet() = 0;
     // Hands the job over. False with a message when it was not taken whole.
@@ -130,6 +140,8 @@ public:
 
 // A PDF of the sheets, written as they are finished: to the CUPS queue `printer` (one job), or
 // to the file `outputFile` when that is not empty (replaced only when the document ends well).
+// Whole pages (the default mode) are written by the PDF export's own writer, every other
+// layout is drawn through QPainter.
 std::unique_ptr<TqdxPrintDevice> OpenPdfPrintDevice(const QString& printer,
                                                     const QString& outputFile, int dpi = 300);
 

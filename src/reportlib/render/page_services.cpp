@@ -302,6 +302,84 @@ std::vector<int> ParsePageRange(const QString& input, int lastPage) {
     return pages;
 }
 
+namespace {
+
+// The body of one page's export: BeginPageOutput, the page's background, bands and objects (memos
+// showing copy `copyNo`), EndPageOutput. The page is left placed at its margins. Throws
+// ExportTerminated when the report is terminated, after the object that was being sent; the page
+// is then not ended.
+void exportPage(TqdxPreviewPages& pages, TqdxReportPage& page, int i, TqdxCustomExportFilter& filter,
+                int copyNo) {
+    TqdxReport* report = filter.Report;
+    filter.BeginPageOutput(page, i);
+    page.SetLeft(
+        (page.MirrorMargins && i % 2 == 1 ? page.RightMargin : page.LeftMargin) *
+        qd01cm);
+    page.SetTop(page.TopMargin * qd01cm);
+
+    auto exportObject = [&](TqdxComponent& object) {
+        if (filter.DataOnly && !qdx_cast<TqdxDataBand>(object.Parent())) {
+            return;
+        }
+        if (auto* memo = qdx_cast<TqdxCustomMemoView>(&object)) {
+            if (memo->Highlight.Active) {
+                memo->Font().Assign(memo->Highlight.Font);
+            }
+            memo->TotalPages = pages.Count();
+            memo->CopyNo = copyNo;
+            ExpandMemoPageMacros(*memo);
+            if (memo->AutoWidth) {
+                QImage scratch(1, 1, QImage::Format_RGB32);
+                QPainter p(&scratch);
+                DrawMemoView(p, *memo, 1, 1, 0, 0);
+            }
+        }
+        filter.EmitObject(object);
+        if (report && report->Terminated) {
+            throw ExportTerminated{};
+        }
+    };
+
+    {
+        auto background = std::make_unique<TqdxPictureView>();
+        background->SetName("_pagebackground");
+        background->Color = page.Color();
+        background->Frame.Assign(page.Background().Frame);
+        background->Picture = page.Background().Picture;
+        background->Stretched = true;
+        background->KeepAspectRatio = false;
+        background->SetBounds(
+            page.Left(), page.Top(),
+            page.Width() - (page.LeftMargin + page.RightMargin) * qd01cm,
+            page.Height() - (page.TopMargin + page.BottomMargin) * qd01cm);
+        exportObject(*background);
+    }
+    for (TqdxComponent* band : page.Objects()) {
+        bool header = false;
+        if (filter.SuppressRepeatedHeaders && isPageHeaderOrFooter(*band, header) &&
+            (header ? i != 0 : i != pages.Count() - 1)) {
+            continue;
+        }
+        exportObject(*band);
+        for (TqdxComponent* child : band->Objects()) {
+            exportObject(*child);
+        }
+    }
+    filter.EndPageOutput(page, i);
+}
+
+} // namespace
+
+void ExportPage(TqdxPreviewPages& pages, int index, TqdxCustomExportFilter& filter, int copyNo) {
+    TqdxReportPage* page = pages.PageObject(index);
+    if (!page) {
+        return;
+    }
+    exportPage(pages, *page, index, filter, copyNo);
+    page->SetLeft(0);
+    page->SetTop(0);
+}
+
 bool Export(TqdxPreviewPages& pages, TqdxCustomExportFilter* filter, bool hasPreview) {
     pages.CopyNo = 0;
     if (!filter) {
@@ -365,61 +443,7 @@ bool Export(TqdxPreviewPages& pages, TqdxCustomExportFilter* filter, bool hasPre
             }
             current = page;
             currentIndex = i;
-            filter->BeginPageOutput(*page, i);
-            page->SetLeft(
-                (page->MirrorMargins && i % 2 == 1 ? page->RightMargin : page->LeftMargin) *
-                qd01cm);
-            page->SetTop(page->TopMargin * qd01cm);
-
-            auto exportObject = [&](TqdxComponent& object) {
-                if (filter->DataOnly && !qdx_cast<TqdxDataBand>(object.Parent())) {
-                    return;
-                }
-                if (auto* memo = qdx_cast<TqdxCustomMemoView>(&object)) {
-                    if (memo->Highlight.Active) {
-                        memo->Font().Assign(memo->Highlight.Font);
-                    }
-                    memo->TotalPages = pages.Count();
-                    memo->CopyNo = 1;
-                    ExpandMemoPageMacros(*memo);
-                    if (memo->AutoWidth) {
-                        QImage scratch(1, 1, QImage::Format_RGB32);
-                        QPainter p(&scratch);
-                        DrawMemoView(p, *memo, 1, 1, 0, 0);
-                    }
-                }
-                filter->EmitObject(object);
-                if (report && report->Terminated) {
-                    throw ExportTerminated{};
-                }
-            };
-
-            {
-                auto background = std::make_unique<TqdxPictureView>();
-                background->SetName("_pagebackground");
-                background->Color = page->Color();
-                background->Frame.Assign(page->Background().Frame);
-                background->Picture = page->Background().Picture;
-                background->Stretched = true;
-                background->KeepAspectRatio = false;
-                background->SetBounds(
-                    page->Left(), page->Top(),
-                    page->Width() - (page->LeftMargin + page->RightMargin) * qd01cm,
-                    page->Height() - (page->TopMargin + page->BottomMargin) * qd01cm);
-                exportObject(*background);
-            }
-            for (TqdxComponent* band : page->Objects()) {
-                bool header = false;
-                if (filter->SuppressRepeatedHeaders && isPageHeaderOrFooter(*band, header) &&
-                    (header ? i != 0 : i != pages.Count() - 1)) {
-                    continue;
-                }
-                exportObject(*band);
-                for (TqdxComponent* child : band->Objects()) {
-                    exportObject(*child);
-                }
-            }
-            filter->EndPageOutput(*page, i);
+            exportPage(pages, *page, i, *filter, 1);
             current = nullptr;
             if (hasPreview) {
                 page->SetLeft(0);

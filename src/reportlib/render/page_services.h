@@ -80,6 +80,10 @@ public:
     virtual void EndOutput() = 0;
 };
 
+// Sends page `index` through a filter whose output has begun, as Export does for each page, with
+// the memos showing copy `copyNo`. For jobs that put pages in an order of their own (printing).
+void ExportPage(TqdxPreviewPages& pages, int index, TqdxCustomExportFilter& filter, int copyNo);
+
 // Walks the pages through the filter. False without a filter, when its dialog was not
 // confirmed, or after an error (shown through the report's error display). `hasPreview` keeps
 // the page cache for the preview.

@@ -407,6 +407,28 @@ TEST(PrintJobFile, PrintToFileWritesThePdf) {
         ASSERT_TRUE(info);
         EXPECT_EQ(info->pages, 2);
     }
+
+    // Two collated two-sided copies of three pages: each copy ends on a blank back, and every
+    // page keeps its text.
+    TqdxReport twoSided;
+    load(twoSided, reportXml({kA4, kA4, kA4}));
+    twoSided.PrintOptions.Copies = 2;
+    twoSided.PrintOptions.Duplex = dmVertical;
+    const TqdxPrintResult copies = PrintReport(twoSided, {}, path);
+    ASSERT_TRUE(copies.printed) << copies.error.toStdString();
+    EXPECT_EQ(copies.sheets, 8);
+    if (const auto text = test::popplerText(path)) {
+        const QStringList sheets = QString::fromUtf8(*text).split(QLatin1Char('\f'));
+        ASSERT_GE(sheets.size(), 8);
+        for (int copy = 0; copy < 2; ++copy) {
+            for (int page = 0; page < 3; ++page) {
+                EXPECT_TRUE(sheets[copy * 4 + page].contains(QStringLiteral("Pagina %1").arg(page + 1)))
+                    << sheets[copy * 4 + page].toStdString();
+            }
+            EXPECT_TRUE(sheets[copy * 4 + 3].trimmed().isEmpty());
+        }
+    }
+
     // A folder that does not exist: an error, no file.
     const TqdxPrintResult bad = PrintReport(report, {}, dir.filePath(QStringLiteral("no/x.pdf")));
     EXPECT_FALSE(bad.printed);
@@ -426,9 +448,13 @@ public:
     int DpiX() const override { return m_inner->DpiX(); }
     int DpiY() const override { return m_inner->DpiY(); }
     bool StartDocument(const QString& t, QString& e) override { return m_inner->StartDocument(t, e); }
+    void ExpectWholePages(bool whole) override { m_inner->ExpectWholePages(whole); }
     void StartSheet() override {
         sizes.push_back(m_written());
         m_inner->StartSheet();
+    }
+    bool PutWholePage(TqdxPreviewPages& pages, int index, int copyNo) override {
+        return m_inner->PutWholePage(pages, index, copyNo);
     }
     QPainter& Canvas() override { return m_inner->Canvas(); }
     void FinishSheet() override { m_inner->FinishSheet(); }
@@ -455,18 +481,21 @@ qint64 bytesIn(const QString& folder, const QString& prefix) {
 // Long jobs leave the program while they are drawn: a file is written in blocks (it buffers
 // 256 KiB), and a queue's scheduler spools the document as it comes.
 TEST(PrintJobStreaming, SheetsLeaveTheProgramAsTheyAreDrawn) {
-    constexpr int kSheets = 600;
+    // Whole pages go through the export's writer, other layouts are drawn with QPainter: both
+    // stream.
+    constexpr int kWholePages = 2000;
+    constexpr int kScaled = 600;
     TqdxReport report;
-    load(report, reportXml(std::vector<QByteArray>(kSheets, kA4)));
+    load(report, reportXml(std::vector<QByteArray>(kWholePages, kA4)));
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("long.pdf"));
     WatchedDevice toFile(OpenPdfPrintDevice({}, path),
                          [&] { return bytesIn(dir.path(), QStringLiteral(".long.pdf")); });
     ASSERT_TRUE(PrintPreparedPages(report, toFile, 0).printed);
-    ASSERT_EQ(toFile.sizes.size(), size_t(kSheets));
+    ASSERT_EQ(toFile.sizes.size(), size_t(kWholePages));
     EXPECT_EQ(toFile.sizes[0], 0);
-    EXPECT_GT(toFile.sizes[kSheets * 3 / 4], 0);
+    EXPECT_GT(toFile.sizes[kWholePages * 3 / 4], 0);
     EXPECT_TRUE(QFileInfo::exists(path));
 
     test::PrivateCupsd cups;
@@ -474,18 +503,32 @@ TEST(PrintJobStreaming, SheetsLeaveTheProgramAsTheyAreDrawn) {
         GTEST_SKIP() << cups.failure().toStdString();
     }
     ASSERT_TRUE(cups.addQueue(QStringLiteral("laser")));
-    WatchedDevice toQueue(OpenPdfPrintDevice(QStringLiteral("laser"), {}),
-                          [&] {
-                              // The scheduler takes a request's document into a file of the
-                              // request's number, and names it as the job's when it is whole.
-                              return bytesIn(cups.spoolDirectory(), QStringLiteral("0")) +
-                                     bytesIn(cups.spoolDirectory(), QStringLiteral("d"));
-                          });
-    const TqdxPrintResult printed = PrintPreparedPages(report, toQueue, 0);
-    ASSERT_TRUE(printed.printed) << printed.error.toStdString();
-    ASSERT_EQ(toQueue.sizes.size(), size_t(kSheets));
-    EXPECT_GT(toQueue.sizes[kSheets * 3 / 4], 0);
-    EXPECT_TRUE(cups.nextJob(QStringLiteral("laser")).has_value());
+    auto printToQueue = [&](TqdxReport& r, int sheets) {
+        WatchedDevice toQueue(OpenPdfPrintDevice(QStringLiteral("laser"), {}), [&] {
+            // The scheduler takes a request's document into a file of the request's number, and
+            // names it as the job's when it is whole.
+            return bytesIn(cups.spoolDirectory(), QStringLiteral("0")) +
+                   bytesIn(cups.spoolDirectory(), QStringLiteral("d"));
+        });
+        const TqdxPrintResult printed = PrintPreparedPages(r, toQueue, 0);
+        ASSERT_TRUE(printed.printed) << printed.error.toStdString();
+        ASSERT_EQ(toQueue.sizes.size(), size_t(sheets));
+        EXPECT_GT(toQueue.sizes[size_t(sheets * 3 / 4)], 0);
+        const auto job = cups.nextJob(QStringLiteral("laser"));
+        ASSERT_TRUE(job.has_value());
+        if (test::pdfInfoAvailable()) {
+            const auto info = test::pdfInfo(*job);
+            ASSERT_TRUE(info.has_value());
+            EXPECT_EQ(info->pages, sheets);
+        }
+    };
+    printToQueue(report, kWholePages);
+
+    TqdxReport scaled;
+    load(scaled, reportXml(std::vector<QByteArray>(kScaled, kA5)));
+    scaled.PrintOptions.PrintMode = pmScale;
+    scaled.PrintOptions.PrintOnSheet = 9;
+    printToQueue(scaled, kScaled);
 }
 
 } // namespace

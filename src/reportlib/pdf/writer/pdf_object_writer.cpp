@@ -1,6 +1,7 @@
 #include "pdf_object_writer.h"
 
 #include "platform/files/atomic_file.h"
+#include "platform/printing/print_output.h"
 
 #include <zlib.h>
 
@@ -14,13 +15,18 @@ namespace zr::reportlib::pdf {
 PdfObjectWriter::PdfObjectWriter() = default;
 PdfObjectWriter::~PdfObjectWriter() = default;
 
-bool PdfObjectWriter::open(const QString& path) {
+void PdfObjectWriter::open(std::unique_ptr<RawOutput> output) {
     discard();
     m_errno = 0;
     m_failed = false;
     m_position = 0;
     m_xref = 0;
     m_offsets.clear();
+    m_output = std::move(output);
+}
+
+bool PdfObjectWriter::open(const QString& path) {
+    open(std::unique_ptr<RawOutput>());
     auto file = std::make_unique<AtomicFile>(path);
     if (!file->open()) {
         m_errno = file->error();
@@ -31,6 +37,14 @@ bool PdfObjectWriter::open(const QString& path) {
 }
 
 bool PdfObjectWriter::commit() {
+    if (m_output) {
+        const bool ok = !m_failed && m_output->finish();
+        if (!ok && m_errno == 0) {
+            m_errno = m_output->error() != 0 ? m_output->error() : EIO;
+        }
+        m_output.reset();
+        return ok;
+    }
     if (!m_file) {
         return false;
     }
@@ -43,6 +57,7 @@ bool PdfObjectWriter::commit() {
 }
 
 void PdfObjectWriter::discard() {
+    m_output.reset(); // an output not finished is dropped (a print job is cancelled)
     if (m_file) {
         m_file->discard();
         m_file.reset();
@@ -55,10 +70,13 @@ QString PdfObjectWriter::errorString() const {
 
 void PdfObjectWriter::raw(QByteArrayView bytes) {
     m_position += std::uint64_t(bytes.size());
-    if (!m_file || m_failed) {
+    if (m_failed) {
         return;
     }
-    if (!m_file->write(bytes)) {
+    if (m_output && !m_output->write(bytes)) {
+        m_failed = true;
+        m_errno = m_output->error();
+    } else if (m_file && !m_file->write(bytes)) {
         m_failed = true;
         m_errno = m_file->error();
     }

@@ -1,7 +1,8 @@
 #pragma once
 
 // PdfObjectWriter: the file side of the prepared-report PDF export. Objects are streamed to a
-// temporary file beside the target as they are produced; the object table keeps each object's
+// temporary file beside the target (or to another output, such as a print job) as they are
+// produced; the object table keeps each object's
 // byte offset, so that the cross-reference table can be written at the end without reading the
 // file again. Nothing of a report is known here.
 //
@@ -21,6 +22,7 @@
 
 namespace zr {
 class AtomicFile;
+class RawOutput;
 }
 
 namespace zr::reportlib::pdf {
@@ -45,7 +47,10 @@ public:
     // Starts a new file for `path` (written to a temporary file beside it). False when it
     // cannot be created; error() then gives the system error number.
     bool open(const QString& path);
-    bool isOpen() const { return m_file != nullptr; }
+    // Starts a new document written to `output` as it is produced (a print job); commit()
+    // finishes it, discard() drops it unfinished.
+    void open(std::unique_ptr<RawOutput> output);
+    bool isOpen() const { return m_file != nullptr || m_output != nullptr; }
     // Flushes and renames the temporary file over the target. False on any write failure
     // (the target is then untouched).
     bool commit();
@@ -75,6 +80,7 @@ public:
 
 private:
     std::unique_ptr<AtomicFile> m_file;
+    std::unique_ptr<RawOutput> m_output;
     std::vector<std::uint64_t> m_offsets;
     std::uint64_t m_position = 0;
     std::uint64_t m_xref = 0;
