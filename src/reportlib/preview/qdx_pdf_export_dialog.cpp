@@ -227,6 +227,8 @@ TqdxPDFExportDialog::TqdxPDFExportDialog(pdf::TqdxPDFExport& filter, QWidget* pa
     OkB = control(new QPushButton(text(1), this), "OkB", text(1));
     OkB->setDefault(true);
     CancelB = control(new QPushButton(text(2), this), "CancelB", text(2));
+    OkB->setAutoDefault(true);
+    CancelB->setAutoDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(OkB);

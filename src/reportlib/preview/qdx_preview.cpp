@@ -90,6 +90,7 @@ TqdxPreview::TqdxPreview(QWidget* parent)
 
     m_outline = new QTreeWidget(m_splitter);
     m_outline->setHeaderHidden(true);
+    m_outline->setAccessibleName(qdxResources().Text(129));
     m_outline->setContextMenuPolicy(Qt::CustomContextMenu);
     m_outline->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     connect(m_outline, &QWidget::customContextMenuRequested, this,
@@ -102,11 +103,13 @@ TqdxPreview::TqdxPreview(QWidget* parent)
 
     m_thumbnails = new TqdxPreviewWorkspace(m_splitter);
     m_thumbnails->Thumbnail = true;
+    m_thumbnails->setAccessibleName(qdxResources().Text(131));
     m_thumbnails->SetZoom(0.1);
     m_thumbnails->SetCacheLimit(std::size_t(16) << 20);
     m_thumbnails->hide();
 
     m_workspace = new TqdxPreviewWorkspace(m_splitter);
+    m_workspace->setAccessibleName(QStringLiteral("Páginas do relatório"));
     m_splitter->setStretchFactor(2, 1);
     connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
         if (m_outline->isVisible() || m_thumbnails->isVisible()) {

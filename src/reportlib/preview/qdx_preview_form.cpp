@@ -84,12 +84,16 @@ TqdxPreviewForm::TqdxPreviewForm(QWidget* parent) : QDialog(parent) {
 
     ToolBar = new QToolBar(this);
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
-    ToolBar->setAccessibleName(QStringLiteral("ToolBar"));
+    ToolBar->setAccessibleName(QStringLiteral("Barra de ferramentas"));
     ToolBar->setMovable(false);
     ToolBar->setFloatable(false);
     ToolBar->setIconSize(QSize(TqdxResources::kIconSize, TqdxResources::kIconSize));
     ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     ToolBar->setContentsMargins(2, 2, 2, 2);
+    // The toolbar's own button for the buttons that do not fit has only an arrow.
+    if (auto* more = ToolBar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
+        more->setAccessibleName(QStringLiteral("Mais botões"));
+    }
     layout->addWidget(ToolBar);
 
     using F = TqdxPreviewForm;

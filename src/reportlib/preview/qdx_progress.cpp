@@ -38,18 +38,23 @@ TqdxProgress::TqdxProgress(QWidget* parent, bool rightToLeft)
     LMessage = new QLabel(Panel);
     LMessage->setGeometry(16, 11, 237, 20);
     LMessage->setAlignment(Qt::AlignCenter);
-    LMessage->setAccessibleName(QStringLiteral("LMessage"));
+    LMessage->setObjectName(QStringLiteral("LMessage"));
+    // No fixed accessible name: a screen reader reads the message itself.
 
     Bar = new QProgressBar(Panel);
     Bar->setGeometry(16, 37, 237, 17);
     Bar->setRange(0, 100);
     Bar->setValue(0);
     Bar->setTextVisible(false);
-    Bar->setAccessibleName(QStringLiteral("Bar"));
+    Bar->setObjectName(QStringLiteral("Bar"));
+    Bar->setAccessibleName(QStringLiteral("Progresso"));
 
     CancelB = new QPushButton(qdxResources().Text(2), Panel);
     CancelB->setGeometry(100, 64, 75, 25);
+    CancelB->setObjectName(QStringLiteral("CancelB"));
     CancelB->setAccessibleName(CancelB->text());
+    // Enter on the focused button presses it, as Space does.
+    CancelB->setAutoDefault(true);
     connect(CancelB, &QPushButton::clicked, this, &TqdxProgress::cancelClicked);
 }
 

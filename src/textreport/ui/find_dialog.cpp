@@ -1,5 +1,7 @@
 #include "find_dialog.h"
 
+#include "accessible_caption.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,6 +11,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <initializer_list>
 
 namespace zr::textreport::ui {
 
@@ -44,6 +48,15 @@ FindDialog::FindDialog(QWidget* parent) : QDialog(parent) {
     btLocalizar->setEnabled(false);
     btCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
     btCancelar->setObjectName(QStringLiteral("btCancelar"));
+    // Enter on a focused button presses that button; anywhere else it finds the next match.
+    btLocalizar->setAutoDefault(true);
+    btCancelar->setAutoDefault(true);
+
+    setAccessibleCaption(edText, label->text());
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
+             cbPalavraInteira, cbMaiusculas, rbAcima, rbAbaixo, btLocalizar, btCancelar}) {
+        setAccessibleCaption(b, b->text());
+    }
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(label, 0, 0);

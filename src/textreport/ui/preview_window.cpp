@@ -1,5 +1,6 @@
 #include "preview_window.h"
 
+#include "accessible_caption.h"
 #include "find_dialog.h"
 #include "platform/interaction/interaction.h"
 #include "platform/printing/system_printer.h"
@@ -46,6 +47,8 @@ const QColor kScrollerColour(128, 128, 128);
 
 // The page panel, the zoom panel, the printer panel, the model panel and the last one.
 constexpr int kPanelWidths[5] = {120, 50, 250, 80, 50};
+constexpr const char* kPanelNames[5] = {"Página", "Zoom", "Impressora", "Modelo de impressora",
+                                        "Mensagens"};
 
 } // namespace
 
@@ -140,6 +143,8 @@ TDFMPreview::TDFMPreview(TGravana& gravana, QWidget* parent)
     for (const Glyph& g : glyphs) {
         g.button = makeButton(g.name, kGlyphButtonWidth);
         g.button->setToolTip(QString::fromUtf8(g.hint));
+        // A button with only a picture is known by its hint.
+        setAccessibleCaption(g.button, g.button->toolTip());
         g.button->setIcon(previewGlyph(g.glyph));
     }
     Separa2 = makeSeparator("Separa2");
@@ -149,6 +154,8 @@ TDFMPreview::TDFMPreview(TGravana& gravana, QWidget* parent)
     btFECHAR->setText(QStringLiteral("&Fechar"));
     btFECHAR->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     btFECHAR->setIcon(previewGlyph(PreviewGlyph::Fechar));
+    setAccessibleCaption(btIMPRIMIR, btIMPRIMIR->text());
+    setAccessibleCaption(btFECHAR, btFECHAR->text());
 
     const std::pair<QToolButton*, void (TDFMPreview::*)()> clicks[] = {
         {btIMPRIMIR, &TDFMPreview::btIMPRIMIRClick}, {btPDF, &TDFMPreview::btPDFClick},
@@ -190,6 +197,7 @@ TDFMPreview::TDFMPreview(TGravana& gravana, QWidget* parent)
 
     VISOR = new PreviewVisor(*this, Scroller);
     VISOR->setObjectName(QStringLiteral("VISOR"));
+    VISOR->setAccessibleName(QStringLiteral("Página do relatório"));
     VISOR->setCursor(Qt::OpenHandCursor);
     Scroller->setWidget(VISOR);
     // The scroll box fills what it holds; the page box shows the grey around the page.
@@ -201,6 +209,9 @@ TDFMPreview::TDFMPreview(TGravana& gravana, QWidget* parent)
     for (int i = 0; i < 5; ++i) {
         auto* panel = new QLabel(StatusBar1);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i));
+        // The panels' texts change and may be empty; a screen reader names them by what they
+        // show.
+        panel->setAccessibleName(QString::fromUtf8(kPanelNames[i]));
         panel->setFixedWidth(kPanelWidths[i]);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         if (i == 0 || i == 3) {

@@ -1,5 +1,6 @@
 #include "progress_window.h"
 
+#include "accessible_caption.h"
 #include "draw_transparent.h"
 #include "platform/interaction/cancel_request.h"
 #include "ui_resources.h"
@@ -62,6 +63,7 @@ TDFMProgresso::TDFMProgresso(const ProgressInfo& info, AskFunction ask, QWidget*
     NOMEREL->setText(
         NOMEREL->fontMetrics().elidedText(info.label, Qt::ElideMiddle, NOMEREL->width()));
     NOMEREL->setToolTip(info.label);
+    NOMEREL->setAccessibleName(info.label);
     if (info.textColor.isValid()) {
         QPalette p = NOMEREL->palette();
         p.setColor(QPalette::WindowText, info.textColor);
@@ -73,11 +75,14 @@ TDFMProgresso::TDFMProgresso(const ProgressInfo& info, AskFunction ask, QWidget*
     ProgressBar1->setGeometry(16, 28, 249, 19);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setRange(0, 0);
+    ProgressBar1->setAccessibleName(caption);
 
     sbCancelar = new QPushButton(QStringLiteral("&Cancelar"), this);
     sbCancelar->setObjectName(QStringLiteral("sbCancelar"));
     sbCancelar->setGeometry(107, 63, 80, 25);
-    sbCancelar->setAutoDefault(false);
+    // Enter on the focused button presses it (it asks the cancel question), as Space does.
+    sbCancelar->setAutoDefault(true);
+    setAccessibleCaption(sbCancelar, sbCancelar->text());
     connect(sbCancelar, &QPushButton::clicked, this, [this] { sbCancelarClick(); });
 
     m_animacao = animacaoDaLegenda(caption);

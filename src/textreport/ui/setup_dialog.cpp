@@ -1,5 +1,6 @@
 #include "setup_dialog.h"
 
+#include "accessible_caption.h"
 #include "draw_transparent.h"
 #include "platform/text/codepages.h"
 #include "textreport/gravana.h"
@@ -252,7 +253,6 @@ TDFMsetup::TDFMsetup(TGravana& gravana, PrinterSource printers, QWidget* parent)
     labelImpressora->setBuddy(IMPRESSORAS);
     BitBtn1 = new QPushButton(QStringLiteral("&Propriedades..."), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setAutoDefault(false);
     MODELOS = new QComboBox(this);
     MODELOS->setObjectName(QStringLiteral("MODELOS"));
     auto* labelModelo = new QLabel(QStringLiteral("&Modelo: "), this);
@@ -306,7 +306,28 @@ TDFMsetup::TDFMsetup(TGravana& gravana, PrinterSource printers, QWidget* parent)
     OK->setDefault(true);
     CANCELAR = new QPushButton(QStringLiteral("&Cancelar"), this);
     CANCELAR->setObjectName(QStringLiteral("CANCELAR"));
-    CANCELAR->setAutoDefault(false);
+    // Every button keeps autoDefault: Enter on a focused button presses that button, never
+    // "&Ok" behind it. Enter anywhere else presses "&Ok", the default one.
+    BitBtn1->setAutoDefault(true);
+    CANCELAR->setAutoDefault(true);
+    OK->setAutoDefault(true);
+
+    // What a screen reader calls each control: its caption, or the caption of its label.
+    setAccessibleCaption(BitBtn1, BitBtn1->text());
+    setAccessibleCaption(OK, OK->text());
+    setAccessibleCaption(CANCELAR, CANCELAR->text());
+    setAccessibleCaption(IMPRESSORAS, labelImpressora->text());
+    setAccessibleCaption(MODELOS, labelModelo->text());
+    setAccessibleCaption(chkTodas, chkTodas->text());
+    setAccessibleCaption(chkAtual, chkAtual->text());
+    setAccessibleCaption(chkSelecao, chkSelecao->text());
+    setAccessibleCaption(EdPaginas, chkSelecao->text());
+    setAccessibleCaption(EdParImpar, labelImprimir->text());
+    setAccessibleCaption(UpDown1, labelCopias->text());
+    setAccessibleCaption(edCOPIAS, labelCopias->text());
+    setAccessibleCaption(chkAgrupar, chkAgrupar->text());
+    setAccessibleCaption(chkInverter, chkInverter->text());
+    setAccessibleCaption(chkPreview, chkPreview->text());
 
     // ---- Layout.
     auto* title = new QHBoxLayout;

@@ -46,7 +46,9 @@ struct PrinterSource {
 // component's settings and job options, and writes them back only through applyChoices().
 //
 // It closes only through its two buttons: "&Ok" (the default button) and "&Cancelar" (also
-// Escape). Closing it any other way is refused.
+// Escape). Closing it any other way is refused. Enter presses the focused button when a button
+// has the focus ("&Propriedades..." then opens the printer's dialog and the dialog stays), and
+// "&Ok" otherwise.
 class TDFMsetup final : public QDialog {
     Q_OBJECT
 

@@ -1,6 +1,9 @@
 #include "textreport/ui/progress_window.h"
 #include "textreport/ui/window_progress.h"
 
+#include "accessible_names.h"
+#include "active_window.h"
+#include "key_input.h"
 #include "platform/interaction/cancel_request.h"
 
 #include <QApplication>
@@ -77,6 +80,33 @@ TEST_F(ProgressWindow, ClosingOrEscapeAsksTheCancelQuestionAndLeavesItOpen) {
     EXPECT_TRUE(progress.cancelled());
     EXPECT_TRUE(progress.window().isVisible());
     EXPECT_EQ(asked.size(), 2);
+}
+
+TEST_F(ProgressWindow, EnterOnTheFocusedCancelButtonAsksTheQuestion) {
+    WindowProgress progress(info(QStringLiteral("Imprimindo...")), answering({false, true}));
+    TDFMProgresso& w = progress.window();
+    ASSERT_TRUE(test::showActive(&w));
+    test::focusByTab(w.sbCancelar);
+    ASSERT_EQ(QApplication::focusWidget(), w.sbCancelar);
+    test::key(w.sbCancelar, Qt::Key_Return);
+    EXPECT_EQ(asked.size(), 1);
+    EXPECT_FALSE(progress.cancelled());
+    test::key(w.sbCancelar, Qt::Key_Enter, {}, Qt::KeypadModifier);
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_TRUE(progress.cancelled());
+}
+
+TEST_F(ProgressWindow, ScreenReadersFindANameForTheButtonAndTheBar) {
+    WindowProgress progress(info(QStringLiteral("Lendo...")), answering({}));
+    TDFMProgresso& w = progress.window();
+    EXPECT_EQ(test::namelessControls(&w), "");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.sbCancelar)->text(QAccessible::Name),
+              QStringLiteral("Cancelar"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.ProgressBar1)->text(QAccessible::Name),
+              QStringLiteral("Lendo..."));
+    // The shortened label still reads out the whole file name.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.NOMEREL)->text(QAccessible::Name),
+              QStringLiteral("/tmp/vendas.GVP"));
 }
 
 TEST_F(ProgressWindow, TenStepsEndWithTheBarAtItsMaximumOfTen) {

@@ -1,5 +1,8 @@
 #include "textreport/ui/setup_dialog.h"
 
+#include "accessible_names.h"
+#include "active_window.h"
+#include "key_input.h"
 #include "recording_interaction.h"
 #include "textreport/gravana.h"
 #include "textreport/ui/draw_transparent.h"
@@ -325,6 +328,60 @@ TEST_F(SetupDialog, PropertiesNeverCloseTheDialogAndSelectThePrinterChosenThere)
     EXPECT_EQ(d->IMPRESSORAS->currentText(), QStringLiteral("EPSON LX-300"));
     EXPECT_EQ(d->MODELOS->currentText(), QStringLiteral("Epson - Matriciais e compatíveis"));
     EXPECT_TRUE(printers.madeCurrent.isEmpty());
+}
+
+TEST_F(SetupDialog, EnterOnAFocusedButtonPressesThatButtonAndNotOk) {
+    ASSERT_TRUE(g.Abrir());
+    g.state().previewAtivo = true; // so that cancelling keeps the report
+
+    // Tab from "&Ok" to "&Cancelar", then Enter: cancelled, nothing printed or made current.
+    drive = [](TDFMsetup& d) {
+        ASSERT_TRUE(test::showActive(&d));
+        test::focusByTab(d.OK);
+        test::key(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), d.CANCELAR);
+        test::key(d.CANCELAR, Qt::Key_Return);
+    };
+    EXPECT_FALSE(g.Setup());
+    EXPECT_TRUE(printers.madeCurrent.isEmpty());
+
+    // Enter (either key) on "&Propriedades...": the printer's dialog, and this one stays open.
+    // Moving on to a field gives Enter back to "&Ok".
+    printers.chosenInProperties = QStringLiteral("EPSON LX-300");
+    bool stayedOpen = false;
+    drive = [&](TDFMsetup& d) {
+        ASSERT_TRUE(test::showActive(&d));
+        test::focusByTab(d.IMPRESSORAS);
+        test::key(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), d.BitBtn1);
+        test::key(d.BitBtn1, Qt::Key_Return);
+        test::key(d.BitBtn1, Qt::Key_Enter, {}, Qt::KeypadModifier);
+        stayedOpen = d.isVisible() && d.result() == 0;
+        EXPECT_EQ(d.IMPRESSORAS->currentText(), QStringLiteral("EPSON LX-300"));
+        test::focusByTab(d.chkAgrupar);
+        test::key(d.chkAgrupar, Qt::Key_Return);
+    };
+    EXPECT_TRUE(g.Setup());
+    EXPECT_EQ(printers.propertiesRuns, 2);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(printers.madeCurrent, QStringList{QStringLiteral("EPSON LX-300")});
+    EXPECT_EQ(shown, 2);
+}
+
+TEST_F(SetupDialog, ScreenReadersFindANameForEveryControl) {
+    auto d = open();
+    EXPECT_EQ(test::namelessControls(d.get()), "");
+    EXPECT_GE(test::countedControls(d.get()), 14);
+    QAccessibleInterface* properties = QAccessible::queryAccessibleInterface(d->BitBtn1);
+    ASSERT_NE(properties, nullptr);
+    EXPECT_EQ(properties->text(QAccessible::Name), QStringLiteral("Propriedades..."));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(d->UpDown1)->text(QAccessible::Name),
+              QStringLiteral("Número de Cópias"));
+    // On this platform a list is named by its current entry and labelled by its caption.
+    const auto labels =
+        QAccessible::queryAccessibleInterface(d->IMPRESSORAS)->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels.front().first->text(QAccessible::Name), QStringLiteral("Impressora:"));
 }
 
 TEST_F(SetupDialog, ClosesOnlyThroughItsButtonsAndEscapeIsCancel) {

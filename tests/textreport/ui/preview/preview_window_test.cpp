@@ -1,5 +1,6 @@
 #include "textreport/ui/preview_window.h"
 
+#include "accessible_names.h"
 #include "recording_interaction.h"
 #include "report_builder.h"
 #include "temp_dir.h"
@@ -656,6 +657,32 @@ TEST_F(PreviewWindow, SearchShortcutsObeyAnInactiveSearchButton) {
     w.FindDialog1->setFindText("FIM");
     key(Qt::Key_F3);
     EXPECT_EQ(w.paginaAtual(), 1);
+}
+
+} // namespace
+} // namespace zr::textreport::ui
+
+namespace zr::textreport::ui {
+namespace {
+
+TEST_F(PreviewWindow, ScreenReadersFindANameForEveryButtonAndStatusPanel) {
+    open(fivePages());
+    TDFMPreview& w = show();
+    EXPECT_EQ(test::namelessControls(&w), "");
+    EXPECT_GE(test::countedControls(&w), 16);
+    // A picture-only button is called by its hint; the panels by what they show.
+    const auto name = [](QWidget* widget) {
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
+        return iface ? iface->text(QAccessible::Name) : QString();
+    };
+    EXPECT_EQ(name(w.btPDF), QStringLiteral("Gerar PDF"));
+    EXPECT_EQ(name(w.btDIRETO), QStringLiteral("Acesso direto à Página"));
+    EXPECT_EQ(name(w.btIMPRIMIR), QStringLiteral("Imprimir"));
+    EXPECT_EQ(name(w.btFECHAR), QStringLiteral("Fechar"));
+    EXPECT_EQ(name(w.Panels[0]), QStringLiteral("Página"));
+    EXPECT_EQ(name(w.Panels[4]), QStringLiteral("Mensagens"));
+    // The find dialog is a window of its own, checked with the dialogs.
+    EXPECT_EQ(test::namelessControls(w.FindDialog1), "");
 }
 
 } // namespace
