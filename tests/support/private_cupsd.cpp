@@ -352,9 +352,7 @@ bool PrivateCupsd::administer(int operation, const QString& queue, const QString
     if (!running()) {
         return false;
     }
-    const QByteArray socketPath = QFile::encodeName(server());
-    http_t* http = httpConnect2(socketPath.constData(), 0, nullptr, AF_UNSPEC,
-                                HTTP_ENCRYPTION_NEVER, 1, 5000, nullptr);
+    http_t* http = connect();
     if (!http) {
         return false;
     }
@@ -430,13 +428,17 @@ std::optional<QByteArray> PrivateCupsd::nextJob(const QString& queue, int timeou
     return it->second->nextJob(timeoutMs);
 }
 
+http_t* PrivateCupsd::connect() const {
+    const QByteArray socketPath = QFile::encodeName(server());
+    return httpConnect2(socketPath.constData(), 0, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_NEVER, 1,
+                        5000, nullptr);
+}
+
 QString PrivateCupsd::newestJobTitle(const QString& queue) const {
     if (!running()) {
         return {};
     }
-    const QByteArray socketPath = QFile::encodeName(server());
-    http_t* http = httpConnect2(socketPath.constData(), 0, nullptr, AF_UNSPEC,
-                                HTTP_ENCRYPTION_NEVER, 1, 5000, nullptr);
+    http_t* http = connect();
     if (!http) {
         return {};
     }
@@ -459,9 +461,7 @@ QString PrivateCupsd::newestJobAttribute(const QString& queue, const char* name)
     if (!running()) {
         return {};
     }
-    const QByteArray socketPath = QFile::encodeName(server());
-    http_t* http = httpConnect2(socketPath.constData(), 0, nullptr, AF_UNSPEC,
-                                HTTP_ENCRYPTION_NEVER, 1, 5000, nullptr);
+    http_t* http = connect();
     if (!http) {
         return {};
     }

@@ -10,6 +10,8 @@
 
 #include <sys/types.h>
 
+typedef struct _http_s http_t;
+
 namespace zr::test {
 
 // A CUPS scheduler of the test's own: configuration, spool, state and logs in a temporary
@@ -73,6 +75,8 @@ private:
     bool administer(int operation, const QString& queue, const QString& deviceUri,
                     const QByteArray& ppd);
     QString logTail() const;
+    // A connection of its own to the scheduler; null when it does not answer.
+    http_t* connect() const;
 
     QTemporaryDir m_dir;
     pid_t m_pid = -1;

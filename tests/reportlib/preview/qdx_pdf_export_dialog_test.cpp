@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 
+#include "active_window.h"
 #include "key_input.h"
 
 #include <gtest/gtest.h>
@@ -70,13 +70,7 @@ protected:
     std::unique_ptr<TqdxPDFExportDialog> open(QWidget* parent = nullptr) {
         auto d = std::make_unique<TqdxPDFExportDialog>(filter, parent);
         d->ShowError = [this](const QString& message) { errors.append(message); };
-        d->show();
-        d->activateWindow();
-        QElapsedTimer waited;
-        waited.start();
-        while (!d->isActiveWindow() && waited.elapsed() < 2000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
+        test::showActive(d.get());
         return d;
     }
 

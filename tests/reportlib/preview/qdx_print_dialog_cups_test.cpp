@@ -7,12 +7,12 @@
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/preview/qdx_printer.h"
 
+#include "active_window.h"
 #include "key_input.h"
 #include "private_cupsd.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -76,13 +76,7 @@ protected:
 
     std::unique_ptr<TqdxPrintDialog> open() {
         auto d = std::make_unique<TqdxPrintDialog>(report, dmNone);
-        d->show();
-        d->activateWindow();
-        QElapsedTimer waited;
-        waited.start();
-        while (!d->isActiveWindow() && waited.elapsed() < 2000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
+        test::showActive(d.get());
         return d;
     }
 

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +14,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include "active_window.h"
 #include "key_input.h"
 
 #include <gtest/gtest.h>
@@ -55,13 +55,7 @@ protected:
     std::unique_ptr<TqdxPrintDialog> open(int duplex = dmNone) {
         auto d = std::make_unique<TqdxPrintDialog>(report, duplex);
         d->ShowError = [this](const QString& message) { errors.append(message); };
-        d->show();
-        d->activateWindow();
-        QElapsedTimer waited;
-        waited.start();
-        while (!d->isActiveWindow() && waited.elapsed() < 2000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
+        test::showActive(d.get());
         return d;
     }
 
