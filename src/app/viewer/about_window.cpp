@@ -61,6 +61,15 @@ TfrmSobre::TfrmSobre(QWidget* owner)
     imgSite->setCursor(Qt::PointingHandCursor);
     imgSite->setToolTip(kSite.toString());
 
+    setAccessibleName(QStringLiteral("Sobre"));
+    // The pictures that act as buttons are named for screen readers after what they do.
+    imgSobre->setAccessibleName(QStringLiteral("Sobre o ZeralVisualizador"));
+    imgFecharOff->setAccessibleName(QStringLiteral("Fechar"));
+    imgFecharOn->setAccessibleName(QStringLiteral("Fechar"));
+    imgSite->setAccessibleName(QStringLiteral("Site %1").arg(kSite.toString()));
+    lbVersaoSistema->setAccessibleDescription(QStringLiteral("Versão"));
+    lbEdicaoSistema->setAccessibleDescription(QStringLiteral("Edição"));
+
     for (QLabel* label : {imgSobre, imgFecharOff, imgFecharOn, imgSite}) {
         label->installEventFilter(this);
     }

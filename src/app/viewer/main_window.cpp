@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include <exception>
 
@@ -73,6 +74,8 @@ TfrmMenu::TfrmMenu(Interaction& ui, QWidget* parent)
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setSizeGripEnabled(false);
+    statusBar()->setAccessibleName(QStringLiteral("Barra de status"));
+    imgPrincipal->setAccessibleName(QStringLiteral("ZeralVisualizador"));
 
     buildMenus();
 
@@ -130,6 +133,14 @@ void TfrmMenu::buildMenus() {
     miAjuda->addSeparator();
     miSobre = miAjuda->addAction(QStringLiteral("Sobre..."));
     miSobre->setObjectName(QStringLiteral("miSobre"));
+
+    // The menu bar's own button for menus that do not fit has only an arrow; a screen reader
+    // needs its name.
+    for (QToolButton* more : menuBar()->findChildren<QToolButton*>()) {
+        if (more->accessibleName().isEmpty()) {
+            more->setAccessibleName(QStringLiteral("Mais menus"));
+        }
+    }
 
     connect(miAbrirRelatorio, &QAction::triggered, this, [this] { miAbrirRelatorioClick(); });
     connect(miSair, &QAction::triggered, this, [this] { miSairClick(); });

@@ -43,6 +43,9 @@ TfrmAjudaImp::TfrmAjudaImp(QWidget* parent)
     btbtnRetornar = new QPushButton(QStringLiteral("&Retornar"), pnlRodape);
     btbtnRetornar->setObjectName(QStringLiteral("btbtnRetornar"));
     btbtnRetornar->setDefault(true);
+    btbtnRetornar->setAccessibleName(QStringLiteral("Retornar"));
+    mmAjuda->setAccessibleName(LblTexto->text());
+    Image1->setAccessibleName(QStringLiteral("Impressora"));
     connect(btbtnRetornar, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* titles = new QVBoxLayout;

@@ -1,5 +1,8 @@
 #include "app/viewer/about_window.h"
 #include "app/viewer/printing_help_window.h"
+#include "support/accessible_names.h"
+#include "support/active_window.h"
+#include "support/key_input.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -72,6 +75,42 @@ TEST(PrintingHelpWindow, RetornarClosesIt) {
     help.btbtnRetornar->click();
     EXPECT_FALSE(help.isVisible());
     EXPECT_EQ(help.result(), QDialog::Accepted);
+}
+
+TEST(PrintingHelpWindow, EnterOnTheFocusedButtonOrInTheTextReturns) {
+    for (const bool onButton : {true, false}) {
+        TfrmAjudaImp help;
+        ASSERT_TRUE(test::showActive(&help));
+        QWidget* target = onButton ? static_cast<QWidget*>(help.btbtnRetornar) : help.mmAjuda;
+        test::focusByTab(target);
+        ASSERT_EQ(QApplication::focusWidget(), target);
+        test::key(target, Qt::Key_Return);
+        EXPECT_FALSE(help.isVisible()) << onButton;
+        EXPECT_EQ(help.result(), QDialog::Accepted) << onButton;
+    }
+}
+
+QString accessibleName(QWidget* w) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+    return iface ? iface->text(QAccessible::Name) : QString();
+}
+
+TEST(ViewerWindows, ScreenReadersFindANameForEveryControl) {
+    TfrmAjudaImp help;
+    EXPECT_EQ(test::namelessControls(&help), "");
+    EXPECT_EQ(test::countedControls(&help), 2); // the text and "Retornar"
+    EXPECT_EQ(accessibleName(help.btbtnRetornar), QStringLiteral("Retornar"));
+    EXPECT_EQ(accessibleName(help.mmAjuda),
+              QStringLiteral("Saiba mais sobre, Impressão de Documentos"));
+
+    // The about window has no controls, only pictures that act as a close button and a link:
+    // they are named after what they do, and the frameless window after what it is.
+    TfrmSobre about;
+    EXPECT_EQ(test::namelessControls(&about), "");
+    EXPECT_EQ(accessibleName(&about), QStringLiteral("Sobre"));
+    EXPECT_EQ(accessibleName(about.imgFecharOff), QStringLiteral("Fechar"));
+    EXPECT_EQ(accessibleName(about.imgFecharOn), QStringLiteral("Fechar"));
+    EXPECT_EQ(accessibleName(about.imgSite), QStringLiteral("Site https://www.terravel.com.br"));
 }
 
 void mouse(QWidget* target, QEvent::Type type, Qt::MouseButton button = Qt::NoButton) {

@@ -4,6 +4,7 @@
 #include "reportlib/document/qdx_preview_pages.h"
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/pdf/qdx_export_pdf.h"
+#include "support/accessible_names.h"
 #include "support/recording_interaction.h"
 #include "support/temp_dir.h"
 #include "textreport/gravana.h"
@@ -113,6 +114,15 @@ TEST_F(MainWindow, ShowsTheProgramCaptionMenusAndDarkBlueClientArea) {
                            QStringLiteral("Sobre...")}));
     // The stored colour 6697728 (hex 663300) keeps blue in its high byte.
     EXPECT_EQ(frm.imgPrincipal->palette().color(QPalette::Window), QColor(0x00, 0x33, 0x66));
+}
+
+TEST_F(MainWindow, ScreenReadersFindANameForItsPictureAndStatusBar) {
+    EXPECT_EQ(test::namelessControls(&frm), "");
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(frm.statusBar());
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->text(QAccessible::Name), QStringLiteral("Barra de status"));
+    EXPECT_FALSE(
+        QAccessible::queryAccessibleInterface(frm.imgPrincipal)->text(QAccessible::Name).isEmpty());
 }
 
 TEST(MainWindowBackground, IsChosenByScreenWidth) {
