@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build ccache pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
     libcups2-dev cups cups-bsd cups-client cups-filters
     libfreetype-dev libharfbuzz-dev libfontconfig-dev libfribidi-dev fontconfig fonts-liberation2
     nettle-dev libidn-dev
@@ -13,6 +13,8 @@ packages=(
     googletest libgtest-dev
     clang libclang-rt-14-dev
     qpdf poppler-utils ghostscript nodejs xvfb xauth chromium
+    desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
+    man-db file lintian librsvg2-bin
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what the project needs, builds it twice and runs every test: the normal build, then
-# a clang build with AddressSanitizer and UndefinedBehaviorSanitizer, which also fuzzes the
-# report readers for a short while.
+# Installs what the project needs, builds it twice and runs every test: the normal build (then
+# checks its installation, desktop files and Debian package), then a clang build with
+# AddressSanitizer and UndefinedBehaviorSanitizer, which also fuzzes the report readers for a
+# short while.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -14,6 +15,9 @@ jobs="${ZR_JOBS:-$(nproc)}"
 echo "== release build"
 bash scripts/build.sh release
 ctest --test-dir build/release -j "$jobs" --timeout 600
+
+echo "== install: desktop files, validators and the Debian package"
+bash scripts/check-install.sh build/release
 
 echo "== sanitizer build"
 bash scripts/build.sh sanitize

@@ -17,6 +17,7 @@
 #include "textreport/gravana.h"
 #include "textreport/io/gvp_file.h"
 #include "textreport/render/page_renderer.h"
+#include "thumbnail.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -114,6 +115,7 @@ QString ConvertJob::usage() {
         "  zeralconv info ARQUIVO\n"
         "  zeralconv convert [OPÇÕES] ENTRADA SAÍDA\n"
         "  zeralconv print [OPÇÕES] --printer FILA ENTRADA\n"
+        "  zeralconv thumbnail [--size N] ENTRADA SAÍDA.png\n"
         "\n"
         "O tipo da saída vem da extensão de SAÍDA (maiúsculas ou minúsculas):\n"
         "  de .GVP: .gvp .prn .txt .htm .html .pdf .png\n"
@@ -143,13 +145,18 @@ QString ConvertJob::usage() {
         "  Relatórios .GVP imprimem em modo texto (bruto) com os modelos de impressora\n"
         "  matricial e em modo gráfico com --model grafico.\n"
         "\n"
+        "thumbnail desenha a primeira página de um relatório de qualquer tipo (reconhecido\n"
+        "pelo conteúdo, qualquer que seja a extensão) numa imagem PNG:\n"
+        "  --size N             lado do quadrado em que a página cabe, em pixels\n"
+        "                       (1 a 4096, 256 por omissão)\n"
+        "\n"
         "Saída: 0 concluído; 1 entrada rejeitada ou saída não gravada; 2 erro de uso.\n");
 }
 
 std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& error) {
     ConvertJob job;
     if (args.isEmpty()) {
-        error = QStringLiteral("falta o comando (info, convert ou print)");
+        error = QStringLiteral("falta o comando (info, convert, print ou thumbnail)");
         return std::nullopt;
     }
     const QString& verb = args.first();
@@ -168,6 +175,8 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         job.command = Command::Convert;
     } else if (verb == QLatin1String("print")) {
         job.command = Command::Print;
+    } else if (verb == QLatin1String("thumbnail")) {
+        job.command = Command::Thumbnail;
     } else {
         error = QStringLiteral("comando desconhecido: %1").arg(verb);
         return std::nullopt;
@@ -197,6 +206,22 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         if (job.command == Command::Info) {
             error = QStringLiteral("opção desconhecida para info: %1").arg(a);
             return std::nullopt;
+        }
+        if (job.command == Command::Thumbnail) {
+            QString v;
+            if (a != QLatin1String("--size")) {
+                error = QStringLiteral("opção desconhecida para thumbnail: %1").arg(a);
+                return std::nullopt;
+            }
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            if (!positiveInt(v, job.thumbnailSize) || job.thumbnailSize > kMaxThumbnailSize) {
+                error = QStringLiteral("tamanho inválido: %1 (de 1 a %2)").arg(v).arg(
+                    kMaxThumbnailSize);
+                return std::nullopt;
+            }
+            continue;
         }
         const bool printOnly = a == QLatin1String("--printer") || a == QLatin1String("--mode") ||
                                a == QLatin1String("--sheet") || a == QLatin1String("--duplex");
@@ -315,9 +340,12 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
     }
     job.oddEven = odd ? 1 : (even ? 2 : 0);
 
-    const qsizetype wanted = job.command == Command::Convert ? 2 : 1;
+    const qsizetype wanted =
+        job.command == Command::Convert || job.command == Command::Thumbnail ? 2 : 1;
     if (positional.size() != wanted) {
         error = job.command == Command::Info    ? QStringLiteral("info precisa de um arquivo")
+                : job.command == Command::Thumbnail
+                    ? QStringLiteral("thumbnail precisa de um arquivo de entrada e um de saída")
                 : job.command == Command::Print ? QStringLiteral("print precisa de um arquivo")
                                                 : QStringLiteral(
                                                       "convert precisa de um arquivo de entrada e "
@@ -325,6 +353,10 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         return std::nullopt;
     }
     job.input = positional[0];
+    if (job.command == Command::Thumbnail) {
+        job.output = positional[1];
+        return job;
+    }
     if (job.command == Command::Print) {
         if (job.printer.isEmpty()) {
             error = QStringLiteral("print precisa de --printer FILA");
@@ -394,6 +426,8 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
     case Command::Version:
         std::fprintf(out, "zeralconv 04\n");
         return ExitDone;
+    case Command::Thumbnail:
+        return writeThumbnail(input, output, thumbnailSize, ui);
     case Command::Info:
     case Command::Convert:
     case Command::Print:

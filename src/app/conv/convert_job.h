@@ -1,6 +1,7 @@
 #pragma once
 
-// The converter's jobs: `info` describes a report, `convert` writes it in another format. The
+// The converter's jobs: `info` describes a report, `convert` writes it in another format,
+// `print` sends it to a queue and `thumbnail` draws its first page small. The
 // command line is parsed into a ConvertJob value; run() does the work through the engines and
 // returns the program's exit code. Messages of the engines go through the Interaction given.
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/conv/thumbnail.h"
 #include "platform/interaction/interaction.h"
 
 namespace zr::textreport {
@@ -31,7 +33,7 @@ enum ExitCode : int {
 };
 
 struct ConvertJob {
-    enum class Command { Info, Convert, Print, Help, Version };
+    enum class Command { Info, Convert, Print, Thumbnail, Help, Version };
     Command command = Command::Help;
     QString input;
     QString output;
@@ -54,6 +56,8 @@ struct ConvertJob {
     int printMode = 0; // TqdxPrintMode: 0 default, 1 split, 2 join, 3 scale
     int sheet = 9;     // paper code of the sheet of the scale, split and join modes
     bool duplex = false;
+    // Option of `thumbnail`: the side of the square the first page is fitted into, in pixels.
+    int thumbnailSize = kDefaultThumbnailSize;
 
     // Parses the arguments after the program name. nullopt with `error` set on a usage error.
     static std::optional<ConvertJob> parse(const QStringList& args, QString& error);

@@ -1,5 +1,10 @@
 #include "start_action.h"
 
+#include "app/common/report_content.h"
+#include "main_window.h"
+#include "platform/interaction/interaction.h"
+#include "reportlib/pdf/qdx_export_pdf.h"
+
 #include <QFileInfo>
 
 namespace zr::app {
@@ -48,6 +53,66 @@ StartDecision startActionFor(const QString& argument, const FileExists& exists) 
         return {StartAction::OpenQp3, fileName, pdfExportNameFor(fileName)};
     }
     return {};
+}
+
+QString desktopPdfExportName(const QString& fileName) {
+    const QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    // A leading dot starts a hidden file's name, not an extension.
+    return dot > 0 ? name.left(dot) : name;
+}
+
+StartDecision openFileDecision(const QString& fileName, QString& problem) {
+    problem.clear();
+    const QFileInfo info(fileName);
+    if (fileName.isEmpty() || !info.exists()) {
+        problem = fileName.isEmpty()
+                      ? QStringLiteral("Nenhum arquivo foi indicado para abrir.")
+                      : QStringLiteral("O arquivo não foi encontrado:\r\r%1").arg(fileName);
+        return {};
+    }
+    switch (reportContentOfFile(fileName)) {
+    case ReportContent::TextReport:
+        return {StartAction::OpenGvp, fileName, {}};
+    case ReportContent::PreparedReport:
+        return {StartAction::OpenQp3, fileName, desktopPdfExportName(fileName)};
+    case ReportContent::Unknown:
+        break;
+    }
+    problem = info.isFile() && !info.isReadable()
+                  ? QStringLiteral("O arquivo não pode ser lido:\r\r%1").arg(fileName)
+                  : QStringLiteral("O arquivo não é um relatório do ZeralVisualizador (.GVP ou "
+                                   ".QP3):\r\r%1")
+                        .arg(fileName);
+    return {};
+}
+
+int openFromDesktop(TfrmMenu& window, Interaction& ui, const QString& fileName) {
+    QString problem;
+    const StartDecision decision = openFileDecision(fileName, problem);
+    switch (decision.action) {
+    case StartAction::OpenGvp:
+        window.openTextReport(decision.fileName);
+        return 0;
+    case StartAction::OpenQp3: {
+        // The window names the PDF export after a ".QP3" file; a file from the desktop may
+        // have another extension or none, so the name is set again just before loading.
+        const auto load = window.preparedReportHook;
+        window.preparedReportHook = [&](const QString& name) {
+            window.PdfExport().FileName = decision.pdfExportName;
+            if (load) {
+                load(name);
+            }
+        };
+        window.openPreparedReport(decision.fileName);
+        window.preparedReportHook = load;
+        return 0;
+    }
+    case StartAction::None:
+        break;
+    }
+    ui.message(MessageKind::Error, problem, QString::fromUtf8(kViewerCaption));
+    return 1;
 }
 
 StartAction openActionFor(const QString& fileName) {

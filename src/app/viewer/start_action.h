@@ -4,7 +4,13 @@
 
 #include <functional>
 
+namespace zr {
+class Interaction;
+}
+
 namespace zr::app {
+
+class TfrmMenu;
 
 // What the viewer does with a report file handed to it at start-up or chosen in its open dialog.
 enum class StartAction {
@@ -40,6 +46,29 @@ QString pdfExportNameFor(const QString& fileName);
 // (case matters: ".gvp" is not opened) goes to the text report component; an extension that is
 // ".QP3" in any case goes to the prepared reports; any other extension opens nothing.
 StartDecision startActionFor(const QString& argument, const FileExists& exists = isExistingFile);
+
+// The desktop's rule, for `zeralvisualizador --open FILE` (what the desktop entry runs): the
+// file's content decides, not its name, so "relatorio.gvp" or a report without an extension
+// opens too. A text report (version marker on its first line) goes to the text report
+// component, a prepared report (XML whose root is "preparedreport") to the prepared reports,
+// with desktopPdfExportName as the PDF export's name. For anything else the decision is None
+// and `problem` holds the message the user must see: the file is missing (or no file), or it is
+// neither kind of report.
+StartDecision openFileDecision(const QString& fileName, QString& problem);
+
+// The PDF export's default name for a prepared report opened from the desktop: the file name
+// without its folder and without its extension (".QP3" or any other); the whole name when it
+// has none.
+QString desktopPdfExportName(const QString& fileName);
+
+// The caption of the viewer's own message boxes.
+inline constexpr const char* kViewerCaption = "ZeralVisualizador";
+
+// `--open FILE`: opens the file by openFileDecision in the window's engines (each previews its
+// report and returns when the preview closes) and returns the program's exit code: 0 when a
+// report was opened (the engines report their own load errors, as from the menu), 1 when the
+// file is missing or no report, after telling the user so through `ui`.
+int openFromDesktop(TfrmMenu& window, Interaction& ui, const QString& fileName);
 
 // Where a file chosen in the open dialog goes: ".QP3" in any case to the prepared reports, every
 // other name (".GVP" in any case, or anything else the user typed) to the text report component,
