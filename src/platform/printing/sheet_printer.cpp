@@ -10,28 +10,12 @@
 #include <QPainter>
 #include <QPdfWriter>
 
-#include <cups/cups.h>
-
 #include <algorithm>
 #include <functional>
 
 namespace zr {
 
 namespace {
-
-bool queueExists(const QString& name) {
-    cups_dest_t* dests = nullptr;
-    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
-    const qsizetype slash = name.indexOf(QLatin1Char('/'));
-    const QByteArray queue = name.left(slash).toUtf8();
-    const QByteArray instance = slash < 0 ? QByteArray() : name.mid(slash + 1).toUtf8();
-    const bool found = !name.isEmpty() &&
-                       cupsGetDest(queue.constData(),
-                                   instance.isEmpty() ? nullptr : instance.constData(), count,
-                                   dests) != nullptr;
-    cupsFreeDests(count, dests);
-    return found;
-}
 
 QString notInstalled(const QString& name) {
     return QStringLiteral("A impressora \"%1\" não está instalada no sistema.").arg(name);
@@ -130,7 +114,7 @@ std::unique_ptr<SheetPrinter> SheetPrinter::open(const QString& printerName, QSt
         error = QStringLiteral("A impressão gráfica precisa da interface gráfica do programa.");
         return nullptr;
     }
-    if (!printerName.isEmpty() && !queueExists(printerName)) {
+    if (!printerName.isEmpty() && !systemPrinters().contains(printerName, Qt::CaseInsensitive)) {
         error = notInstalled(printerName);
         return nullptr;
     }
