@@ -435,26 +435,7 @@ http_t* PrivateCupsd::connect() const {
 }
 
 QString PrivateCupsd::newestJobTitle(const QString& queue) const {
-    if (!running()) {
-        return {};
-    }
-    http_t* http = connect();
-    if (!http) {
-        return {};
-    }
-    cups_job_t* jobs = nullptr;
-    const int count = cupsGetJobs2(http, &jobs, queue.toUtf8().constData(), 0, CUPS_WHICHJOBS_ALL);
-    QString title;
-    int newest = 0;
-    for (int i = 0; i < count; ++i) {
-        if (jobs[i].id > newest) {
-            newest = jobs[i].id;
-            title = QString::fromUtf8(jobs[i].title);
-        }
-    }
-    cupsFreeJobs(count, jobs);
-    httpClose(http);
-    return title;
+    return newestJobAttribute(queue, "job-name");
 }
 
 QString PrivateCupsd::newestJobAttribute(const QString& queue, const char* name) const {

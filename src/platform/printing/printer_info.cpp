@@ -1,5 +1,6 @@
 #include "printer_info.h"
 
+#include "cups_destinations_p.h"
 #include "system_printer.h"
 
 #include <cups/cups.h>
@@ -9,38 +10,6 @@
 namespace zr {
 
 namespace {
-
-class DestList {
-public:
-    DestList() : m_count(cupsGetDests2(CUPS_HTTP_DEFAULT, &m_dests)) {}
-    ~DestList() { cupsFreeDests(m_count, m_dests); }
-    DestList(const DestList&) = delete;
-    DestList& operator=(const DestList&) = delete;
-
-    cups_dest_t* find(const QString& name) const {
-        if (name.isEmpty()) {
-            return nullptr;
-        }
-        const qsizetype slash = name.indexOf(QLatin1Char('/'));
-        const QByteArray queue = name.left(slash).toUtf8();
-        const QByteArray instance = slash < 0 ? QByteArray() : name.mid(slash + 1).toUtf8();
-        return cupsGetDest(queue.constData(), instance.isEmpty() ? nullptr : instance.constData(),
-                           m_count, m_dests);
-    }
-    cups_dest_t* systemDefault() const { return cupsGetDest(nullptr, nullptr, m_count, m_dests); }
-
-private:
-    cups_dest_t* m_dests = nullptr;
-    int m_count;
-};
-
-QString destName(const cups_dest_t& dest) {
-    QString name = QString::fromUtf8(dest.name);
-    if (dest.instance) {
-        name += QLatin1Char('/') + QString::fromUtf8(dest.instance);
-    }
-    return name;
-}
 
 class DestInfo {
 public:
@@ -123,15 +92,15 @@ QStringList printerNames() {
 }
 
 QString defaultPrinterName() {
-    const DestList dests;
+    const Destinations dests;
     const cups_dest_t* dest = dests.systemDefault();
-    return dest ? destName(*dest) : QString();
+    return dest ? Destinations::nameOf(*dest) : QString();
 }
 
 PrinterInfo printerInfo(const QString& name) {
     PrinterInfo result;
     result.name = name;
-    const DestList dests;
+    const Destinations dests;
     cups_dest_t* dest = dests.find(name);
     if (!dest) {
         return result;

@@ -1,5 +1,6 @@
 #include "system_printer.h"
 
+#include "cups_destinations_p.h"
 #include "cups_job_p.h"
 #include "qt_graphic_printer_p.h"
 
@@ -22,49 +23,6 @@ struct PrinterChoice {
         static PrinterChoice choice;
         return choice;
     }
-};
-
-// The print system's destinations, listed afresh when constructed.
-class Destinations {
-public:
-    Destinations() : m_count(cupsGetDests2(CUPS_HTTP_DEFAULT, &m_dests)) {}
-    ~Destinations() { cupsFreeDests(m_count, m_dests); }
-    Destinations(const Destinations&) = delete;
-    Destinations& operator=(const Destinations&) = delete;
-
-    // "queue" or "queue/instance"; null when there is no such destination.
-    const cups_dest_t* find(const QString& name) const {
-        if (name.isEmpty()) {
-            return nullptr;
-        }
-        const qsizetype slash = name.indexOf(QLatin1Char('/'));
-        const QByteArray queue = name.left(slash).toUtf8();
-        const QByteArray instance = slash < 0 ? QByteArray() : name.mid(slash + 1).toUtf8();
-        return cupsGetDest(queue.constData(), instance.isEmpty() ? nullptr : instance.constData(),
-                           m_count, m_dests);
-    }
-    const cups_dest_t* systemDefault() const {
-        return cupsGetDest(nullptr, nullptr, m_count, m_dests);
-    }
-    QStringList names() const {
-        QStringList list;
-        for (int i = 0; i < m_count; ++i) {
-            list.append(nameOf(m_dests[i]));
-        }
-        return list;
-    }
-
-    static QString nameOf(const cups_dest_t& dest) {
-        QString name = QString::fromUtf8(dest.name);
-        if (dest.instance) {
-            name += QLatin1Char('/') + QString::fromUtf8(dest.instance);
-        }
-        return name;
-    }
-
-private:
-    cups_dest_t* m_dests = nullptr;
-    int m_count;
 };
 
 // The current printer in graphic mode: a QtGraphicPrinter on whatever printer is current when a
