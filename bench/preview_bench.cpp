@@ -8,8 +8,14 @@
 // (thumbnail strip shown) is measured; a scripted scroll through 200 pages at 100% zoom then
 // repaints the main view (grab()) once per 300-pixel step, and the frames per second are given, first
 // with an empty page-image cache and then a second time over the same pages (from the cache).
-// The cache's bound and its size after the scroll are printed too. Runs on Qt's offscreen
-// platform unless another one is chosen.
+// The cache's bound and its size after the scroll are printed too.
+//
+// On the page in the middle of the report it then measures what a reader meets there: the time
+// of a zoom change (Ampliar, 0.25 up, with the repaint), the peak resident size while the view
+// is shown and zoomed once more at 100%, 400% and 2000% (each in a fresh preview, the peak reset
+// before it), and a search for a word that is not in the report: its time and the longest gap
+// between two turns of the event loop while it runs (a 1 ms timer keeps the loop busy). Runs on
+// Qt's offscreen platform unless another one is chosen.
 
 #include "bench_common.h"
 #include "qp3_generator.h"
@@ -19,9 +25,11 @@
 
 #include <QApplication>
 #include <QString>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +55,54 @@ double scrollFps(TqdxPreview& preview, int from, int pages, int& frames) {
     }
     const double ms = msSince(t0);
     return ms > 0 ? frames * 1000.0 / ms : 0;
+}
+
+// A preview of `report` at 1200 x 900 on page `pageNo`, painted once.
+std::unique_ptr<TqdxPreview> showPreview(TqdxReport& report, int pageNo) {
+    auto preview = std::make_unique<TqdxPreview>();
+    preview->resize(1200, 900);
+    preview->SetReport(&report);
+    preview->show();
+    preview->Init();
+    preview->SetPageNo(pageNo);
+    preview->grab();
+    return preview;
+}
+
+// Peak resident size (MiB) while the view on `pageNo` is shown at `zoom` and zoomed in once more.
+double peakAtZoom(TqdxReport& report, int pageNo, double zoom) {
+    QCoreApplication::processEvents();
+    resetPeak();
+    auto preview = showPreview(report, pageNo);
+    preview->SetZoom(zoom);
+    preview->grab();
+    preview->SetZoom(zoom + 0.25);
+    preview->grab();
+    return double(statusKb("VmHWM")) / 1024.0;
+}
+
+// Searches a word the report does not hold from page 1; gives the time and the longest gap
+// between two turns of the event loop (ms).
+void searchMissing(TqdxPreview& preview, double& searchMs, double& longestGapMs) {
+    QTimer ticker;
+    ticker.setInterval(1);
+    Clock::time_point last = Clock::now();
+    longestGapMs = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const Clock::time_point now = Clock::now();
+        longestGapMs = std::max(longestGapMs,
+                                std::chrono::duration<double, std::milli>(now - last).count());
+        last = now;
+    });
+    ticker.start();
+    QCoreApplication::processEvents();
+    const Clock::time_point t0 = Clock::now();
+    last = t0;
+    preview.Find(QStringLiteral("PALAVRA-QUE-NAO-EXISTE"), false, true);
+    searchMs = msSince(t0);
+    const Clock::time_point now = Clock::now();
+    longestGapMs =
+        std::max(longestGapMs, std::chrono::duration<double, std::milli>(now - last).count());
 }
 
 } // namespace
@@ -101,7 +157,7 @@ int main(int argc, char** argv) {
         preview.Init();
         preview.grab();
         firstPageMs.push_back(msSince(t0));
-        if (preview.Workspace()->PagesPainted() < 1) {
+        if (preview.Workspace()->TilesPainted() < 1) {
             std::fprintf(stderr, "preview_bench: the first page was not painted\n");
         }
 
@@ -124,6 +180,41 @@ int main(int argc, char** argv) {
     std::printf("page-image cache: bound %.0f MiB, held %.1f MiB after the scroll\n",
                 double(cacheLimit) / kMiB, double(cacheBytes) / kMiB);
     std::printf("peak resident: %.1f MiB\n", double(statusKb("VmHWM")) / 1024.0);
+
+    // A reader in the middle of the report.
+    TqdxReport report;
+    SilentInteraction interaction;
+    report.UserInteraction = &interaction;
+    report.PreviewPages().LoadFromFile(QString::fromStdString(file), true);
+    const int middle = generator.pages / 2;
+    std::vector<double> zoomMs;
+    {
+        auto preview = showPreview(report, middle);
+        for (int i = 0; i < 8; ++i) {
+            const Clock::time_point t0 = Clock::now();
+            preview->SetZoom(preview->Zoom() + (i < 4 ? 0.25 : -0.25));
+            preview->grab();
+            zoomMs.push_back(msSince(t0));
+        }
+        std::printf("zoom change on page %d (Ampliar/Reduzir, repaint): %8.1f ms (median of %zu); "
+                    "page shown after them: %d\n",
+                    middle, median(zoomMs), zoomMs.size(), preview->PageNo());
+    }
+    const double peak100 = peakAtZoom(report, middle, 1.0);
+    const double peak400 = peakAtZoom(report, middle, 4.0);
+    const double peak2000 = peakAtZoom(report, middle, 20.0);
+    std::printf("peak resident on page %d at 100%%: %.1f MiB, 400%%: %.1f MiB (%.2fx), "
+                "2000%%: %.1f MiB (%.2fx)\n",
+                middle, peak100, peak400, peak400 / peak100, peak2000, peak2000 / peak100);
+    {
+        auto preview = showPreview(report, 1);
+        double searchMs = 0;
+        double gapMs = 0;
+        searchMissing(*preview, searchMs, gapMs);
+        std::printf("search of %d pages for a missing word: %.0f ms; longest gap between event "
+                    "loop turns: %.1f ms\n",
+                    generator.pages, searchMs, gapMs);
+    }
     removeWork("preview_bench", {file}, dir, madeDir, options.keep);
     return 0;
 }

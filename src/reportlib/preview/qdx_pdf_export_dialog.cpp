@@ -173,8 +173,8 @@ TqdxPDFExportDialog::TqdxPDFExportDialog(pdf::TqdxPDFExport& filter, QWidget* pa
     ProducerE = addEditRow(infoGrid, DocInfoGB, 5, "ProducerL", "ProducerE", text(8978));
     infoGrid->setColumnStretch(1, 1);
     auto* infoLayout = new QVBoxLayout(InfoPage);
+    // The group fills the page, which is as tall as the tallest page of the dialog.
     infoLayout->addWidget(DocInfoGB);
-    infoLayout->addStretch();
     PageControl1->addTab(InfoPage, text(8972));
 
     // ---- Security.
@@ -219,7 +219,6 @@ TqdxPDFExportDialog::TqdxPDFExportDialog(pdf::TqdxPDFExport& filter, QWidget* pa
     }
     auto* viewerLayout = new QVBoxLayout(ViewerPage);
     viewerLayout->addWidget(ViewerGB);
-    viewerLayout->addStretch();
     PageControl1->addTab(ViewerPage, text(8981));
 
     // ---- Buttons. Both keep autoDefault: Enter on a focused button presses that button, and
@@ -320,6 +319,10 @@ void TqdxPDFExportDialog::accept() {
     if (!ok) {
         refuse(ExportPage, Quality,
                QStringLiteral("'%1' não é um número inteiro válido.").arg(Quality->text()));
+        return;
+    }
+    if (quality < 1 || quality > 100) {
+        refuse(ExportPage, Quality, QStringLiteral("A qualidade JPEG vai de 1 a 100."));
         return;
     }
     if (PageNumbersRB->isChecked()) {

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
@@ -27,6 +28,9 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <iterator>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace zr::reportlib::preview {
@@ -140,11 +144,16 @@ TqdxPreview::TqdxPreview(QWidget* parent)
             return;
         }
         m_workspace->viewport()->setToolTip(shortHint);
-        if (OnStatusText) {
-            OnStatusText(longHint);
+        if (OnHintText) {
+            OnHintText(longHint);
         }
     };
-    m_links.hideHint = [this] { m_workspace->viewport()->setToolTip({}); };
+    m_links.hideHint = [this] {
+        m_workspace->viewport()->setToolTip({});
+        if (OnHintText) {
+            OnHintText({});
+        }
+    };
     m_links.goToPage = [this](int page) { SetPageNo(page); };
     m_links.goToAnchor = [this](int page, int top) { SetPosition(page, top); };
     m_links.openUrl = [this](const QString& url) {
@@ -199,9 +208,19 @@ void TqdxPreview::setupWorkspace(TqdxPreviewWorkspace* workspace) {
         }
     };
     workspace->OnKey = [this](QKeyEvent* e) { return HandleKey(e); };
+    // Ctrl+wheel zooms the pages wherever it is turned; a plain wheel scrolls the workspace
+    // under the pointer.
     workspace->OnWheel = [this](QWheelEvent* e) {
-        WheelScroll(e->angleDelta().y(), false, e->modifiers() & Qt::ControlModifier);
+        if (!(e->modifiers() & Qt::ControlModifier)) {
+            return false;
+        }
+        WheelScroll(e->angleDelta().y(), false, true);
         return true;
+    };
+    workspace->OnSearchProgress = [this](int pageNo, int count) {
+        if (OnFindProgress) {
+            OnFindProgress(pageNo, count);
+        }
     };
 }
 
@@ -225,6 +244,17 @@ void TqdxPreview::showMessage(const QString& text) {
         m_report->UserInteraction->message(MessageKind::Information, text);
     } else {
         QMessageBox::information(this, QString(), text);
+    }
+}
+
+void TqdxPreview::showError(const QString& text) {
+    if (ShowMessage) {
+        ShowMessage(text);
+    } else if (m_report && m_report->UserInteraction) {
+        m_report->UserInteraction->message(MessageKind::Error, text,
+                                           qdxResources().Text("mbError"));
+    } else {
+        QMessageBox::critical(this, qdxResources().Text("mbError"), text);
     }
 }
 
@@ -365,8 +395,16 @@ void TqdxPreview::SetZoomMode(TqdxZoomMode mode) {
 }
 
 void TqdxPreview::RelayoutPages() {
+    if (m_locked) {
+        return;
+    }
     TqdxPreviewPages* pages = Pages();
-    if (m_locked || !pages || pages->Count() == 0) {
+    if (!pages || pages->Count() == 0) {
+        // Nothing to show: the workspaces paint only their background.
+        for (TqdxPreviewWorkspace* w : {m_workspace, m_thumbnails}) {
+            w->PageList.Clear();
+            w->CalcPageBounds();
+        }
         return;
     }
     m_findDone = false;
@@ -383,6 +421,8 @@ void TqdxPreview::RelayoutPages() {
     if (h <= 0 || w <= 0) {
         return;
     }
+    // Where the view stands on the current page, to stand there again at the new scale.
+    const TqdxViewPlace place = m_workspace->ViewPlace();
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     switch (m_zoomMode) {
     case zmWholePage:
@@ -392,7 +432,6 @@ void TqdxPreview::RelayoutPages() {
             m_zoom = (m_workspace->width() - scrollBar - 26) / w;
         }
         m_zoom = std::max(m_zoom, 0.01);
-        SetPosition(m_pageNo, 0);
         break;
     case zmPageWidth:
         m_zoom = std::max((m_workspace->width() - scrollBar - 26) / w, 0.01);
@@ -405,6 +444,12 @@ void TqdxPreview::RelayoutPages() {
     m_workspace->ReloadPages(m_building ? 50 : -1);
     if (!m_building && m_thumbnails->isVisible()) {
         m_thumbnails->ReloadPages();
+    }
+    if (m_zoomMode == zmWholePage) {
+        // The whole current page, from its top.
+        SetPosition(m_pageNo, 0);
+    } else if (place.Page == m_pageNo - 1) {
+        m_workspace->SetViewPlace(place);
     }
     if (!m_refreshing) {
         m_workspace->viewport()->update();
@@ -419,14 +464,21 @@ void TqdxPreview::WheelScroll(int delta, bool horizontal, bool zoom) {
     if (delta == 0) {
         return;
     }
-    const int sign = delta > 0 ? 1 : -1;
-    if (zoom) {
-        SetZoom(std::max(m_zoom + sign * 0.1, 0.3));
-    } else if (horizontal) {
-        m_workspace->SetHorzPosition(m_workspace->HorzPosition() - sign * 20);
-    } else {
-        m_workspace->SetVertPosition(m_workspace->VertPosition() - sign * 20);
+    if (!zoom) {
+        m_workspace->WheelScroll(horizontal ? QPoint(delta, 0) : QPoint(0, delta));
+        return;
     }
+    // A notch is a step; touchpads send parts of one.
+    if ((m_wheelZoom > 0) != (delta > 0)) {
+        m_wheelZoom = 0;
+    }
+    m_wheelZoom += delta;
+    const int steps = m_wheelZoom / 120;
+    if (steps == 0) {
+        return;
+    }
+    m_wheelZoom -= steps * 120;
+    SetZoom(std::max(m_zoom + steps * 0.1, 0.3));
 }
 
 void TqdxPreview::resizeEvent(QResizeEvent* event) {
@@ -568,12 +620,18 @@ void TqdxPreview::SetOutlineColor(const QColor& color) {
 // ---- Search --------------------------------------------------------------------------------------
 
 bool TqdxPreview::Find(const QString& text, bool caseSensitive, bool fromStart) {
+    if (Searching()) {
+        return false;
+    }
     TqdxSearchState& state = SearchState();
     state.Text = text;
     state.CaseSensitive = caseSensitive;
     state.LastFoundIndex = -1;
+    const QPointer<TqdxPreview> alive(this);
     const bool found = m_workspace->Find(fromStart ? 0 : std::max(0, m_pageNo - 1));
-    m_findDone = true;
+    if (alive) {
+        m_findDone = true;
+    }
     return found;
 }
 
@@ -587,12 +645,21 @@ bool TqdxPreview::FindNext() {
     return m_findDone && m_workspace->FindNext();
 }
 
+bool TqdxPreview::Searching() const {
+    return m_workspace->Searching();
+}
+
+void TqdxPreview::CancelFind() {
+    m_workspace->CancelSearch();
+}
+
 // ---- Keyboard and wheel --------------------------------------------------------------------------
 
 bool TqdxPreview::HandleKey(QKeyEvent* event) {
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     const int allowed = buttons();
     TqdxPreviewWorkspace* w = m_workspace;
+    std::optional<TqdxPreviewCommand> command;
     switch (event->key()) {
     case Qt::Key_Up:
         w->SetVertPosition(w->VertPosition() - 8);
@@ -626,47 +693,92 @@ bool TqdxPreview::HandleKey(QKeyEvent* event) {
     case Qt::Key_End:
         Last();
         return true;
+    case Qt::Key_Escape:
+        if (!Searching()) {
+            return false;
+        }
+        CancelFind();
+        return true;
     case Qt::Key_F3:
-        if (allowed & pbFind) {
-            FindNext();
-            return true;
+        if (!(allowed & pbFind)) {
+            return false;
         }
-        return false;
+        command = TqdxPreviewCommand::FindNext;
+        break;
     default:
         break;
     }
-    if (!ctrl) {
+    if (!command && ctrl) {
+        // Ctrl with "+" or "=" (the same key on most layouts, no keypad needed) zooms in,
+        // with "-" out, and Ctrl+0 goes back to 100%.
+        const std::pair<int, int> keys[] = {
+            {Qt::Key_P, pbPrint},           {Qt::Key_S, pbSave},
+            {Qt::Key_F, pbFind},            {Qt::Key_O, pbLoad},
+            {Qt::Key_Plus, pbZoom},         {Qt::Key_Equal, pbZoom},
+            {Qt::Key_Minus, pbZoom},        {Qt::Key_0, pbZoom},
+        };
+        const TqdxPreviewCommand commands[] = {
+            TqdxPreviewCommand::Print,  TqdxPreviewCommand::Save,   TqdxPreviewCommand::Find,
+            TqdxPreviewCommand::Open,   TqdxPreviewCommand::ZoomIn, TqdxPreviewCommand::ZoomIn,
+            TqdxPreviewCommand::ZoomOut, TqdxPreviewCommand::ZoomReset,
+        };
+        for (std::size_t i = 0; i < std::size(keys); ++i) {
+            if (event->key() == keys[i].first && (allowed & keys[i].second)) {
+                command = commands[i];
+                break;
+            }
+        }
+    }
+    if (!command) {
         return false;
     }
-    switch (event->key()) {
-    case Qt::Key_P:
-        if (allowed & pbPrint) {
+    RunCommand(*command);
+    return true;
+}
+
+void TqdxPreview::RunCommand(TqdxPreviewCommand command) {
+    const bool zoom = command == TqdxPreviewCommand::ZoomIn ||
+                      command == TqdxPreviewCommand::ZoomOut ||
+                      command == TqdxPreviewCommand::ZoomReset;
+    if (Searching() && !zoom) {
+        return; // the pages stay as they are while a search runs through them
+    }
+    if (OnCommand) {
+        OnCommand(command);
+        return;
+    }
+    // No window: the control's own operations, which must not throw out of an event handler.
+    try {
+        switch (command) {
+        case TqdxPreviewCommand::Print:
             Print();
-            return true;
-        }
-        break;
-    case Qt::Key_S:
-        if (allowed & pbSave) {
+            break;
+        case TqdxPreviewCommand::Save:
             SaveToFile();
-            return true;
-        }
-        break;
-    case Qt::Key_F:
-        if (allowed & pbFind) {
-            Find();
-            return true;
-        }
-        break;
-    case Qt::Key_O:
-        if (allowed & pbLoad) {
+            break;
+        case TqdxPreviewCommand::Open:
             LoadFromFile();
-            return true;
+            break;
+        case TqdxPreviewCommand::Find:
+            Find();
+            break;
+        case TqdxPreviewCommand::FindNext:
+            FindNext();
+            break;
+        case TqdxPreviewCommand::ZoomIn:
+            SetZoom(m_zoom + 0.25);
+            break;
+        case TqdxPreviewCommand::ZoomOut:
+            SetZoom(m_zoom - 0.25);
+            break;
+        case TqdxPreviewCommand::ZoomReset:
+            SetZoom(1.0);
+            break;
         }
-        break;
-    default:
-        break;
+    } catch (const std::exception& e) {
+        const QString text = QString::fromUtf8(e.what());
+        showError(text.isEmpty() ? qdxResources().Text("mbError") : text);
     }
-    return false;
 }
 
 void TqdxPreview::keyPressEvent(QKeyEvent* event) {
@@ -676,7 +788,11 @@ void TqdxPreview::keyPressEvent(QKeyEvent* event) {
 }
 
 void TqdxPreview::wheelEvent(QWheelEvent* event) {
-    WheelScroll(event->angleDelta().y(), false, event->modifiers() & Qt::ControlModifier);
+    if (event->modifiers() & Qt::ControlModifier) {
+        WheelScroll(event->angleDelta().y(), false, true);
+    } else {
+        m_workspace->WheelScroll(event->angleDelta(), event->pixelDelta());
+    }
     event->accept();
 }
 

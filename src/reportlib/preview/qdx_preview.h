@@ -61,6 +61,10 @@ protected:
     TqdxReport* m_report = nullptr;
 };
 
+// What a key of the preview asks for besides scrolling and paging: the operations a window also
+// offers as buttons.
+enum class TqdxPreviewCommand { Print, Save, Open, Find, FindNext, ZoomIn, ZoomOut, ZoomReset };
+
 class TqdxPreview : public TqdxCustomPreview {
     Q_OBJECT
 
@@ -104,10 +108,13 @@ public:
     void SetZoom(double zoom);
     TqdxZoomMode ZoomMode() const { return m_zoomMode; }
     void SetZoomMode(TqdxZoomMode mode);
-    // Applies the zoom mode and lays both workspaces out again.
+    // Applies the zoom mode and lays both workspaces out again. The current page stays current
+    // and the view keeps its place on it (a whole page is shown from its top); without pages
+    // both workspaces are emptied.
     void RelayoutPages();
-    // A wheel turn: with `zoom`, zooms by 0.1 per step (not below 0.3); otherwise scrolls
-    // 20 pixels, against the turn.
+    // A wheel turn of `delta` eighths of a degree (120 a notch): with `zoom`, zooms by 0.1 a
+    // notch (not below 0.3); otherwise scrolls the main view by the desktop's wheel lines,
+    // against the turn. Parts of a notch add up.
     void WheelScroll(int delta, bool horizontal, bool zoom);
 
     // ---- Outline and thumbnails.
@@ -124,10 +131,14 @@ public:
 
     // ---- Search. Searches `text` from the first page or from the current one and shows the
     // hit; an empty text finds nothing. FindNext continues after a Find (nothing before one).
+    // The window keeps handling events while the pages are searched (OnFindProgress tells how
+    // far it got); CancelFind or Escape stops the search, which then finds nothing.
     bool Find(const QString& text, bool caseSensitive, bool fromStart);
     // Runs ShowFindDialog (Ctrl+F).
     void Find();
     bool FindNext();
+    bool Searching() const;
+    void CancelFind();
 
     // ---- Operations (each does nothing while a report is being built).
     void Print();
@@ -174,8 +185,15 @@ public:
     std::function<void(const QString& text)> ShowMessage;
     // Opens an address that IsOpenableLink accepted; defaults to QDesktopServices.
     std::function<void(const QString& url)> OpenUrl;
-    // Status text and hints from the page objects.
+    // Runs a key's command the way the window's button does (its checks, messages and
+    // caption); without it the control runs its own operation.
+    std::function<void(TqdxPreviewCommand)> OnCommand;
+    // The report's status message (a link's address under the pointer; empty clears it).
     std::function<void(const QString& text)> OnStatusText;
+    // The long part of an object's hint (empty clears it).
+    std::function<void(const QString& text)> OnHintText;
+    // While a search runs: the page being searched and the page count (0, 0 when it ended).
+    std::function<void(int pageNo, int count)> OnFindProgress;
     // Called after the zoom changed (the window's zoom box).
     std::function<void(double zoom)> OnZoomChanged;
 
@@ -195,7 +213,10 @@ public:
     QSplitter* Splitter() const { return m_splitter; }
 
     // Handles a key of the preview's map; true when it was one. Workspaces forward their keys.
+    // Errors of the operations a key runs are shown, never passed on.
     bool HandleKey(QKeyEvent* event);
+    // Runs what a key asks for: OnCommand when set, else the control's own operation.
+    void RunCommand(TqdxPreviewCommand command);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -208,6 +229,7 @@ private:
     void outlineClicked(QTreeWidgetItem* item);
     void applyLeftPanels();
     void showMessage(const QString& text);
+    void showError(const QString& text);
     void showPageError(const QString& text);
     int buttons() const;
 
@@ -233,6 +255,7 @@ private:
     int m_outlineWidth = 120;
     int m_refreshInterval = 20;
     QElapsedTimer m_progressTimer;
+    int m_wheelZoom = 0; // wheel turn towards the next zoom step, in eighths of a degree
 };
 
 } // namespace zr::reportlib::preview

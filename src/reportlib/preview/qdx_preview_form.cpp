@@ -7,6 +7,7 @@
 #include "qdx_res.h"
 #include "qdx_search_dialog.h"
 
+#include "platform/files/report_folder.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/text/codepages.h"
 #include "reportlib/pdf/qdx_export_pdf.h"
@@ -36,6 +37,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zr::reportlib::preview {
@@ -45,6 +47,7 @@ namespace {
 constexpr int kZoomPageWidthItem = 6;
 constexpr int kZoomWholePageItem = 7;
 constexpr int kPageFieldWidth = 200;
+constexpr const char* kStatusFieldNames[3] = {"Posição da página", "Mensagem", "Dica"};
 
 QString qp3Filter() { return qdxResources().Text("clQP3files") + QStringLiteral(" (*.qp3)"); }
 
@@ -64,6 +67,13 @@ QString pageOf(int pageNo, int count) {
 
 bool isEnter(const QKeyEvent* event) {
     return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+// A status field is heard by what it shows; the field's own name describes it, and names it
+// while it is empty.
+void setStatusField(QLabel* field, int index, const QString& text) {
+    field->setText(text);
+    field->setAccessibleName(text.isEmpty() ? QString::fromUtf8(kStatusFieldNames[index]) : text);
 }
 
 } // namespace
@@ -126,11 +136,18 @@ TqdxPreviewForm::TqdxPreviewForm(QWidget* parent) : QDialog(parent) {
     ZoomCB->setToolTip(res.Text(119));
     ZoomCB->setAccessibleName(res.Text(119));
     ZoomCB->lineEdit()->setAccessibleName(res.Text(119));
-    ZoomCB->setFixedWidth(60);
-    ZoomCB->view()->setMinimumWidth(110);
-    ZoomCB->lineEdit()->installEventFilter(this);
+    // Wide enough for the largest zoom; the list as wide as its longest item.
+    ZoomCB->setMinimumContentsLength(5);
+    ZoomCB->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    int widest = 0;
+    for (int i = 0; i < ZoomCB->count(); ++i) {
+        widest = std::max(widest, ZoomCB->fontMetrics().horizontalAdvance(ZoomCB->itemText(i)));
+    }
+    ZoomCB->view()->setMinimumWidth(widest + 32);
+    // The box gets the keys (it hands the typing to its line edit itself).
+    ZoomCB->installEventFilter(this);
     connect(ZoomCB, &QComboBox::activated, this, &TqdxPreviewForm::ZoomCBSelect);
-    Sep3 = addPanel(ZoomCB, 66);
+    Sep3 = addPanel(ZoomCB, 0);
 
     ZoomMinusB = addButton(res.Text(126), res.Text(127), I::iconZoomOut, &F::ZoomMinusBClick);
     FullScreenBtn = addButton(QStringLiteral("F"), res.Text(150), I::iconFullScreen,
@@ -178,7 +195,7 @@ TqdxPreviewForm::TqdxPreviewForm(QWidget* parent) : QDialog(parent) {
     PageE->setFixedWidth(40);
     PageE->setAlignment(Qt::AlignRight);
     PageE->installEventFilter(this);
-    Sep4 = addPanel(PageE, 47);
+    Sep4 = addPanel(PageE, 0);
 
     NextB = addButton(res.Text(138), res.Text(139), I::iconNext, nullptr);
     LastB = addButton(res.Text(140), res.Text(141), I::iconLast, nullptr);
@@ -207,15 +224,26 @@ TqdxPreviewForm::TqdxPreviewForm(QWidget* parent) : QDialog(parent) {
     m_preview->OnDblClick = [this](QMouseEvent*) { SetFullScreen(false); };
     m_preview->OnZoomChanged = [this](double) { showZoom(); };
     m_preview->ShowFindDialog = [this] { FindBClick(); };
-    m_preview->OnStatusText = [this](const QString& text) { ShowProgressText(text, true); };
+    m_preview->OnStatusText = [this](const QString& text) { ShowProgressText(text, false); };
+    m_preview->OnHintText = [this](const QString& text) { ShowProgressText(text, true); };
+    m_preview->OnCommand = [this](TqdxPreviewCommand command) { runCommand(command); };
+    m_preview->OnFindProgress = [this](int pageNo, int count) {
+        if (count > 0) {
+            ShowProgressText(QStringLiteral("Localizando… página %1 de %2").arg(pageNo).arg(count),
+                             false);
+        } else {
+            ShowProgressText(QString(), false);
+        }
+        UpdateButtons();
+    };
 
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(false);
-    const char* fieldNames[3] = {"Posição da página", "Mensagem", "Dica"};
     for (int i = 0; i < 3; ++i) {
         StatusFields[i] = new QLabel(StatusBar);
-        StatusFields[i]->setAccessibleName(QString::fromUtf8(fieldNames[i]));
+        StatusFields[i]->setAccessibleDescription(QString::fromUtf8(kStatusFieldNames[i]));
+        setStatusField(StatusFields[i], i, QString());
         StatusFields[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusBar->addWidget(StatusFields[i], i == 2 ? 1 : 0);
     }
@@ -270,7 +298,9 @@ QAction* TqdxPreviewForm::addButton(const QString& caption, const QString& hint,
 
 QAction* TqdxPreviewForm::addPanel(QWidget* content, int width) {
     auto* panel = new QWidget;
-    panel->setFixedWidth(width);
+    if (width > 0) {
+        panel->setFixedWidth(width);
+    }
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(4, 0, 4, 0);
     row->addWidget(content);
@@ -465,31 +495,36 @@ void TqdxPreviewForm::UpdateButtons() {
     for (QAction* a : {CollapseMI, ExpandMI, N1}) {
         a->setEnabled(idle && drillDown);
     }
-    CancelB->setText(qdxResources().Text(building() ? "clCancel" : "clClose"));
+    CancelB->setText(
+        qdxResources().Text(building() || m_preview->Searching() ? "clCancel" : "clClose"));
     CancelB->setAccessibleName(CancelB->text());
 }
 
 // ---- Status line, zoom box, page field -----------------------------------------------------------
 
 void TqdxPreviewForm::pageChanged(int pageNo) {
-    StatusFields[0]->setText(pageOf(pageNo, m_preview->PageCount()));
+    const QString position = pageOf(pageNo, m_preview->PageCount());
+    setStatusField(StatusFields[0], 0, position);
     PageE->setText(QString::number(pageNo));
+    // The field shows the number; a screen reader hears the count with it.
+    PageE->setAccessibleDescription(position);
     UpdateButtons();
 }
 
 void TqdxPreviewForm::ShowProgressText(const QString& text, bool hint) {
     if (hint) {
         if (!text.isEmpty() || !StatusFields[2]->text().isEmpty()) {
-            StatusFields[2]->setText(text);
+            setStatusField(StatusFields[2], 2, text);
         }
-    } else {
-        StatusFields[1]->setText(text);
+    } else if (text != StatusFields[1]->text()) {
+        setStatusField(StatusFields[1], 1, text);
     }
 }
 
 void TqdxPreviewForm::showZoom() {
-    ZoomCB->setEditText(QString::number(std::lround(m_preview->Zoom() * 100)) +
-                        QLatin1Char('%'));
+    const QString text = QString::number(std::lround(m_preview->Zoom() * 100)) + QLatin1Char('%');
+    ZoomCB->setEditText(text);
+    ZoomCB->setAccessibleDescription(text);
 }
 
 void TqdxPreviewForm::ZoomCBSelect(int index) {
@@ -559,12 +594,13 @@ void TqdxPreviewForm::OpenBClick() {
     if (m_preview->OpenFileName) {
         name = m_preview->OpenFileName();
     } else {
-        name = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(), qp3Filter(),
-                                            nullptr, QFileDialog::ReadOnly);
+        name = QFileDialog::getOpenFileName(this, QString(), reportFolder(m_fileName),
+                                            qp3Filter(), nullptr, QFileDialog::ReadOnly);
     }
     if (name.isEmpty()) {
         return;
     }
+    rememberReportFolder(name);
     runJob(qdxResources().Text("clLoading"), false, [&] {
         m_fileName = name;
         return m_preview->LoadFromFile(name);
@@ -582,7 +618,7 @@ void TqdxPreviewForm::SaveBClick() {
     if (m_preview->SaveFileName) {
         name = m_preview->SaveFileName();
     } else {
-        name = QFileDialog::getSaveFileName(this, QString(), QDir::currentPath(), qp3Filter());
+        name = QFileDialog::getSaveFileName(this, QString(), reportFolder(m_fileName), qp3Filter());
     }
     if (name.isEmpty()) {
         return;
@@ -648,7 +684,44 @@ void TqdxPreviewForm::FindBClick() {
     }
     m_preview->setFocus(Qt::OtherFocusReason);
     if (confirmed) {
-        m_preview->Find(text, caseSensitive, fromStart);
+        runJob(QString(), false, [&] { return m_preview->Find(text, caseSensitive, fromStart); });
+    }
+}
+
+void TqdxPreviewForm::FindNextClick() {
+    if (FindB->isEnabled()) {
+        runJob(QString(), false, [this] { return m_preview->FindNext(); });
+    }
+}
+
+void TqdxPreviewForm::runCommand(TqdxPreviewCommand command) {
+    switch (command) {
+    case TqdxPreviewCommand::Print:
+        PrintBClick();
+        break;
+    case TqdxPreviewCommand::Save:
+        SaveBClick();
+        break;
+    case TqdxPreviewCommand::Open:
+        OpenBClick();
+        break;
+    case TqdxPreviewCommand::Find:
+        if (FindB->isEnabled()) {
+            FindBClick();
+        }
+        break;
+    case TqdxPreviewCommand::FindNext:
+        FindNextClick();
+        break;
+    case TqdxPreviewCommand::ZoomIn:
+        ZoomPlusBClick();
+        break;
+    case TqdxPreviewCommand::ZoomOut:
+        ZoomMinusBClick();
+        break;
+    case TqdxPreviewCommand::ZoomReset:
+        m_preview->SetZoom(1.0);
+        break;
     }
 }
 
@@ -733,6 +806,10 @@ void TqdxPreviewForm::CancelBClick() {
         m_preview->Cancel();
         return;
     }
+    if (m_preview->Searching()) {
+        m_preview->CancelFind();
+        return;
+    }
     if (m_jobRunning) {
         return;
     }
@@ -796,7 +873,7 @@ void TqdxPreviewForm::showError(const QString& text) {
 bool TqdxPreviewForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        const bool inZoom = watched == ZoomCB->lineEdit();
+        const bool inZoom = watched == ZoomCB;
         const bool inPage = watched == PageE;
         if ((inZoom || inPage) && isEnter(key)) {
             if (inZoom) {
@@ -814,7 +891,13 @@ bool TqdxPreviewForm::eventFilter(QObject* watched, QEvent* event) {
         if (inZoom || inPage) {
             const bool ctrl = key->modifiers() & Qt::ControlModifier;
             const int k = key->key();
-            if (ctrl || k == Qt::Key_PageUp || k == Qt::Key_PageDown || k == Qt::Key_F3) {
+            // Ctrl with a letter the line edit knows (copy, paste, undo...) stays there.
+            const bool editing = ctrl && (k == Qt::Key_A || k == Qt::Key_C || k == Qt::Key_V ||
+                                          k == Qt::Key_X || k == Qt::Key_Z || k == Qt::Key_Y ||
+                                          k == Qt::Key_Left || k == Qt::Key_Right ||
+                                          k == Qt::Key_Backspace || k == Qt::Key_Delete);
+            if ((ctrl && !editing) || k == Qt::Key_PageUp || k == Qt::Key_PageDown ||
+                k == Qt::Key_F3) {
                 if (m_preview->HandleKey(key)) {
                     return true;
                 }

@@ -72,6 +72,8 @@ public:
     void ExportPdfClick();
     void FullScreenBtnClick();
     void FindBClick();
+    // F3: the next hit of the last search.
+    void FindNextClick();
     void ZoomPlusBClick();
     void ZoomMinusBClick();
     void SetFullScreen(bool on);
@@ -163,7 +165,8 @@ private:
     void showZoom();
     void renewCaption();
     void syncPanelButtons();
-    bool handleWindowKey(QKeyEvent* event);
+    // A key's command, run as its button runs it.
+    void runCommand(TqdxPreviewCommand command);
     bool handleEnter();
     // Runs a long job with the control locked and the progress window in the report's
     // Interaction; errors are shown, never let loose.

@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPaintEngine>
+#include <QPointer>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -405,7 +406,12 @@ void TqdxPreviewWorkspace::ReloadPages(int limit) {
             PageList.AddPage(pages->PageExtent(i), m_zoom);
         }
     }
+    // A new layout clamps the positions; that alone does not change the current page (the
+    // owner puts the view back on it).
+    const bool keeping = m_scrollingToPage;
+    m_scrollingToPage = true;
     CalcPageBounds();
+    m_scrollingToPage = keeping;
 }
 
 void TqdxPreviewWorkspace::CalcPageBounds() {
@@ -495,17 +501,71 @@ void TqdxPreviewWorkspace::ScrollToPage(int pageNo) {
     m_scrollingToPage = scrolling;
 }
 
-// ---- Page image cache ------------------------------------------------------------------------
+// ---- Places on a page -----------------------------------------------------------------------
+
+TqdxViewPlace TqdxPreviewWorkspace::ViewPlace() const {
+    const int index = m_pageNo - 1;
+    if (index < 0 || index >= PageList.Count()) {
+        return {};
+    }
+    const QRect page = GetPageBounds(index);
+    if (page.width() <= 0 || page.height() <= 0) {
+        return {};
+    }
+    return {index, double(HorzPosition() - page.left()) / page.width(),
+            double(VertPosition() - page.top()) / page.height()};
+}
+
+void TqdxPreviewWorkspace::SetViewPlace(const TqdxViewPlace& place) {
+    if (place.Page < 0 || place.Page >= PageList.Count()) {
+        return;
+    }
+    const QRect page = GetPageBounds(place.Page);
+    const bool scrolling = m_scrollingToPage;
+    m_scrollingToPage = true;
+    SetHorzPosition(page.left() + roundInt(place.X * page.width()));
+    SetVertPosition(page.top() + roundInt(place.Y * page.height()));
+    m_scrollingToPage = scrolling;
+}
+
+void TqdxPreviewWorkspace::WheelScroll(QPoint angle, QPoint pixels) {
+    constexpr int kWheelLine = 20; // pixels
+    if (!pixels.isNull()) {
+        SetHorzPosition(HorzPosition() - pixels.x());
+        SetVertPosition(VertPosition() - pixels.y());
+        return;
+    }
+    const double perNotch = double(QApplication::wheelScrollLines()) * kWheelLine;
+    const int delta[2] = {angle.x(), angle.y()};
+    int move[2] = {0, 0};
+    for (int axis = 0; axis < 2; ++axis) {
+        m_wheelPixels[axis] += delta[axis] * perNotch / 120.0;
+        move[axis] = int(m_wheelPixels[axis]);
+        m_wheelPixels[axis] -= move[axis];
+    }
+    if (move[0] != 0) {
+        SetHorzPosition(HorzPosition() - move[0]);
+    }
+    if (move[1] != 0) {
+        SetVertPosition(VertPosition() - move[1]);
+    }
+}
+
+// ---- Page tile cache -------------------------------------------------------------------------
 
 void TqdxPreviewWorkspace::SetCacheLimit(std::size_t bytes) {
     m_cacheLimit = bytes;
     trimCache(0);
 }
 
-void TqdxPreviewWorkspace::InvalidatePages() {
+void TqdxPreviewWorkspace::dropTiles() {
     m_cache.clear();
     m_cacheIndex.clear();
     m_cacheBytes = 0;
+}
+
+void TqdxPreviewWorkspace::InvalidatePages() {
+    dropTiles();
     ResetSearchCache();
     viewport()->update();
 }
@@ -549,16 +609,29 @@ void TqdxPreviewWorkspace::pageFailed(int index, const QString& text) {
     });
 }
 
-const QImage* TqdxPreviewWorkspace::pageImage(int index, QSize size) {
-    if (m_failures->Pages.count(index) || size.isEmpty()) {
+const QImage* TqdxPreviewWorkspace::tileImage(int index, int column, int row, QSize pageSize) {
+    if (m_failures->Pages.count(index)) {
         return nullptr;
     }
-    const CacheKey key{index, roundInt(m_zoom * 1000)};
+    const int zoom = roundInt(m_zoom * 1000);
+    if (zoom != m_tileZoom) {
+        // Tiles of another zoom would only come back if the user went back to it.
+        dropTiles();
+        m_tileZoom = zoom;
+    }
+    const CacheKey key{index, column, row};
     if (auto it = m_cacheIndex.find(key); it != m_cacheIndex.end()) {
         if (it->second != m_cache.begin()) {
             m_cache.splice(m_cache.begin(), m_cache, it->second);
         }
         return &m_cache.front().image;
+    }
+    const int left = column * kTileSize;
+    const int top = row * kTileSize;
+    const QSize size(std::min(kTileSize, pageSize.width() - left),
+                     std::min(kTileSize, pageSize.height() - top));
+    if (size.isEmpty()) {
+        return nullptr;
     }
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) {
@@ -567,18 +640,40 @@ const QImage* TqdxPreviewWorkspace::pageImage(int index, QSize size) {
     image.fill(Qt::white);
     try {
         QPainter painter(&image);
-        render::PaintPage(*Pages(), index, painter, m_zoom, m_zoom, 0, 0);
+        // The clip lets the page skip the objects that lie outside this tile.
+        painter.setClipRect(QRect(QPoint(0, 0), size));
+        render::PaintPage(*Pages(), index, painter, m_zoom, m_zoom, -left, -top);
     } catch (const std::exception& e) {
         pageFailed(index, QString::fromUtf8(e.what()));
         return nullptr;
     }
-    ++m_pagesPainted;
+    ++m_tilesPainted;
     const auto bytes = std::size_t(image.sizeInBytes());
     trimCache(bytes);
     m_cache.push_front({key, std::move(image)});
     m_cacheIndex[key] = m_cache.begin();
     m_cacheBytes += bytes;
     return &m_cache.front().image;
+}
+
+bool TqdxPreviewWorkspace::paintTiles(QPainter& painter, int index, const QRect& bounds,
+                                      const QRect& dirty) {
+    const QRect wanted = (bounds & dirty).translated(-bounds.topLeft());
+    if (wanted.isEmpty()) {
+        return true;
+    }
+    for (int row = wanted.top() / kTileSize; row <= wanted.bottom() / kTileSize; ++row) {
+        for (int column = wanted.left() / kTileSize; column <= wanted.right() / kTileSize;
+             ++column) {
+            const QImage* tile = tileImage(index, column, row, bounds.size());
+            if (!tile) {
+                return false;
+            }
+            painter.drawImage(bounds.topLeft() + QPoint(column * kTileSize, row * kTileSize),
+                              *tile);
+        }
+    }
+    return true;
 }
 
 // ---- Painting --------------------------------------------------------------------------------
@@ -590,7 +685,7 @@ void TqdxPreviewWorkspace::paintEvent(QPaintEvent* event) {
         painter.fillRect(client, BackColor);
         return;
     }
-    const QRect dirty = event->rect();
+    const QRect dirty = event->rect() & client;
     const int count = PageList.Count();
     const int c = std::max(0, FindPage(VertPosition(), 0));
     const int first = std::max(0, c - 40);
@@ -628,11 +723,8 @@ void TqdxPreviewWorkspace::paintEvent(QPaintEvent* event) {
     numberFont.setPointSize(8);
     for (int i : visible) {
         const QRect r = screenBounds(i);
-        const QImage* image = pageImage(i, r.size());
-        if (image) {
-            painter.drawImage(r.topLeft(), *image);
-        } else {
-            painter.fillRect(r, Qt::white);
+        if (!paintTiles(painter, i, r, dirty)) {
+            painter.fillRect(r & dirty, Qt::white);
         }
         painter.setPen(QPen(FrameColor, 1));
         painter.setBrush(Qt::NoBrush);
@@ -803,15 +895,27 @@ void TqdxPreviewWorkspace::keyPressEvent(QKeyEvent* event) {
 }
 
 void TqdxPreviewWorkspace::wheelEvent(QWheelEvent* event) {
-    if (OnWheel && OnWheel(event)) {
-        event->accept();
-        return;
-    }
-    const int delta = event->angleDelta().y();
-    if (delta != 0) {
-        SetVertPosition(VertPosition() - (delta > 0 ? 20 : -20));
+    if (!(OnWheel && OnWheel(event))) {
+        WheelScroll(event->angleDelta(), event->pixelDelta());
     }
     event->accept();
+}
+
+void TqdxPreviewWorkspace::leaveEvent(QEvent* event) {
+    clearLinkStatus();
+    TqdxScrollWin::leaveEvent(event);
+}
+
+void TqdxPreviewWorkspace::clearLinkStatus() {
+    if (!Links) {
+        return;
+    }
+    if (Links->setStatus) {
+        Links->setStatus({});
+    }
+    if (Links->hideHint) {
+        Links->hideHint();
+    }
 }
 
 // ---- Search ----------------------------------------------------------------------------------
@@ -837,45 +941,75 @@ QRect TqdxPreviewWorkspace::HitRect() const {
 }
 
 bool TqdxPreviewWorkspace::Find(int startPage) {
+    if (m_searching) {
+        return false;
+    }
     TqdxSearchState& state = SearchState();
     state.Found = false;
     m_hitPage = -1;
     m_findPage = std::max(0, startPage);
-    TqdxPreviewPages* pages = Pages();
     const QString wanted =
         state.CaseSensitive ? state.Text : QLocale().toUpper(state.Text);
-    const int count = pages ? pages->Count() : 0;
-    if (!wanted.isEmpty()) {
-        while (m_findPage < count) {
-            if (m_recordsPage != m_findPage) {
-                m_records.clear();
-                m_recordsPage = m_findPage;
-                if (!m_failures->Pages.count(m_findPage)) {
-                    try {
-                        m_records = RecordPageText(*pages, m_findPage);
-                    } catch (const std::exception& e) {
-                        pageFailed(m_findPage, QString::fromUtf8(e.what()));
-                    }
+    m_searching = true;
+    m_searchCancelled = false;
+    const QPointer<TqdxPreviewWorkspace> alive(this);
+    QElapsedTimer slice;
+    slice.start();
+    while (!wanted.isEmpty()) {
+        // The window stays alive while long searches run: it repaints, scrolls, and hears
+        // Escape. The pages may change meanwhile, so they are asked for again each time.
+        if (slice.elapsed() >= kSearchSliceMs) {
+            if (OnSearchProgress) {
+                OnSearchProgress(m_findPage + 1, Pages() ? Pages()->Count() : 0);
+            }
+            QCoreApplication::processEvents();
+            if (!alive) {
+                return false;
+            }
+            slice.restart();
+        }
+        TqdxPreviewPages* pages = Pages();
+        if (m_searchCancelled || !pages || m_findPage >= pages->Count()) {
+            break;
+        }
+        if (m_recordsPage != m_findPage) {
+            m_records.clear();
+            m_recordsPage = m_findPage;
+            if (!m_failures->Pages.count(m_findPage)) {
+                try {
+                    m_records = RecordPageText(*pages, m_findPage);
+                } catch (const std::exception& e) {
+                    pageFailed(m_findPage, QString::fromUtf8(e.what()));
                 }
             }
-            for (int k = state.LastFoundIndex + 1; k < int(m_records.size()); ++k) {
-                const QString& text = m_records[std::size_t(k)].Text;
-                const bool hit = state.CaseSensitive ? text.contains(wanted)
-                                                     : QLocale().toUpper(text).contains(wanted);
-                if (hit) {
-                    state.LastFoundIndex = k;
-                    state.LastFoundRect = m_records[std::size_t(k)].Bounds;
-                    state.LastFoundPage = m_findPage;
-                    state.Found = true;
-                    break;
-                }
-            }
-            if (state.Found) {
+        }
+        for (int k = state.LastFoundIndex + 1; k < int(m_records.size()); ++k) {
+            const QString& text = m_records[std::size_t(k)].Text;
+            const bool hit = state.CaseSensitive ? text.contains(wanted)
+                                                 : QLocale().toUpper(text).contains(wanted);
+            if (hit) {
+                state.LastFoundIndex = k;
+                state.LastFoundRect = m_records[std::size_t(k)].Bounds;
+                state.LastFoundPage = m_findPage;
+                state.Found = true;
                 break;
             }
-            state.LastFoundIndex = -1;
-            ++m_findPage;
         }
+        if (state.Found) {
+            break;
+        }
+        state.LastFoundIndex = -1;
+        ++m_findPage;
+    }
+    m_searching = false;
+    if (OnSearchProgress) {
+        OnSearchProgress(0, 0);
+    }
+    if (m_searchCancelled) {
+        // Stopped by the user: the view stays where it is, and F3 goes on from here.
+        m_searchCancelled = false;
+        viewport()->update();
+        return false;
     }
     if (!state.Found) {
         viewport()->update();

@@ -2,8 +2,8 @@
 
 // The page area of the prepared-report preview: a scroll window with its own ranges and
 // positions, the page list that lays page rectangles out in centred rows, and the workspace
-// that paints the visible pages from a cache of page images, lets the user drag the pages,
-// hands hovering and clicks to the page objects and searches text page by page.
+// that paints the visible parts of pages from a cache of page tiles, lets the user drag the
+// pages, hands hovering and clicks to the page objects and searches text page by page.
 //
 // One preview (TqdxPreview) owns two workspaces: the main view at the preview's zoom and the
 // thumbnail strip at zoom 0.1. A workspace can also live on its own (tests, benchmarks): it
@@ -116,6 +116,14 @@ private:
     int m_maxWidth = 0;
 };
 
+// Where a view stands on a page: the page (0-based) and the view's left and top edges as shares
+// of the page's width and height from its top-left corner (negative above or left of it).
+struct TqdxViewPlace {
+    int Page = -1;
+    double X = 0;
+    double Y = 0;
+};
+
 // Text search state shared by every workspace of the process.
 struct TqdxSearchState {
     QString Text;
@@ -196,12 +204,22 @@ public:
     bool DisableScroll = false;
 
     // ---- What the workspace asks of its owner.
+    // Where the view stands on the current page (Page -1 when it is not laid out).
+    TqdxViewPlace ViewPlace() const;
+    // Scrolls to a place on a page; the current page is kept.
+    void SetViewPlace(const TqdxViewPlace& place);
+    // Scrolls as a wheel turn asks: `angle` in eighths of a degree (120 a notch) moves the
+    // desktop's wheel lines (QApplication::wheelScrollLines) of 20 pixels a notch, against the
+    // turn, parts of a notch adding up; `pixels` (touchpads) move the view by themselves.
+    void WheelScroll(QPoint angle, QPoint pixels = {});
+
     // A new current page (1-based), from scrolling or a click; the owner propagates it.
     std::function<void(int pageNo)> OnPageNoChange;
     std::function<void(QMouseEvent*)> OnMouseDown;
     std::function<void(QMouseEvent*)> OnClick;
     std::function<void(QMouseEvent*)> OnDblClick;
-    // Keys and wheel turns are the owner's; true when it used them.
+    // Keys and wheel turns are the owner's; true when it used them (a wheel turn the owner
+    // leaves scrolls this workspace).
     std::function<bool(QKeyEvent*)> OnKey;
     std::function<bool(QWheelEvent*)> OnWheel;
     // Links, hints and clicks on page objects (see render::ObjectAtPoint).
@@ -212,22 +230,32 @@ public:
     void SetFailures(std::shared_ptr<TqdxPageFailures> failures);
     const std::shared_ptr<TqdxPageFailures>& Failures() const { return m_failures; }
 
-    // ---- The page image cache.
-    // At most this many bytes of page images are kept; the least recently used go first.
+    // ---- The page tile cache. Pages are painted in tiles of kTileSize x kTileSize pixels, only
+    // those in view, so memory and painting time stay bounded at any zoom. A zoom change drops
+    // the tiles of the old zoom.
+    static constexpr int kTileSize = 512;
+    // At most this many bytes of tiles are kept; the least recently used go first.
     void SetCacheLimit(std::size_t bytes);
     std::size_t CacheLimit() const { return m_cacheLimit; }
     std::size_t CacheBytes() const { return m_cacheBytes; }
     int CachedImages() const { return int(m_cache.size()); }
-    // How many page images have been painted so far (a cache miss each).
-    int PagesPainted() const { return m_pagesPainted; }
-    // Drops every image (the pages changed) and the search's page records.
+    // How many tiles have been painted so far (a cache miss each).
+    int TilesPainted() const { return m_tilesPainted; }
+    // Drops every tile (the pages changed) and the search's page records.
     void InvalidatePages();
-    // Drops the images of one page.
+    // Drops the tiles of one page.
     void InvalidatePage(int index);
 
     // ---- Search. Searches the shared search text from `startPage` (0-based) on, scrolls the
     // hit into view and shows it inverted; without a hit shows "text not found". True on a hit.
+    // Events are handled every kSearchSliceMs while it runs (after OnSearchProgress); a
+    // CancelSearch then stops it without a message. A Find while one runs does nothing.
+    static constexpr int kSearchSliceMs = 20;
     bool Find(int startPage);
+    bool Searching() const { return m_searching; }
+    void CancelSearch() { m_searchCancelled = true; }
+    // The page being searched (1-based) and the page count; (0, 0) when the search ended.
+    std::function<void(int pageNo, int count)> OnSearchProgress;
     // Continues after the last hit (or after the last page searched).
     bool FindNext();
     // The page the next FindNext starts on (0-based).
@@ -245,18 +273,23 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void HorzPositionChanged(int previous) override;
     void VertPositionChanged(int previous) override;
 
 private:
     struct CacheKey {
         int page;
-        int zoom; // thousandths
-        bool operator==(const CacheKey& o) const { return page == o.page && zoom == o.zoom; }
+        int column; // tile column and row on the page
+        int row;
+        bool operator==(const CacheKey& o) const {
+            return page == o.page && column == o.column && row == o.row;
+        }
     };
     struct CacheKeyHash {
         std::size_t operator()(const CacheKey& k) const {
-            return std::hash<long long>()((static_cast<long long>(k.page) << 20) ^ k.zoom);
+            return std::hash<long long>()((static_cast<long long>(k.page) << 32) ^
+                                          (static_cast<long long>(k.column) << 16) ^ k.row);
         }
     };
     struct CacheEntry {
@@ -265,9 +298,14 @@ private:
     };
     bool usable() const;
     QRect screenBounds(int index) const;
-    // The page's image at the zoom, painted on a miss; null for a page that cannot be built.
-    const QImage* pageImage(int index, QSize size);
+    // One tile of the page at the zoom, painted on a miss; null for a page that cannot be built.
+    const QImage* tileImage(int index, int column, int row, QSize pageSize);
+    // Paints the tiles of page `index` (on screen at `bounds`) that meet `dirty`; false for a
+    // page that cannot be built.
+    bool paintTiles(QPainter& painter, int index, const QRect& bounds, const QRect& dirty);
+    void dropTiles();
     void trimCache(std::size_t room);
+    void clearLinkStatus();
     void pageFailed(int index, const QString& text);
     void objectAtPoint(QMouseEvent* event, bool click, bool doubleClick);
     void updateCursor(int cursor);
@@ -287,13 +325,17 @@ private:
     std::unordered_map<CacheKey, std::list<CacheEntry>::iterator, CacheKeyHash> m_cacheIndex;
     std::size_t m_cacheBytes = 0;
     std::size_t m_cacheLimit = std::size_t(192) << 20;
-    int m_pagesPainted = 0;
+    int m_tilesPainted = 0;
+    int m_tileZoom = 0; // the zoom (thousandths) of the tiles in the cache
+    double m_wheelPixels[2] = {0, 0}; // parts of a pixel left by wheel turns
 
     int m_findPage = 0;
     int m_recordsPage = -1;
     std::vector<TqdxTextRecord> m_records;
     int m_hitPage = -1;
-    bool m_scrollingToPage = false;
+    bool m_searching = false;
+    bool m_searchCancelled = false;
+    bool m_scrollingToPage = false; // the view moves for the current page, which it keeps
 };
 
 } // namespace zr::reportlib::preview

@@ -46,6 +46,10 @@ std::optional<QString> QtPreviewDialogs::inputText(const QString& caption,
     box.setInputMode(QInputDialog::TextInput);
     box.setOkButtonText(QStringLiteral("OK"));
     box.setCancelButtonText(QStringLiteral("Cancelar"));
+    // As large as its layout asks, and wide enough for its title beside the title bar's buttons.
+    box.adjustSize();
+    const int titleWidth = box.fontMetrics().horizontalAdvance(caption) + 160;
+    box.resize(std::max(box.sizeHint().width(), titleWidth), box.sizeHint().height());
     if (box.exec() != QDialog::Accepted) {
         return std::nullopt;
     }

@@ -2,6 +2,7 @@
 
 #include "accessible_caption.h"
 #include "find_dialog.h"
+#include "platform/files/report_folder.h"
 #include "platform/interaction/interaction.h"
 #include "platform/printing/system_printer.h"
 #include "platform/text/codepages.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
@@ -30,6 +32,8 @@
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <algorithm>
+#include <cstdlib>
 #include <exception>
 
 namespace zr::textreport::ui {
@@ -209,8 +213,9 @@ TDFMPreview::TDFMPreview(TGravana& gravana, QWidget* parent)
     for (int i = 0; i < 5; ++i) {
         auto* panel = new QLabel(StatusBar1);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i));
-        // The panels' texts change and may be empty; a screen reader names them by what they
-        // show.
+        // A screen reader hears a panel by what it shows; its name describes it, and names it
+        // while it is empty.
+        panel->setAccessibleDescription(QString::fromUtf8(kPanelNames[i]));
         panel->setAccessibleName(QString::fromUtf8(kPanelNames[i]));
         panel->setFixedWidth(kPanelWidths[i]);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -379,15 +384,15 @@ void TDFMPreview::layoutToolbar() {
 }
 
 void TDFMPreview::atualizarImpressora() {
-    Panels[2]->setText(printerText(nomeImpressoraAtual ? nomeImpressoraAtual() : QString()));
-    Panels[3]->setText(modelName(m_gravana.Impressora));
+    setPanel(2, printerText(nomeImpressoraAtual ? nomeImpressoraAtual() : QString()));
+    setPanel(3, modelName(m_gravana.Impressora));
 }
 
 void TDFMPreview::MostrarPagina() {
     m_tamanhoPagina = m_gravana.DesenharPagina(m_pagina, m_figura, true);
     ajustarVisor();
     VISOR->update();
-    Panels[0]->setText(pageText(m_pagina, m_total));
+    setPanel(0, pageText(m_pagina, m_total));
     btPRIMEIRA->setEnabled(m_pagina > 1);
     btANTERIOR->setEnabled(m_pagina > 1);
     btPROXIMA->setEnabled(m_pagina < m_total);
@@ -399,7 +404,7 @@ void TDFMPreview::AplicarZoom(int zoom) {
     m_zoom = zoom;
     ajustarVisor();
     VISOR->update();
-    Panels[1]->setText(zoomText(m_zoom));
+    setPanel(1, zoomText(m_zoom));
 }
 
 void TDFMPreview::ajustarVisor() {
@@ -415,7 +420,7 @@ void TDFMPreview::ajustarVisor() {
         resolveZoom(m_zoom, {Scroller->width(), Scroller->viewport()->size()}, m_tamanhoPagina);
     if (resolved != m_zoom) {
         m_zoom = resolved;
-        Panels[1]->setText(zoomText(m_zoom));
+        setPanel(1, zoomText(m_zoom));
     }
     const QSize box = pageBoxSize(m_tamanhoPagina, m_zoom);
     if (VISOR->size() != box) {
@@ -580,12 +585,14 @@ void TDFMPreview::btABRIRClick() {
     FileRequest request;
     request.title = QStringLiteral("Selecionar relatório...");
     request.filter = QString::fromUtf8(kOpenFilter);
-    request.directory = QDir::homePath();
+    request.directory = reportFolder(m_arquivoAberto);
     request.defaultSuffix = QStringLiteral("GVP");
     const std::optional<QString> fileName = m_dialogs->openFile(request);
     if (!fileName) {
         return;
     }
+    rememberReportFolder(*fileName);
+    m_arquivoAberto = *fileName;
     guarded([this, &fileName] { m_gravana.LerRelatorio(*fileName); });
     // A match found in the previous report means nothing in this one: its highlight would be
     // drawn over the new pages, and the search index points into the old store.
@@ -669,12 +676,13 @@ void TDFMPreview::rolar(int dx, int dy) {
     vertical->setValue(vertical->value() + dy);
 }
 
-// Up (-1) or Down (1): a twentieth of the page box; at the top (bottom) the previous (next) page
-// is shown from its bottom (top).
-void TDFMPreview::rolarVertical(int direction) {
+// Up (-1) or Down (1): `pixels`, or a twentieth of the page box when 0; at the top (bottom) the
+// previous (next) page is shown from its bottom (top).
+void TDFMPreview::rolarVertical(int direction, int pixels) {
     QScrollBar* vertical = Scroller->verticalScrollBar();
     const int before = vertical->value();
-    vertical->setValue(before + direction * roundHalfEven(VISOR->height() / 20.0));
+    const int step = pixels > 0 ? pixels : roundHalfEven(VISOR->height() / 20.0);
+    vertical->setValue(before + direction * step);
     if (vertical->value() != before) {
         return;
     }
@@ -712,6 +720,20 @@ bool TDFMPreview::FormKeyDown(QKeyEvent& event) {
             return true;
         case Qt::Key_M:
             btEMAILClick();
+            return true;
+        // Zoom without a keypad: Ctrl with "+" or "=" (one key on most layouts), "-", and "0"
+        // for 100%.
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            btAumentaClick();
+            return true;
+        case Qt::Key_Minus:
+            btDiminuiClick();
+            return true;
+        case Qt::Key_0:
+            if (usable(btAumenta)) {
+                AplicarZoom(100);
+            }
             return true;
         default:
             break;
@@ -764,15 +786,24 @@ bool TDFMPreview::FormKeyDown(QKeyEvent& event) {
     }
 }
 
+// A notch scrolls the desktop's wheel lines (QApplication::wheelScrollLines) of report text, a
+// touchpad its own pixels; both go on to the next or previous page at the page's ends.
 void TDFMPreview::FormMouseWheel(QWheelEvent& event) {
+    if (const int pixels = event.pixelDelta().y(); pixels != 0) {
+        rolarVertical(pixels > 0 ? -1 : 1, std::abs(pixels));
+        return;
+    }
+    const int lines = std::max(1, m_gravana.TamanhoQteLinhas);
+    const int notch =
+        std::max(1, roundHalfEven(double(VISOR->height()) * QApplication::wheelScrollLines() / lines));
     m_giroRoda += event.angleDelta().y();
     while (m_giroRoda >= kWheelNotch) {
         m_giroRoda -= kWheelNotch;
-        rolarVertical(-1);
+        rolarVertical(-1, notch);
     }
     while (m_giroRoda <= -kWheelNotch) {
         m_giroRoda += kWheelNotch;
-        rolarVertical(1);
+        rolarVertical(1, notch);
     }
 }
 
@@ -825,6 +856,12 @@ void TDFMPreview::VISORMouseUp() {
 }
 
 // ---- Helpers.
+
+void TDFMPreview::setPanel(int index, const QString& text) {
+    QLabel* panel = Panels[index];
+    panel->setText(text);
+    panel->setAccessibleName(text.isEmpty() ? QString::fromUtf8(kPanelNames[index]) : text);
+}
 
 bool TDFMPreview::usable(const QAbstractButton* button) const {
     return button->isEnabled() && button->isVisibleTo(this);

@@ -154,7 +154,7 @@ private:
     // Fits, clamps and sizes the page box for the current zoom (a fit request waits until the
     // window is on screen), and shows the zoom in its panel.
     void ajustarVisor();
-    void rolarVertical(int direction);
+    void rolarVertical(int direction, int pixels = 0);
     void rolar(int dx, int dy);
     // The page under the mouse, drawn and dragged.
     void VISORPaint(QPainter& painter);
@@ -164,6 +164,8 @@ private:
     bool usable(const QAbstractButton* button) const;
     // Runs an operation of the component; a failure it throws is shown, never let loose.
     void guarded(const std::function<void()>& operation);
+    // A status panel's text, which is also what a screen reader hears of it.
+    void setPanel(int index, const QString& text);
 
     TGravana& m_gravana;
     std::unique_ptr<PreviewDialogs> m_dialogs;
@@ -178,6 +180,7 @@ private:
     int m_inicioBusca = 0;
     int m_tipoSalvar = 3;
     int m_giroRoda = 0; // wheel rotation not yet acted on, in eighths of a degree
+    QString m_arquivoAberto; // the report last opened in this window, empty when none
 };
 
 } // namespace zr::textreport::ui

@@ -265,14 +265,15 @@ TEST_F(PdfExportDialog, PageRangeIsAllTheCurrentPageOrTypedNumbers) {
     EXPECT_EQ(filter.PageNumbers, QStringLiteral("1,3"));
 }
 
-TEST_F(PdfExportDialog, QualityTakesOnlyWholeNumbers) {
+TEST_F(PdfExportDialog, QualityTakesOnlyWholeNumbersFromOneToAHundred) {
     auto d = open();
     d->Quality->clear();
     type(d->Quality, QStringLiteral("8a.5x0"));
     EXPECT_EQ(d->Quality->text(), QStringLiteral("850"));
 
     const auto before = snapshot(filter);
-    for (const QString& bad : {QString(), QStringLiteral("-"), QStringLiteral("99999999999")}) {
+    for (const QString& bad : {QString(), QStringLiteral("-"), QStringLiteral("99999999999"),
+                               QStringLiteral("500"), QStringLiteral("0"), QStringLiteral("-3")}) {
         d->Quality->setText(bad);
         d->PageControl1->setCurrentIndex(2);
         d->OkB->click();
@@ -280,12 +281,12 @@ TEST_F(PdfExportDialog, QualityTakesOnlyWholeNumbers) {
         EXPECT_EQ(d->PageControl1->currentWidget(), d->ExportPage);
         EXPECT_EQ(snapshot(filter), before);
     }
-    EXPECT_EQ(errors.size(), 3);
+    EXPECT_EQ(errors.size(), 6);
 
-    d->Quality->setText(QStringLiteral("-3"));
+    d->Quality->setText(QStringLiteral("100"));
     d->OkB->click();
     EXPECT_EQ(d->result(), QDialog::Accepted);
-    EXPECT_EQ(filter.Quality, -3);
+    EXPECT_EQ(filter.Quality, 100);
 }
 
 TEST_F(PdfExportDialog, PasswordsTheChosenEncryptionCannotTakeAreRefused) {

@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -109,30 +110,31 @@ TEST(PreviewForm, ZoomBoxTakesTypedPercentagesAndModes) {
     Fixture f;
     f.generate(3);
     TqdxPreviewForm& form = f.open();
-    QLineEdit* box = form.ZoomCB->lineEdit();
-
-    typeInto(box, QStringLiteral("150"));
-    sendKey(box, Qt::Key_Return);
-    QApplication::processEvents();
-    EXPECT_DOUBLE_EQ(form.Preview()->Zoom(), 1.5);
-    EXPECT_EQ(form.ZoomCB->currentText(), QStringLiteral("150%"));
-
-    // A comma is a decimal separator; the box shows the rounded percentage.
-    typeInto(box, QStringLiteral("33,3 %"));
-    sendKey(box, Qt::Key_Return);
-    QApplication::processEvents();
-    EXPECT_NEAR(form.Preview()->Zoom(), 0.333, 1e-9);
-    EXPECT_EQ(form.ZoomCB->currentText(), QStringLiteral("33%"));
-
-    // Not a number, or below the limit: harmless.
-    typeInto(box, QStringLiteral("abc"));
-    sendKey(box, Qt::Key_Return);
-    QApplication::processEvents();
-    EXPECT_NEAR(form.Preview()->Zoom(), 0.333, 1e-9);
-    EXPECT_EQ(form.ZoomCB->currentText(), QStringLiteral("33%"));
-    typeInto(box, QStringLiteral("1"));
-    sendKey(box, Qt::Key_Return);
-    EXPECT_DOUBLE_EQ(form.Preview()->Zoom(), 0.25);
+    // Keys reach the box itself, which hands the typing to its line edit.
+    auto enter = [&](const QString& text) {
+        form.ZoomCB->setFocus();
+        form.ZoomCB->lineEdit()->selectAll();
+        QTest::keyClicks(form.ZoomCB, text);
+        sendKey(form.ZoomCB, Qt::Key_Return);
+        QApplication::processEvents();
+    };
+    const struct {
+        const char* typed;
+        double zoom;
+        const char* shown;
+    } rows[] = {
+        {"150", 1.5, "150%"},
+        // A comma is a decimal separator; the box shows the rounded percentage.
+        {"33,3 %", 0.333, "33%"},
+        // Not a number, or below the limit: harmless.
+        {"abc", 0.333, "33%"},
+        {"1", 0.25, "25%"},
+    };
+    for (const auto& row : rows) {
+        enter(QString::fromUtf8(row.typed));
+        EXPECT_NEAR(form.Preview()->Zoom(), row.zoom, 1e-9) << row.typed;
+        EXPECT_EQ(form.ZoomCB->currentText(), QString::fromUtf8(row.shown)) << row.typed;
+    }
 
     // "Toda a Página": the mode, and the box shows the zoom it gives.
     form.ZoomCBSelect(7);

@@ -166,10 +166,10 @@ TEST(Preview, ZoomLimitsWheelAndModes) {
     EXPECT_NEAR(f.preview.Zoom(), 0.4, 1e-9);
     f.preview.SetZoom(std::nan(""));
     EXPECT_NEAR(f.preview.Zoom(), 0.4, 1e-9);
-    // The plain wheel scrolls 20 pixels against the turn.
+    // The plain wheel scrolls the desktop's wheel lines of 20 pixels, against the turn.
     f.preview.SetZoom(1.0);
     f.preview.WheelScroll(-120, false, false);
-    EXPECT_EQ(f.w().VertPosition(), 20);
+    EXPECT_EQ(f.w().VertPosition(), 20 * QApplication::wheelScrollLines());
     // Whole page: the page fits the view's height.
     f.preview.SetZoomMode(zmWholePage);
     EXPECT_LE(f.w().PageList.Items(0).Height, f.w().height() - 25);
@@ -294,7 +294,7 @@ TEST(Preview, ThumbnailClickGoesToItsPage) {
     EXPECT_EQ(strip.VertPosition(), stripPosition);
     // Only the visible thumbnails were painted.
     strip.grab();
-    EXPECT_LE(strip.PagesPainted(), 6);
+    EXPECT_LE(strip.TilesPainted(), 6);
 }
 
 TEST(Preview, PageThatCannotBeBuiltLeavesTheOthers) {
@@ -314,7 +314,7 @@ TEST(Preview, PageThatCannotBeBuiltLeavesTheOthers) {
     QApplication::processEvents();
     EXPECT_EQ(f.w().Failures()->Pages, std::set<int>{1});
     EXPECT_EQ(f.interaction.messages.size(), 1u);
-    EXPECT_GE(f.w().PagesPainted(), 2);
+    EXPECT_GE(f.w().TilesPainted(), 2);
     // Searching passes over it.
     EXPECT_TRUE(f.preview.Find(QStringLiteral("Pagina 3"), false, true));
     EXPECT_EQ(f.interaction.messages.size(), 1u);
@@ -333,8 +333,9 @@ TEST(Preview, LargeReportBuildsOnlyVisiblePages) {
     preview.Init();
     preview.grab();
     EXPECT_EQ(preview.Workspace()->PageList.Count(), 10000);
-    EXPECT_LE(preview.Workspace()->PagesPainted(), 3);
-    EXPECT_LE(preview.Thumbnails()->PagesPainted(), 12);
+    // Only the tiles in view are painted: a 1000 x 700 view meets at most 3 x 3 of them.
+    EXPECT_LE(preview.Workspace()->TilesPainted(), 9);
+    EXPECT_LE(preview.Thumbnails()->TilesPainted(), 12);
     EXPECT_LE(report.PreviewPages().CachedPages().size(), 60u);
     // The image cache keeps to its bound whatever is scrolled through.
     preview.Workspace()->SetCacheLimit(std::size_t(8) << 20);

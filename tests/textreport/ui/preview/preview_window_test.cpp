@@ -1,6 +1,7 @@
 #include "textreport/ui/preview_window.h"
 
 #include "accessible_names.h"
+#include "active_window.h"
 #include "recording_interaction.h"
 #include "report_builder.h"
 #include "temp_dir.h"
@@ -10,6 +11,7 @@
 #include "textreport/ui/preview_rules.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QFrame>
@@ -344,17 +346,21 @@ TEST_F(PreviewWindow, LeftAndRightScrollTwentyPixels) {
     EXPECT_EQ(horizontal().value(), 20);
 }
 
-TEST_F(PreviewWindow, TheWheelTurnsLikeUpAndDown) {
+TEST_F(PreviewWindow, TheWheelScrollsTheDesktopsLinesAndATouchpadItsPixels) {
     open(fivePages());
     TDFMPreview& w = show();
-    auto wheel = [&](int delta) {
+    auto wheel = [&](int delta, QPoint pixels = {}) {
         const QPointF at(50, 50);
-        QWheelEvent event(at, w.VISOR->mapToGlobal(at), QPoint(), QPoint(0, delta),
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent event(at, w.VISOR->mapToGlobal(at), pixels, QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(w.VISOR, &event);
     };
-    wheel(-120); // towards the user
-    EXPECT_EQ(vertical().value(), roundHalfEven(w.VISOR->height() / 20.0));
+    QApplication::setWheelScrollLines(3);
+    wheel(-120); // towards the user: three of the report's 66 lines
+    const int notch = roundHalfEven(double(w.VISOR->height()) * 3 / 66);
+    EXPECT_EQ(vertical().value(), notch);
+    wheel(-60, QPoint(0, -7)); // a touchpad: its pixels, not a notch
+    EXPECT_EQ(vertical().value(), notch + 7);
     wheel(120);
     wheel(120); // at the top of page 1: nothing more
     EXPECT_EQ(vertical().value(), 0);
@@ -411,6 +417,22 @@ TEST_F(PreviewWindow, ZoomButtonsAndKeypadKeysStayBetweenTwentyAndFourHundred) {
     key(Qt::Key_Minus, Qt::KeypadModifier);
     EXPECT_EQ(w.zoom(), 20);
     EXPECT_EQ(w.VISOR->size(), pageBoxSize(w.tamanhoPagina(), 20));
+    // Without a keypad: Ctrl with "=" or "+" in, "-" out, "0" back to 100%.
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int zoom;
+    } laptop[] = {{Qt::Key_Equal, Qt::ControlModifier, 30},
+                  {Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier, 40},
+                  {Qt::Key_Minus, Qt::ControlModifier, 30},
+                  {Qt::Key_0, Qt::ControlModifier, 100}};
+    ASSERT_TRUE(test::showActive(&w));
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    for (const auto& row : laptop) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(row.key), row.modifiers);
+        EXPECT_EQ(w.zoom(), row.zoom) << row.key;
+    }
+    EXPECT_EQ(zoomPanel(), "100%");
 }
 
 TEST_F(PreviewWindow, PopupMenuOffersRadioZoomChoices) {
@@ -679,7 +701,11 @@ TEST_F(PreviewWindow, ScreenReadersFindANameForEveryButtonAndStatusPanel) {
     EXPECT_EQ(name(w.btDIRETO), QStringLiteral("Acesso direto à Página"));
     EXPECT_EQ(name(w.btIMPRIMIR), QStringLiteral("Imprimir"));
     EXPECT_EQ(name(w.btFECHAR), QStringLiteral("Fechar"));
-    EXPECT_EQ(name(w.Panels[0]), QStringLiteral("Página"));
+    // A panel is heard by what it shows, and by its name while it shows nothing.
+    EXPECT_EQ(name(w.Panels[0]), QStringLiteral("Página: 1 de 5"));
+    key(Qt::Key_End);
+    EXPECT_EQ(name(w.Panels[0]), QStringLiteral("Página: 5 de 5"));
+    EXPECT_EQ(name(w.Panels[1]), w.Panels[1]->text());
     EXPECT_EQ(name(w.Panels[4]), QStringLiteral("Mensagens"));
     // The find dialog is a window of its own, checked with the dialogs.
     EXPECT_EQ(test::namelessControls(w.FindDialog1), "");
