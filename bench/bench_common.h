@@ -231,6 +231,15 @@ inline Outcome runMeasured(const char* who, std::vector<std::string> argv, std::
     return o;
 }
 
+// This process's environment, for a child that runs as this one does.
+inline std::vector<char*> inheritedEnvironment() {
+    std::vector<char*> env;
+    for (char** e = environ; *e; ++e) {
+        env.push_back(*e);
+    }
+    return env;
+}
+
 // The "key=value" lines a measured child printed.
 inline std::map<std::string, std::string> readKeyValues(const std::string& path) {
     std::map<std::string, std::string> out;

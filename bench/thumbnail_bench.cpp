@@ -32,14 +32,6 @@ using namespace zr::bench;
 
 constexpr const char* kWho = "thumbnail_bench";
 
-std::vector<char*> inheritedEnvironment() {
-    std::vector<char*> env;
-    for (char** e = environ; *e; ++e) {
-        env.push_back(*e);
-    }
-    return env;
-}
-
 bool generate(const std::vector<std::string>& argv) {
     return runMeasured(kWho, argv, inheritedEnvironment(), "/dev/null").ok;
 }
