@@ -529,6 +529,11 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
         error = QStringLiteral("--model e --accents são de relatórios texto (.GVP)");
         return false;
     }
+    if ((model || accents) && ext != QLatin1String("prn") && ext != QLatin1String("txt")) {
+        // Only the printer file and the plain text carry the printer's characters.
+        error = QStringLiteral("--model e --accents só valem para .prn e .txt (ou para print)");
+        return false;
+    }
     if ((copies != 1 || !collate) && ext != QLatin1String("prn")) {
         error = QStringLiteral("--copies e --no-collate só valem para .prn (ou para print)");
         return false;

@@ -300,6 +300,7 @@ TEST_F(ConverterProgram, PageOptionsAreHonouredOrRefusedOnEveryOutput) {
         {prepared, {"--pages", "2"}, "n.qp3", 2, ""},
         {prepared, {"--copies", "2"}, "o.pdf", 2, ""},
         {prepared, {"--model", "hp"}, "p.pdf", 2, ""},
+        {text, {"--accents", "sem-acento"}, "p2.htm", 2, ""},
         {prepared, {"--user-password", "x"}, "q.png", 2, ""},
         {text, {"--pages", "1,x"}, "r.txt", 2, ""},
         // A selection of no page writes nothing.
