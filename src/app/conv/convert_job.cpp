@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <unistd.h>
 
@@ -107,16 +108,16 @@ QString writeFailedMessage(const QString& output, int error = 0) {
 
 // Whether the input can be read; says why not (with the system's reason) when it cannot.
 bool inputReadable(const QString& input, Interaction& ui) {
-    QFile file(input);
     if (QFileInfo(input).isDir()) {
         ui.message(MessageKind::Error, missingInputMessage(input, EISDIR));
         return false;
     }
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        ui.message(MessageKind::Error, missingInputMessage(input, errno != 0 ? errno : ENOENT));
+    const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        ui.message(MessageKind::Error, missingInputMessage(input, errno));
         return false;
     }
+    ::close(fd);
     return true;
 }
 
@@ -706,8 +707,12 @@ bool everyPageInOrder(const std::vector<int>& pages, int total) {
 }
 
 // Replaces the open text report's pages by `pages`, in that order, numbered from 1, so that the
-// engine's saves and exports write just those pages.
+// engine's saves and exports write just those pages. The page-count macro keeps showing the
+// whole report's count ("page 3 of 10", not "of 2").
 void keepTextPages(TGravana& g, const std::vector<int>& pages) {
+    static constexpr QByteArrayView kPageCount = "&PAGE&";
+    static constexpr qsizetype kTextStart = 20; // an item's text follows its 20-byte header
+    const QByteArray pageCount = g.ExpandirMacros(kPageCount);
     const PageStore& old = *g.store();
     auto subset = std::make_unique<PageStore>();
     for (std::size_t k = 0; k < pages.size(); ++k) {
@@ -716,6 +721,12 @@ void keepTextPages(TGravana& g, const std::vector<int>& pages) {
         for (qsizetype i = first; i < last; ++i) {
             QByteArray item = old.item(i).toByteArray();
             item.replace(0, 4, number);
+            // The engine expands the first occurrence only, in any case.
+            const qsizetype at =
+                item.contains('&') ? item.toUpper().indexOf(kPageCount, kTextStart) : -1;
+            if (at >= 0) {
+                item.replace(at, kPageCount.size(), pageCount);
+            }
             subset->appendUnsorted(item);
         }
     }
@@ -981,7 +992,7 @@ int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
                                                                            : selection);
     }
     if (!store.SaveToFile(output)) {
-        ui.message(MessageKind::Error, writeFailedMessage(output, errno));
+        ui.message(MessageKind::Error, writeFailedMessage(output));
         return ExitFailed;
     }
     return ExitDone;

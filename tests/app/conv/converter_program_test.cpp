@@ -263,6 +263,7 @@ TEST_F(ConverterProgram, PageOptionsAreHonouredOrRefusedOnEveryOutput) {
     const QString text = dir.write("r.GVP", ReportBuilder()
                                                 .item(1, 1, 1, "PAGINA-1")
                                                 .item(2, 1, 1, "PAGINA-2")
+                                                .item(2, 2, 1, "DE &PAGE&")
                                                 .item(3, 1, 1, "PAGINA-3")
                                                 .build());
     const QString empty = dir.write("vazio.GVP", ReportBuilder().build());
@@ -343,6 +344,8 @@ TEST_F(ConverterProgram, PageOptionsAreHonouredOrRefusedOnEveryOutput) {
             EXPECT_EQ(order.join(' '), c.order) << name;
         }
     }
+    // The page count of a selection's pages is still the whole report's.
+    EXPECT_TRUE(TempDir::read(dir.path("a.txt")).contains("DE 3"));
     // A picture is of the first selected page.
     for (const QString& in : {text, prepared}) {
         ASSERT_EQ(runConverter({"convert", "--page", "3", in, dir.path("pagina.png")}).code, 0);
