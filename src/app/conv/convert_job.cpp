@@ -693,6 +693,21 @@ bool copyToOutput(const QString& path, std::FILE* out, Interaction& ui) {
     return !CancelRequest::interrupted();
 }
 
+// Ends the engines' error messages with the system's reason when a file they were saving failed
+// (the engines' own texts do not give it).
+class SystemReason final : public ForwardingInteraction {
+public:
+    using ForwardingInteraction::ForwardingInteraction;
+    void message(MessageKind kind, const QString& text, const QString& caption = {}) override {
+        const int error = AtomicFile::lastError();
+        if (kind == MessageKind::Error && error != 0 && !text.endsWith(reason(error))) {
+            ForwardingInteraction::message(kind, text + QLatin1Char('\r') + reason(error), caption);
+            return;
+        }
+        ForwardingInteraction::message(kind, text, caption);
+    }
+};
+
 // Whether `pages` is every page of a report of `total` pages, in order.
 bool everyPageInOrder(const std::vector<int>& pages, int total) {
     if (int(pages.size()) != total) {
@@ -819,11 +834,11 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
     if (!inputReadable(input, ui) || (command == Command::Convert && !outputWritable(output, ui))) {
         return ExitFailed;
     }
+    SystemReason withReason(ui);
     if (detectDocumentKind(input) == DocumentKind::PreparedReport) {
-        return runPreparedReport(ui, out);
+        return runPreparedReport(withReason, out);
     }
-
-    ErrorCounter counted(ui);
+    ErrorCounter counted(withReason);
     TGravana g(counted);
     LoadResult loaded = LoadResult::Failed;
     const bool ok = loadTextReport(g, input, loaded);
@@ -896,6 +911,7 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
 int ConvertJob::writeTextReport(TGravana& g, ErrorCounter& ui, int picturePage) const {
     const QString ext = outputKind();
     const int errorsBefore = ui.errors;
+    AtomicFile::clearLastError();
     // The engine's operations report their own failures; the converter only counts them.
     if (ext == QLatin1String("gvp")) {
         g.GravarRelatorio(output);
@@ -991,8 +1007,9 @@ int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
                                 everyPageInOrder(selection, store.Count()) ? std::vector<int>{}
                                                                            : selection);
     }
+    AtomicFile::clearLastError();
     if (!store.SaveToFile(output)) {
-        ui.message(MessageKind::Error, writeFailedMessage(output));
+        ui.message(MessageKind::Error, writeFailedMessage(output, AtomicFile::lastError()));
         return ExitFailed;
     }
     return ExitDone;
@@ -1013,6 +1030,7 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
     }
     // A conversion either writes the whole file or leaves an existing one alone.
     filter.KeepIncompleteOutput = false;
+    AtomicFile::clearLastError();
     report.UserInteraction = &ui; // progress on a terminal, and the report's error display
     bool exported = false;
     try {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 namespace zr {
 
 namespace {
+std::atomic<int> g_lastError{0};
 constexpr qsizetype kBufferSize = 256 * 1024;
 constexpr qsizetype kNameMax = 255; // bytes in one file name (NAME_MAX of Linux file systems)
 
@@ -67,6 +69,7 @@ bool AtomicFile::open() {
             m_errno = EACCES;
         }
         if (m_errno != 0) {
+            g_lastError.store(m_errno);
             return false;
         }
     }
@@ -77,6 +80,7 @@ bool AtomicFile::open() {
     m_fd = ::mkstemp(m_temp.data());
     if (m_fd < 0) {
         m_errno = errno;
+        g_lastError.store(m_errno);
         m_temp.clear();
         return false;
     }
@@ -135,6 +139,15 @@ void AtomicFile::fail() {
     if (m_errno == 0) {
         m_errno = errno != 0 ? errno : EIO;
     }
+    g_lastError.store(m_errno);
+}
+
+int AtomicFile::lastError() noexcept {
+    return g_lastError.load();
+}
+
+void AtomicFile::clearLastError() noexcept {
+    g_lastError.store(0);
 }
 
 bool AtomicFile::commit() {
