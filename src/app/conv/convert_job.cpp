@@ -1,15 +1,16 @@
 #include "convert_job.h"
 
 #include "app/common/document_kind.h"
-#include "platform/files/atomic_file.h"
-#include "platform/interaction/cancel_request.h"
+#include "app/common/printing_hooks.h"
 #include "app/common/viewer_settings.h"
+#include "platform/files/atomic_file.h"
+#include "platform/files/temporary_files.h"
+#include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
+#include "platform/printing/system_printer.h"
 #include "platform/text/codepages.h"
 #include "reportlib/document/qdx_preview_pages.h"
 #include "reportlib/document/qdx_report.h"
-#include "app/common/printing_hooks.h"
-#include "platform/printing/system_printer.h"
 #include "reportlib/pdf/qdx_export_pdf.h"
 #include "reportlib/preview/qdx_print_job.h"
 #include "reportlib/render/page_services.h"
@@ -20,8 +21,19 @@
 #include "thumbnail.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <unistd.h>
 
 namespace zr::app {
 
@@ -75,19 +87,62 @@ bool outputKnown(DocumentKind kind, const QString& ext) {
 
 QByteArray pitchNumber(TSize size) { return QByteArray::number(pitchOf(size)); }
 
-void printLine(std::FILE* out, const char* key, const QByteArray& value) {
-    std::fprintf(out, "%s: %s\n", key, value.constData());
-}
-
 // Largest picture output: 100 million pixels (400 MiB in memory).
 constexpr qint64 kMaxImagePixels = 100'000'000;
 
-QString missingInputMessage(const QString& input) {
-    return QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + input;
+// The system's reason for an error number, as the tools around the converter give it.
+QString reason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
-QString writeFailedMessage(const QString& output) {
-    return QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + output;
+QString missingInputMessage(const QString& input, int error) {
+    return QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + input +
+           QLatin1Char('\r') + reason(error);
+}
+
+// The converter's own message for an output it could not write.
+QString writeFailedMessage(const QString& output, int error = 0) {
+    return QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + output +
+           (error != 0 ? QLatin1Char('\r') + reason(error) : QString());
+}
+
+// Whether the input can be read; says why not (with the system's reason) when it cannot.
+bool inputReadable(const QString& input, Interaction& ui) {
+    if (QFileInfo(input).isDir()) {
+        ui.message(MessageKind::Error, missingInputMessage(input, EISDIR));
+        return false;
+    }
+    const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        ui.message(MessageKind::Error, missingInputMessage(input, errno));
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+// Whether a file can be written as `output` (its folder exists and takes a new file of that
+// name); says why not, with the system's reason, before any work is done.
+bool outputWritable(const QString& output, Interaction& ui) {
+    AtomicFile probe(output);
+    if (!probe.open()) {
+        ui.message(MessageKind::Error, writeFailedMessage(output, probe.error()));
+        return false;
+    }
+    probe.discard();
+    return true;
+}
+
+QString noPageMessage() {
+    return QStringLiteral("Nenhuma página selecionada");
+}
+
+// Whether `text` is a page range: numbers, single or as "N-M" or "N-", separated by commas
+// (blanks allowed).
+bool validRange(const QString& text) {
+    static const QRegularExpression range(
+        QStringLiteral("^\\s*\\d+\\s*(-\\s*\\d*\\s*)?(,\\s*\\d+\\s*(-\\s*\\d*\\s*)?)*$"));
+    return range.match(text).hasMatch();
 }
 
 // Loads a text report into a component with the program's settings. False when the engine
@@ -109,48 +164,79 @@ void closeTextReport(TGravana& g) {
 
 } // namespace
 
-QString ConvertJob::usage() {
-    return QStringLiteral(
+QString ConvertJob::usageHint() {
+    return QStringLiteral("Use 'zeralconv --help' para ver as opções.");
+}
+
+QString ConvertJob::usage(const QString& command) {
+    static const QString synopsis = QStringLiteral(
         "Uso:\n"
         "  zeralconv info ARQUIVO\n"
         "  zeralconv convert [OPÇÕES] ENTRADA SAÍDA\n"
         "  zeralconv print [OPÇÕES] --printer FILA ENTRADA\n"
         "  zeralconv thumbnail [--size N] ENTRADA SAÍDA.png\n"
+        "  zeralconv COMANDO --help | zeralconv --version\n"
         "\n"
-        "O tipo da saída vem da extensão de SAÍDA (maiúsculas ou minúsculas):\n"
-        "  de .GVP: .gvp .prn .txt .htm .html .pdf .png\n"
-        "  de .QP3: .qp3 .pdf .png\n"
-        "\n"
-        "Opções:\n"
-        "  --pages FAIXA        páginas, por exemplo 1,3,5-12\n"
-        "  --model MODELO       epson, rima, hp, grafico, personalizado ou bobina\n"
-        "  --accents MODO       transliterate ou sem-acento\n"
-        "  --copies N           número de cópias\n"
-        "  --no-collate         cópias não agrupadas\n"
-        "  --reverse            ordem inversa\n"
-        "  --odd | --even       só páginas ímpares ou só pares\n"
+        "O tipo do relatório (texto .GVP ou preparado .QP3) é reconhecido pelo conteúdo.\n"
+        "ENTRADA \"-\" lê a entrada padrão; SAÍDA \"-\" grava na saída padrão (com --to).\n");
+    static const QString info = QStringLiteral(
+        "zeralconv info ARQUIVO\n"
+        "  Escreve linhas \"chave: valor\": format, title, pages; de relatórios texto também\n"
+        "  items, lines, columns, lpp, pitch e style; de relatórios preparados uma linha\n"
+        "  \"page N: L x A\" por página (pixels a 96 por polegada).\n");
+    static const QString convert = QStringLiteral(
+        "zeralconv convert [OPÇÕES] ENTRADA SAÍDA\n"
+        "  O tipo da saída vem da extensão de SAÍDA (maiúsculas ou minúsculas) ou de --to:\n"
+        "    de relatórios texto: gvp prn txt htm html pdf png\n"
+        "    de relatórios preparados: qp3 pdf png\n"
+        "  --to TIPO            tipo da saída (obrigatório com SAÍDA \"-\")\n"
+        "  --pages FAIXA        páginas, por exemplo 1,3,5-12 ou 4- (todas as saídas menos\n"
+        "                       .qp3; em .png escolhe a página desenhada)\n"
+        "  --odd | --even       só páginas ímpares ou só pares (idem)\n"
+        "  --reverse            ordem inversa (idem)\n"
+        "  --copies N           número de cópias (só .prn)\n"
+        "  --no-collate         cópias não agrupadas (só .prn)\n"
+        "  --model MODELO       epson, rima, hp, grafico, personalizado ou bobina (de .GVP)\n"
+        "  --accents MODO       transliterate ou sem-acento (de .GVP)\n"
         "  --page N             página de uma saída .png\n"
         "  --scale S            escala de uma saída .png\n"
         "  --user-password P    senha de abertura do PDF (de .QP3)\n"
         "  --owner-password P   senha de permissões do PDF (de .QP3)\n"
         "  --aes256             protege o PDF com AES-256 em vez de RC4 (de .QP3)\n"
-        "\n"
-        "Opções de print (sem diálogo; também --pages, --copies, --no-collate, --reverse,\n"
-        "--odd, --even e, para .GVP, --model e --accents):\n"
-        "  --printer FILA       fila de impressão (CUPS) que recebe o trabalho\n"
+        "  Uma seleção sem nenhuma página é um erro; o arquivo de saída não é gravado.\n");
+    static const QString print = QStringLiteral(
+        "zeralconv print [OPÇÕES] --printer FILA ENTRADA\n"
+        "  Envia o relatório a uma fila do CUPS, sem diálogo.\n"
+        "  --printer FILA       fila de impressão que recebe o trabalho\n"
+        "  --pages FAIXA, --odd, --even, --reverse, --copies N, --no-collate\n"
+        "  --model MODELO, --accents MODO   de .GVP: modo texto (bruto) com os modelos de\n"
+        "                       impressora matricial, modo gráfico com --model grafico\n"
         "  --mode MODO          de .QP3: default, scale, split ou join\n"
         "  --sheet CÓDIGO       de .QP3: papel da folha dos modos scale, split e join\n"
         "                       (código de papel, 9 = A4 por omissão)\n"
-        "  --duplex             de .QP3: frente e verso (lado maior)\n"
-        "  Relatórios .GVP imprimem em modo texto (bruto) com os modelos de impressora\n"
-        "  matricial e em modo gráfico com --model grafico.\n"
-        "\n"
-        "thumbnail desenha a primeira página de um relatório de qualquer tipo (reconhecido\n"
-        "pelo conteúdo, qualquer que seja a extensão) numa imagem PNG:\n"
+        "  --duplex             de .QP3: frente e verso (lado maior)\n");
+    static const QString thumbnail = QStringLiteral(
+        "zeralconv thumbnail [--size N] ENTRADA SAÍDA.png\n"
+        "  Desenha a primeira página de um relatório de qualquer tipo numa imagem PNG:\n"
         "  --size N             lado do quadrado em que a página cabe, em pixels\n"
-        "                       (1 a 4096, 256 por omissão)\n"
-        "\n"
-        "Saída: 0 concluído; 1 entrada rejeitada ou saída não gravada; 2 erro de uso.\n");
+        "                       (1 a 4096, 256 por omissão)\n");
+    static const QString exits = QStringLiteral(
+        "Saída: 0 concluído; 1 entrada rejeitada, saída não gravada ou operação cancelada;\n"
+        "2 erro de uso.\n");
+    if (command == QLatin1String("info")) {
+        return QStringLiteral("Uso: ") + info + QLatin1Char('\n') + exits;
+    }
+    if (command == QLatin1String("convert")) {
+        return QStringLiteral("Uso: ") + convert + QLatin1Char('\n') + exits;
+    }
+    if (command == QLatin1String("print")) {
+        return QStringLiteral("Uso: ") + print + QLatin1Char('\n') + exits;
+    }
+    if (command == QLatin1String("thumbnail")) {
+        return QStringLiteral("Uso: ") + thumbnail + QLatin1Char('\n') + exits;
+    }
+    return synopsis + QLatin1Char('\n') + info + QLatin1Char('\n') + convert + QLatin1Char('\n') +
+           print + QLatin1Char('\n') + thumbnail + QLatin1Char('\n') + exits;
 }
 
 std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& error) {
@@ -163,6 +249,9 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
     if (verb == QLatin1String("--help") || verb == QLatin1String("-h") ||
         verb == QLatin1String("help")) {
         job.command = Command::Help;
+        if (verb == QLatin1String("help") && args.size() > 1) {
+            job.helpTopic = args[1];
+        }
         return job;
     }
     if (verb == QLatin1String("--version")) {
@@ -199,6 +288,11 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             positional += args.mid(i + 1);
             break;
         }
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            job.command = Command::Help;
+            job.helpTopic = verb;
+            return job;
+        }
         if (!a.startsWith(QLatin1String("--")) || a.size() == 2) {
             positional += a;
             continue;
@@ -225,10 +319,10 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         }
         const bool printOnly = a == QLatin1String("--printer") || a == QLatin1String("--mode") ||
                                a == QLatin1String("--sheet") || a == QLatin1String("--duplex");
-        const bool convertOnly = a == QLatin1String("--page") || a == QLatin1String("--scale") ||
-                                 a == QLatin1String("--user-password") ||
-                                 a == QLatin1String("--owner-password") ||
-                                 a == QLatin1String("--aes256");
+        const bool convertOnly =
+            a == QLatin1String("--page") || a == QLatin1String("--scale") ||
+            a == QLatin1String("--to") || a == QLatin1String("--user-password") ||
+            a == QLatin1String("--owner-password") || a == QLatin1String("--aes256");
         if ((printOnly && job.command != Command::Print) ||
             (convertOnly && job.command != Command::Convert)) {
             error = QStringLiteral("opção desconhecida para %1: %2").arg(verb, a);
@@ -237,6 +331,23 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         QString v;
         if (a == QLatin1String("--pages")) {
             if (!value(job.pages)) {
+                return std::nullopt;
+            }
+            if (!validRange(job.pages)) {
+                error = QStringLiteral("faixa de páginas inválida: %1").arg(job.pages);
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--to")) {
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            static const QStringList kinds = {QStringLiteral("pdf"), QStringLiteral("txt"),
+                                              QStringLiteral("htm"), QStringLiteral("html"),
+                                              QStringLiteral("prn"), QStringLiteral("gvp"),
+                                              QStringLiteral("qp3"), QStringLiteral("png")};
+            job.to = v.toLower();
+            if (!kinds.contains(job.to)) {
+                error = QStringLiteral("tipo de saída desconhecido: %1").arg(v);
                 return std::nullopt;
             }
         } else if (a == QLatin1String("--model")) {
@@ -276,6 +387,7 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
                 error = QStringLiteral("página inválida: %1").arg(v);
                 return std::nullopt;
             }
+            job.pageGiven = true;
         } else if (a == QLatin1String("--scale")) {
             if (!value(v)) {
                 return std::nullopt;
@@ -286,6 +398,7 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
                 error = QStringLiteral("escala inválida: %1").arg(v);
                 return std::nullopt;
             }
+            job.scaleGiven = true;
         } else if (a == QLatin1String("--no-collate")) {
             job.collate = false;
         } else if (a == QLatin1String("--reverse")) {
@@ -327,6 +440,7 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
                 error = QStringLiteral("código de papel inválido: %1").arg(v);
                 return std::nullopt;
             }
+            job.sheetGiven = true;
         } else if (a == QLatin1String("--duplex")) {
             job.duplex = true;
         } else {
@@ -357,37 +471,124 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         job.output = positional[1];
         return job;
     }
-    if (job.command == Command::Print) {
-        if (job.printer.isEmpty()) {
-            error = QStringLiteral("print precisa de --printer FILA");
-            return std::nullopt;
-        }
-        const bool prepared = detectDocumentKind(job.input) == DocumentKind::PreparedReport;
-        if (prepared && (job.model || job.accents)) {
-            error = QStringLiteral("--model e --accents são de relatórios texto (.GVP)");
-            return std::nullopt;
-        }
-        if (!prepared && (job.printMode != 0 || job.duplex)) {
-            error = QStringLiteral("--mode, --sheet e --duplex são de relatórios preparados (.QP3)");
-            return std::nullopt;
-        }
+    if (job.command == Command::Print && job.printer.isEmpty()) {
+        error = QStringLiteral("print precisa de --printer FILA");
+        return std::nullopt;
     }
     if (job.command == Command::Convert) {
         job.output = positional[1];
-        if (detectDocumentKind(job.input) == DocumentKind::TextReport &&
-            (!job.userPassword.isEmpty() || !job.ownerPassword.isEmpty() || job.aes256)) {
-            // Refused rather than ignored: the PDF of a text report cannot be protected.
-            error = QStringLiteral("PDFs de relatórios texto (.GVP) não têm senha");
-            return std::nullopt;
-        }
-        const QString ext = QFileInfo(job.output).suffix().toLower();
-        if (!outputKnown(detectDocumentKind(job.input), ext)) {
-            error = QStringLiteral("tipo de saída não suportado para esta entrada: %1")
-                        .arg(ext.isEmpty() ? job.output : QLatin1Char('.') + ext);
+        if (job.output == QLatin1String("-") && job.to.isEmpty()) {
+            error = QStringLiteral("a saída padrão (-) precisa de --to TIPO");
             return std::nullopt;
         }
     }
+    // Standard input is read, and its kind told, when the job runs.
+    if (job.input != QLatin1String("-") &&
+        !job.checkFor(detectDocumentKind(job.input) == DocumentKind::PreparedReport, error)) {
+        return std::nullopt;
+    }
     return job;
+}
+
+QString ConvertJob::outputKind() const {
+    return to.isEmpty() ? QFileInfo(output).suffix().toLower() : to;
+}
+
+bool ConvertJob::checkFor(bool prepared, QString& error) const {
+    const bool pageOptions = !pages.isEmpty() || oddEven != 0 || reverse;
+    if (command == Command::Print) {
+        if (prepared && (model || accents)) {
+            error = QStringLiteral("--model e --accents são de relatórios texto (.GVP)");
+            return false;
+        }
+        if (!prepared && (printMode != 0 || duplex || sheetGiven)) {
+            error = QStringLiteral("--mode, --sheet e --duplex são de relatórios preparados (.QP3)");
+            return false;
+        }
+        return true;
+    }
+    if (command != Command::Convert) {
+        return true;
+    }
+    const QString ext = outputKind();
+    if (!outputKnown(prepared ? DocumentKind::PreparedReport : DocumentKind::TextReport, ext)) {
+        error = QStringLiteral("tipo de saída não suportado para esta entrada: %1")
+                    .arg(ext.isEmpty() ? output : QLatin1Char('.') + ext);
+        return false;
+    }
+    const bool passwords = !userPassword.isEmpty() || !ownerPassword.isEmpty() || aes256;
+    if (!prepared && passwords) {
+        // Refused rather than ignored: the PDF of a text report cannot be protected.
+        error = QStringLiteral("PDFs de relatórios texto (.GVP) não têm senha");
+        return false;
+    }
+    if (passwords && ext != QLatin1String("pdf")) {
+        error = QStringLiteral("--user-password, --owner-password e --aes256 só valem para .pdf");
+        return false;
+    }
+    if (prepared && (model || accents)) {
+        error = QStringLiteral("--model e --accents são de relatórios texto (.GVP)");
+        return false;
+    }
+    if ((model || accents) && ext != QLatin1String("prn") && ext != QLatin1String("txt")) {
+        // Only the printer file and the plain text carry the printer's characters.
+        error = QStringLiteral("--model e --accents só valem para .prn e .txt (ou para print)");
+        return false;
+    }
+    if ((copies != 1 || !collate) && ext != QLatin1String("prn")) {
+        error = QStringLiteral("--copies e --no-collate só valem para .prn (ou para print)");
+        return false;
+    }
+    if ((pageGiven || scaleGiven) && ext != QLatin1String("png")) {
+        error = QStringLiteral("--page e --scale só valem para .png");
+        return false;
+    }
+    if (pageGiven && pageOptions) {
+        error = QStringLiteral("--page não pode ser usada com --pages, --odd, --even ou --reverse");
+        return false;
+    }
+    if (prepared && ext == QLatin1String("qp3") && pageOptions) {
+        error = QStringLiteral("a saída .qp3 guarda o relatório inteiro: --pages, --odd, --even e "
+                               "--reverse não valem para ela");
+        return false;
+    }
+    return true;
+}
+
+std::vector<int> ConvertJob::selectedPages(int total) const {
+    std::vector<int> range;
+    if (pages.trimmed().isEmpty()) {
+        for (int p = 1; p <= total; ++p) {
+            range.push_back(p);
+        }
+    } else {
+        auto number = [](const QString& text, int fallback) {
+            bool ok = false;
+            const qlonglong n = text.trimmed().toLongLong(&ok);
+            return !ok ? fallback : int(std::min<qlonglong>(n, std::numeric_limits<int>::max()));
+        };
+        for (const QString& part : pages.split(QLatin1Char(','))) {
+            const qsizetype dash = part.indexOf(QLatin1Char('-'));
+            const int first = number(dash < 0 ? part : part.left(dash), 0);
+            const int last = dash < 0 ? first : number(part.mid(dash + 1), total);
+            for (int p = std::max(first, 1); p <= std::min(last, total); ++p) {
+                range.push_back(p);
+            }
+        }
+    }
+    std::vector<int> selected;
+    std::vector<bool> seen(std::size_t(std::max(total, 0)) + 1, false);
+    for (const int p : range) {
+        if (seen[std::size_t(p)] || (oddEven == 1 && p % 2 == 0) || (oddEven == 2 && p % 2 != 0)) {
+            continue;
+        }
+        seen[std::size_t(p)] = true;
+        selected.push_back(p);
+    }
+    if (reverse) {
+        std::reverse(selected.begin(), selected.end());
+    }
+    return selected;
 }
 
 namespace {
@@ -405,13 +606,174 @@ public:
     }
 };
 
+// A private folder in the temporary folder for standard input and output, removed with what
+// it holds when the job ends (and by a repeated interruption, through TemporaryFiles).
+class Scratch {
+public:
+    Scratch() : m_dir(QDir::tempPath() + QStringLiteral("/zeralconv-XXXXXX")) {
+        if (m_dir.isValid()) {
+            m_slots.push_back(TemporaryFiles::track(QFile::encodeName(m_dir.path())));
+        }
+    }
+    ~Scratch() {
+        for (const int slot : m_slots) {
+            TemporaryFiles::untrack(slot);
+        }
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    bool isValid() const { return m_dir.isValid(); }
+    QString errorString() const { return m_dir.errorString(); }
+    // The path of a file `name` in the folder, removed with it.
+    QString file(const QString& name) {
+        const QString path = m_dir.filePath(name);
+        m_slots.push_back(TemporaryFiles::track(QFile::encodeName(path)));
+        return path;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    std::vector<int> m_slots;
+};
+
+// Copies standard input into `path`. False (having said why) on a read or write error or an
+// interruption.
+bool copyStandardInput(const QString& path, Interaction& ui) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        ui.message(MessageKind::Error,
+                   writeFailedMessage(path) + QLatin1Char('\r') + file.errorString());
+        return false;
+    }
+    char buffer[64 * 1024];
+    while (!CancelRequest::interrupted()) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n == 0) {
+            return true;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ui.message(MessageKind::Error,
+                       QStringLiteral("Erro na leitura da entrada padrão: ") + reason(errno));
+            return false;
+        }
+        if (file.write(buffer, n) != n) {
+            ui.message(MessageKind::Error,
+                       writeFailedMessage(path) + QLatin1Char('\r') + file.errorString());
+            return false;
+        }
+    }
+    return false;
+}
+
+// Copies the file at `path` to `out` (standard output). False (having said why) on an error.
+bool copyToOutput(const QString& path, std::FILE* out, Interaction& ui) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ui.message(MessageKind::Error, missingInputMessage(path, ENOENT));
+        return false;
+    }
+    while (!file.atEnd() && !CancelRequest::interrupted()) {
+        const QByteArray chunk = file.read(256 * 1024);
+        if (chunk.isEmpty() || std::fwrite(chunk.constData(), 1, std::size_t(chunk.size()), out) !=
+                                   std::size_t(chunk.size())) {
+            ui.message(MessageKind::Error,
+                       QStringLiteral("Erro na gravação da saída padrão: ") + reason(errno));
+            return false;
+        }
+    }
+    if (std::fflush(out) != 0) {
+        ui.message(MessageKind::Error,
+                   QStringLiteral("Erro na gravação da saída padrão: ") + reason(errno));
+        return false;
+    }
+    return !CancelRequest::interrupted();
+}
+
+// Ends the engines' error messages with the system's reason when a file they were saving failed
+// (the engines' own texts do not give it).
+class SystemReason final : public ForwardingInteraction {
+public:
+    using ForwardingInteraction::ForwardingInteraction;
+    void message(MessageKind kind, const QString& text, const QString& caption = {}) override {
+        const int error = AtomicFile::lastError();
+        if (kind == MessageKind::Error && error != 0 && !text.endsWith(reason(error))) {
+            ForwardingInteraction::message(kind, text + QLatin1Char('\r') + reason(error), caption);
+            return;
+        }
+        ForwardingInteraction::message(kind, text, caption);
+    }
+};
+
+// Whether `pages` is every page of a report of `total` pages, in order.
+bool everyPageInOrder(const std::vector<int>& pages, int total) {
+    if (int(pages.size()) != total) {
+        return false;
+    }
+    for (int i = 0; i < total; ++i) {
+        if (pages[std::size_t(i)] != i + 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Replaces the open text report's pages by `pages`, in that order, numbered from 1, so that the
+// engine's saves and exports write just those pages. The page-count macro keeps showing the
+// whole report's count ("page 3 of 10", not "of 2").
+void keepTextPages(TGravana& g, const std::vector<int>& pages) {
+    static constexpr QByteArrayView kPageCount = "&PAGE&";
+    static constexpr qsizetype kTextStart = 20; // an item's text follows its 20-byte header
+    const QByteArray pageCount = g.ExpandirMacros(kPageCount);
+    const PageStore& old = *g.store();
+    auto subset = std::make_unique<PageStore>();
+    for (std::size_t k = 0; k < pages.size(); ++k) {
+        const QByteArray number = QByteArray::number(qulonglong(k + 1)).rightJustified(4, '0');
+        const auto [first, last] = g.itensDaPagina(pages[k]);
+        for (qsizetype i = first; i < last; ++i) {
+            QByteArray item = old.item(i).toByteArray();
+            item.replace(0, 4, number);
+            // The engine expands the first occurrence only, in any case.
+            const qsizetype at =
+                item.contains('&') ? item.toUpper().indexOf(kPageCount, kTextStart) : -1;
+            if (at >= 0) {
+                item.replace(at, kPageCount.size(), pageCount);
+            }
+            subset->appendUnsorted(item);
+        }
+    }
+    subset->sort();
+    g.state().store = std::move(subset);
+}
+
+// An `info` line without trailing blanks; control characters in the value become blanks.
+QByteArray infoLine(QByteArrayView key, QByteArray value) {
+    for (char& c : value) {
+        if (uchar(c) < 0x20) {
+            c = ' ';
+        }
+    }
+    while (value.endsWith(' ')) {
+        value.chop(1);
+    }
+    return key.toByteArray() + (value.isEmpty() ? ":" : ": ") + value + '\n';
+}
+
+void printLine(std::FILE* out, const char* key, const QByteArray& value) {
+    std::fputs(infoLine(key, value).constData(), out);
+}
+
 } // namespace
 
 int ConvertJob::run(Interaction& ui, std::FILE* out) const {
     InterruptFilter filtered(ui);
     const int code = runCommand(filtered, out);
-    if (CancelRequest::interrupted()) {
-        // Nothing was replaced: AtomicFile refuses every commit after an interruption.
+    // A job that finished before the interruption came has done its work; any other has
+    // replaced nothing (AtomicFile refuses every commit after an interruption).
+    if (CancelRequest::interrupted() && code != ExitDone) {
         ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
         return ExitFailed;
     }
@@ -421,10 +783,10 @@ int ConvertJob::run(Interaction& ui, std::FILE* out) const {
 int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
     switch (command) {
     case Command::Help:
-        std::fputs(usage().toLocal8Bit().constData(), out);
+        std::fputs(usage(helpTopic).toLocal8Bit().constData(), out);
         return ExitDone;
     case Command::Version:
-        std::fprintf(out, "zeralconv 04\n");
+        std::fprintf(out, "zeralconv %s\n", ZR_VERSION);
         return ExitDone;
     case Command::Thumbnail:
         return writeThumbnail(input, output, thumbnailSize, ui);
@@ -433,16 +795,50 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
     case Command::Print:
         break;
     }
-
-    if (detectDocumentKind(input) == DocumentKind::PreparedReport) {
-        return runPreparedReport(ui, out);
+    const bool fromStdin = input == QLatin1String("-");
+    const bool toStdout = command == Command::Convert && output == QLatin1String("-");
+    if (!fromStdin && !toStdout) {
+        return runOnFiles(ui, out);
     }
-    if (!QFileInfo::exists(input)) {
-        ui.message(MessageKind::Error, missingInputMessage(input));
+
+    Scratch scratch;
+    if (!scratch.isValid()) {
+        ui.message(MessageKind::Error,
+                   QStringLiteral("Erro na criação de uma pasta temporária em %1: %2")
+                       .arg(QDir::tempPath(), scratch.errorString()));
         return ExitFailed;
     }
+    ConvertJob job = *this;
+    if (fromStdin) {
+        job.input = scratch.file(QStringLiteral("entrada"));
+        if (!copyStandardInput(job.input, ui)) {
+            return ExitFailed;
+        }
+        QString error;
+        if (!job.checkFor(detectDocumentKind(job.input) == DocumentKind::PreparedReport, error)) {
+            ui.message(MessageKind::Error, error + QLatin1Char('\n') + usageHint());
+            return ExitUsage;
+        }
+    }
+    if (toStdout) {
+        job.output = scratch.file(QStringLiteral("saida.") + outputKind());
+    }
+    const int code = job.runOnFiles(ui, out);
+    if (code != ExitDone || !toStdout) {
+        return code;
+    }
+    return copyToOutput(job.output, out, ui) ? ExitDone : ExitFailed;
+}
 
-    ErrorCounter counted(ui);
+int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
+    if (!inputReadable(input, ui) || (command == Command::Convert && !outputWritable(output, ui))) {
+        return ExitFailed;
+    }
+    SystemReason withReason(ui);
+    if (detectDocumentKind(input) == DocumentKind::PreparedReport) {
+        return runPreparedReport(withReason, out);
+    }
+    ErrorCounter counted(withReason);
     TGravana g(counted);
     LoadResult loaded = LoadResult::Failed;
     const bool ok = loadTextReport(g, input, loaded);
@@ -463,9 +859,6 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
     JobOptions& options = g.state().job;
     options.copias = copies;
     options.agrupar = collate;
-    options.inverter = reverse;
-    options.faixa = pages.toLatin1();
-    options.parImpar = oddEven;
 
     int code = ExitDone;
     if (command == Command::Info) {
@@ -479,18 +872,46 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
         printLine(out, "pitch", pitchNumber(g.FonteTamanhoPadrao));
         printLine(out, "style", gvp::styleLetters(g.FonteEstiloPadrao));
         std::fflush(out);
-    } else if (command == Command::Print) {
-        code = printTextReport(g, counted);
+        closeTextReport(g);
+        return ExitDone;
+    }
+    // An empty store is a report of no page (the engine counts it as one blank page).
+    const int total = g.store() && !g.store()->empty() ? g.TotalPaginas() : 0;
+    const std::vector<int> selection = selectedPages(total);
+    const QString ext = outputKind();
+    const bool pageOptions = !pages.isEmpty() || oddEven != 0 || reverse;
+    if (selection.empty() &&
+        (command == Command::Print || pageOptions || (ext != QLatin1String("gvp") && !pageGiven))) {
+        ui.message(MessageKind::Error, noPageMessage());
+        code = ExitFailed;
+    } else if (command == Command::Print || ext == QLatin1String("prn")) {
+        // The print job takes the selection as an explicit list in its final order, and adds
+        // the copies and their collation itself.
+        QStringList list;
+        for (const int p : selection) {
+            list += QString::number(p);
+        }
+        options.faixa = list.join(QLatin1Char(',')).toLatin1();
+        options.inverter = false;
+        options.parImpar = 0;
+        code = command == Command::Print ? printTextReport(g, counted)
+                                         : writeTextReport(g, counted, page);
     } else {
-        code = writeTextReport(g, counted);
+        // The other outputs are given just the selected pages.
+        if (ext != QLatin1String("png") && !everyPageInOrder(selection, total)) {
+            keepTextPages(g, selection);
+        }
+        code =
+            writeTextReport(g, counted, pageGiven || selection.empty() ? page : selection.front());
     }
     closeTextReport(g);
     return code;
 }
 
-int ConvertJob::writeTextReport(TGravana& g, ErrorCounter& ui) const {
-    const QString ext = QFileInfo(output).suffix().toLower();
+int ConvertJob::writeTextReport(TGravana& g, ErrorCounter& ui, int picturePage) const {
+    const QString ext = outputKind();
     const int errorsBefore = ui.errors;
+    AtomicFile::clearLastError();
     // The engine's operations report their own failures; the converter only counts them.
     if (ext == QLatin1String("gvp")) {
         g.GravarRelatorio(output);
@@ -503,7 +924,7 @@ int ConvertJob::writeTextReport(TGravana& g, ErrorCounter& ui) const {
     } else if (ext == QLatin1String("pdf")) {
         g.GerarPDF(output);
     } else if (ext == QLatin1String("png")) {
-        writePageImage(g, ui);
+        writePageImage(g, ui, picturePage);
     }
     if (CancelRequest::isSet()) {
         ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
@@ -512,31 +933,27 @@ int ConvertJob::writeTextReport(TGravana& g, ErrorCounter& ui) const {
     return ui.errors == errorsBefore ? ExitDone : ExitFailed;
 }
 
-void ConvertJob::writePageImage(TGravana& g, Interaction& ui) const {
-    if (page > g.TotalPaginas()) {
+void ConvertJob::writePageImage(TGravana& g, Interaction& ui, int picturePage) const {
+    if (picturePage > g.TotalPaginas()) {
         ui.message(MessageKind::Error, QStringLiteral("O relatório não tem a página %1 (tem %2).")
-                                           .arg(page)
+                                           .arg(picturePage)
                                            .arg(g.TotalPaginas()));
         return;
     }
-    const QImage image = renderPageImage(g, page, scale);
+    const QImage image = renderPageImage(g, picturePage, scale);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     AtomicFile file(output);
-    if (image.isNull() || !image.save(&buffer, "PNG") || !file.open() || !file.write(png) ||
-        !file.commit()) {
+    if (image.isNull() || !image.save(&buffer, "PNG")) {
         ui.message(MessageKind::Error, writeFailedMessage(output));
+    } else if (!file.open() || !file.write(png) || !file.commit()) {
+        ui.message(MessageKind::Error, writeFailedMessage(output, file.error()));
     }
 }
 
 int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
-    const QString ext = QFileInfo(output).suffix().toLower();
-    if (!QFileInfo::exists(input)) {
-        ui.message(MessageKind::Error, missingInputMessage(input));
-        return ExitFailed;
-    }
-
+    const QString ext = outputKind();
     reportlib::TqdxReport report;
     reportlib::TqdxPreviewPages& store = report.PreviewPages();
     QByteArray info;
@@ -546,14 +963,14 @@ int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
             // Gathered before anything is printed, so that a page that cannot be built leaves
             // no half description behind.
             const int count = store.Count();
-            info += "format: QP3\n";
-            info += "title: " + codepages::fromCp1252(report.ReportOptions.Name).toUtf8() + '\n';
-            info += "pages: " + QByteArray::number(count) + '\n';
+            info += infoLine("format", "QP3");
+            info += infoLine("title", codepages::fromCp1252(report.ReportOptions.Name).toUtf8());
+            info += infoLine("pages", QByteArray::number(count));
             for (int i = 0; i < count; ++i) {
                 const QSize size = store.PageExtent(i);
-                info += "page " + QByteArray::number(i + 1) + ": " +
-                        QByteArray::number(size.width()) + " x " +
-                        QByteArray::number(size.height()) + '\n';
+                info += infoLine("page " + QByteArray::number(i + 1),
+                                 QByteArray::number(size.width()) + " x " +
+                                     QByteArray::number(size.height()));
             }
         }
     } catch (const std::exception& e) {
@@ -571,29 +988,41 @@ int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
         std::fflush(out);
         return ExitDone;
     }
+    const std::vector<int> selection = selectedPages(store.Count());
+    const bool pageOptions = !pages.isEmpty() || oddEven != 0 || reverse;
+    if (selection.empty() && (command == Command::Print || ext == QLatin1String("pdf") ||
+                              (ext == QLatin1String("png") && !pageGiven))) {
+        ui.message(MessageKind::Error, noPageMessage());
+        return ExitFailed;
+    }
     if (command == Command::Print) {
         return printPreparedReport(report, ui);
     }
     if (ext == QLatin1String("png")) {
-        return writePreparedPageImage(store, ui);
+        return writePreparedPageImage(store, ui,
+                                      pageGiven || !pageOptions ? page : selection.front());
     }
     if (ext == QLatin1String("pdf")) {
-        return writePreparedPdf(report, ui);
+        return writePreparedPdf(report, ui,
+                                everyPageInOrder(selection, store.Count()) ? std::vector<int>{}
+                                                                           : selection);
     }
+    AtomicFile::clearLastError();
     if (!store.SaveToFile(output)) {
-        ui.message(MessageKind::Error, writeFailedMessage(output));
+        ui.message(MessageKind::Error, writeFailedMessage(output, AtomicFile::lastError()));
         return ExitFailed;
     }
     return ExitDone;
 }
 
-int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui) const {
+int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
+                                 const std::vector<int>& order) const {
     reportlib::pdf::TqdxPDFExport filter;
     reportlib::pdf::ApplyMainWindowDefaults(filter);
     filter.Report = &report;
     filter.FileName = output;
     filter.ShowDialog = false; // the converter never asks
-    filter.PageNumbers = pages;
+    filter.PageOrder = order;
     filter.UserPassword = userPassword;
     filter.OwnerPassword = ownerPassword;
     if (aes256) {
@@ -601,6 +1030,7 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui)
     }
     // A conversion either writes the whole file or leaves an existing one alone.
     filter.KeepIncompleteOutput = false;
+    AtomicFile::clearLastError();
     report.UserInteraction = &ui; // progress on a terminal, and the report's error display
     bool exported = false;
     try {
@@ -691,16 +1121,16 @@ int ConvertJob::printTextReport(TGravana& g, ErrorCounter& ui) const {
     return printed && ui.errors == errorsBefore ? ExitDone : ExitFailed;
 }
 
-int ConvertJob::writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui) const {
-    if (page > store.Count()) {
-        ui.message(MessageKind::Error,
-                   QStringLiteral("O relatório não tem a página %1 (tem %2).")
-                       .arg(page)
-                       .arg(store.Count()));
+int ConvertJob::writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui,
+                                       int picturePage) const {
+    if (picturePage > store.Count()) {
+        ui.message(MessageKind::Error, QStringLiteral("O relatório não tem a página %1 (tem %2).")
+                                           .arg(picturePage)
+                                           .arg(store.Count()));
         return ExitFailed;
     }
     // A white image of the page's paper at the scale, the page painted on it.
-    const QSize paper = store.PageExtent(page - 1);
+    const QSize paper = store.PageExtent(picturePage - 1);
     const QSize size(std::max(1, reportlib::render::Round(paper.width() * scale)),
                      std::max(1, reportlib::render::Round(paper.height() * scale)));
     if (qint64(size.width()) * size.height() > kMaxImagePixels) {
@@ -719,7 +1149,7 @@ int ConvertJob::writePreparedPageImage(reportlib::TqdxPreviewPages& store, Inter
     image.fill(Qt::white);
     try {
         QPainter painter(&image);
-        reportlib::render::PaintPage(store, page - 1, painter, scale, scale, 0, 0);
+        reportlib::render::PaintPage(store, picturePage - 1, painter, scale, scale, 0, 0);
     } catch (const std::exception& e) {
         ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
         return ExitFailed;
@@ -728,8 +1158,12 @@ int ConvertJob::writePreparedPageImage(reportlib::TqdxPreviewPages& store, Inter
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     AtomicFile file(output);
-    if (!image.save(&buffer, "PNG") || !file.open() || !file.write(png) || !file.commit()) {
+    if (!image.save(&buffer, "PNG")) {
         ui.message(MessageKind::Error, writeFailedMessage(output));
+        return ExitFailed;
+    }
+    if (!file.open() || !file.write(png) || !file.commit()) {
+        ui.message(MessageKind::Error, writeFailedMessage(output, file.error()));
         return ExitFailed;
     }
     return ExitDone;

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 #include "app/conv/thumbnail.h"
 #include "platform/interaction/interaction.h"
@@ -35,10 +36,13 @@ enum ExitCode : int {
 struct ConvertJob {
     enum class Command { Info, Convert, Print, Thumbnail, Help, Version };
     Command command = Command::Help;
-    QString input;
-    QString output;
+    QString input;     // "-": standard input
+    QString output;    // "-": standard output (then `to` names the kind)
+    QString to;        // the kind of output (an extension without the dot), overriding OUTPUT's
+    QString helpTopic; // Help: the command whose help is asked for, empty for all
 
-    // Options of `convert` (later outputs use them; they are validated for every output).
+    // Options of `convert`. Each is honoured by the outputs it applies to and refused as a usage
+    // error by the others; nothing is ignored.
     QString pages;                 // page range, "1,3,5-12"
     std::optional<textreport::TModelo> model;
     std::optional<textreport::TAcento> accents;
@@ -48,6 +52,9 @@ struct ConvertJob {
     int oddEven = 0; // 0 all, 1 odd, 2 even
     int page = 1;    // the page of a picture output
     double scale = 1.0;
+    bool pageGiven = false;
+    bool scaleGiven = false;
+    bool sheetGiven = false;
     QString userPassword;
     QString ownerPassword;
     bool aes256 = false; // protect a prepared report's PDF with AES-256 instead of RC4
@@ -59,15 +66,31 @@ struct ConvertJob {
     // Option of `thumbnail`: the side of the square the first page is fitted into, in pixels.
     int thumbnailSize = kDefaultThumbnailSize;
 
-    // Parses the arguments after the program name. nullopt with `error` set on a usage error.
+    // Parses the arguments after the program name. nullopt with `error` set on a usage error
+    // (one line). When INPUT is a file, the options are also checked against its kind.
     static std::optional<ConvertJob> parse(const QStringList& args, QString& error);
+
+    // Checks the options against the kind of input (a prepared report or not) and the kind of
+    // output; false with `error` set (one line) on a usage error.
+    bool checkFor(bool prepared, QString& error) const;
+
+    // The kind of output: `to`, else OUTPUT's extension, in lower case.
+    QString outputKind() const;
+
+    // The pages `convert` and `print` go through, numbered from 1, in order: the range (all
+    // pages when empty; pages beyond `total` and backward ranges select nothing), odd or even
+    // ones only, reversed on request. Each page appears once.
+    std::vector<int> selectedPages(int total) const;
 
     // Runs the job; `out` receives the `info` lines and the help text. After an interruption
     // (CancelRequest::interrupt) no file has been replaced, and the job ends with exit 1 and
     // the one message "Operação cancelada.".
     int run(Interaction& ui, std::FILE* out) const;
 
-    static QString usage();
+    // The help of every command, or of one ("info", "convert", "print", "thumbnail").
+    static QString usage(const QString& command = {});
+    // The line that follows a usage error.
+    static QString usageHint();
 
     // Passes everything on to another Interaction and counts the error messages.
     class ErrorCounter final : public ForwardingInteraction {
@@ -83,15 +106,20 @@ struct ConvertJob {
 
 private:
     int runCommand(Interaction& ui, std::FILE* out) const;
-    int writeTextReport(textreport::TGravana& g, ErrorCounter& ui) const;
+    int runOnFiles(Interaction& ui, std::FILE* out) const;
+    // Writes the open text report as the output; `picturePage` is the page of a picture.
+    int writeTextReport(textreport::TGravana& g, ErrorCounter& ui, int picturePage) const;
     // `info` and `convert` of a prepared report (.QP3): loads it into a report object of its
     // own; `convert` writes it as .QP3, .PDF or a picture of one page.
     int runPreparedReport(Interaction& ui, std::FILE* out) const;
-    int writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui) const;
-    int writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui) const;
+    int writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui,
+                               int picturePage) const;
+    // `order`: the pages to export, from 1, in order; empty for all.
+    int writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
+                         const std::vector<int>& order) const;
     int printPreparedReport(reportlib::TqdxReport& report, Interaction& ui) const;
     int printTextReport(textreport::TGravana& g, ErrorCounter& ui) const;
-    void writePageImage(textreport::TGravana& g, Interaction& ui) const;
+    void writePageImage(textreport::TGravana& g, Interaction& ui, int picturePage) const;
 };
 
 } // namespace zr::app

@@ -2,32 +2,59 @@
 
 #include "app/common/qt_arguments.h"
 #include "app/conv/convert_job.h"
+#include "platform/files/temporary_files.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/console_interaction.h"
 
 #include <QGuiApplication>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cerrno>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
+std::atomic<int> g_signals{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
 // Ctrl+C (or SIGTERM, what job runners and `timeout` send) stops the running job as if it had
-// never run: every existing output file stays as it was. A second one ends the program at once.
-void onInterrupt(int) { zr::CancelRequest::interrupt(); }
+// never run: every existing output file stays as it was. A second signal while the first is
+// being honoured is ignored (`timeout` signals the process and then its group); a third ends
+// the program at once, after removing its temporary files.
+void onInterrupt(int) {
+    const int count = g_signals.fetch_add(1) + 1;
+    if (count == 1) {
+        zr::CancelRequest::interrupt();
+    } else if (count >= 3) {
+        zr::TemporaryFiles::removeAll();
+        static const char message[] = "zeralconv: Operação cancelada.\n";
+        (void)!::write(STDERR_FILENO, message, sizeof message - 1);
+        ::_exit(zr::app::ExitFailed);
+    }
+}
 
 void installInterruptHandler() {
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
-    sa.sa_flags = SA_RESETHAND;
     sigemptyset(&sa.sa_mask);
+    sigaddset(&sa.sa_mask, SIGINT);
+    sigaddset(&sa.sa_mask, SIGTERM);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 }
+
+// Every message of the program starts with its name, as those of the tools around it do.
+class ProgramMessages final : public zr::ForwardingInteraction {
+public:
+    using ForwardingInteraction::ForwardingInteraction;
+    void message(zr::MessageKind kind, const QString& text, const QString& caption = {}) override {
+        ForwardingInteraction::message(kind, QStringLiteral("zeralconv: ") + text, caption);
+    }
+};
 
 } // namespace
 
@@ -52,10 +79,11 @@ int main(int argc, char** argv) {
     QString error;
     const auto job = zr::app::ConvertJob::parse(arguments.arguments(), error);
     if (!job) {
-        std::fprintf(stderr, "zeralconv: %s\n\n%s", error.toLocal8Bit().constData(),
-                     zr::app::ConvertJob::usage().toLocal8Bit().constData());
+        std::fprintf(stderr, "zeralconv: %s\n%s\n", error.toLocal8Bit().constData(),
+                     zr::app::ConvertJob::usageHint().toLocal8Bit().constData());
         return zr::app::ExitUsage;
     }
-    zr::ConsoleInteraction ui(stderr);
+    zr::ConsoleInteraction console(stderr);
+    ProgramMessages ui(console);
     return job->run(ui, stdout);
 }

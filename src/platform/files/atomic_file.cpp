@@ -1,10 +1,12 @@
 #include "atomic_file.h"
 
+#include "platform/files/temporary_files.h"
 #include "platform/interaction/cancel_request.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -16,8 +18,25 @@
 namespace zr {
 
 namespace {
+std::atomic<int> g_lastError{0};
 constexpr qsizetype kBufferSize = 256 * 1024;
+constexpr qsizetype kNameMax = 255; // bytes in one file name (NAME_MAX of Linux file systems)
+
+// The hidden temporary name for a file called `name`: ".NAME.zrtmp-XXXXXX", with NAME cut short
+// (at a character boundary) when the whole would not fit in one file name.
+QByteArray temporaryName(QByteArray name) {
+    static constexpr char kSuffix[] = ".zrtmp-XXXXXX";
+    const qsizetype room = kNameMax - 1 - qsizetype(sizeof kSuffix - 1);
+    if (name.size() > room) {
+        qsizetype cut = room;
+        while (cut > 0 && (uchar(name[cut]) & 0xC0) == 0x80) {
+            --cut; // not inside a UTF-8 sequence
+        }
+        name.truncate(cut);
+    }
+    return '.' + name + kSuffix;
 }
+} // namespace
 
 AtomicFile::AtomicFile(QString path) : m_path(std::move(path)) {}
 
@@ -50,19 +69,22 @@ bool AtomicFile::open() {
             m_errno = EACCES;
         }
         if (m_errno != 0) {
+            g_lastError.store(m_errno);
             return false;
         }
     }
     // A hidden name in the target's folder (same file system, so the rename is atomic): a file
     // left behind by a save that was killed outright does not clutter the folder.
     const qsizetype slash = m_target.lastIndexOf('/');
-    m_temp = m_target.left(slash + 1) + '.' + m_target.mid(slash + 1) + ".zrtmp-XXXXXX";
+    m_temp = m_target.left(slash + 1) + temporaryName(m_target.mid(slash + 1));
     m_fd = ::mkstemp(m_temp.data());
     if (m_fd < 0) {
         m_errno = errno;
+        g_lastError.store(m_errno);
         m_temp.clear();
         return false;
     }
+    m_slot = TemporaryFiles::track(m_temp);
     mode_t mode = 0666;
     if (::stat(m_target.constData(), &st) == 0) {
         mode = st.st_mode & 07777;
@@ -117,6 +139,15 @@ void AtomicFile::fail() {
     if (m_errno == 0) {
         m_errno = errno != 0 ? errno : EIO;
     }
+    g_lastError.store(m_errno);
+}
+
+int AtomicFile::lastError() noexcept {
+    return g_lastError.load();
+}
+
+void AtomicFile::clearLastError() noexcept {
+    g_lastError.store(0);
 }
 
 bool AtomicFile::commit() {
@@ -147,6 +178,8 @@ bool AtomicFile::commit() {
         m_errno = ECANCELED;
         ok = false;
     }
+    TemporaryFiles::untrack(m_slot);
+    m_slot = -1;
     if (ok && ::rename(m_temp.constData(), m_target.constData()) != 0) {
         fail();
         ok = false;
@@ -164,6 +197,8 @@ void AtomicFile::discard() {
         ::close(m_fd);
         m_fd = -1;
     }
+    TemporaryFiles::untrack(m_slot);
+    m_slot = -1;
     if (!m_temp.isEmpty()) {
         ::unlink(m_temp.constData());
         m_temp.clear();

@@ -7,12 +7,14 @@
 namespace zr {
 
 // Writes a file so that it either appears whole or not at all: the bytes go to a hidden
-// temporary file in the target's folder (".NAME.zrtmp-XXXXXX"), and commit() renames it over
+// temporary file in the target's folder (".NAME.zrtmp-XXXXXX", NAME shortened when the target's
+// name is too long for that), and commit() renames it over
 // the target. Until commit() succeeds an
 // existing file of that name stays exactly as it was; destroying an uncommitted AtomicFile (a
 // failed or cancelled save) removes the temporary file. A target that is a symbolic link is
 // written through the link; an existing target keeps its permission bits. Targets that are
-// folders, devices or pipes, or read-only files, are refused by open().
+// folders, devices or pipes, or read-only files, are refused by open(). The temporary file is
+// registered with TemporaryFiles while it exists.
 class AtomicFile {
 public:
     explicit AtomicFile(QString path);
@@ -36,6 +38,12 @@ public:
     int error() const { return m_errno; }
     QString errorString() const;
 
+    // The error number of the latest failure of any AtomicFile in the process, 0 when none
+    // since clearLastError(): lets a program give the system's reason for a save that an
+    // engine reported in its own words.
+    static int lastError() noexcept;
+    static void clearLastError() noexcept;
+
 private:
     bool flushBuffer();
     void fail();
@@ -46,6 +54,7 @@ private:
     QByteArray m_buffer;
     int m_fd = -1;
     int m_errno = 0;
+    int m_slot = -1; // in TemporaryFiles
 };
 
 } // namespace zr

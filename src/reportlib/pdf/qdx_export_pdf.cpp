@@ -202,7 +202,9 @@ bool TqdxPDFExport::BeginOutput() {
     }
 
     // How many pages the driver will hand over, to know at the end whether it finished.
-    if (Report) {
+    if (Report && !PageOrder.empty()) {
+        doc->expectedPages = int(PageOrder.size());
+    } else if (Report) {
         const int count = Report->PreviewPages().Count();
         std::vector<int> list;
         try {

@@ -390,16 +390,28 @@ bool Export(TqdxPreviewPages& pages, TqdxCustomExportFilter* filter, bool hasPre
     if (filter->ShowDialog && !filter->ShowModal()) {
         return false;
     }
-    if (filter->CurrentPage) {
+    if (filter->CurrentPage && filter->PageOrder.empty()) {
         filter->PageNumbers = hasPreview ? QString::number(pages.ViewedPage) : QStringLiteral("1");
     }
     if (report) {
         report->Terminated = false;
     }
-    const std::vector<int> list = ParsePageRange(filter->PageNumbers, pages.Count());
-    auto wanted = [&](int pageNumber) {
-        return list.empty() || std::find(list.begin(), list.end(), pageNumber) != list.end();
-    };
+    // The indices of the pages to export, in order.
+    std::vector<int> order;
+    if (!filter->PageOrder.empty()) {
+        for (const int pageNumber : filter->PageOrder) {
+            if (pageNumber >= 1 && pageNumber <= pages.Count()) {
+                order.push_back(pageNumber - 1);
+            }
+        }
+    } else {
+        const std::vector<int> list = ParsePageRange(filter->PageNumbers, pages.Count());
+        for (int i = 0; i < pages.Count(); ++i) {
+            if (list.empty() || std::find(list.begin(), list.end(), i + 1) != list.end()) {
+                order.push_back(i);
+            }
+        }
+    }
     if (filter->OnBeginExport) {
         filter->OnBeginExport();
     }
@@ -420,23 +432,21 @@ bool Export(TqdxPreviewPages& pages, TqdxCustomExportFilter* filter, bool hasPre
     if (filter->ShowProgress && report && report->UserInteraction) {
         ProgressInfo info;
         info.caption = QStringLiteral("Exportando página");
-        info.maximum = pages.Count();
+        info.maximum = qint64(order.size());
         progress = report->UserInteraction->beginProgress(info);
     }
     bool result = true;
     TqdxReportPage* current = nullptr;
     int currentIndex = -1;
     try {
-        for (int i = 0; i < pages.Count(); ++i) {
-            if (!wanted(i + 1)) {
-                continue;
-            }
+        qint64 done = 0;
+        for (const int i : order) {
             TqdxReportPage* page = pages.PageObject(i);
             if (!page) {
                 continue;
             }
             if (progress) {
-                progress->setValue(i + 1);
+                progress->setValue(++done);
                 if (progress->cancelled() && report) {
                     report->Terminated = true;
                 }

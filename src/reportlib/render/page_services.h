@@ -67,6 +67,9 @@ public:
     TqdxReport* Report = nullptr;
     bool CurrentPage = false;
     QString PageNumbers;
+    // When not empty, the pages exported (from 1, each once) in this order; PageNumbers and
+    // CurrentPage are then not used.
+    std::vector<int> PageOrder;
     bool SuppressRepeatedHeaders =
         false; // page headers only on the first page, footers on the last
     virtual bool IsDotMatrix() const { return false; }

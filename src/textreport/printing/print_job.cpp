@@ -114,7 +114,7 @@ bool TGravana::IniciarTrabalho(const QString& fileName) {
             !impressoraGrafica->beginDocument(codepages::fromCp1252(TitulodoRelatorio),
                                               Orientacao == TOrientacao::poLandscape)) {
             m_ui.message(MessageKind::Error,
-                         QStringLiteral("Error - a impressora do sistema não está disponível."));
+                         QStringLiteral("Erro - a impressora do sistema não está disponível."));
             return false;
         }
         return true;

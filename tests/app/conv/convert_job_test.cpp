@@ -84,11 +84,10 @@ TEST(ConvertJob, RejectsMalformedCommandLinesAsUsageErrors) {
 
 TEST(ConvertJob, ParsesEveryOptionOfTheContract) {
     QString error;
-    const auto job = ConvertJob::parse(
-        {"convert", "--pages", "1,3-4", "--model", "HP", "--accents", "sem-acento", "--copies",
-         "3", "--no-collate", "--reverse", "--even", "--page", "2", "--scale", "1.5",
-         "in.GVP", "OUT.PDF"},
-        error);
+    const auto job = ConvertJob::parse({"convert", "--pages", "1,3-4", "--model", "HP", "--accents",
+                                        "sem-acento", "--copies", "3", "--no-collate", "--reverse",
+                                        "--even", "in.GVP", "OUT.PRN"},
+                                       error);
     ASSERT_TRUE(job) << error.toStdString();
     EXPECT_EQ(job->pages, "1,3-4");
     EXPECT_EQ(job->model, zr::textreport::TModelo::HP);
@@ -97,9 +96,12 @@ TEST(ConvertJob, ParsesEveryOptionOfTheContract) {
     EXPECT_FALSE(job->collate);
     EXPECT_TRUE(job->reverse);
     EXPECT_EQ(job->oddEven, 2);
-    EXPECT_EQ(job->page, 2);
-    EXPECT_DOUBLE_EQ(job->scale, 1.5);
-    EXPECT_EQ(job->output, "OUT.PDF");
+    EXPECT_EQ(job->output, "OUT.PRN");
+    const auto picture =
+        ConvertJob::parse({"convert", "--page", "2", "--scale", "1.5", "in.GVP", "OUT.PNG"}, error);
+    ASSERT_TRUE(picture) << error.toStdString();
+    EXPECT_EQ(picture->page, 2);
+    EXPECT_DOUBLE_EQ(picture->scale, 1.5);
 
     // Passwords protect prepared-report PDFs; a text report's PDF cannot take them.
     EXPECT_FALSE(ConvertJob::parse({"convert", "--user-password", "u", "in.GVP", "o.pdf"}, error));
@@ -158,7 +160,9 @@ TEST(ConvertJob, FailsWithTheEngineMessageWhenTheInputIsRejected) {
     o = runJob({"convert", good, dir.path("no/folder/x.gvp")});
     EXPECT_EQ(o.code, 1);
     ASSERT_EQ(o.messages.size(), 1u);
-    EXPECT_TRUE(o.messages[0].startsWith("Erro na abertura do arquivo..."));
+    // Checked before the engine runs, so that the system's reason can be given.
+    EXPECT_TRUE(o.messages[0].startsWith("Erro na gravação do arquivo..."));
+    EXPECT_TRUE(o.messages[0].endsWith("\rNo such file or directory"));
 }
 
 TEST(ConvertJob, TheProgramMapsOutcomesToExitCodes) {
@@ -183,7 +187,7 @@ TEST(ConvertJob, TheProgramMapsOutcomesToExitCodes) {
     EXPECT_EQ(run({"info", dir.write("bad.GVP", "x")}, &err), 1);
     EXPECT_TRUE(err.contains("Formato do arquivo \xc3\xa9 inv\xc3\xa1lido..."));
     EXPECT_EQ(run({"convert", in}, &err), 2);
-    EXPECT_TRUE(err.contains("zeralconv info"));
+    EXPECT_TRUE(err.contains("Use 'zeralconv --help'"));
     EXPECT_EQ(run({"--help"}), 0);
 }
 
@@ -278,8 +282,9 @@ TEST(ConvertJobPrepared, RejectsWhatItCannotReadOrWriteAndKeepsTheOldOutput) {
 
     Outcome o = runJob({"convert", dir.path("falta.QP3"), out});
     EXPECT_EQ(o.code, 1);
-    EXPECT_EQ(o.messages, std::vector<QString>{"Erro na Abertura do arquivo...\r\rArquivo: " +
-                                               dir.path("falta.QP3")});
+    EXPECT_EQ(o.messages,
+              std::vector<QString>{"Erro na Abertura do arquivo...\r\rArquivo: " +
+                                   dir.path("falta.QP3") + "\rNo such file or directory"});
 
     for (const QByteArray& bad :
          {QByteArray("apenas texto\n"), QByteArray("<preparedreport><previewpages/>"),
@@ -296,9 +301,9 @@ TEST(ConvertJobPrepared, RejectsWhatItCannotReadOrWriteAndKeepsTheOldOutput) {
     const QString good = dir.write("bom.QP3", kSmallPrepared);
     o = runJob({"convert", good, dir.path("sem/pasta/x.qp3")});
     EXPECT_EQ(o.code, 1);
-    EXPECT_EQ(o.messages, std::vector<QString>{"Erro na gravaçao do arquivo...\r\rArquivo: " +
-                                               dir.path("sem/pasta/x.qp3")});
-
+    EXPECT_EQ(o.messages,
+              std::vector<QString>{"Erro na gravação do arquivo...\r\rArquivo: " +
+                                   dir.path("sem/pasta/x.qp3") + "\rNo such file or directory"});
 }
 
 TEST(ConvertJobPrepared, ExportsPdfHeadlesslyAndKeepsTheOldFileOnFailure) {
@@ -333,7 +338,7 @@ TEST(ConvertJobPrepared, ExportsPdfHeadlesslyAndKeepsTheOldFileOnFailure) {
 
     // A range that is no range, and a page that cannot be built, fail without touching it.
     o = runJob({"convert", "--pages", "1,x", in, old});
-    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.code, zr::app::ExitUsage);
     EXPECT_EQ(TempDir::read(old), "previous");
     QByteArray broken = kSmallPrepared;
     broken.replace("<page1/>", "<page9/>"); // a page whose design page does not exist

@@ -1,6 +1,7 @@
 // The built zeralconv as scripts use it: its own options reach the job whatever Qt thinks of
 // them, and an interrupted conversion leaves every existing output exactly as it was.
 
+#include "pdf_info.h"
 #include "qp3_generator.h"
 #include "report_builder.h"
 #include "temp_dir.h"
@@ -14,7 +15,11 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <optional>
+#include <tuple>
 
 using zr::test::ReportBuilder;
 using zr::test::TempDir;
@@ -218,6 +223,265 @@ TEST_F(ConverterProgram, AnInterruptedPreparedReportKeepsTheOldCopyAndPdf) {
         EXPECT_TRUE(r.err.contains("Operação cancelada.")) << r.err.constData();
         EXPECT_TRUE(TempDir::read(out) == "conteúdo anterior") << name.toStdString();
         EXPECT_EQ(r.files, (QStringList{name, "grande.QP3"}));
+        QFile::remove(out);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The converter's contract: every option is honoured or refused, no selection writes nothing,
+// the kind comes from the content, and the command line behaves like the tools around it.
+
+namespace {
+
+const QByteArray kOld = "conteúdo anterior";
+
+// The pages of a PDF as pdftotext reads them; nothing when pdftotext is missing.
+std::optional<QList<QByteArray>> pdfPages(const QString& path) {
+    std::optional<QByteArray> text = zr::test::popplerText(path);
+    if (!text) {
+        return std::nullopt;
+    }
+    QList<QByteArray> pages = text->split('\f');
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) {
+        pages.removeLast();
+    }
+    return pages;
+}
+
+// The second line every usage error ends with.
+constexpr const char* kHint = "Use 'zeralconv --help' para ver as opções.\n";
+
+bool isUsageError(const ProgramRun& r) {
+    return r.code == 2 && r.err.startsWith("zeralconv: ") && r.err.endsWith(kHint) &&
+           r.err.count('\n') == 2;
+}
+
+} // namespace
+
+TEST_F(ConverterProgram, PageOptionsAreHonouredOrRefusedOnEveryOutput) {
+    TempDir dir;
+    const QString text = dir.write("r.GVP", ReportBuilder()
+                                                .item(1, 1, 1, "PAGINA-1")
+                                                .item(2, 1, 1, "PAGINA-2")
+                                                .item(2, 2, 1, "DE &PAGE&")
+                                                .item(3, 1, 1, "PAGINA-3")
+                                                .build());
+    const QString empty = dir.write("vazio.GVP", ReportBuilder().build());
+    const QString prepared = dir.path("p.QP3");
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 4;
+    ASSERT_TRUE(zr::tools::WritePreparedReport(prepared, options));
+    ASSERT_EQ(runConverter({"convert", prepared, dir.path("todas.pdf")}).code, 0);
+    const auto allPages = pdfPages(dir.path("todas.pdf"));
+
+    struct Case {
+        QString input;
+        QStringList options;
+        const char* output;
+        int code;
+        const char* order; // the pages written, by their number in the report ("": not looked at)
+    };
+    const Case cases[] = {
+        // Honoured by every page-based output of a text report, the printer file keeping copies.
+        {text, {"--pages", "2"}, "a.txt", 0, "2"},
+        {text, {"--pages", "3,1"}, "b.htm", 0, "3 1"},
+        {text, {"--odd", "--reverse"}, "c.pdf", 0, "3 1"},
+        {text, {"--even"}, "d.gvp", 0, "2"},
+        {text, {"--pages", "2-", "--copies", "2"}, "e.prn", 0, "2 3 2 3"},
+        // ... and of a prepared report.
+        {prepared, {"--pages", "2-3"}, "f.pdf", 0, "2 3"},
+        {prepared, {"--even", "--reverse"}, "g.pdf", 0, "4 2"},
+        // Refused where they mean nothing.
+        {text, {"--copies", "2"}, "h.pdf", 2, ""},
+        {text, {"--no-collate"}, "i.txt", 2, ""},
+        {text, {"--page", "2"}, "j.htm", 2, ""},
+        {text, {"--scale", "2"}, "k.gvp", 2, ""},
+        {text, {"--page", "2", "--pages", "2"}, "l.png", 2, ""},
+        {text, {"--user-password", "x"}, "m.pdf", 2, ""},
+        {prepared, {"--pages", "2"}, "n.qp3", 2, ""},
+        {prepared, {"--copies", "2"}, "o.pdf", 2, ""},
+        {prepared, {"--model", "hp"}, "p.pdf", 2, ""},
+        {text, {"--accents", "sem-acento"}, "p2.htm", 2, ""},
+        {prepared, {"--user-password", "x"}, "q.png", 2, ""},
+        {text, {"--pages", "1,x"}, "r.txt", 2, ""},
+        // A selection of no page writes nothing.
+        {text, {"--pages", "7"}, "s.pdf", 1, ""},
+        {text, {"--pages", "0"}, "t.txt", 1, ""},
+        {text, {"--pages", "3-2"}, "u.htm", 1, ""},
+        {text, {"--even", "--pages", "3"}, "v.gvp", 1, ""},
+        {text, {"--pages", "9"}, "w.prn", 1, ""},
+        {empty, {}, "x.pdf", 1, ""},
+        {prepared, {"--pages", "5-2"}, "y.pdf", 1, ""},
+        {prepared, {"--pages", "9"}, "z.png", 1, ""},
+    };
+    for (const Case& c : cases) {
+        const QString out = dir.write(QString::fromLatin1(c.output), kOld);
+        const ProgramRun r =
+            runConverter(QStringList{"convert"} + c.options + QStringList{c.input, out});
+        const std::string name = (c.options.join(' ') + " -> " + c.output).toStdString();
+        EXPECT_EQ(r.code, c.code) << name << ": " << r.err.constData();
+        if (c.code == 2) {
+            EXPECT_TRUE(isUsageError(r)) << name << ": " << r.err.constData();
+        } else if (c.code == 1) {
+            EXPECT_EQ(r.err, "zeralconv: Nenhuma página selecionada\n") << name;
+        }
+        if (c.code != 0) {
+            EXPECT_TRUE(TempDir::read(out) == kOld) << name;
+            continue;
+        }
+        if (c.input == text && QByteArray(c.output).endsWith(".pdf")) {
+            const auto pages = pdfPages(out);
+            if (pages) {
+                EXPECT_EQ(pageOrder(pages->join('\f')), c.order) << name;
+            }
+        } else if (c.input == text) {
+            EXPECT_EQ(pageOrder(TempDir::read(out)), c.order) << name;
+        } else if (const auto pages = pdfPages(out); pages && allPages) {
+            QStringList order;
+            for (const QByteArray& page : *pages) {
+                order += QString::number(allPages->indexOf(page) + 1);
+            }
+            EXPECT_EQ(order.join(' '), c.order) << name;
+        }
+    }
+    // The page count of a selection's pages is still the whole report's.
+    EXPECT_TRUE(TempDir::read(dir.path("a.txt")).contains("DE 3"));
+    // A picture is of the first selected page.
+    for (const QString& in : {text, prepared}) {
+        ASSERT_EQ(runConverter({"convert", "--page", "3", in, dir.path("pagina.png")}).code, 0);
+        ASSERT_EQ(runConverter({"convert", "--odd", "--reverse", in, dir.path("sel.png")}).code, 0);
+        EXPECT_EQ(TempDir::read(dir.path("sel.png")), TempDir::read(dir.path("pagina.png")));
+    }
+}
+
+TEST_F(ConverterProgram, BehavesLikeTheCommandLineToolsAroundIt) {
+    TempDir dir;
+    const QByteArray textReport = ReportBuilder()
+                                      .title("Vendas  ")
+                                      .item(1, 1, 1, "PAGINA-1")
+                                      .item(2, 1, 1, "PAGINA-2")
+                                      .build();
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 2;
+    const QString prepared = dir.path("p.QP3");
+    ASSERT_TRUE(zr::tools::WritePreparedReport(prepared, options));
+    const QByteArray preparedBytes = TempDir::read(prepared);
+
+    // The kind comes from the content, whatever the name.
+    for (const auto& [name, bytes, format] :
+         {std::tuple{"relatorio", preparedBytes, "format: QP3\n"},
+          std::tuple{"x.gvp", preparedBytes, "format: QP3\n"},
+          std::tuple{"t.qp3", textReport, "format: GVP 5\n"}}) {
+        const QString in = dir.write(QString::fromLatin1(name), bytes);
+        const ProgramRun info = runConverter({"info", in});
+        EXPECT_EQ(info.code, 0) << name << ": " << info.err.constData();
+        EXPECT_TRUE(info.out.startsWith(format)) << name;
+        // No line ends in a blank (the title "Vendas  " included).
+        EXPECT_FALSE(info.out.contains(" \n")) << info.out.constData();
+        const ProgramRun convert = runConverter({"convert", in, dir.path("c.pdf")});
+        EXPECT_EQ(convert.code, 0) << name << ": " << convert.err.constData();
+    }
+
+    // "-" reads standard input and writes standard output; --to names the kind of output.
+    const QString scratch = dir.path("tmp");
+    ASSERT_TRUE(QDir().mkpath(scratch));
+    auto piped = [&](const QStringList& args, const QByteArray& input) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), scratch);
+        p.setProcessEnvironment(env);
+        p.start(kProgram, args);
+        p.write(input);
+        p.closeWriteChannel();
+        p.waitForFinished(60000);
+        return ProgramRun{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    };
+    ProgramRun r = piped({"convert", "--to", "pdf", "-", "-"}, preparedBytes);
+    EXPECT_EQ(r.code, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.startsWith("%PDF")) << r.out.left(20).constData();
+    r = piped({"info", "-"}, textReport);
+    EXPECT_TRUE(r.out.startsWith("format: GVP 5\ntitle: Vendas\n")) << r.out.constData();
+    r = piped({"convert", "--to", "txt", "--pages", "2", "-", dir.path("saida.dat")}, textReport);
+    EXPECT_EQ(r.code, 0) << r.err.constData();
+    EXPECT_EQ(pageOrder(TempDir::read(dir.path("saida.dat"))), "2");
+    EXPECT_TRUE(isUsageError(piped({"convert", "--to", "txt", "-", "-"}, preparedBytes)));
+    EXPECT_EQ(QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+
+    // Usage errors: one line that says what is wrong, and where the help is.
+    const QList<QStringList> usageErrors = {
+        {},
+        {"converter", "a", "b"},
+        {"convert", prepared},
+        {"convert", "--to", "doc", prepared, "-"},
+        {"convert", prepared, "-"},
+        {"info", "--pages", "1", prepared},
+        {"convert", "--odd", "--even", prepared, "x.pdf"},
+    };
+    for (const QStringList& args : usageErrors) {
+        r = runConverter(args);
+        EXPECT_TRUE(isUsageError(r)) << args.join(' ').toStdString() << ": " << r.err.constData();
+    }
+
+    // Help for one command, and the project's version.
+    r = runConverter({"convert", "--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.startsWith("Uso: zeralconv convert")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("--to TIPO"));
+    EXPECT_FALSE(r.out.contains("--size"));
+    r = runConverter({"--version"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "zeralconv " ZR_VERSION "\n");
+
+    // A file that cannot be written is refused with the system's reason.
+    r = runConverter({"convert", prepared, "/proc/zeralconv-teste.pdf"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.startsWith("zeralconv: ")) << r.err.constData();
+    QStringList reasons;
+    for (const int e : {ENOENT, EACCES, EPERM, EROFS}) {
+        reasons += QString::fromLocal8Bit(std::strerror(e));
+    }
+    EXPECT_TRUE(reasons.contains(QString::fromLocal8Bit(r.err.trimmed().split('\n').last())))
+        << r.err.constData();
+
+    // Names of up to 255 bytes are written, though the temporary name would be longer.
+    for (const int length : {242, 255}) {
+        const QString name = QString(length - 4, QLatin1Char('a')) + QStringLiteral(".pdf");
+        r = runConverter({"convert", prepared, dir.path(name)});
+        EXPECT_EQ(r.code, 0) << length << ": " << r.err.constData();
+        EXPECT_TRUE(TempDir::read(dir.path(name)).startsWith("%PDF")) << length;
+    }
+}
+
+TEST_F(ConverterProgram, RepeatedSignalsNeverLoseTheCleanUp) {
+    // `timeout` signals the process and then its group: the second signal must not end the
+    // program before it has cleaned up.
+    TempDir inputs;
+    const QString gen = QStringLiteral(ZR_BIN_DIR "/gen_report");
+    const QString text = inputs.path("grande.GVP");
+    ASSERT_EQ(QProcess::execute(gen, {"--pages", QString::number(kTextPages), text}), 0);
+    const QString prepared = inputs.path("grande.QP3");
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = kPreparedPages;
+    ASSERT_TRUE(zr::tools::WritePreparedReport(prepared, options));
+
+    TempDir dir;
+    for (int run = 0; run < 20; ++run) {
+        const bool isText = run % 2 == 0;
+        const QString name = isText ? QStringLiteral("saida.txt") : QStringLiteral("saida.pdf");
+        const QString out = dir.write(name, kOld);
+        QProcess p;
+        p.start(QStringLiteral("timeout"),
+                {"--preserve-status", "0.5", kProgram, "convert", isText ? text : prepared, out});
+        p.waitForFinished(600000);
+        const QByteArray err = p.readAllStandardError();
+        if (p.exitCode() == 0) {
+            EXPECT_FALSE(TempDir::read(out) == kOld) << run; // it finished first
+        } else {
+            EXPECT_EQ(p.exitCode(), 1) << run << ": " << err.constData();
+            EXPECT_EQ(err, "zeralconv: Operação cancelada.\n") << run;
+            EXPECT_TRUE(TempDir::read(out) == kOld) << run;
+        }
+        EXPECT_EQ(filesIn(dir.root()), QStringList{name}) << run;
         QFile::remove(out);
     }
 }

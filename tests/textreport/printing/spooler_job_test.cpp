@@ -119,7 +119,7 @@ TEST_F(SpoolerJob, PrinterRemovedAfterItWasChosenFailsEitherKindOfJobWithAMessag
     g.Imprimir(QString());
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[1].text,
-              QStringLiteral("Error - a impressora do sistema não está disponível."));
+              QStringLiteral("Erro - a impressora do sistema não está disponível."));
     EXPECT_EQ(afterPrint, 0); // neither job began
     EXPECT_TRUE(errors.empty());
 }
