@@ -1,3 +1,4 @@
+#include "app/common/version.h"
 #include "app/viewer/about_window.h"
 #include "app/viewer/printing_help_window.h"
 #include "support/accessible_names.h"
@@ -124,7 +125,7 @@ void mouse(QWidget* target, QEvent::Type type, Qt::MouseButton button = Qt::NoBu
 TEST(AboutWindow, ShowsVersionAndTheExecutablesDate) {
     TfrmSobre about;
     about.show();
-    EXPECT_EQ(about.lbVersaoSistema->text(), QStringLiteral("04"));
+    EXPECT_EQ(about.lbVersaoSistema->text(), QString::fromLatin1(kProgramVersion));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"))
                     .match(about.lbEdicaoSistema->text())
                     .hasMatch())
