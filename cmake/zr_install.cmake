@@ -56,17 +56,18 @@ foreach(icon IN LISTS ZR_MIME_ICONS)
     install(FILES ${ZR_DATA_DIR}/icons/${icon}.svg DESTINATION ${ZR_HICOLOR}/scalable/mimetypes)
 endforeach()
 
-# Manual pages, compressed as Debian wants them (gzip -n: no name or time stamp inside, so the
-# same page always gives the same bytes).
+# Manual pages, with @PROJECT_VERSION@ replaced by the version, compressed as Debian wants them
+# (gzip -n: no name or time stamp inside, so the same page always gives the same bytes).
 find_program(ZR_GZIP gzip REQUIRED)
 set(ZR_MAN_PAGES zeralconv.1 zeralvisualizador.1)
 set(ZR_MAN_OUTPUTS)
 foreach(page IN LISTS ZR_MAN_PAGES)
+    configure_file(${ZR_DATA_DIR}/man/${page} ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
     set(out ${CMAKE_BINARY_DIR}/man/${page}.gz)
     add_custom_command(OUTPUT ${out}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-        COMMAND ${ZR_GZIP} -9 -n -c ${ZR_DATA_DIR}/man/${page} > ${out}
-        DEPENDS ${ZR_DATA_DIR}/man/${page}
+        COMMAND ${ZR_GZIP} -9 -n -c ${CMAKE_BINARY_DIR}/man/${page} > ${out}
+        DEPENDS ${CMAKE_BINARY_DIR}/man/${page}
         COMMENT "Compressing the manual page ${page}"
         VERBATIM)
     list(APPEND ZR_MAN_OUTPUTS ${out})
