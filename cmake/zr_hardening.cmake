@@ -10,7 +10,7 @@ option(ZR_HARDENING "Build with the distribution's hardening flags (dpkg-buildfl
 if(ZR_HARDENING AND NOT ZR_SANITIZE AND NOT ZR_FUZZ)
     find_program(ZR_DPKG_BUILDFLAGS dpkg-buildflags)
     if(ZR_DPKG_BUILDFLAGS)
-        set(zr_optimised $<NOT:$<CONFIG:Debug>>)
+        set(zr_optimised $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
         foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
             execute_process(
                 COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
