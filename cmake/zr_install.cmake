@@ -34,7 +34,11 @@ install(FILES ${ZR_DATA_DIR}/zeralvisualizador-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME zeralvisualizador.xml)
 install(FILES ${ZR_DATA_DIR}/zeralvisualizador.thumbnailer
         DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
-install(FILES ${ZR_DATA_DIR}/zeralvisualizador.metainfo.xml
+# The AppStream file and the package's change log carry the project version.
+configure_file(${ZR_DATA_DIR}/zeralvisualizador.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/data/zeralvisualizador.metainfo.xml @ONLY)
+configure_file(${ZR_DATA_DIR}/debian/changelog.in ${CMAKE_BINARY_DIR}/data/changelog @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/data/zeralvisualizador.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
         RENAME br.com.terravel.zeralvisualizador.metainfo.xml)
 
@@ -52,17 +56,18 @@ foreach(icon IN LISTS ZR_MIME_ICONS)
     install(FILES ${ZR_DATA_DIR}/icons/${icon}.svg DESTINATION ${ZR_HICOLOR}/scalable/mimetypes)
 endforeach()
 
-# Manual pages, compressed as Debian wants them (gzip -n: no name or time stamp inside, so the
-# same page always gives the same bytes).
+# Manual pages, with @PROJECT_VERSION@ replaced by the version, compressed as Debian wants them
+# (gzip -n: no name or time stamp inside, so the same page always gives the same bytes).
 find_program(ZR_GZIP gzip REQUIRED)
 set(ZR_MAN_PAGES zeralconv.1 zeralvisualizador.1)
 set(ZR_MAN_OUTPUTS)
 foreach(page IN LISTS ZR_MAN_PAGES)
+    configure_file(${ZR_DATA_DIR}/man/${page} ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
     set(out ${CMAKE_BINARY_DIR}/man/${page}.gz)
     add_custom_command(OUTPUT ${out}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-        COMMAND ${ZR_GZIP} -9 -n -c ${ZR_DATA_DIR}/man/${page} > ${out}
-        DEPENDS ${ZR_DATA_DIR}/man/${page}
+        COMMAND ${ZR_GZIP} -9 -n -c ${CMAKE_BINARY_DIR}/man/${page} > ${out}
+        DEPENDS ${CMAKE_BINARY_DIR}/man/${page}
         COMMENT "Compressing the manual page ${page}"
         VERBATIM)
     list(APPEND ZR_MAN_OUTPUTS ${out})
@@ -70,8 +75,8 @@ endforeach()
 set(ZR_CHANGELOG ${CMAKE_BINARY_DIR}/man/changelog.gz)
 add_custom_command(OUTPUT ${ZR_CHANGELOG}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND ${ZR_GZIP} -9 -n -c ${ZR_DATA_DIR}/debian/changelog > ${ZR_CHANGELOG}
-    DEPENDS ${ZR_DATA_DIR}/debian/changelog
+    COMMAND ${ZR_GZIP} -9 -n -c ${CMAKE_BINARY_DIR}/data/changelog > ${ZR_CHANGELOG}
+    DEPENDS ${CMAKE_BINARY_DIR}/data/changelog
     VERBATIM)
 add_custom_target(zr_man_pages ALL DEPENDS ${ZR_MAN_OUTPUTS} ${ZR_CHANGELOG})
 install(FILES ${ZR_MAN_OUTPUTS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -97,6 +102,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_STRIP ${CMAKE_STRIP})
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/zr_package_strip.cmake)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
@@ -104,11 +111,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zeralvisualizador.invalid/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the libraries do not name: the platform plugins come with libqt6gui6 (shlibdeps), the
-# report fonts with fonts-liberation2; the databases the maintainer scripts refresh with
-# shared-mime-info and desktop-file-utils.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, shared-mime-info, desktop-file-utils")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-wayland, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-    ${ZR_DATA_DIR}/debian/postinst ${ZR_DATA_DIR}/debian/postrm)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# report fonts with fonts-liberation2. The package has no maintainer scripts: the MIME, desktop
+# entry and icon caches belong to shared-mime-info, desktop-file-utils and the icon theme, whose
+# dpkg triggers refresh them when our files come and go. Without those packages the programs
+# still work; only the desktop's file associations need them, hence recommended.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "shared-mime-info, desktop-file-utils, qt6-translations-l10n, qt6-wayland, xdg-utils")
 include(CPack)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds one configuration of CMakePresets.json: build.sh [release|sanitize|debug]
-# (default release), into build/<configuration>; ccache is used when present.
+# Configures and builds one configuration of CMakePresets.json, into build/<configuration>:
+#   build.sh [release|viewer|sanitize|debug]   (default release)
+# release, sanitize and debug build everything, tests included; viewer builds the two programs
+# and their manual pages alone, without tests. ccache is used when present.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 config="${1:-release}"

@@ -5,12 +5,13 @@
 # Exec line and the manual pages. As root, it then builds the Debian package, checks it with
 # lintian, installs it, uses the installed programs on the sample reports and removes it again.
 #
-#   scripts/check-install.sh [BUILD_DIR]     (default build/release, already built)
+#   scripts/check-install.sh [BUILD_DIR]     (default build/viewer, already built: the
+#                                            programs and manual pages as packaged)
 #
 # Any failure stops the script with a message and exit status 1.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build/release}" && pwd)
+build=$(cd "${1:-$root/build/viewer}" && pwd)
 cd "$root"
 
 fail() {
@@ -154,12 +155,18 @@ deb=$(ls "$work"/package/zeralvisualizador_*.deb)
 dpkg-deb -f "$deb" Package Version Depends
 
 step "lintian"
-# lintian warns when run as root; the package's own tags are what count.
+# lintian warns when run as root; the package's own tags are what count. Errors and warnings
+# fail, and so does any hardening tag (they are only informational).
 status=0
-report=$(lintian --fail-on error --display-info --tag-display-limit 0 "$deb" 2>&1) || status=$?
+report=$(lintian --fail-on error,warning --display-info --tag-display-limit 0 "$deb" 2>&1) ||
+    status=$?
 grep -v 'root privileges' <<<"$report" || true
-[ "$status" -eq 0 ] || fail "lintian reports errors"
-echo "lintian: no errors"
+[ "$status" -eq 0 ] || fail "lintian reports errors or warnings"
+! grep -q ' hardening-' <<<"$report" || fail "lintian reports missing hardening"
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)
+! grep -Eq 'post(inst|rm)|pre(inst|rm)' <<<"$control" ||
+    fail "the package has maintainer scripts; the desktop caches are refreshed by triggers"
+echo "lintian: no errors, no warnings, no hardening tags; no maintainer scripts"
 
 if dpkg-query -W -f='${Status}' zeralvisualizador 2>/dev/null | grep -q "ok installed"; then
     echo "check-install: zeralvisualizador is installed on this machine already;" \

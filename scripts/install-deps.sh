@@ -1,21 +1,41 @@
 #!/usr/bin/env bash
-# Installs everything the project needs to build and test on Debian.
+# Installs the Debian packages the project needs:
+#
+#   install-deps.sh build   what building and running the two programs need: compiler, CMake,
+#                           Ninja, Qt and the libraries, fonts (run-viewer.sh, install-package.sh)
+#   install-deps.sh         that, and what the tests, benchmarks and install checks add: the test
+#                           framework, clang with its sanitizers and fuzzer, a private CUPS
+#                           scheduler, PDF readers, Xvfb, the desktop validators, lintian and
+#                           pdf.js from npm (test.sh)
+#
 # Safe to run again: packages already present are skipped quickly.
 set -euo pipefail
 
-packages=(
+build_packages=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
-    libcups2-dev cups cups-bsd cups-client cups-filters
+    libcups2-dev
     libfreetype-dev libharfbuzz-dev libfontconfig-dev libfribidi-dev fontconfig fonts-liberation2
     nettle-dev libidn-dev
-    zlib1g-dev libjpeg-dev libpng-dev libpugixml-dev
+    zlib1g-dev libjpeg-dev libpng-dev
+)
+test_packages=(
     googletest libgtest-dev
     clang libclang-rt-14-dev
+    cups cups-bsd cups-client cups-filters
     qpdf poppler-utils ghostscript nodejs xvfb xauth chromium
     desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
-    man-db file lintian librsvg2-bin
+    man-db file lintian librsvg2-bin libpugixml-dev
 )
+
+case "${1:-test}" in
+build) packages=("${build_packages[@]}") ;;
+test) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+*)
+    echo "usage: install-deps.sh [build|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -35,6 +55,10 @@ else
     echo "install-deps: installing ${missing[*]}"
     $SUDO apt-get update -qq
     $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ "${1:-test}" = build ]; then
+    exit 0
 fi
 
 # pdf.js (npm's pdfjs-dist), the second PDF reader of the prepared-report PDF tests, in a folder

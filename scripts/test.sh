@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what the project needs, builds it twice and runs every test: the normal build (then
-# checks its installation, desktop files and Debian package), then a clang build with
-# AddressSanitizer and UndefinedBehaviorSanitizer, which also fuzzes the report readers for a
-# short while.
+# Installs what the project needs, builds it and runs every test: the normal build, then the
+# programs as they are packaged (checking their installation, desktop files and Debian package
+# with the real validators), then a clang build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, which also fuzzes the report readers for a short while.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -16,8 +16,9 @@ echo "== release build"
 bash scripts/build.sh release
 ctest --test-dir build/release -j "$jobs" --timeout 600
 
-echo "== install: desktop files, validators and the Debian package"
-bash scripts/check-install.sh build/release
+echo "== install: desktop files, validators and the Debian package (the hardened viewer build)"
+bash scripts/build.sh viewer
+bash scripts/check-install.sh build/viewer
 
 echo "== sanitizer build"
 bash scripts/build.sh sanitize

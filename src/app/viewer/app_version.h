@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/common/version.h"
+
 namespace zr::app {
 
-// The program's version text, shown by the about window.
-inline constexpr char kVersaoSistema[] = "04";
+// The program's version text, shown by the about window and printed for --version.
+inline constexpr const char* kVersaoSistema = kProgramVersion;
 
 } // namespace zr::app

@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -122,9 +123,11 @@ void TfrmMenu::buildMenus() {
     miDiversos->setObjectName(QStringLiteral("miDiversos"));
     miAbrirRelatorio = miDiversos->addAction(QStringLiteral("Abrir Relatório"));
     miAbrirRelatorio->setObjectName(QStringLiteral("miAbrirRelatorio"));
+    miAbrirRelatorio->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     miDiversos->addSeparator();
     miSair = miDiversos->addAction(QStringLiteral("Sair"));
     miSair->setObjectName(QStringLiteral("miSair"));
+    miSair->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     miAjuda = menuBar()->addMenu(QStringLiteral("Ajuda"));
     miAjuda->setObjectName(QStringLiteral("miAjuda"));
@@ -133,6 +136,16 @@ void TfrmMenu::buildMenus() {
     miAjuda->addSeparator();
     miSobre = miAjuda->addAction(QStringLiteral("Sobre..."));
     miSobre->setObjectName(QStringLiteral("miSobre"));
+
+    // The keys of other desktop programs: Ctrl+O opens, Ctrl+Q quits (through the exit
+    // question), F10 opens the first menu. The window holds the actions too, so that their keys
+    // work whenever it is active, whatever has the focus.
+    miMenuTeclado = new QAction(this);
+    miMenuTeclado->setObjectName(QStringLiteral("miMenuTeclado"));
+    miMenuTeclado->setShortcut(QKeySequence(Qt::Key_F10));
+    addActions({miAbrirRelatorio, miSair, miMenuTeclado});
+    connect(miMenuTeclado, &QAction::triggered, this,
+            [this] { menuBar()->setActiveAction(miDiversos->menuAction()); });
 
     // The menu bar's own button for menus that do not fit has only an arrow; a screen reader
     // needs its name.

@@ -29,8 +29,9 @@ class TqdxPDFExport;
 
 namespace zr::app {
 
-// The program's main window: a background picture, the "Diversos" and "Ajuda" menus and a
-// status bar. It owns the text report component and the prepared report for its whole life,
+// The program's main window: a background picture, the "Diversos" and "Ajuda" menus (Ctrl+O
+// opens a report, Ctrl+Q quits, F10 opens the menus) and a status bar. It owns the text report
+// component and the prepared report for its whole life,
 // opens the report named on the command line or chosen in its open dialog, and hands it to the
 // engine that reads it. Closing the window asks the user first.
 class TfrmMenu final : public QMainWindow {
@@ -96,6 +97,7 @@ public:
     QMenu* miAjuda = nullptr;
     QAction* miAjudaImpressao = nullptr;
     QAction* miSobre = nullptr;
+    QAction* miMenuTeclado = nullptr; // F10: opens the "Diversos" menu
     QLabel* imgPrincipal = nullptr;
     QFileDialog* OpenDialog = nullptr;
 

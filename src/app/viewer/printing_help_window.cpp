@@ -88,10 +88,10 @@ void TfrmAjudaImp::fillHelpText() {
          false, false, Qt::AlignLeft},
         {"Rima = Todos os modelos nacionais de impressoras Rima e Emilia PC.", false, false,
          Qt::AlignLeft},
-        {"Gráfico = Impressão em modo Gráfico compatível com Windows, pode ser utilizados em "
-         "TODAS as impressoras instaladas no Windows. Indicado principalmente para as algumas "
-         "impressoras Laser ou Jato de Tinta que não suportam a impressão em modo direto. A "
-         "impressão será uma cópia fiel do preview.",
+        {"Gráfico (impressora do sistema) = Impressão em modo Gráfico pela impressora do "
+         "sistema, pode ser utilizados em TODAS as impressoras instaladas no sistema. Indicado "
+         "principalmente para as algumas impressoras Laser ou Jato de Tinta que não suportam a "
+         "impressão em modo direto. A impressão será uma cópia fiel do preview.",
          false, false, Qt::AlignLeft},
         {"Personalizado = Modelo com comandos de controle personalizados pelo usuário. Utilize "
          "este modelo quando for imprimir em impressoras ESPECIAIS que possuem comando próprios "

@@ -1,3 +1,4 @@
+#include "app/common/version.h"
 #include "app/viewer/about_window.h"
 #include "app/viewer/printing_help_window.h"
 #include "support/accessible_names.h"
@@ -36,11 +37,11 @@ TEST(PrintingHelpWindow, ShowsTheParagraphsInOrderWithTheirEmphasis) {
         QStringLiteral("HP = Toda linha HP laser e Jato e Tinta e impressoras que utilizem a "
                        "linguagem padrão PCL nível 3 ou superior."),
         QStringLiteral("Rima = Todos os modelos nacionais de impressoras Rima e Emilia PC."),
-        QStringLiteral("Gráfico = Impressão em modo Gráfico compatível com Windows, pode ser "
-                       "utilizados em TODAS as impressoras instaladas no Windows. Indicado "
-                       "principalmente para as algumas impressoras Laser ou Jato de Tinta que "
-                       "não suportam a impressão em modo direto. A impressão será uma cópia fiel "
-                       "do preview."),
+        QStringLiteral("Gráfico (impressora do sistema) = Impressão em modo Gráfico pela "
+                       "impressora do sistema, pode ser utilizados em TODAS as impressoras "
+                       "instaladas no sistema. Indicado principalmente para as algumas "
+                       "impressoras Laser ou Jato de Tinta que não suportam a impressão em modo "
+                       "direto. A impressão será uma cópia fiel do preview."),
         QStringLiteral("Personalizado = Modelo com comandos de controle personalizados pelo "
                        "usuário. Utilize este modelo quando for imprimir em impressoras "
                        "ESPECIAIS que possuem comando próprios e incompatíveis com o padrão do "
@@ -124,7 +125,7 @@ void mouse(QWidget* target, QEvent::Type type, Qt::MouseButton button = Qt::NoBu
 TEST(AboutWindow, ShowsVersionAndTheExecutablesDate) {
     TfrmSobre about;
     about.show();
-    EXPECT_EQ(about.lbVersaoSistema->text(), QStringLiteral("04"));
+    EXPECT_EQ(about.lbVersaoSistema->text(), QString::fromLatin1(kProgramVersion));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"))
                     .match(about.lbEdicaoSistema->text())
                     .hasMatch())

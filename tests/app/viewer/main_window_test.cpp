@@ -5,13 +5,16 @@
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/pdf/qdx_export_pdf.h"
 #include "support/accessible_names.h"
+#include "support/active_window.h"
 #include "support/recording_interaction.h"
 #include "support/temp_dir.h"
 #include "textreport/gravana.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -163,6 +166,31 @@ TEST_F(MainWindow, SairAsksTheSameQuestionAndClosesOnYes) {
     ASSERT_EQ(ui.questions.size(), 2u);
     EXPECT_EQ(ui.questions[1].text, ui.questions[0].text);
     EXPECT_EQ(ui.questions[1].caption, QStringLiteral("Terravel"));
+}
+
+// Keys go where a user's keys go: to the focused widget, or the active window when nothing in
+// it takes the focus.
+TEST_F(MainWindow, CtrlOOpensCtrlQAsksToQuitAndF10OpensTheMenu) {
+    ASSERT_TRUE(test::showActive(&frm));
+    int dialogs = 0;
+    frm.chooseReport = [&] {
+        ++dialogs;
+        return QString();
+    };
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(dialogs, 1);
+
+    ui.answers = {false};
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(ui.questions[0].caption, QStringLiteral("Terravel"));
+    EXPECT_TRUE(frm.isVisible());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
+    EXPECT_EQ(QApplication::activePopupWidget(), frm.miDiversos);
+    if (QWidget* menu = QApplication::activePopupWidget()) {
+        menu->close();
+    }
 }
 
 TEST_F(MainWindow, CancellingTheOpenDialogOpensNothing) {
