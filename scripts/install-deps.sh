@@ -5,8 +5,8 @@
 #                           Ninja, Qt and the libraries, fonts (run-viewer.sh, install-package.sh)
 #   install-deps.sh         that, and what the tests, benchmarks and install checks add: the test
 #                           framework, clang with its sanitizers and fuzzer, a private CUPS
-#                           scheduler, PDF readers, Xvfb, the desktop validators, lintian and
-#                           pdf.js from npm (test.sh)
+#                           scheduler, PDF readers, Xvfb with xdotool and the accessibility
+#                           bus, the desktop validators, lintian and pdf.js from npm (test.sh)
 #
 # Safe to run again: packages already present are skipped quickly.
 set -euo pipefail
@@ -26,6 +26,7 @@ test_packages=(
     qpdf poppler-utils ghostscript nodejs xvfb xauth chromium
     desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
     man-db file lintian librsvg2-bin libpugixml-dev
+    at-spi2-core dbus-daemon python3-pyatspi xdotool
 )
 
 case "${1:-test}" in

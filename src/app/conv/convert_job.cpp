@@ -2,6 +2,7 @@
 
 #include "app/common/document_kind.h"
 #include "app/common/printing_hooks.h"
+#include "app/common/version.h"
 #include "app/common/viewer_settings.h"
 #include "platform/files/atomic_file.h"
 #include "platform/files/temporary_files.h"
@@ -786,7 +787,7 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
         std::fputs(usage(helpTopic).toLocal8Bit().constData(), out);
         return ExitDone;
     case Command::Version:
-        std::fprintf(out, "zeralconv %s\n", ZR_VERSION);
+        std::fprintf(out, "zeralconv %s\n", app::kProgramVersion);
         return ExitDone;
     case Command::Thumbnail:
         return writeThumbnail(input, output, thumbnailSize, ui);

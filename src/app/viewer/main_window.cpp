@@ -4,6 +4,7 @@
 #include "app/common/printing_hooks.h"
 #include "app/common/viewer_settings.h"
 #include "name_filters.h"
+#include "platform/files/report_folder.h"
 #include "platform/interaction/interaction.h"
 #include "printing_help_window.h"
 #include "reportlib/document/qdx_preview_pages.h"
@@ -192,7 +193,9 @@ void TfrmMenu::showEvent(QShowEvent* event) {
 }
 
 void TfrmMenu::FormShow() {
-    OpenDialog->setDirectory(QCoreApplication::applicationDirPath());
+    // The folder of the last report opened, else the home folder: the program's own folder
+    // (/usr/bin once installed) holds no reports.
+    OpenDialog->setDirectory(reportFolder());
     const QScreen* where = screen();
     const int width = where ? where->geometry().width() : 0;
     imgPrincipal->setPixmap(this->*backgroundFor(width));
@@ -221,10 +224,13 @@ void TfrmMenu::centreOnScreen() {
 }
 
 QString TfrmMenu::runOpenDialog() {
+    OpenDialog->setDirectory(reportFolder());
     if (OpenDialog->exec() != QDialog::Accepted) {
         return {};
     }
-    return OpenDialog->selectedFiles().value(0);
+    const QString chosen = OpenDialog->selectedFiles().value(0);
+    rememberReportFolder(chosen);
+    return chosen;
 }
 
 void TfrmMenu::miAbrirRelatorioClick() {

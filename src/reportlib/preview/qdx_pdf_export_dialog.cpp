@@ -21,8 +21,10 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 namespace zr::reportlib::preview {
 
@@ -328,12 +330,24 @@ void TqdxPDFExportDialog::accept() {
     if (PageNumbersRB->isChecked()) {
         // The export reads the range later; a malformed one ("1,,3", "-2") is refused here,
         // while the user can still mend it.
+        const int count = m_filter.Report ? m_filter.Report->PreviewPages().Count() : 0;
+        std::vector<int> pages;
         try {
-            (void)render::ParsePageRange(PageNumbersE->text(), 1);
+            pages = render::ParsePageRange(PageNumbersE->text(), std::max(count, 1));
         } catch (const std::invalid_argument&) {
             refuse(ExportPage, PageNumbersE,
                    QStringLiteral("Intervalo de páginas inválido: '%1'.\n%2")
                        .arg(PageNumbersE->text(), text(9)));
+            return;
+        }
+        // Numbers were typed but none names a page of the report ("7" of 6 pages, "0", "5-2"):
+        // an empty document is no export.
+        const bool typed = !PageNumbersE->text().trimmed().isEmpty();
+        const bool anyPage = std::any_of(pages.begin(), pages.end(), [&](int page) {
+            return page >= 1 && (count == 0 || page <= count);
+        });
+        if (typed && !anyPage) {
+            refuse(ExportPage, PageNumbersE, QStringLiteral("Nenhuma página selecionada."));
             return;
         }
     }

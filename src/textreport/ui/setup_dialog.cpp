@@ -217,7 +217,7 @@ QStringList nomesDosModelos(const TGravana& g) {
     return {QStringLiteral("Epson - Matriciais e compatíveis"),
             QStringLiteral("Rima / Emilia"),
             QStringLiteral("HP Deskjet/Laser (PCL 3)"),
-            QStringLiteral("Gráfico - Compatível com Windows"),
+            QStringLiteral("Gráfico (impressora do sistema)"),
             codepages::fromCp1252(g.ImpressoraPersonalizada.NomeImpressora),
             QStringLiteral("Bobina / Cupom")};
 }

@@ -21,6 +21,5 @@ exec xvfb-run -a -n $((200 + RANDOM % 500)) -s "-screen 0 1280x1024x24" \
     dbus-run-session -- bash -c '
         "$0" --launch-immediately &
         sleep 1
-        gsettings set org.gnome.desktop.interface toolkit-accessibility true 2>/dev/null || true
         /usr/bin/python3 "$1/atspi_check.py" "$2" "$3" "$4" "$5"' \
     "$launcher" "$here" "$1" "$2" "$3" "$work"

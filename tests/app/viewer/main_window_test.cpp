@@ -1,4 +1,5 @@
 #include "app/viewer/main_window.h"
+#include "platform/files/report_folder.h"
 #include "platform/interaction/interaction.h"
 #include "qp3_generator.h"
 #include "reportlib/document/qdx_preview_pages.h"
@@ -11,6 +12,9 @@
 #include "textreport/gravana.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -191,6 +195,24 @@ TEST_F(MainWindow, CtrlOOpensCtrlQAsksToQuitAndF10OpensTheMenu) {
     if (QWidget* menu = QApplication::activePopupWidget()) {
         menu->close();
     }
+}
+
+TEST_F(MainWindow, TheOpenDialogStartsWhereTheUsersReportsAre) {
+    QString shown;
+    auto openAndLook = [&] {
+        QTimer::singleShot(0, [&] {
+            shown = frm.OpenDialog->directory().absolutePath();
+            frm.OpenDialog->reject();
+        });
+        frm.miAbrirRelatorio->trigger();
+    };
+    // Never the program's own folder (/usr/bin once installed); the last report's folder once
+    // there is one.
+    openAndLook();
+    EXPECT_NE(shown, QCoreApplication::applicationDirPath());
+    rememberReportFolder(dir.path(QStringLiteral("vendas.gvp")));
+    openAndLook();
+    EXPECT_EQ(shown, QDir(dir.root()).absolutePath());
 }
 
 TEST_F(MainWindow, CancellingTheOpenDialogOpensNothing) {

@@ -14,6 +14,7 @@
 
 #include "active_window.h"
 #include "key_input.h"
+#include "qp3_generator.h"
 
 #include <gtest/gtest.h>
 
@@ -263,6 +264,26 @@ TEST_F(PdfExportDialog, PageRangeIsAllTheCurrentPageOrTypedNumbers) {
     key(bad->PageNumbersE, Qt::Key_Return); // the default button
     EXPECT_EQ(bad->result(), QDialog::Accepted);
     EXPECT_EQ(filter.PageNumbers, QStringLiteral("1,3"));
+
+    // Numbers that name no page of the report would give an empty document: refused.
+    TqdxReport report;
+    tools::Qp3GeneratorOptions options;
+    options.pages = 3;
+    tools::BuildPreparedReport(report, options);
+    filter.Report = &report;
+    errors.clear();
+    for (const char* none : {"7", "0", "5-2"}) {
+        auto empty = open();
+        empty->PageNumbersE->setText(QString::fromLatin1(none));
+        empty->PageNumbersRB->click();
+        empty->OkB->click();
+        EXPECT_TRUE(empty->isVisible()) << none;
+        EXPECT_EQ(errors.value(errors.size() - 1), QStringLiteral("Nenhuma página selecionada."))
+            << none;
+    }
+    EXPECT_EQ(errors.size(), 3);
+    EXPECT_EQ(filter.PageNumbers, QStringLiteral("1,3"));
+    filter.Report = nullptr;
 }
 
 TEST_F(PdfExportDialog, QualityTakesOnlyWholeNumbersFromOneToAHundred) {

@@ -118,7 +118,7 @@ TEST_F(SetupDialog, OpensWithTheComponentsSettingsAndJobOptions) {
         items(d.MODELOS),
         (QStringList{QStringLiteral("Epson - Matriciais e compatíveis"),
                      QStringLiteral("Rima / Emilia"), QStringLiteral("HP Deskjet/Laser (PCL 3)"),
-                     QStringLiteral("Gráfico - Compatível com Windows"),
+                     QStringLiteral("Gráfico (impressora do sistema)"),
                      QStringLiteral("Fiscal do Açougue"), QStringLiteral("Bobina / Cupom")}));
     EXPECT_EQ(d.edCOPIAS->text(), QStringLiteral("3"));
     EXPECT_TRUE(d.chkTodas->isChecked());
@@ -158,7 +158,7 @@ TEST_F(SetupDialog, UsesTheComponentsMappingTableWithoutChangingTheComponent) {
     auto d = open();
     EXPECT_EQ(d->MODELOS->currentText(), QStringLiteral("Bobina / Cupom"));
     d->IMPRESSORAS->setCurrentText(QStringLiteral("EPSON LX-300")); // no line matches
-    EXPECT_EQ(d->MODELOS->currentText(), QStringLiteral("Gráfico - Compatível com Windows"));
+    EXPECT_EQ(d->MODELOS->currentText(), QStringLiteral("Gráfico (impressora do sistema)"));
     // Only "&Ok" writes the model.
     EXPECT_EQ(g.Impressora, TModelo::Rima);
 }
