@@ -147,7 +147,7 @@ TqdxPreviewForm::TqdxPreviewForm(QWidget* parent) : QDialog(parent) {
     // The box gets the keys (it hands the typing to its line edit itself).
     ZoomCB->installEventFilter(this);
     connect(ZoomCB, &QComboBox::activated, this, &TqdxPreviewForm::ZoomCBSelect);
-    Sep3 = addPanel(ZoomCB, 0);
+    Sep3 = addPanel(ZoomCB);
 
     ZoomMinusB = addButton(res.Text(126), res.Text(127), I::iconZoomOut, &F::ZoomMinusBClick);
     FullScreenBtn = addButton(QStringLiteral("F"), res.Text(150), I::iconFullScreen,
@@ -195,7 +195,7 @@ TqdxPreviewForm::TqdxPreviewForm(QWidget* parent) : QDialog(parent) {
     PageE->setFixedWidth(40);
     PageE->setAlignment(Qt::AlignRight);
     PageE->installEventFilter(this);
-    Sep4 = addPanel(PageE, 0);
+    Sep4 = addPanel(PageE);
 
     NextB = addButton(res.Text(138), res.Text(139), I::iconNext, nullptr);
     LastB = addButton(res.Text(140), res.Text(141), I::iconLast, nullptr);
@@ -296,11 +296,9 @@ QAction* TqdxPreviewForm::addButton(const QString& caption, const QString& hint,
     return action;
 }
 
-QAction* TqdxPreviewForm::addPanel(QWidget* content, int width) {
+QAction* TqdxPreviewForm::addPanel(QWidget* content) {
+    // As wide as its content asks (the zoom box fits "2000%").
     auto* panel = new QWidget;
-    if (width > 0) {
-        panel->setFixedWidth(width);
-    }
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(4, 0, 4, 0);
     row->addWidget(content);

@@ -159,7 +159,7 @@ protected:
 private:
     QAction* addButton(const QString& caption, const QString& hint, int icon,
                        void (TqdxPreviewForm::*click)());
-    QAction* addPanel(QWidget* content, int width);
+    QAction* addPanel(QWidget* content);
     void buildRightMenu();
     void pageChanged(int pageNo);
     void showZoom();

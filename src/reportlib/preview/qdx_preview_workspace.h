@@ -250,7 +250,7 @@ public:
     // hit into view and shows it inverted; without a hit shows "text not found". True on a hit.
     // Events are handled every kSearchSliceMs while it runs (after OnSearchProgress); a
     // CancelSearch then stops it without a message. A Find while one runs does nothing.
-    static constexpr int kSearchSliceMs = 20;
+    static constexpr int kSearchSliceMs = 10;
     bool Find(int startPage);
     bool Searching() const { return m_searching; }
     void CancelSearch() { m_searchCancelled = true; }
