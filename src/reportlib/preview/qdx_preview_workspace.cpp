@@ -609,7 +609,8 @@ void TqdxPreviewWorkspace::pageFailed(int index, const QString& text) {
     });
 }
 
-const QImage* TqdxPreviewWorkspace::tileImage(int index, int column, int row, QSize pageSize) {
+const QImage* TqdxPreviewWorkspace::tileImage(int index, int column, int row, int tile,
+                                              QSize pageSize) {
     if (m_failures->Pages.count(index)) {
         return nullptr;
     }
@@ -626,10 +627,10 @@ const QImage* TqdxPreviewWorkspace::tileImage(int index, int column, int row, QS
         }
         return &m_cache.front().image;
     }
-    const int left = column * kTileSize;
-    const int top = row * kTileSize;
-    const QSize size(std::min(kTileSize, pageSize.width() - left),
-                     std::min(kTileSize, pageSize.height() - top));
+    const int left = column * tile;
+    const int top = row * tile;
+    const QSize size(std::min(tile, pageSize.width() - left),
+                     std::min(tile, pageSize.height() - top));
     if (size.isEmpty()) {
         return nullptr;
     }
@@ -662,15 +663,15 @@ bool TqdxPreviewWorkspace::paintTiles(QPainter& painter, int index, const QRect&
     if (wanted.isEmpty()) {
         return true;
     }
-    for (int row = wanted.top() / kTileSize; row <= wanted.bottom() / kTileSize; ++row) {
-        for (int column = wanted.left() / kTileSize; column <= wanted.right() / kTileSize;
-             ++column) {
-            const QImage* tile = tileImage(index, column, row, bounds.size());
-            if (!tile) {
+    const bool whole = bounds.width() <= kWholePageTile && bounds.height() <= kWholePageTile;
+    const int tile = whole ? std::max(bounds.width(), bounds.height()) : kTileSize;
+    for (int row = wanted.top() / tile; row <= wanted.bottom() / tile; ++row) {
+        for (int column = wanted.left() / tile; column <= wanted.right() / tile; ++column) {
+            const QImage* image = tileImage(index, column, row, tile, bounds.size());
+            if (!image) {
                 return false;
             }
-            painter.drawImage(bounds.topLeft() + QPoint(column * kTileSize, row * kTileSize),
-                              *tile);
+            painter.drawImage(bounds.topLeft() + QPoint(column * tile, row * tile), *image);
         }
     }
     return true;

@@ -230,10 +230,12 @@ public:
     void SetFailures(std::shared_ptr<TqdxPageFailures> failures);
     const std::shared_ptr<TqdxPageFailures>& Failures() const { return m_failures; }
 
-    // ---- The page tile cache. Pages are painted in tiles of kTileSize x kTileSize pixels, only
-    // those in view, so memory and painting time stay bounded at any zoom. A zoom change drops
-    // the tiles of the old zoom.
+    // ---- The page tile cache. A page up to kWholePageTile pixels a side is painted as one
+    // picture; a larger one (a high zoom) in tiles of kTileSize x kTileSize pixels, only those
+    // in view, so memory and painting time stay bounded at any zoom. A zoom change drops the
+    // tiles of the old zoom.
     static constexpr int kTileSize = 512;
+    static constexpr int kWholePageTile = 2048;
     // At most this many bytes of tiles are kept; the least recently used go first.
     void SetCacheLimit(std::size_t bytes);
     std::size_t CacheLimit() const { return m_cacheLimit; }
@@ -298,8 +300,9 @@ private:
     };
     bool usable() const;
     QRect screenBounds(int index) const;
-    // One tile of the page at the zoom, painted on a miss; null for a page that cannot be built.
-    const QImage* tileImage(int index, int column, int row, QSize pageSize);
+    // One tile (`tile` pixels a side) of the page at the zoom, painted on a miss; null for a page
+    // that cannot be built.
+    const QImage* tileImage(int index, int column, int row, int tile, QSize pageSize);
     // Paints the tiles of page `index` (on screen at `bounds`) that meet `dirty`; false for a
     // page that cannot be built.
     bool paintTiles(QPainter& painter, int index, const QRect& bounds, const QRect& dirty);
