@@ -8,6 +8,7 @@
 #include "textreport/gravana.h"
 #include "textreport/render/page_renderer.h"
 #include "textreport/ui/find_dialog.h"
+#include "textreport/ui/preview_dialogs.h"
 #include "textreport/ui/preview_rules.h"
 
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFrame>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -23,6 +25,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -290,6 +293,28 @@ TEST_F(PreviewWindow, DirectAccessAsksForAPageAndClampsIt) {
     w.btDIRETOClick();
     EXPECT_EQ(pagePanel(), "Página: 1 de 5");
     EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST(PreviewDialogs, TheQuickAccessBoxIsAsLargeAsItsLayoutAndItsTitle) {
+    QWidget owner;
+    QtPreviewDialogs dialogs(owner);
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seen = true;
+        EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(box->windowTitle()) + 160);
+        EXPECT_GE(box->height(), box->sizeHint().height());
+        // Its buttons keep a margin from every edge.
+        for (QPushButton* button : box->findChildren<QPushButton*>()) {
+            const QRect at(button->mapTo(box, QPoint(0, 0)), button->size());
+            EXPECT_TRUE(box->rect().adjusted(4, 4, -4, -4).contains(at)) << button->text().toStdString();
+        }
+        box->reject();
+    });
+    EXPECT_FALSE(dialogs.inputText(QStringLiteral("Acesso rápido"),
+                                   QStringLiteral("Qual página deseja ver ?")));
+    EXPECT_TRUE(seen);
 }
 
 TEST_F(PreviewWindow, DirectAccessRejectsANonNumberAndKeepsThePage) {
