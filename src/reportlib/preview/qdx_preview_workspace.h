@@ -235,7 +235,7 @@ public:
     // in view, so memory and painting time stay bounded at any zoom. A zoom change drops the
     // tiles of the old zoom.
     static constexpr int kTileSize = 512;
-    static constexpr int kWholePageTile = 2048;
+    static constexpr int kWholePageTile = 1400;
     // At most this many bytes of tiles are kept; the least recently used go first.
     void SetCacheLimit(std::size_t bytes);
     std::size_t CacheLimit() const { return m_cacheLimit; }
