@@ -2,6 +2,7 @@
 
 #include "qdx_res.h"
 
+#include "platform/files/report_folder.h"
 #include "platform/interaction/interaction.h"
 #include "reportlib/document/qdx_unicode_utils.h"
 
@@ -840,7 +841,7 @@ void TqdxPreview::SaveToFile() {
     if (SaveFileName) {
         name = SaveFileName();
     } else {
-        name = QFileDialog::getSaveFileName(this, QString(), QDir::currentPath(), qp3Filter());
+        name = QFileDialog::getSaveFileName(this, QString(), reportFolder(), qp3Filter());
     }
     if (name.isEmpty()) {
         return;
@@ -869,12 +870,13 @@ void TqdxPreview::LoadFromFile() {
     if (OpenFileName) {
         name = OpenFileName();
     } else {
-        name = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(), qp3Filter(),
+        name = QFileDialog::getOpenFileName(this, QString(), reportFolder(), qp3Filter(),
                                             nullptr, QFileDialog::ReadOnly);
     }
     if (name.isEmpty()) {
         return;
     }
+    rememberReportFolder(name);
     m_workspace->viewport()->update();
     LoadFromFile(name);
 }
