@@ -271,6 +271,11 @@ TqdxPreviewForm::TqdxPreviewForm(QWidget* parent) : QDialog(parent) {
 }
 
 TqdxPreviewForm::~TqdxPreviewForm() {
+    // A zoom box losing the focus while the window is taken apart reports its text as chosen;
+    // the window must not hear it then, nor filter keys of its own half-destroyed fields.
+    ZoomCB->disconnect(this);
+    ZoomCB->removeEventFilter(this);
+    PageE->removeEventFilter(this);
     if (m_report) {
         m_report->OnProgressText = m_savedProgressText;
         if (m_report->UserInteraction == m_interaction.get()) {
