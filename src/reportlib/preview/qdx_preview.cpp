@@ -1,6 +1,6 @@
 #include "qdx_preview.h"
 
-#include "qdx_res.h"
+#include "reportlib/print/qdx_res.h"
 
 #include "platform/interaction/interaction.h"
 #include "reportlib/document/qdx_unicode_utils.h"

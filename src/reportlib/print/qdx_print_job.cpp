@@ -1,4 +1,4 @@
-#include "reportlib/preview/qdx_print_job.h"
+#include "reportlib/print/qdx_print_job.h"
 
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
@@ -7,8 +7,10 @@
 #include "reportlib/pdf/qdx_export_pdf.h"
 #include "platform/printing/system_printer.h"
 #include "reportlib/document/qdx_components.h"
-#include "reportlib/preview/qdx_printer.h"
-#include "reportlib/preview/qdx_res.h"
+#include "platform/printing/printer_info.h"
+#include "platform/text/codepages.h"
+#include "reportlib/print/qdx_printer.h"
+#include "reportlib/print/qdx_res.h"
 #include "reportlib/render/page_services.h"
 
 #include <QCoreApplication>
@@ -39,8 +41,34 @@ double clampLength(double v) {
 
 // ---- Arithmetic -------------------------------------------------------------------------------
 
+void CheckPrintRange(const QString& range) {
+    QString text = range;
+    text.remove(QLatin1Char(' '));
+    try {
+        (void)render::ParsePageRange(text, 1);
+    } catch (const std::invalid_argument&) {
+        throw std::invalid_argument(
+            QStringLiteral("Intervalo de páginas inválido: '%1'.").arg(range).toStdString());
+    }
+    // A pair whose end comes before its start would silently select nothing of it.
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        const qsizetype dash = item.indexOf(QLatin1Char('-'));
+        if (dash <= 0 || dash == item.size() - 1) {
+            continue;
+        }
+        if (item.mid(dash + 1).toLongLong() < item.left(dash).toLongLong()) {
+            throw std::invalid_argument(
+                QStringLiteral("Intervalo de páginas invertido: '%1' (a primeira página vem "
+                               "depois da última).")
+                    .arg(item)
+                    .toStdString());
+        }
+    }
+}
+
 std::vector<int> PrintPageOrder(const QString& range, int count, int printPages, bool reverse) {
     std::vector<int> order;
+    CheckPrintRange(range);
     const std::vector<int> list = render::ParsePageRange(range, count);
     auto add = [&](int index) {
         if (index < 0 || index >= count) {
@@ -130,7 +158,12 @@ TqdxSplitPlan SplitPlan(double pageW, double pageH, double sheetW, double sheetH
     plan.fit = fit;
     plan.sheetW = fit.turned ? sheetH : sheetW;
     plan.sheetH = fit.turned ? sheetW : sheetH;
-    const double l = margins.left(), t = margins.top(), r = margins.right(), b = margins.bottom();
+    // A turned sheet is the upright one a quarter turn counter-clockwise: its left strip is the
+    // upright bottom one.
+    const QMarginsF m = fit.turned ? QMarginsF(margins.bottom(), margins.left(), margins.top(),
+                                               margins.right())
+                                   : margins;
+    const double l = m.left(), t = m.top(), r = m.right(), b = m.bottom();
     const double stepX = plan.sheetW - l - r - splice;
     const double stepY = plan.sheetH - t - b - splice;
     for (int row = 0; row < fit.rows; ++row) {
@@ -181,25 +214,7 @@ QString SidesKeyword(int duplex) {
 }
 
 QString MediaSourceKeyword(int bin) {
-    switch (bin) {
-    case 1:
-        return QStringLiteral("top");
-    case 2:
-        return QStringLiteral("bottom");
-    case 3:
-        return QStringLiteral("middle");
-    case 4:
-    case 6:
-        return QStringLiteral("manual");
-    case 5:
-        return QStringLiteral("envelope");
-    case 11:
-        return QStringLiteral("large-capacity");
-    case 14:
-        return QStringLiteral("main");
-    default:
-        return {}; // 7 (automatic) and the codes with no standard keyword: the queue's default
-    }
+    return BinKeyword(bin);
 }
 
 namespace {
@@ -209,32 +224,73 @@ namespace {
 // with QPainter through the printing layer's sheet printer.
 class PdfPrintDevice final : public TqdxPrintDevice {
 public:
-    PdfPrintDevice(QString printer, QString file, int dpi)
-        : m_printer(std::move(printer)), m_file(std::move(file)), m_dpi(std::clamp(dpi, 72, 2400)) {}
+    PdfPrintDevice(QString printer, QString file, int dpi, TqdxJobRequest request)
+        : m_printer(std::move(printer)), m_file(std::move(file)), m_dpi(std::clamp(dpi, 72, 2400)),
+          m_request(std::move(request)) {
+        if (!m_printer.isEmpty()) {
+            const PrinterInfo info = printerInfo(m_printer);
+            m_papers = info.papers;
+            if (info.defaultPaper >= 0) {
+                m_default = info.papers[info.defaultPaper].sizeMm;
+            }
+            // A file is no queue: its copies are drawn.
+            m_maxCopies = m_file.isEmpty() ? info.maxCopies : 1;
+        }
+    }
 
     void ApplyPrintSettings(const TqdxSheetSettings& settings) override { m_settings = settings; }
     const TqdxSheetSettings& Settings() const override { return m_settings; }
+    QMarginsF Margins() const override {
+        const bool landscape = m_settings.landscape;
+        const double w = landscape ? m_settings.height : m_settings.width;
+        const double h = landscape ? m_settings.width : m_settings.height;
+        const QMarginsF m = PaperMargins(w, h);
+        return landscape ? QMarginsF(m.bottom(), m.left(), m.top(), m.right()) : m;
+    }
+    QMarginsF PaperMargins(double widthMm, double heightMm) const override {
+        // The queue's paper of that size; a size it does not list gets the strips of its
+        // default paper, which the printer leaves unprinted on any sheet.
+        const PrinterPaper* fallback = nullptr;
+        for (const PrinterPaper& paper : m_papers) {
+            if (std::abs(paper.sizeMm.width() - widthMm) < 1.0 &&
+                std::abs(paper.sizeMm.height() - heightMm) < 1.0) {
+                return paper.marginsMm;
+            }
+            if (!fallback && paper.sizeMm == m_default) {
+                fallback = &paper;
+            }
+        }
+        return fallback ? fallback->marginsMm : QMarginsF();
+    }
+    QSizeF DefaultPaper() const override { return m_default; }
+    int MaxCopies() const override { return m_maxCopies; }
+    int JobId() const override { return m_jobId; }
     int DpiX() const override { return m_dpi; }
     int DpiY() const override { return m_dpi; }
     void ExpectWholePages(bool whole) override { m_whole = whole; }
 
     bool StartDocument(const QString& title, QString& error) override {
         AbortDocument();
-        // The document's options are those applied before its first sheet: two-sided printing
-        // and the first page's paper source. The job draws its own copies.
+        // The document's options are those applied before its first sheet: two-sided printing,
+        // the first page's paper source and the copies the queue makes.
         SheetJobOptions options;
         options.title = title;
+        options.copies = m_settings.copies;
+        options.collate = m_settings.collate;
         options.sides = SidesKeyword(m_settings.duplex);
         options.mediaSource = MediaSourceKeyword(m_settings.bin);
+        options.media = m_request.media;
         // What was chosen in the printer's properties: its source stands for the automatic
-        // bin, and its driver options go with the job.
+        // bin, and its driver options go with the job, as do the caller's.
         const PrinterProperties chosen = rememberedProperties(m_printer);
         if (options.mediaSource.isEmpty() && m_settings.bin == 7) {
             options.mediaSource = chosen.mediaSource;
         }
         options.extra = chosen.options;
+        options.extra.insert(options.extra.end(), m_request.extra.begin(), m_request.extra.end());
         options.outputFile = m_file;
         options.dpi = m_dpi;
+        m_jobId = 0;
         return m_whole ? startExport(options, error) : startSheets(options, error);
     }
 
@@ -246,6 +302,10 @@ public:
             m_document->beginSheet(QSizeF(std::max(m_settings.width, 1.0),
                                           std::max(m_settings.height, 1.0)),
                                    false);
+            // The job draws from the printable corner.
+            const QMarginsF m = Margins();
+            m_document->painter().translate(m.left() * m_dpi / kMmPerInch,
+                                            m.top() * m_dpi / kMmPerInch);
         }
     }
     bool PutWholePage(TqdxPreviewPages& pages, int index, int copyNo) override {
@@ -310,6 +370,7 @@ private:
         if (!document || !document->beginDocument(options, error)) {
             return false;
         }
+        m_jobId = document->jobId();
         m_document = std::move(document);
         return true;
     }
@@ -331,6 +392,7 @@ private:
             if (!filter->Output) {
                 return false;
             }
+            m_jobId = filter->Output->jobId();
         } else {
             filter->FileName = m_file;
         }
@@ -350,6 +412,11 @@ private:
     QString m_printer;
     QString m_file;
     int m_dpi;
+    TqdxJobRequest m_request;
+    QList<PrinterPaper> m_papers;
+    QSizeF m_default{210, 297};
+    int m_maxCopies = 1;
+    int m_jobId = 0;
     bool m_whole = false;
     bool m_sheetOpen = false;
     bool m_pagePut = false;
@@ -362,8 +429,9 @@ private:
 } // namespace
 
 std::unique_ptr<TqdxPrintDevice> OpenPdfPrintDevice(const QString& printer,
-                                                    const QString& outputFile, int dpi) {
-    return std::make_unique<PdfPrintDevice>(printer, outputFile, dpi);
+                                                    const QString& outputFile, int dpi,
+                                                    const TqdxJobRequest& request) {
+    return std::make_unique<PdfPrintDevice>(printer, outputFile, dpi, request);
 }
 
 // ---- The job ----------------------------------------------------------------------------------
@@ -372,9 +440,10 @@ namespace {
 
 class PrintRun {
 public:
-    PrintRun(TqdxReport& report, TqdxPrintDevice& device, int duplex)
+    PrintRun(TqdxReport& report, TqdxPrintDevice& device, int duplex,
+             const TqdxJobRequest& request)
         : m_report(report), m_pages(report.PreviewPages()), m_device(device),
-          m_options(report.PrintOptions), m_duplexChoice(duplex) {}
+          m_options(report.PrintOptions), m_duplexChoice(duplex), m_request(request) {}
 
     TqdxPrintResult run() {
         TqdxPrintResult result;
@@ -386,12 +455,24 @@ public:
                                  join ? int(ppAll) : m_options.PrintPages,
                                  join ? false : m_options.Reverse);
         m_copies = std::clamp(m_options.Copies, 1, 9999);
-        m_title = QString::fromLatin1(m_report.ReportOptions.Name);
+        // The report's name is cp1252 text, as everything the report files hold.
+        m_title = !m_request.title.isEmpty() ? m_request.title
+                                             : codepages::fromCp1252(m_report.ReportOptions.Name);
         if (m_options.PrintMode != pmDefault) {
-            const QSizeF sheet = SheetSize(m_options.PrintOnSheet, m_device.Settings().width,
-                                           m_device.Settings().height, false);
+            // "Padrão" (256) is the printer's own paper.
+            const QSizeF own = m_device.DefaultPaper();
+            const QSizeF sheet = SheetSize(m_options.PrintOnSheet, own.width(), own.height(), false);
             m_sheetW = sheet.width();
             m_sheetH = sheet.height();
+        }
+        // Copies the printer makes are asked of it once, the document drawn once: uncollated
+        // ones in every mode that puts one page on a sheet, collated ones when the caller allows
+        // it (they all show copy number 1).
+        if (m_copies > 1 && !join && m_device.MaxCopies() >= m_copies &&
+            (!m_options.Collate ||
+             (m_request.queueCollatedCopies && m_options.PrintMode == pmDefault))) {
+            m_queueCopies = m_copies;
+            m_copies = 1;
         }
         SilentProgress silent;
         std::unique_ptr<Progress> progress;
@@ -405,20 +486,14 @@ public:
         m_progress = progress ? progress.get() : &silent;
 
         try {
-            if (m_options.Collate) {
-                for (int copy = 1; copy <= m_copies && m_ok; ++copy) {
-                    m_collateCopy = copy;
-                    pass();
-                    if (m_ok && m_sideFlag) {
-                        m_sideFlag = false;
-                        m_device.StartSheet();
-                        m_device.FinishSheet();
-                        ++m_sheets;
-                    }
-                }
-            } else {
-                m_collateCopy = 1;
+            const int passes = m_options.Collate ? m_copies : 1;
+            for (int copy = 1; copy <= passes && m_ok; ++copy) {
+                m_collateCopy = copy;
                 pass();
+                // Each collated copy (also each one the printer makes) starts on a front.
+                if (m_ok && m_sideFlag && (m_options.Collate || passes > 1)) {
+                    blankSheet();
+                }
             }
         } catch (const std::exception& e) {
             if (m_started) {
@@ -436,11 +511,13 @@ public:
             result.cancelled = true;
         } else if (m_ok && m_started) {
             QString error;
+            result.jobId = m_device.JobId();
             if (m_device.FinishDocument(error)) {
                 result.printed = true;
                 result.sheets = m_sheets;
             } else {
                 result.error = error;
+                result.jobId = 0;
             }
         } else if (m_ok) {
             result.error = QStringLiteral("Nenhuma página a imprimir.");
@@ -482,12 +559,26 @@ private:
         return true;
     }
 
+    static bool twoSided(int duplex) { return duplex == dmVertical || duplex == dmHorizontal; }
+
+    int duplexOf(const TqdxReportPage& page) const {
+        return m_duplexChoice != dmNone ? m_duplexChoice : page.Duplex;
+    }
+
+    // The back of a two-sided sheet left blank.
+    void blankSheet() {
+        m_device.StartSheet();
+        m_device.FinishSheet();
+        ++m_sheets;
+        m_sideFlag = !m_sideFlag;
+    }
+
     void pass() {
         if (m_options.PrintMode == pmJoin) {
             joinPass();
             return;
         }
-        for (int index : m_order) {
+        for (std::size_t k = 0; k < m_order.size(); ++k) {
             if (!m_ok) {
                 return;
             }
@@ -495,6 +586,7 @@ private:
                 abort();
                 return;
             }
+            const int index = m_order[k];
             TqdxReportPage* page = m_pages.PageObject(index);
             if (!page) {
                 continue;
@@ -508,6 +600,19 @@ private:
             }
             if (m_options.PrintMode == pmSplit) {
                 splitPage(*page, index, copies);
+            } else if (copies > 1 && twoSided(duplexOf(*page))) {
+                // Copies drawn by the job on two-sided sheets: each copy of a sheet is the
+                // sheet whole, its front (this page) and its back (the next one, or blank).
+                const int back = k + 1 < m_order.size() ? m_order[k + 1] : -1;
+                for (int c = 0; c < copies && m_ok; ++c) {
+                    defaultPage(*m_pages.PageObject(index), index, 1);
+                    if (back < 0) {
+                        blankSheet();
+                    } else if (TqdxReportPage* backPage = m_pages.PageObject(back)) {
+                        defaultPage(*backPage, back, 1);
+                    }
+                }
+                k += back < 0 ? 0 : 1;
             } else {
                 defaultPage(*page, index, copies);
             }
@@ -525,16 +630,20 @@ private:
         return page.BinOtherPages;
     }
 
+    // The duplex of a sheet of `page`; the side flag follows the sheets of a two-sided run.
     int duplexFor(const TqdxReportPage& page) {
-        const int duplex = m_duplexChoice != dmNone ? m_duplexChoice : page.Duplex;
+        const int duplex = duplexOf(page);
         if (duplex != m_lastDuplex) {
             m_sideFlag = false;
         }
-        if (duplex == dmVertical || duplex == dmHorizontal) {
-            m_sideFlag = !m_sideFlag;
-        }
         m_lastDuplex = duplex;
         return duplex;
+    }
+    void sheetPrinted(int duplex) {
+        ++m_sheets;
+        if (twoSided(duplex)) {
+            m_sideFlag = !m_sideFlag;
+        }
     }
 
     void apply(const TqdxSheetSettings& s) {
@@ -554,8 +663,8 @@ private:
                           (offsetYmm - m.top()) * dy / kMmPerInch);
     }
 
-    // The device makes no copies of its own: a page asked for `copies` times is printed that
-    // many times over, which is what a printer making the copies puts out.
+    // A page asked for `copies` times is printed that many times over (uncollated copies the
+    // printer does not make itself).
     void defaultPage(TqdxReportPage& page, int index, int copies) {
         const int bin = binFor(page);
         const int duplex = duplexFor(page);
@@ -565,7 +674,8 @@ private:
         if (m_options.PrintMode == pmScale) {
             const QSizeF sheet = SheetSize(m_options.PrintOnSheet, landscape ? m_sheetH : m_sheetW,
                                            landscape ? m_sheetW : m_sheetH, landscape);
-            s = {m_options.PrintOnSheet, sheet.width(), sheet.height(), landscape, bin, duplex, copies};
+            s = {m_options.PrintOnSheet, sheet.width(), sheet.height(), landscape, bin, duplex,
+                 m_queueCopies, m_options.Collate};
             const TqdxScale scale =
                 ScaleFactors(page.PaperWidth(), page.PaperHeight(), sheet.width(), sheet.height());
             zx = scale.x;
@@ -573,7 +683,7 @@ private:
             m_pages.PrintScale = scale.print;
         } else {
             s = {page.PaperSize(), page.PaperWidth(), page.PaperHeight(), landscape, bin, duplex,
-                 copies};
+                 m_queueCopies, m_options.Collate};
         }
         apply(s);
         if (!start()) {
@@ -588,17 +698,20 @@ private:
                 paint(index, zx, zy, 0, 0);
             }
             m_device.FinishSheet();
-            ++m_sheets;
+            sheetPrinted(duplex);
         }
         QCoreApplication::processEvents();
     }
 
     void splitPage(TqdxReportPage& page, int index, int copies) {
         const int bin = index == 0 ? page.Bin : page.BinOtherPages;
-        const int duplex = m_duplexChoice != dmNone ? m_duplexChoice : page.Duplex;
-        const TqdxSplitPlan plan = SplitPlan(page.PaperWidth(), page.PaperHeight(), m_sheetW, m_sheetH,
-                                             m_device.Margins(), m_options.SplicingLine);
-        apply({m_options.PrintOnSheet, plan.sheetW, plan.sheetH, plan.fit.turned, bin, duplex, copies});
+        const int duplex = duplexFor(page);
+        // The tiles step by what the printer prints of its paper.
+        const TqdxSplitPlan plan =
+            SplitPlan(page.PaperWidth(), page.PaperHeight(), m_sheetW, m_sheetH,
+                      m_device.PaperMargins(m_sheetW, m_sheetH), m_options.SplicingLine);
+        apply({m_options.PrintOnSheet, plan.sheetW, plan.sheetH, plan.fit.turned, bin, duplex,
+               m_queueCopies, m_options.Collate});
         if (!start()) {
             return;
         }
@@ -619,8 +732,12 @@ private:
                 }
                 canvas.restore();
                 m_device.FinishSheet();
-                ++m_sheets;
+                sheetPrinted(duplex);
                 QCoreApplication::processEvents();
+            }
+            // Copies drawn by the job: each copy of the tiles starts on a front.
+            if (copies > 1 && m_sideFlag) {
+                blankSheet();
             }
         }
     }
@@ -636,11 +753,13 @@ private:
         }
         const double pageW = first->PaperWidth(), pageH = first->PaperHeight();
         const TqdxJoinPlan plan = JoinPlan(pageW, pageH, m_sheetW, m_sheetH);
-        const int duplex = m_duplexChoice != dmNone ? m_duplexChoice : first->Duplex;
-        apply({m_options.PrintOnSheet, plan.sheetW, plan.sheetH, plan.landscape, first->Bin, duplex, 1});
+        const int duplex = duplexFor(*first);
+        apply({m_options.PrintOnSheet, plan.sheetW, plan.sheetH, plan.landscape, first->Bin, duplex,
+               1, true});
         if (!start()) {
             return;
         }
+        const double dx = m_device.DpiX() / kMmPerInch, dy = m_device.DpiY() / kMmPerInch;
         // Collated copies repeat the whole pass, each page once a pass; otherwise each page
         // fills `copies` cells in a row.
         const int perPage = m_options.Collate ? 1 : m_copies;
@@ -660,12 +779,13 @@ private:
                     }
                     m_pages.CopyNo = m_options.Collate ? m_collateCopy : copy;
                     copy = copy >= perPage ? 1 : copy + 1;
-                    paint(m_order[size_t(cursor)], 1, 1, col * pageW, row * pageH);
+                    joinCell(m_order[size_t(cursor)], col * pageW, row * pageH, pageW, pageH, dx,
+                             dy);
                     m_pages.ClearCache();
                 }
             }
             m_device.FinishSheet();
-            ++m_sheets;
+            sheetPrinted(duplex);
             m_progress->setValue(std::min(cursor + 1, n));
             m_progress->step();
             QCoreApplication::processEvents();
@@ -679,13 +799,39 @@ private:
         }
     }
 
+    // One page in the cell at (`x`, `y`) mm of the paper, `cellW` x `cellH` mm: drawn clipped to
+    // the cell, and scaled down to fit when it is larger than the cell.
+    void joinCell(int index, double x, double y, double cellW, double cellH, double dx, double dy) {
+        double z = 1;
+        if (const TqdxReportPage* page = m_pages.PageObject(index)) {
+            const double w = page->PaperWidth(), h = page->PaperHeight();
+            if ((w > cellW + 0.5 || h > cellH + 0.5) && w > 0 && h > 0) {
+                z = std::min(cellW / w, cellH / h);
+            }
+        }
+        QPainter& canvas = m_device.Canvas();
+        const QMarginsF m = m_device.Margins();
+        canvas.save();
+        canvas.setClipRect(
+            QRectF((x - m.left()) * dx, (y - m.top()) * dy, cellW * dx, cellH * dy));
+        try {
+            paint(index, z, z, x, y);
+        } catch (...) {
+            canvas.restore();
+            throw;
+        }
+        canvas.restore();
+    }
+
     TqdxReport& m_report;
     TqdxPreviewPages& m_pages;
     TqdxPrintDevice& m_device;
     const TqdxPrintOptions& m_options;
     int m_duplexChoice;
+    const TqdxJobRequest& m_request;
     std::vector<int> m_order;
-    int m_copies = 1;
+    int m_copies = 1;      // copies the job draws
+    int m_queueCopies = 1; // copies the printer makes of the document
     QString m_title;
     double m_sheetW = 210, m_sheetH = 297;
     Progress* m_progress = nullptr;
@@ -704,12 +850,12 @@ private:
 
 } // namespace
 
-TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, int duplex) {
+TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, int duplex,
+                                   const TqdxJobRequest& request) {
     // A bad range is refused before anything happens.
-    (void)render::ParsePageRange(QString::fromLatin1(report.PrintOptions.PageNumbers),
-                                 report.PreviewPages().Count());
+    CheckPrintRange(QString::fromLatin1(report.PrintOptions.PageNumbers));
     report.PreviewPages().PrintScale = 1;
-    PrintRun run(report, device, duplex);
+    PrintRun run(report, device, duplex, request);
     TqdxPrintResult result = run.run();
     if (!result.printed && !result.cancelled && !result.error.isEmpty() && report.UserInteraction) {
         report.UserInteraction->message(MessageKind::Error, result.error,
@@ -718,7 +864,8 @@ TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, 
     return result;
 }
 
-TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer, const QString& outputFile) {
+TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer, const QString& outputFile,
+                            const TqdxJobRequest& request) {
     QString queue = printer;
     if (queue.isEmpty() && outputFile.isEmpty()) {
         const QString named = QString::fromLatin1(report.PrintOptions.Printer);
@@ -734,8 +881,9 @@ TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer, const QS
         }
         return result;
     }
-    const std::unique_ptr<TqdxPrintDevice> device = OpenPdfPrintDevice(queue, outputFile);
-    return PrintPreparedPages(report, *device, report.PrintOptions.Duplex);
+    const std::unique_ptr<TqdxPrintDevice> device =
+        OpenPdfPrintDevice(queue, outputFile, 300, request);
+    return PrintPreparedPages(report, *device, report.PrintOptions.Duplex, request);
 }
 
 } // namespace zr::reportlib::preview
