@@ -583,11 +583,12 @@ TEST(PrintJobCups, SheetsFollowTheQueuesPaperAndMargins) {
 
     // Join: the first page sets the cells (100 x 70 mm, three by three on a turned A4); the
     // second, a black page twice a cell's height, is scaled into its cell and clipped to it,
-    // so the white page in the cell below stays white.
+    // so the cell below it, whose page draws nothing there, stays white.
+    constexpr int kNoFill = 0x1FFFFFFF;
     TqdxReport cells;
-    std::vector<QByteArray> pages = {filledPage(100, 70, 16777215, 1), filledPage(100, 140, 0, 2)};
+    std::vector<QByteArray> pages = {filledPage(100, 70, kNoFill, 1), filledPage(100, 140, 0, 2)};
     for (int i = 3; i <= 6; ++i) {
-        pages.push_back(filledPage(100, 70, 16777215, i));
+        pages.push_back(filledPage(100, 70, kNoFill, i));
     }
     load(cells, filledReport(pages));
     cells.PrintOptions.PrintMode = pmJoin;
