@@ -217,6 +217,26 @@ QString MediaSourceKeyword(int bin) {
     return BinKeyword(bin);
 }
 
+void TqdxPrintDevice::DrawPage(TqdxPreviewPages& pages, int index, int copyNo, double zx,
+                               double zy, double xMm, double yMm, const QRectF& clipMm) {
+    (void)copyNo; // PaintPage shows the store's CopyNo, which the job has set
+    QPainter& canvas = Canvas();
+    const double dx = DpiX() / kMmPerInch, dy = DpiY() / kMmPerInch;
+    canvas.save();
+    if (!clipMm.isEmpty()) {
+        canvas.setClipRect(QRectF(clipMm.x() * dx, clipMm.y() * dy, clipMm.width() * dx,
+                                  clipMm.height() * dy));
+    }
+    try {
+        render::PaintPage(pages, index, canvas, DpiX() / 96.0 * zx, DpiY() / 96.0 * zy, xMm * dx,
+                          yMm * dy);
+    } catch (...) {
+        canvas.restore();
+        throw;
+    }
+    canvas.restore();
+}
+
 namespace {
 
 // The sheets as a PDF streamed to a queue or written to a file. Whole pages go through the PDF
@@ -291,47 +311,74 @@ public:
         options.outputFile = m_file;
         options.dpi = m_dpi;
         m_jobId = 0;
-        return m_whole ? startExport(options, error) : startSheets(options, error);
+        m_form = 0;
+        return startExport(options, error);
     }
 
     void StartSheet() override {
         if (m_export) {
             m_sheetOpen = true;
             m_pagePut = false;
-        } else if (m_document) {
-            m_document->beginSheet(QSizeF(std::max(m_settings.width, 1.0),
-                                          std::max(m_settings.height, 1.0)),
-                                   false);
-            // The job draws from the printable corner.
-            const QMarginsF m = Margins();
-            m_document->painter().translate(m.left() * m_dpi / kMmPerInch,
-                                            m.top() * m_dpi / kMmPerInch);
+            m_placements.clear();
         }
     }
     bool PutWholePage(TqdxPreviewPages& pages, int index, int copyNo) override {
-        if (!m_export || !m_sheetOpen || m_pagePut) {
+        if (!m_export || !m_sheetOpen || m_pagePut || !m_placements.empty()) {
             return false;
         }
-        // A page's background picture is printed when it has one, shown and printable.
-        TqdxReportPage* page = pages.PageObject(index);
-        m_export->Background = page && page->BackPictureVisible && page->BackPicturePrintable &&
-                               !page->Background().Picture.Empty();
+        exportBackground(pages, index);
         render::ExportPage(pages, index, *m_export, copyNo);
         m_pagePut = true;
         return true;
     }
-    QPainter& Canvas() override { return m_document ? m_document->painter() : m_idle; }
+    QPainter& Canvas() override { return m_idle; }
+    void DrawPage(TqdxPreviewPages& pages, int index, int copyNo, double zx, double zy,
+                  double xMm, double yMm, const QRectF& clipMm) override {
+        if (!m_export || !m_sheetOpen || m_pagePut) {
+            return;
+        }
+        // Each page is written once as a form (again only for another copy number) and placed
+        // on as many sheets, tiles or cells as show it.
+        if (m_form <= 0 || m_formIndex != index || m_formCopy != copyNo) {
+            exportBackground(pages, index);
+            m_export->FormOutput = true;
+            try {
+                render::ExportPage(pages, index, *m_export, copyNo);
+            } catch (...) {
+                m_export->FormOutput = false;
+                throw;
+            }
+            m_export->FormOutput = false;
+            m_form = m_export->LastForm();
+            m_formHeight = m_export->LastFormHeight();
+            m_formIndex = index;
+            m_formCopy = copyNo;
+        }
+        constexpr double pt = 72 / kMmPerInch;
+        const QMarginsF m = Margins();
+        const double sheetH = m_settings.height * pt;
+        const double x = (m.left() + xMm) * pt, y = (m.top() + yMm) * pt;
+        pdf::TqdxPDFExport::FormPlacement p;
+        p.form = m_form;
+        p.matrix[0] = zx;
+        p.matrix[3] = zy;
+        p.matrix[4] = x;
+        p.matrix[5] = sheetH - y - zy * m_formHeight;
+        if (!clipMm.isEmpty()) {
+            p.clip = QRectF((m.left() + clipMm.x()) * pt,
+                            sheetH - (m.top() + clipMm.y() + clipMm.height()) * pt,
+                            clipMm.width() * pt, clipMm.height() * pt);
+        }
+        m_placements.push_back(p);
+    }
     void FinishSheet() override {
         if (m_export && m_sheetOpen && !m_pagePut) {
-            // A blank sheet (the back of a two-sided copy).
-            TqdxReportPage blank;
-            blank.SetPaperWidth(std::max(m_settings.width, 1.0));
-            blank.SetPaperHeight(std::max(m_settings.height, 1.0));
-            m_export->BeginPageOutput(blank, -1);
-            m_export->EndPageOutput(blank, -1);
-        } else if (m_document) {
-            m_document->endSheet();
+            // The pages placed on it; none: a blank sheet (the back of a two-sided copy).
+            constexpr double pt = 72 / kMmPerInch;
+            m_export->PlaceForms(std::max(m_settings.width, 1.0) * pt,
+                                 std::max(m_settings.height, 1.0) * pt, m_placements);
         }
+        m_placements.clear();
         m_sheetOpen = false;
     }
 
@@ -348,31 +395,22 @@ public:
             m_export.reset();
             return ok;
         }
-        if (!m_document) {
-            error = QStringLiteral("Nenhum documento em impressão.");
-            return false;
-        }
-        const bool ok = m_document->endDocument(error);
-        m_document.reset();
-        return ok;
+        error = QStringLiteral("Nenhum documento em impressão.");
+        return false;
     }
 
     void AbortDocument() override {
-        m_document.reset();
         m_export.reset(); // its file or job is dropped unfinished
         m_sheetOpen = false;
+        m_placements.clear();
     }
 
 private:
-    bool startSheets(const SheetJobOptions& options, QString& error) {
-        std::unique_ptr<SheetPrinter> document =
-            SheetPrinter::open(m_file.isEmpty() ? m_printer : QString(), error);
-        if (!document || !document->beginDocument(options, error)) {
-            return false;
-        }
-        m_jobId = document->jobId();
-        m_document = std::move(document);
-        return true;
+    // A page's background picture is printed when it has one, shown and printable.
+    void exportBackground(TqdxPreviewPages& pages, int index) {
+        TqdxReportPage* page = pages.PageObject(index);
+        m_export->Background = page && page->BackPictureVisible && page->BackPicturePrintable &&
+                               !page->Background().Picture.Empty();
     }
 
     bool startExport(const SheetJobOptions& options, QString& error) {
@@ -421,8 +459,12 @@ private:
     bool m_sheetOpen = false;
     bool m_pagePut = false;
     TqdxSheetSettings m_settings;
-    std::unique_ptr<SheetPrinter> m_document;
     std::unique_ptr<pdf::TqdxPDFExport> m_export;
+    std::vector<pdf::TqdxPDFExport::FormPlacement> m_placements;
+    int m_form = 0; // the form of the page placed last
+    int m_formIndex = -1;
+    int m_formCopy = 0;
+    double m_formHeight = 0;
     QPainter m_idle;
 };
 
@@ -654,13 +696,11 @@ private:
         }
     }
 
-    void paint(int index, double zx, double zy, double offsetXmm, double offsetYmm) {
-        QPainter& canvas = m_device.Canvas();
+    // Page `index` with its paper corner at (`xMm`, `yMm`) from the sheet's physical corner.
+    void paint(int index, double zx, double zy, double xMm, double yMm, const QRectF& clipMm = {}) {
         const QMarginsF m = m_device.Margins();
-        const double dx = m_device.DpiX(), dy = m_device.DpiY();
-        render::PaintPage(m_pages, index, canvas, dx / 96.0 * zx, dy / 96.0 * zy,
-                          (offsetXmm - m.left()) * dx / kMmPerInch,
-                          (offsetYmm - m.top()) * dy / kMmPerInch);
+        m_device.DrawPage(m_pages, index, m_pages.CopyNo, zx, zy, xMm - m.left(), yMm - m.top(),
+                          clipMm.isEmpty() ? QRectF() : clipMm.translated(-m.left(), -m.top()));
     }
 
     // A page asked for `copies` times is printed that many times over (uncollated copies the
@@ -715,22 +755,13 @@ private:
         if (!start()) {
             return;
         }
-        const double dx = m_device.DpiX() / kMmPerInch, dy = m_device.DpiY() / kMmPerInch;
         for (int c = 0; c < copies; ++c) {
             for (const TqdxTile& tile : plan.tiles) {
                 m_device.StartSheet();
-                QPainter& canvas = m_device.Canvas();
-                canvas.save();
-                canvas.setClipRect(QRectF(tile.clip.x() * dx, tile.clip.y() * dy,
-                                          tile.clip.width() * dx, tile.clip.height() * dy));
-                try {
-                    render::PaintPage(m_pages, index, canvas, m_device.DpiX() / 96.0,
-                                      m_device.DpiY() / 96.0, tile.offsetX * dx, tile.offsetY * dy);
-                } catch (...) {
-                    canvas.restore();
-                    throw;
+                if (!tile.clip.isEmpty()) {
+                    m_device.DrawPage(m_pages, index, m_pages.CopyNo, 1, 1, tile.offsetX,
+                                      tile.offsetY, tile.clip);
                 }
-                canvas.restore();
                 m_device.FinishSheet();
                 sheetPrinted(duplex);
                 QCoreApplication::processEvents();
@@ -759,7 +790,6 @@ private:
         if (!start()) {
             return;
         }
-        const double dx = m_device.DpiX() / kMmPerInch, dy = m_device.DpiY() / kMmPerInch;
         // Collated copies repeat the whole pass, each page once a pass; otherwise each page
         // fills `copies` cells in a row.
         const int perPage = m_options.Collate ? 1 : m_copies;
@@ -779,8 +809,7 @@ private:
                     }
                     m_pages.CopyNo = m_options.Collate ? m_collateCopy : copy;
                     copy = copy >= perPage ? 1 : copy + 1;
-                    joinCell(m_order[size_t(cursor)], col * pageW, row * pageH, pageW, pageH, dx,
-                             dy);
+                    joinCell(m_order[size_t(cursor)], col * pageW, row * pageH, pageW, pageH);
                     m_pages.ClearCache();
                 }
             }
@@ -801,7 +830,7 @@ private:
 
     // One page in the cell at (`x`, `y`) mm of the paper, `cellW` x `cellH` mm: drawn clipped to
     // the cell, and scaled down to fit when it is larger than the cell.
-    void joinCell(int index, double x, double y, double cellW, double cellH, double dx, double dy) {
+    void joinCell(int index, double x, double y, double cellW, double cellH) {
         double z = 1;
         if (const TqdxReportPage* page = m_pages.PageObject(index)) {
             const double w = page->PaperWidth(), h = page->PaperHeight();
@@ -809,18 +838,7 @@ private:
                 z = std::min(cellW / w, cellH / h);
             }
         }
-        QPainter& canvas = m_device.Canvas();
-        const QMarginsF m = m_device.Margins();
-        canvas.save();
-        canvas.setClipRect(
-            QRectF((x - m.left()) * dx, (y - m.top()) * dy, cellW * dx, cellH * dy));
-        try {
-            paint(index, z, z, x, y);
-        } catch (...) {
-            canvas.restore();
-            throw;
-        }
-        canvas.restore();
+        paint(index, z, z, x, y, QRectF(x, y, cellW, cellH));
     }
 
     TqdxReport& m_report;

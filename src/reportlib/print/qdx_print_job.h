@@ -151,6 +151,11 @@ public:
         return false;
     }
     virtual QPainter& Canvas() = 0;
+    // Draws page `index` of `pages` on the sheet started, showing copy `copyNo`, scaled by `zx`
+    // and `zy`, its paper corner at (`xMm`, `yMm`) from the sheet's printable corner, clipped to
+    // `clipMm` (same origin; an empty one clips nothing). By default through Canvas().
+    virtual void DrawPage(TqdxPreviewPages& pages, int index, int copyNo, double zx, double zy,
+                          double xMm, double yMm, const QRectF& clipMm);
     virtual void FinishSheet() = 0;
     // Hands the job over. False with a message when it was not taken whole.
     virtual bool FinishDocument(QString& error) = 0;
@@ -171,8 +176,9 @@ struct TqdxJobRequest {
 
 // A PDF of the sheets, written as they are finished: to the CUPS queue `printer` (one job), or
 // to the file `outputFile` when that is not empty (replaced only when the document ends well).
-// Whole pages (the default mode) are written by the PDF export's own writer, every other
-// layout is drawn through QPainter. The queue's papers give the margins and the default paper.
+// Everything is written by the PDF export's own writer: whole pages (the default mode) as
+// pages, the other layouts as each page once as a form placed on its sheets by a matrix. The
+// queue's papers give the margins and the default paper.
 std::unique_ptr<TqdxPrintDevice> OpenPdfPrintDevice(const QString& printer,
                                                     const QString& outputFile, int dpi = 300,
                                                     const TqdxJobRequest& request = {});

@@ -545,10 +545,21 @@ TEST(PrintJobCups, SheetsFollowTheQueuesPaperAndMargins) {
     }
     const QString queue = QStringLiteral("margens");
     ASSERT_TRUE(cups.addQueue(queue, kMarginsPpd));
+    QTemporaryDir dir;
     auto print = [&](TqdxReport& r) -> QByteArray {
         const TqdxPrintResult printed = PrintReport(r, queue);
         EXPECT_TRUE(printed.printed) << printed.error.toStdString();
-        return cups.nextJob(queue).value_or(QByteArray());
+        const QByteArray job = cups.nextJob(queue).value_or(QByteArray());
+        // Pages placed on sheets are a sound PDF.
+        const QString path = dir.filePath(QStringLiteral("job.pdf"));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly) && file.write(job) == job.size()) {
+            file.close();
+            const QString problems = test::qpdfCheckProblems(path);
+            EXPECT_TRUE(problems.isEmpty() || problems == QLatin1String("qpdf missing"))
+                << problems.toStdString();
+        }
+        return job;
     };
 
     // "Padrão": two A5 pages side by side on a turned Letter sheet.
@@ -720,6 +731,10 @@ public:
         return m_inner->PutWholePage(pages, index, copyNo);
     }
     QPainter& Canvas() override { return m_inner->Canvas(); }
+    void DrawPage(TqdxPreviewPages& pages, int index, int copyNo, double zx, double zy, double x,
+                  double y, const QRectF& clip) override {
+        m_inner->DrawPage(pages, index, copyNo, zx, zy, x, y, clip);
+    }
     void FinishSheet() override { m_inner->FinishSheet(); }
     bool FinishDocument(QString& e) override { return m_inner->FinishDocument(e); }
     void AbortDocument() override { m_inner->AbortDocument(); }
