@@ -287,7 +287,6 @@ public:
     int JobId() const override { return m_jobId; }
     int DpiX() const override { return m_dpi; }
     int DpiY() const override { return m_dpi; }
-    void ExpectWholePages(bool whole) override { m_whole = whole; }
 
     bool StartDocument(const QString& title, QString& error) override {
         AbortDocument();
@@ -455,7 +454,6 @@ private:
     QSizeF m_default{210, 297};
     int m_maxCopies = 1;
     int m_jobId = 0;
-    bool m_whole = false;
     bool m_sheetOpen = false;
     bool m_pagePut = false;
     TqdxSheetSettings m_settings;
