@@ -1,6 +1,7 @@
 // print_bench: printing a generated 1,000-page prepared report to a queue of a private CUPS
-// scheduler ("zeralconv print --printer QUEUE report.qp3"), next to "lp -d QUEUE ours.pdf"
-// submitting our own PDF export of the same report to that queue. Each is timed as a process
+// scheduler in each print mode ("zeralconv print --printer QUEUE --mode M report.qp3"; the
+// scale, split and join modes on A4 sheets), next to "lp -d QUEUE ours.pdf" submitting our own
+// PDF export of the same report to that queue. Each is timed as a process
 // (wall, CPU, maximum RSS) and until the queue's printer has received the whole job. While our
 // print runs, the scheduler's spool folder is watched: when our job's document file grows
 // there well before our process ends (before half its time), pages reached CUPS while later
@@ -237,6 +238,8 @@ int benchmark(const Options& o) {
     const std::string queue = kQueue.toStdString();
 
     Series print, lp;
+    const char* const modes[] = {"scale", "split", "join"};
+    Series others[3];
     for (int r = 0; r < o.runs; ++r) {
         std::fprintf(stderr, "%s: run %d of %d\n", kWho, r + 1, o.runs);
         if (!submit(cups, {o.conv, "print", "--printer", queue, qp3}, out, true, print)) {
@@ -244,6 +247,13 @@ int benchmark(const Options& o) {
         }
         if (!submit(cups, {"lp", "-d", queue, ours}, out, false, lp)) {
             return fail("lp failed (is it installed?)");
+        }
+        for (int m = 0; m < 3; ++m) {
+            if (!submit(cups, {o.conv, "print", "--printer", queue, "--mode", modes[m], "--sheet",
+                               "9", qp3},
+                        out, false, others[m])) {
+                return fail("zeralconv print --mode failed");
+            }
         }
     }
 
@@ -262,6 +272,9 @@ int benchmark(const Options& o) {
         }
     };
     line("ours: zeralconv print --printer QUEUE", print);
+    line("ours: ... --mode scale --sheet 9", others[0]);
+    line("ours: ... --mode split --sheet 9", others[1]);
+    line("ours: ... --mode join --sheet 9", others[2]);
     line("lp -d QUEUE ours.pdf", lp);
     line("(ours.pdf made by zeralconv convert)", exportSeries);
     std::printf("\n  wall and cpu ms, max RSS: the submitting process; printer ms: from its start "
@@ -272,6 +285,10 @@ int benchmark(const Options& o) {
         median(print.toPrinter) / (median(lp.toPrinter) + median(exportSeries.wall));
     std::printf("  ours / lp until the printer: %.2f; ours / (convert + lp): %.2f\n", ratio,
                 ratioWithExport);
+    for (int m = 0; m < 3; ++m) {
+        std::printf("  --mode %s / (convert + lp): %.2f\n", modes[m],
+                    median(others[m].toPrinter) / (median(lp.toPrinter) + median(exportSeries.wall)));
+    }
     const double first = median(print.firstBytes);
     if (first >= 0) {
         // Only a first arrival well before the end shows that drawing and spooling overlapped.

@@ -460,7 +460,10 @@ QString PrivateCupsd::newestJobAttribute(const QString& queue, const char* name)
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
         ipp_t* response = cupsDoRequest(http, request, "/jobs/");
         if (ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_ZERO)) {
-            value = QString::fromUtf8(ippGetString(attr, 0, nullptr));
+            // Any type as text: keywords and names as they are, numbers in decimal.
+            char text[1024] = {};
+            ippAttributeString(attr, text, sizeof text);
+            value = QString::fromUtf8(text);
         }
         ippDelete(response);
     }

@@ -62,7 +62,8 @@ public:
     std::optional<QByteArray> nextJob(const QString& queue, int timeoutMs = 30000);
     // The title of the newest job the scheduler has recorded on `queue`, empty when none.
     QString newestJobTitle(const QString& queue) const;
-    // A job attribute ("sides", "media-source", ...) of that job as text, empty when none.
+    // A job attribute ("sides", "media-source", "copies", ...) of that job as text (numbers in
+    // decimal, several values separated by commas), empty when none.
     QString newestJobAttribute(const QString& queue, const char* name) const;
 
     // Stops the scheduler at once, as if it had died; the environment still points at it.

@@ -13,7 +13,8 @@
 #include "reportlib/document/qdx_preview_pages.h"
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/pdf/qdx_export_pdf.h"
-#include "reportlib/preview/qdx_print_job.h"
+#include "reportlib/print/qdx_print_job.h"
+#include "reportlib/print/qdx_printer.h"
 #include "reportlib/render/page_services.h"
 #include "reportlib/render/view_painter.h"
 #include "textreport/gravana.h"
@@ -174,7 +175,7 @@ QString ConvertJob::usage(const QString& command) {
         "Uso:\n"
         "  zeralconv info ARQUIVO\n"
         "  zeralconv convert [OPÇÕES] ENTRADA SAÍDA\n"
-        "  zeralconv print [OPÇÕES] --printer FILA ENTRADA\n"
+        "  zeralconv print [OPÇÕES] [--printer FILA] ENTRADA\n"
         "  zeralconv thumbnail [--size N] ENTRADA SAÍDA.png\n"
         "  zeralconv COMANDO --help | zeralconv --version\n"
         "\n"
@@ -206,16 +207,24 @@ QString ConvertJob::usage(const QString& command) {
         "  --aes256             protege o PDF com AES-256 em vez de RC4 (de .QP3)\n"
         "  Uma seleção sem nenhuma página é um erro; o arquivo de saída não é gravado.\n");
     static const QString print = QStringLiteral(
-        "zeralconv print [OPÇÕES] --printer FILA ENTRADA\n"
-        "  Envia o relatório a uma fila do CUPS, sem diálogo.\n"
-        "  --printer FILA       fila de impressão que recebe o trabalho\n"
+        "zeralconv print [OPÇÕES] [--printer FILA] ENTRADA\n"
+        "  Envia o relatório a uma fila do CUPS, sem diálogo, e escreve \"pedido ID: FILA-N\".\n"
+        "  --printer FILA       fila de impressão (sem ela, o destino padrão do CUPS:\n"
+        "                       lpoptions, PRINTER, o padrão do servidor)\n"
         "  --pages FAIXA, --odd, --even, --reverse, --copies N, --no-collate\n"
         "  --model MODELO, --accents MODO   de .GVP: modo texto (bruto) com os modelos de\n"
         "                       impressora matricial, modo gráfico com --model grafico\n"
         "  --mode MODO          de .QP3: default, scale, split ou join\n"
         "  --sheet CÓDIGO       de .QP3: papel da folha dos modos scale, split e join\n"
         "                       (código de papel, 9 = A4 por omissão)\n"
-        "  --duplex             de .QP3: frente e verso (lado maior)\n");
+        "  --media NOME         de .QP3: papel do trabalho como o lp o aceita (A4, Letter,\n"
+        "                       Legal, A5, iso_a4_210x297mm...); também a folha dos modos\n"
+        "  --duplex             de .QP3: frente e verso (lado maior)\n"
+        "  --sides LADOS        de .QP3: one-sided, two-sided-long-edge ou\n"
+        "                       two-sided-short-edge\n"
+        "  -t, --title TÍTULO   de .QP3: nome do trabalho (por omissão o do relatório)\n"
+        "  -o NOME=VALOR        de .QP3: opção do CUPS para o trabalho (repetível); as\n"
+        "                       opções acima prevalecem\n");
     static const QString thumbnail = QStringLiteral(
         "zeralconv thumbnail [--size N] ENTRADA SAÍDA.png\n"
         "  Desenha a primeira página de um relatório de qualquer tipo numa imagem PNG:\n"
@@ -294,6 +303,27 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             job.helpTopic = verb;
             return job;
         }
+        if (job.command == Command::Print && (a == QLatin1String("-t") || a == QLatin1String("-o"))) {
+            QString v;
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            if (a == QLatin1String("-t")) {
+                job.title = v;
+                continue;
+            }
+            // As lp: NAME=VALUE, or NAME alone for a true value.
+            const qsizetype equals = v.indexOf(QLatin1Char('='));
+            const QString name = (equals < 0 ? v : v.left(equals)).trimmed();
+            static const QRegularExpression attribute(QStringLiteral("^[a-zA-Z][a-zA-Z0-9-]*$"));
+            if (!attribute.match(name).hasMatch()) {
+                error = QStringLiteral("opção do CUPS inválida: %1 (use -o NOME=VALOR)").arg(v);
+                return std::nullopt;
+            }
+            job.jobOptions.emplace_back(name.toUtf8(), equals < 0 ? QByteArray("true")
+                                                                  : v.mid(equals + 1).toUtf8());
+            continue;
+        }
         if (!a.startsWith(QLatin1String("--")) || a.size() == 2) {
             positional += a;
             continue;
@@ -319,7 +349,9 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             continue;
         }
         const bool printOnly = a == QLatin1String("--printer") || a == QLatin1String("--mode") ||
-                               a == QLatin1String("--sheet") || a == QLatin1String("--duplex");
+                               a == QLatin1String("--sheet") || a == QLatin1String("--duplex") ||
+                               a == QLatin1String("--sides") || a == QLatin1String("--title") ||
+                               a == QLatin1String("--media");
         const bool convertOnly =
             a == QLatin1String("--page") || a == QLatin1String("--scale") ||
             a == QLatin1String("--to") || a == QLatin1String("--user-password") ||
@@ -444,6 +476,32 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             job.sheetGiven = true;
         } else if (a == QLatin1String("--duplex")) {
             job.duplex = true;
+        } else if (a == QLatin1String("--sides")) {
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            static const QStringList sides = {QStringLiteral("one-sided"),
+                                              QStringLiteral("two-sided-long-edge"),
+                                              QStringLiteral("two-sided-short-edge")};
+            if (!sides.contains(v)) {
+                error = QStringLiteral("lados desconhecidos: %1 (one-sided, two-sided-long-edge "
+                                       "ou two-sided-short-edge)")
+                            .arg(v);
+                return std::nullopt;
+            }
+            job.sides = v;
+        } else if (a == QLatin1String("--title")) {
+            if (!value(job.title)) {
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--media")) {
+            if (!value(job.media)) {
+                return std::nullopt;
+            }
+            if (mediaPaperCode(job.media) == 0) {
+                error = QStringLiteral("papel desconhecido: %1").arg(job.media);
+                return std::nullopt;
+            }
         } else {
             error = QStringLiteral("opção desconhecida: %1").arg(a);
             return std::nullopt;
@@ -472,9 +530,18 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         job.output = positional[1];
         return job;
     }
-    if (job.command == Command::Print && job.printer.isEmpty()) {
-        error = QStringLiteral("print precisa de --printer FILA");
-        return std::nullopt;
+    if (job.command == Command::Print) {
+        if (job.duplex && !job.sides.isEmpty()) {
+            error = QStringLiteral("--duplex e --sides não podem ser usadas juntas");
+            return std::nullopt;
+        }
+        if (job.sheetGiven && !job.media.isEmpty()) {
+            error = QStringLiteral("--sheet e --media não podem ser usadas juntas");
+            return std::nullopt;
+        }
+        if (!job.media.isEmpty()) {
+            job.sheet = mediaPaperCode(job.media);
+        }
     }
     if (job.command == Command::Convert) {
         job.output = positional[1];
@@ -495,6 +562,30 @@ QString ConvertJob::outputKind() const {
     return to.isEmpty() ? QFileInfo(output).suffix().toLower() : to;
 }
 
+int ConvertJob::mediaPaperCode(const QString& name) {
+    // The usual names (the print system's, any case), then self-describing PWG names, whose
+    // last part is the size ("iso_a4_210x297mm", "na_letter_8.5x11in").
+    static const std::pair<const char*, int> names[] = {
+        {"letter", 1},   {"tabloid", 3}, {"ledger", 4}, {"legal", 5},     {"statement", 6},
+        {"executive", 7}, {"a3", 8},     {"a4", 9},     {"a5", 11},       {"b4", 12},
+        {"b5", 13},      {"folio", 14},  {"quarto", 15}, {"10x14", 16}};
+    const QString lower = name.trimmed().toLower();
+    for (const auto& [n, code] : names) {
+        if (lower == QLatin1String(n)) {
+            return reportlib::StandardPaperSize(code) ? code : 0;
+        }
+    }
+    static const QRegularExpression pwg(
+        QStringLiteral("^[a-z0-9-]+_[a-z0-9.-]+_(\\d+(?:\\.\\d+)?)x(\\d+(?:\\.\\d+)?)(mm|in)$"));
+    const QRegularExpressionMatch m = pwg.match(lower);
+    if (!m.hasMatch()) {
+        return 0;
+    }
+    const double unit = m.captured(3) == QLatin1String("in") ? 25.4 : 1.0;
+    return reportlib::preview::StandardPaperCodeBySize(m.captured(1).toDouble() * unit,
+                                                       m.captured(2).toDouble() * unit, 1.0);
+}
+
 bool ConvertJob::checkFor(bool prepared, QString& error) const {
     const bool pageOptions = !pages.isEmpty() || oddEven != 0 || reverse;
     if (command == Command::Print) {
@@ -502,8 +593,20 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
             error = QStringLiteral("--model e --accents são de relatórios texto (.GVP)");
             return false;
         }
-        if (!prepared && (printMode != 0 || duplex || sheetGiven)) {
-            error = QStringLiteral("--mode, --sheet e --duplex são de relatórios preparados (.QP3)");
+        if (!prepared && (printMode != 0 || duplex || sheetGiven || !sides.isEmpty() ||
+                          !media.isEmpty() || !title.isEmpty() || !jobOptions.empty())) {
+            error = QStringLiteral("--mode, --sheet, --media, --duplex, --sides, --title e -o são "
+                                   "de relatórios preparados (.QP3)");
+            return false;
+        }
+        if (printMode == 2 && (oddEven != 0 || reverse)) {
+            error = QStringLiteral("--odd, --even e --reverse não valem com --mode join (as "
+                                   "páginas se juntam em ordem)");
+            return false;
+        }
+        if (printMode == 0 && sheetGiven) {
+            error = QStringLiteral("--sheet só vale com --mode scale, split ou join (no modo "
+                                   "default cada página sai no seu papel)");
             return false;
         }
         return true;
@@ -997,7 +1100,7 @@ int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
         return ExitFailed;
     }
     if (command == Command::Print) {
-        return printPreparedReport(report, ui);
+        return printPreparedReport(report, ui, out, selection);
     }
     if (ext == QLatin1String("png")) {
         return writePreparedPageImage(store, ui,
@@ -1055,34 +1158,66 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
     return ExitDone;
 }
 
-// Whether `printer` is one of the system's queues; says so when it is not.
-static bool printerKnown(const QString& printer, Interaction& ui) {
+// The queue a print job goes to: `printer`, or the print system's default destination (the
+// user's lpoptions, PRINTER, then the server's default). Empty, having said why, when that is
+// no queue of the system.
+static QString printQueue(const QString& printer, Interaction& ui) {
+    if (printer.isEmpty()) {
+        const QString queue = defaultPrinterName();
+        if (queue.isEmpty()) {
+            ui.message(MessageKind::Error,
+                       QStringLiteral("Não há impressora padrão: use --printer FILA."));
+        }
+        return queue;
+    }
     if (systemPrinters().contains(printer, Qt::CaseInsensitive)) {
-        return true;
+        return printer;
     }
     ui.message(MessageKind::Error,
                QStringLiteral("A impressora \"%1\" não está instalada no sistema.").arg(printer));
-    return false;
+    return {};
 }
 
-int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& ui) const {
-    if (!printerKnown(printer, ui)) {
+int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& ui,
+                                    std::FILE* out, const std::vector<int>& selection) const {
+    const QString queue = printQueue(printer, ui);
+    if (queue.isEmpty()) {
         return ExitFailed;
     }
     reportlib::TqdxPrintOptions& o = report.PrintOptions;
     o.Copies = copies;
     o.Collate = collate;
-    o.PageNumbers = pages.toLatin1();
-    o.PrintPages = oddEven; // ppAll, ppOdd, ppEven
-    o.Reverse = reverse;
+    // The pages as `convert` selects them (a backward range selects nothing), in their order.
+    QStringList numbers;
+    if (!everyPageInOrder(selection, report.PreviewPages().Count())) {
+        for (const int p : selection) {
+            numbers.append(QString::number(p));
+        }
+    }
+    o.PageNumbers = numbers.join(QLatin1Char(',')).toLatin1();
+    o.PrintPages = reportlib::ppAll;
+    o.Reverse = false;
     o.PrintMode = printMode;
     o.PrintOnSheet = sheet;
     o.ShowDialog = false;
-    o.Duplex = duplex ? reportlib::dmVertical : reportlib::dmNone;
+    o.Duplex = sides == QLatin1String("one-sided")              ? reportlib::dmSimplex
+               : sides == QLatin1String("two-sided-long-edge")  ? reportlib::dmVertical
+               : sides == QLatin1String("two-sided-short-edge") ? reportlib::dmHorizontal
+               : duplex                                         ? reportlib::dmVertical
+                                                                : reportlib::dmNone;
+    reportlib::preview::TqdxJobRequest request;
+    request.title = title;
+    if (request.title.isEmpty() && report.ReportOptions.Name.isEmpty() &&
+        input != QLatin1String("-")) {
+        request.title = QFileInfo(input).fileName();
+    }
+    request.media = media;
+    request.extra = jobOptions;
+    request.queueCollatedCopies = true; // the converter's copies show no copy number
     report.UserInteraction = &ui;
     reportlib::preview::TqdxPrintResult result;
     try {
-        result = reportlib::preview::PrintReport(report, printer);
+        result = reportlib::preview::PrintReport(report, queue, {}, request);
     } catch (const std::exception& e) {
         ui.message(MessageKind::Error, QString::fromUtf8(e.what())); // a page range that is none
         report.UserInteraction = nullptr;
@@ -1092,16 +1227,24 @@ int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& 
     if (result.cancelled) {
         ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
     }
+    if (result.printed && result.jobId > 0) {
+        // As lp's "request id is": the queue and the job's number.
+        const QByteArray line =
+            QStringLiteral("pedido ID: %1-%2\n").arg(queue).arg(result.jobId).toUtf8();
+        std::fwrite(line.constData(), 1, std::size_t(line.size()), out);
+        std::fflush(out);
+    }
     return result.printed ? ExitDone : ExitFailed; // the job has said why
 }
 
 int ConvertJob::printTextReport(TGravana& g, ErrorCounter& ui) const {
-    if (!printerKnown(printer, ui)) {
+    const QString queue = printQueue(printer, ui);
+    if (queue.isEmpty()) {
         return ExitFailed;
     }
     const int errorsBefore = ui.errors;
     const QString previous = chosenPrinter();
-    setCurrentPrinter(printer);
+    setCurrentPrinter(queue);
     g.UsaGerenciadorImpr = true; // raw models go to the queue, not to a port
     connectSystemPrinting(g);
     bool printed = false;

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/conv/thumbnail.h"
@@ -59,10 +60,14 @@ struct ConvertJob {
     QString ownerPassword;
     bool aes256 = false; // protect a prepared report's PDF with AES-256 instead of RC4
     // Options of `print`: the queue, and for a prepared report its print mode and duplex.
-    QString printer;
+    QString printer;   // empty: the print system's default destination
     int printMode = 0; // TqdxPrintMode: 0 default, 1 split, 2 join, 3 scale
     int sheet = 9;     // paper code of the sheet of the scale, split and join modes
     bool duplex = false;
+    QString sides;     // IPP "sides" keyword (--sides); overrides --duplex's long edge
+    QString title;     // the job's name; empty: the report's name, else the input's file name
+    QString media;     // the job's "media" (--media), a name lp takes; also the modes' sheet
+    std::vector<std::pair<QByteArray, QByteArray>> jobOptions; // -o NAME=VALUE, in order
     // Option of `thumbnail`: the side of the square the first page is fitted into, in pixels.
     int thumbnailSize = kDefaultThumbnailSize;
 
@@ -76,6 +81,10 @@ struct ConvertJob {
 
     // The kind of output: `to`, else OUTPUT's extension, in lower case.
     QString outputKind() const;
+
+    // The standard paper code of a media name as `lp -o media=` takes it ("A4", "letter",
+    // "iso_a5_148x210mm", "na_legal_8.5x14in"); 0 for a name that names no standard paper.
+    static int mediaPaperCode(const QString& name);
 
     // The pages `convert` and `print` go through, numbered from 1, in order: the range (all
     // pages when empty; pages beyond `total` and backward ranges select nothing), odd or even
@@ -117,7 +126,9 @@ private:
     // `order`: the pages to export, from 1, in order; empty for all.
     int writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
                          const std::vector<int>& order) const;
-    int printPreparedReport(reportlib::TqdxReport& report, Interaction& ui) const;
+    // Prints the job's number ("pedido ID: FILA-N") on `out`.
+    int printPreparedReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* out,
+                            const std::vector<int>& selection) const;
     int printTextReport(textreport::TGravana& g, ErrorCounter& ui) const;
     void writePageImage(textreport::TGravana& g, Interaction& ui, int picturePage) const;
 };

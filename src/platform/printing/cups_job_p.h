@@ -44,6 +44,7 @@ public:
     bool finish() override;
     // The system error number, or else the CUPS status code, of the first failure; 0 when none.
     int error() const override { return m_error; }
+    int jobId() const override { return m_job; }
 
 private:
     CupsJob(http_t* http, QByteArray queue, int job);

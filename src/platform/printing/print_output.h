@@ -22,6 +22,8 @@ public:
     virtual bool finish() = 0;
     // The system error number of the first failure, 0 when none.
     virtual int error() const = 0;
+    // The print system's number of the job the bytes go to; 0 for outputs that are no job.
+    virtual int jobId() const { return 0; }
 };
 
 // The system printer used in graphic mode. The job begins the document, draws each page on

@@ -176,6 +176,13 @@ PrinterInfo printerInfo(const QString& name) {
         return s.startsWith(QLatin1String("two-sided"));
     });
     result.defaultSides = info.defaultKeyword("sides");
+    if (ipp_attribute_t* copies =
+            cupsFindDestSupported(CUPS_HTTP_DEFAULT, dest, info.get(), "copies");
+        copies && ippGetValueTag(copies) == IPP_TAG_RANGE) {
+        int upper = 1;
+        (void)ippGetRange(copies, 0, &upper);
+        result.maxCopies = std::max(1, upper);
+    }
     return result;
 }
 

@@ -41,6 +41,7 @@ struct PrinterInfo {
     bool duplex = false;         // can print on both sides
     QString defaultSides;        // IPP "sides" default: "one-sided", "two-sided-long-edge",
                                  // "two-sided-short-edge"; empty when unknown
+    int maxCopies = 1;           // the most copies the queue makes of a document itself
 };
 
 // The queues of the print system (with instances as "queue/instance"), in its order.

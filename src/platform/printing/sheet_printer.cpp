@@ -51,7 +51,7 @@ private:
 
 std::vector<std::pair<QByteArray, QByteArray>> cupsJobOptions(const SheetJobOptions& options) {
     std::vector<std::pair<QByteArray, QByteArray>> job;
-    const int copies = std::clamp(options.copies, 1, 999);
+    const int copies = std::clamp(options.copies, 1, 9999);
     if (copies > 1) {
         job.emplace_back("copies", QByteArray::number(copies));
         job.emplace_back("multiple-document-handling",
@@ -64,7 +64,17 @@ std::vector<std::pair<QByteArray, QByteArray>> cupsJobOptions(const SheetJobOpti
     if (!options.mediaSource.isEmpty()) {
         job.emplace_back("media-source", options.mediaSource.toUtf8());
     }
-    job.insert(job.end(), options.extra.begin(), options.extra.end());
+    if (!options.media.isEmpty()) {
+        job.emplace_back("media", options.media.toUtf8());
+    }
+    const std::size_t ours = job.size();
+    for (const auto& [name, value] : options.extra) {
+        const auto clash = std::find_if(job.begin(), job.begin() + std::ptrdiff_t(ours),
+                                        [&](const auto& o) { return o.first == name; });
+        if (clash == job.begin() + std::ptrdiff_t(ours)) {
+            job.emplace_back(name, value);
+        }
+    }
     return job;
 }
 
@@ -227,6 +237,10 @@ void SheetPrinter::abortDocument() {
 
 int SheetPrinter::sheetCount() const {
     return d->sheets;
+}
+
+int SheetPrinter::jobId() const {
+    return d->job ? d->job->jobId() : 0;
 }
 
 } // namespace zr

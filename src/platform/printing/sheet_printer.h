@@ -25,7 +25,9 @@ struct SheetJobOptions {
     bool collate = true;
     QString sides;       // IPP "sides" keyword; empty for the printer's default
     QString mediaSource; // IPP media-source keyword / PPD InputSlot; empty for the default
-    // Further job attributes, such as those chosen in the printer's properties dialog.
+    QString media;       // IPP media name ("A4", "iso_a4_210x297mm"); empty for the default
+    // Further job attributes, such as those chosen in the printer's properties dialog or given
+    // on a command line. Where one names an attribute set above, the one above wins.
     std::vector<std::pair<QByteArray, QByteArray>> extra;
     QString outputFile;  // when not empty, the document is written there as PDF, not printed
     int dpi = 600;       // resolution of the painter's device pixels (72..2400)
@@ -64,6 +66,8 @@ public:
     // Drops the document: the job is cancelled on the queue, the temporary file removed.
     void abortDocument();
     int sheetCount() const;
+    // The print system's number of the job once the document has begun on a queue; else 0.
+    int jobId() const;
 
 private:
     explicit SheetPrinter(QString queue);

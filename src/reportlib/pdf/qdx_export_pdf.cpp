@@ -307,17 +307,18 @@ void TqdxPDFExport::EmitObject(TqdxComponent& object) {
     }
 }
 
-void TqdxPDFExport::writeStream(int number, const QByteArray& content) {
+void TqdxPDFExport::writeStream(int number, const QByteArray& content, const QByteArray& dict) {
     PdfObjectWriter& w = m_doc->writer;
     QByteArray data = Compressed ? DeflateFast(content) : content;
     if (m_doc->security) {
         data = m_doc->security->Encrypt(number, data);
     }
+    const QByteArray more = dict.isEmpty() ? QByteArray() : dict + ' ';
     if (Compressed) {
-        w.line("<< /Filter /FlateDecode /Length " + QByteArray::number(data.size()) + " /Length1 " +
-               QByteArray::number(content.size()) + " >>");
+        w.line("<< " + more + "/Filter /FlateDecode /Length " + QByteArray::number(data.size()) +
+               " /Length1 " + QByteArray::number(content.size()) + " >>");
     } else {
-        w.line("<< /Length " + QByteArray::number(data.size()) + " >>");
+        w.line("<< " + more + "/Length " + QByteArray::number(data.size()) + " >>");
     }
     w.line("stream");
     w.raw(data);
@@ -330,6 +331,10 @@ void TqdxPDFExport::writeStream(int number, const QByteArray& content) {
 
 void TqdxPDFExport::EndPageOutput(TqdxReportPage&, int) {
     if (!m_doc || !m_doc->pageOpen) {
+        return;
+    }
+    if (FormOutput) {
+        endForm();
         return;
     }
     Document& d = *m_doc;
@@ -384,6 +389,95 @@ void TqdxPDFExport::EndPageOutput(TqdxReportPage&, int) {
     w.endObject();
     ++m_pagesWritten;
     s.resetPage();
+}
+
+QByteArray TqdxPDFExport::resourcesDict() {
+    Document& d = *m_doc;
+    const PdfPageState& s = d.state;
+    QByteArray dict = "<< /Font << ";
+    for (int i = 0; i < d.fonts.Count(); ++i) {
+        TqdxPDFFont& f = d.fonts.Font(i);
+        if (f.ObjectNumber() > 0) {
+            dict += f.ResourceName() + ' ' + ref(f.ObjectNumber()) + ' ';
+        }
+    }
+    dict += ">> ";
+    if (!s.imageUses.empty()) {
+        dict += "/XObject << ";
+        std::vector<int> listed;
+        for (const int use : s.imageUses) {
+            if (use < 0 || std::size_t(use) >= s.imageObjects.size() ||
+                std::find(listed.begin(), listed.end(), use) != listed.end()) {
+                continue;
+            }
+            listed.push_back(use);
+            dict += "/Im" + QByteArray::number(use) + ' ' + ref(s.imageObjects[std::size_t(use)]) +
+                    ' ';
+        }
+        dict += ">> ";
+    }
+    return dict + "/ProcSet [/PDF /Text /ImageC ] >>";
+}
+
+// The page just drawn as a form: what a page of the document would hold, without its links.
+void TqdxPDFExport::endForm() {
+    Document& d = *m_doc;
+    PdfPageState& s = d.state;
+    PdfObjectWriter& w = d.writer;
+    d.pageOpen = false;
+    d.pages.pop_back(); // no page of the document: the outline never points at it
+    d.fonts.ReserveObjects(w);
+    const QByteArray dict = "/Type /XObject /Subtype /Form /BBox [0 0 " + Num2(s.width) + ' ' +
+                            Num2(s.height) + " ] /Resources " + resourcesDict();
+    const int form = w.beginObject();
+    writeStream(form, s.content, dict);
+    m_lastForm = form;
+    m_lastFormHeight = s.height;
+    s.resetPage();
+}
+
+void TqdxPDFExport::PlaceForms(double widthPt, double heightPt,
+                               const std::vector<FormPlacement>& placements) {
+    if (!m_doc || m_doc->pageOpen) {
+        return;
+    }
+    Document& d = *m_doc;
+    PdfObjectWriter& w = d.writer;
+    QByteArray content;
+    QByteArray forms;
+    std::vector<int> listed;
+    for (const FormPlacement& p : placements) {
+        if (p.form <= 0) {
+            continue;
+        }
+        content += "q\r\n";
+        if (!p.clip.isEmpty()) {
+            content += Num2(p.clip.x()) + ' ' + Num2(p.clip.y()) + ' ' + Num2(p.clip.width()) +
+                       ' ' + Num2(p.clip.height()) + " re W n\r\n";
+        }
+        for (const double m : p.matrix) {
+            // Scales need more than two decimals; QByteArray::number ignores the locale.
+            content += QByteArray::number(std::isfinite(m) ? m : 0.0, 'f', 5) + ' ';
+        }
+        content += "cm /Fm" + QByteArray::number(p.form) + " Do\r\nQ\r\n";
+        if (std::find(listed.begin(), listed.end(), p.form) == listed.end()) {
+            listed.push_back(p.form);
+            forms += "/Fm" + QByteArray::number(p.form) + ' ' + ref(p.form) + ' ';
+        }
+    }
+    const int contents = w.beginObject();
+    writeStream(contents, content);
+    const int pageObject = w.beginObject();
+    d.pages.push_back({-1, heightPt, pageObject});
+    w.line("<<");
+    w.line("/Type /Page");
+    w.line("/Parent 1 0 R");
+    w.line("/MediaBox [0 0 " + Num2(widthPt) + ' ' + Num2(heightPt) + " ]");
+    w.line("/Resources << /XObject << " + forms + ">> /ProcSet [/PDF /Text /ImageC ] >>");
+    w.line("/Contents " + ref(contents));
+    w.line(">>");
+    w.endObject();
+    ++m_pagesWritten;
 }
 
 void TqdxPDFExport::writeOutline() {

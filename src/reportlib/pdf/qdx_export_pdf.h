@@ -35,6 +35,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QRectF>
 #include <QString>
 
 #include <functional>
@@ -135,9 +136,30 @@ public:
     // Pages written by the last export.
     int PagesWritten() const { return m_pagesWritten; }
 
+    // ---- Pages placed on sheets (printing scaled, in tiles or several to a sheet).
+    // While FormOutput is set, a page between BeginPageOutput and EndPageOutput is written as a
+    // form XObject (its content and resources, no links, no page of the document); LastForm()
+    // is then its object number and LastFormHeight() its height in points. PlaceForms writes a
+    // page of the document, `widthPt` x `heightPt`, that draws forms: each through `matrix`
+    // (a b c d e f, into the page's space, points from the bottom-left corner), clipped to
+    // `clip` (same space; an empty one clips nothing). No placement: a blank page.
+    struct FormPlacement {
+        int form = 0;
+        double matrix[6] = {1, 0, 0, 1, 0, 0};
+        QRectF clip;
+    };
+    bool FormOutput = false;
+    int LastForm() const { return m_lastForm; }
+    double LastFormHeight() const { return m_lastFormHeight; }
+    void PlaceForms(double widthPt, double heightPt, const std::vector<FormPlacement>& placements);
+
 private:
     struct Document;
-    void writeStream(int number, const QByteArray& data);
+    // `dict`: further entries of the stream's dictionary.
+    void writeStream(int number, const QByteArray& data, const QByteArray& dict = {});
+    // The page's resources (fonts, pictures) as one dictionary.
+    QByteArray resourcesDict();
+    void endForm();
     void writeOutline();
     void writeLinks();
     void fail(const QString& text);
@@ -147,6 +169,8 @@ private:
     QString m_path;
     bool m_succeeded = false;
     int m_pagesWritten = 0;
+    int m_lastForm = 0;
+    double m_lastFormHeight = 0;
 };
 
 // The settings of the main window's filter, which the viewer and the converter both use:

@@ -1,7 +1,7 @@
 #include "qdx_page_settings.h"
 
-#include "qdx_printer.h"
-#include "qdx_res.h"
+#include "reportlib/print/qdx_printer.h"
+#include "reportlib/print/qdx_res.h"
 #include "reportlib/document/qdx_report.h"
 
 #include <QComboBox>

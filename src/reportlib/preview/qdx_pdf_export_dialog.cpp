@@ -1,7 +1,7 @@
 #include "qdx_pdf_export_dialog.h"
 
 #include "platform/text/codepages.h"
-#include "qdx_res.h"
+#include "reportlib/print/qdx_res.h"
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/render/page_services.h"
 

@@ -1,6 +1,6 @@
 #include "qdx_preview.h"
 
-#include "qdx_res.h"
+#include "reportlib/print/qdx_res.h"
 
 #include "platform/files/report_folder.h"
 #include "platform/interaction/interaction.h"

@@ -4,7 +4,7 @@
 #include "qdx_pdf_export_dialog.h"
 #include "qdx_print_command.h"
 #include "qdx_progress.h"
-#include "qdx_res.h"
+#include "reportlib/print/qdx_res.h"
 #include "qdx_search_dialog.h"
 
 #include "platform/files/report_folder.h"

@@ -1,6 +1,6 @@
 #include "qdx_preview_workspace.h"
 
-#include "qdx_res.h"
+#include "reportlib/print/qdx_res.h"
 
 #include <QApplication>
 #include <QCursor>

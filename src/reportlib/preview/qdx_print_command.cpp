@@ -1,9 +1,9 @@
 #include "qdx_print_command.h"
 
 #include "qdx_print_dialog.h"
-#include "qdx_print_job.h"
-#include "qdx_printer.h"
-#include "qdx_res.h"
+#include "reportlib/print/qdx_print_job.h"
+#include "reportlib/print/qdx_printer.h"
+#include "reportlib/print/qdx_res.h"
 
 #include "platform/interaction/interaction.h"
 #include "reportlib/document/qdx_preview_pages.h"

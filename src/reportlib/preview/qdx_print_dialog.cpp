@@ -1,8 +1,9 @@
 #include "qdx_print_dialog.h"
 
 #include "qdx_page_settings.h"
-#include "qdx_printer.h"
-#include "qdx_res.h"
+#include "reportlib/print/qdx_print_job.h"
+#include "reportlib/print/qdx_printer.h"
+#include "reportlib/print/qdx_res.h"
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/render/page_services.h"
 
@@ -42,8 +43,9 @@ QString text(const char* name) {
 }
 
 // The table's entries 507 and 510 belong to the text printing window; the file dialog of this
-// one takes the check box's caption and its own filter.
-const QString kPrinterFileFilter = QStringLiteral("Ficheiro de impressora (*.prn)");
+// one takes the check box's caption and its own filter. What a prepared report's job writes is
+// a PDF, so the file is offered as one.
+const QString kPrinterFileFilter = QStringLiteral("Documento PDF (*.pdf)");
 
 constexpr int kMaxCopies = 1000;
 // Position of A4 among the standard codes.
@@ -161,7 +163,7 @@ QString runSaveDialog(QWidget* parent, const QString& caption, const QString& fi
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(filter);
-    dialog.setDefaultSuffix(QStringLiteral("prn"));
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
@@ -447,25 +449,24 @@ QString TqdxPrintDialog::PrinterFileName(const QString& chosen) {
     } else if (base.endsWith(u'.')) {
         base.chop(1);
     }
-    return base + QStringLiteral(".prn");
+    return base + QStringLiteral(".pdf");
 }
 
 void TqdxPrintDialog::accept() {
     if (PageNumbersRB->isChecked()) {
-        // The job reads the range later; a malformed one ("1,,3", "-") is refused here, while
-        // the user can still mend it.
-        bool good = true;
+        // The job reads the range later; a malformed one ("1,,3", "-") or a backward one
+        // ("5-2") is refused here, while the user can still mend it.
+        QString problem;
         try {
-            (void)render::ParsePageRange(PageNumbersE->text(), 1);
-        } catch (const std::invalid_argument&) {
-            good = false;
+            CheckPrintRange(PageNumbersE->text());
+        } catch (const std::invalid_argument& e) {
+            problem = QString::fromUtf8(e.what());
         }
-        if (!good) {
+        if (!problem.isEmpty()) {
             PageNumbersE->setFocus();
             PageNumbersE->selectAll();
             if (ShowError) {
-                ShowError(QStringLiteral("Intervalo de páginas inválido: '%1'.\n%2")
-                              .arg(PageNumbersE->text(), text(9)));
+                ShowError(problem + QLatin1Char('\n') + text(9));
             }
             return;
         }

@@ -67,7 +67,8 @@ public:
     // restores the real ones.
     static void SetHooks(DialogRunner run, SaveFileHook saveFile);
 
-    // The file chosen for printing to a file: the name with its extension made ".prn".
+    // The file chosen for printing to a file: the name with its extension made ".pdf" (the job
+    // writes a PDF).
     static QString PrinterFileName(const QString& chosen);
 
     // How refused input is reported; by default a warning box over the dialog. Tests replace it.

@@ -1,6 +1,6 @@
 #include "qdx_progress.h"
 
-#include "qdx_res.h"
+#include "reportlib/print/qdx_res.h"
 
 #include "platform/interaction/cancel_request.h"
 #include "reportlib/document/qdx_report.h"

@@ -1,6 +1,6 @@
 #include "qdx_search_dialog.h"
 
-#include "qdx_res.h"
+#include "reportlib/print/qdx_res.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -391,17 +391,19 @@ TEST(ConvertJobPrint, ParsesItsOwnOptions) {
     QString error;
     const auto job = ConvertJob::parse({"print", "--printer", "laser", "--copies", "2",
                                         "--no-collate", "--pages", "1-2", "--even", "--reverse",
-                                        "--mode", "join", "--sheet", "8", "--duplex", "r.qp3"},
+                                        "--mode", "scale", "--sheet", "8", "--duplex", "-t",
+                                        "Título", "-o", "job-priority=70", "r.qp3"},
                                        error);
     ASSERT_TRUE(job) << error.toStdString();
     EXPECT_EQ(job->command, ConvertJob::Command::Print);
     EXPECT_EQ(job->printer, QStringLiteral("laser"));
-    EXPECT_EQ(job->printMode, 2);
+    EXPECT_EQ(job->printMode, 3);
     EXPECT_EQ(job->sheet, 8);
+    EXPECT_EQ(job->title, QStringLiteral("Título"));
+    EXPECT_EQ(job->jobOptions.size(), 1u);
     EXPECT_TRUE(job->duplex);
     EXPECT_EQ(job->oddEven, 2);
     const QList<QStringList> bad = {
-        {"print", "r.qp3"},                                     // no queue
         {"print", "--printer", "p"},                            // no file
         {"print", "--printer", "p", "--mode", "tile", "r.qp3"}, // unknown mode
         {"print", "--printer", "p", "--sheet", "48", "r.qp3"},  // no such paper
@@ -410,6 +412,9 @@ TEST(ConvertJobPrint, ParsesItsOwnOptions) {
         {"print", "--printer", "p", "r.qp3", "out.pdf"},
         {"print", "--printer", "p", "--scale", "2", "r.qp3"},
         {"convert", "--printer", "p", "a.gvp", "b.prn"},
+        {"print", "--title", "x", "r.gvp"},                     // prepared reports only
+        {"print", "--sheet", "8", "r.qp3"},                     // the default mode has no sheet
+        {"print", "--media", "A4", "--sheet", "9", "r.qp3"},
     };
     for (const QStringList& args : bad) {
         EXPECT_FALSE(ConvertJob::parse(args, error)) << args.join(' ').toStdString();
@@ -424,16 +429,18 @@ TEST(ConvertJobPrint, PrintsEitherKindOfReportOnAQueue) {
     ASSERT_TRUE(cups.addQueue(QStringLiteral("laser")));
     TempDir dir;
 
-    // A prepared report: three pages, two collated copies of the odd ones.
+    // A prepared report: three pages, two collated copies of the odd ones, which the queue
+    // makes.
     const QString prepared = dir.write("r.QP3", kSmallPrepared);
     Outcome o = runJob({"print", "--printer", "laser", "--copies", "2", "--odd", prepared});
     ASSERT_EQ(o.code, 0) << (o.messages.empty() ? "" : o.messages[0].toStdString());
     std::optional<QByteArray> bytes = cups.nextJob(QStringLiteral("laser"));
     ASSERT_TRUE(bytes.has_value());
+    EXPECT_EQ(cups.newestJobAttribute(QStringLiteral("laser"), "copies"), QStringLiteral("2"));
     if (zr::test::pdfInfoAvailable()) {
         const auto info = zr::test::pdfInfo(*bytes);
         ASSERT_TRUE(info);
-        EXPECT_EQ(info->pages, 4);
+        EXPECT_EQ(info->pages, 2);
     }
     // Joined: A4 pages two by two on A3.
     o = runJob({"print", "--printer", "laser", "--mode", "join", "--sheet", "8", prepared});

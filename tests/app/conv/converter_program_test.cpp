@@ -2,6 +2,7 @@
 // them, and an interrupted conversion leaves every existing output exactly as it was.
 
 #include "pdf_info.h"
+#include "private_cupsd.h"
 #include "qp3_generator.h"
 #include "report_builder.h"
 #include "temp_dir.h"
@@ -352,6 +353,80 @@ TEST_F(ConverterProgram, PageOptionsAreHonouredOrRefusedOnEveryOutput) {
         ASSERT_EQ(runConverter({"convert", "--odd", "--reverse", in, dir.path("sel.png")}).code, 0);
         EXPECT_EQ(TempDir::read(dir.path("sel.png")), TempDir::read(dir.path("pagina.png")));
     }
+}
+
+// `print` as lp: the default destination, the job's title, sides, paper and CUPS options read
+// back from the scheduler, the copies left to the queue, the job id on standard output, the
+// report from standard input, and options the mode cannot honour refused.
+TEST_F(ConverterProgram, PrintsLikeLp) {
+    zr::test::PrivateCupsd cups;
+    if (!cups.running()) {
+        GTEST_SKIP() << cups.failure().toStdString();
+    }
+    TempDir dir;
+    const QString prepared = dir.path("p.QP3");
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 3;
+    ASSERT_TRUE(zr::tools::WritePreparedReport(prepared, options));
+
+    // No queue named and no default: a message, nothing else.
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("laser")));
+    ProgramRun r = runConverter({"print", prepared});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "zeralconv: Não há impressora padrão: use --printer FILA.\n");
+    EXPECT_TRUE(r.out.isEmpty());
+
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("outra")));
+    ASSERT_TRUE(cups.setDefault(QStringLiteral("outra")));
+    const QString title = QStringLiteral("Relatório — 10 € “final”");
+    r = runConverter({"print", "--title", title, "--sides", "one-sided", "--media", "A4", "-o",
+                      "job-priority=70", "-o", "sides=two-sided-long-edge", "--copies", "3",
+                      prepared});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    static const QRegularExpression id(QStringLiteral("^pedido ID: outra-(\\d+)\n$"));
+    EXPECT_TRUE(id.match(QString::fromUtf8(r.out)).hasMatch()) << r.out.constData();
+    const auto job = cups.nextJob(QStringLiteral("outra"));
+    ASSERT_TRUE(job.has_value());
+    const auto attribute = [&](const char* name) {
+        return cups.newestJobAttribute(QStringLiteral("outra"), name);
+    };
+    EXPECT_EQ(attribute("job-name"), title);
+    EXPECT_EQ(attribute("sides"), QStringLiteral("one-sided")); // ours win over -o
+    EXPECT_EQ(attribute("media"), QStringLiteral("A4"));
+    EXPECT_EQ(attribute("job-priority"), QStringLiteral("70"));
+    EXPECT_EQ(attribute("copies"), QStringLiteral("3"));
+    if (zr::test::pdfInfoAvailable()) {
+        const auto info = zr::test::pdfInfo(*job);
+        ASSERT_TRUE(info.has_value());
+        EXPECT_EQ(info->pages, 3); // drawn once, the queue makes the copies
+        EXPECT_EQ(info->title, title);
+    }
+
+    // -t and the report from standard input, on a named queue.
+    QProcess p;
+    p.setStandardInputFile(prepared);
+    p.start(kProgram, {"print", "-t", "Entrada", "--printer", "laser", "-"});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    EXPECT_TRUE(p.readAllStandardOutput().startsWith("pedido ID: laser-"));
+    ASSERT_TRUE(cups.nextJob(QStringLiteral("laser")).has_value());
+    EXPECT_EQ(cups.newestJobAttribute(QStringLiteral("laser"), "job-name"), QStringLiteral("Entrada"));
+
+    // Refused, not ignored; and a backward range selects nothing, as in convert.
+    const QList<QStringList> refused = {
+        {"--mode", "join", "--odd"},  {"--mode", "join", "--reverse"}, {"--sheet", "8"},
+        {"--sides", "both"},          {"--media", "papiro"},           {"-o", "=x"},
+        {"--duplex", "--sides", "one-sided"},
+    };
+    for (const QStringList& args : refused) {
+        r = runConverter(QStringList{"print"} + args + QStringList{prepared});
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(isUsageError(r)) << args.join(' ').toStdString() << r.err.constData();
+    }
+    r = runConverter({"print", "--pages", "3-2", prepared});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "zeralconv: Nenhuma página selecionada\n");
+    EXPECT_FALSE(cups.nextJob(QStringLiteral("outra"), 1500).has_value());
 }
 
 TEST_F(ConverterProgram, BehavesLikeTheCommandLineToolsAroundIt) {

@@ -1,7 +1,7 @@
 #include "reportlib/preview/qdx_page_settings.h"
 
 #include "reportlib/document/qdx_report.h"
-#include "reportlib/preview/qdx_printer.h"
+#include "reportlib/print/qdx_printer.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -4,7 +4,7 @@
 
 #include "reportlib/pdf/qdx_export_pdf.h"
 #include "reportlib/preview/qdx_preview_workspace.h"
-#include "reportlib/preview/qdx_res.h"
+#include "reportlib/print/qdx_res.h"
 
 #include "pdf_info.h"
 #include "platform/text/codepages.h"

@@ -5,7 +5,7 @@
 
 #include "platform/printing/printer_properties.h"
 #include "reportlib/document/qdx_report.h"
-#include "reportlib/preview/qdx_printer.h"
+#include "reportlib/print/qdx_printer.h"
 
 #include "active_window.h"
 #include "key_input.h"

@@ -1,7 +1,7 @@
 #include "reportlib/preview/qdx_print_dialog.h"
 
 #include "reportlib/document/qdx_report.h"
-#include "reportlib/preview/qdx_printer.h"
+#include "reportlib/print/qdx_printer.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -209,7 +209,7 @@ TEST_F(PrintDialog, PageRangeIsCheckedBeforeClosing) {
     EXPECT_TRUE(d->PageNumbersRB->isChecked()); // typing chooses the range
     EXPECT_EQ(d->PageNumbersE->text(), QStringLiteral("1,3")); // letters never enter
 
-    for (const char* bad : {"1,,3", "-", "3-x"}) {
+    for (const char* bad : {"1,,3", "-", "3-x", "5-2", "1,9-3"}) {
         d->PageNumbersE->setText(QString::fromLatin1(bad));
         d->OkB->click();
         EXPECT_TRUE(d->isVisible()) << bad;
@@ -224,11 +224,11 @@ TEST_F(PrintDialog, PageRangeIsCheckedBeforeClosing) {
     EXPECT_EQ(report.PrintOptions.PageNumbers, QByteArray("1,3,5-12"));
 }
 
-TEST_F(PrintDialog, PrintToFileAsksForAPrnFileAndCancellingItCancels) {
+TEST_F(PrintDialog, PrintToFileAsksForAPdfFileAndCancellingItCancels) {
     EXPECT_EQ(TqdxPrintDialog::PrinterFileName(QStringLiteral("/tmp/a/out.txt")),
-              QStringLiteral("/tmp/a/out.prn"));
+              QStringLiteral("/tmp/a/out.pdf"));
     EXPECT_EQ(TqdxPrintDialog::PrinterFileName(QStringLiteral("/tmp/a.b/out")),
-              QStringLiteral("/tmp/a.b/out.prn"));
+              QStringLiteral("/tmp/a.b/out.pdf"));
     EXPECT_EQ(TqdxPrintDialog::PrinterFileName(QString()), QString());
 
     QString caption;
@@ -244,8 +244,8 @@ TEST_F(PrintDialog, PrintToFileAsksForAPrnFileAndCancellingItCancels) {
     d->OkB->click();
     EXPECT_EQ(d->result(), QDialog::Accepted);
     EXPECT_EQ(caption, QStringLiteral("Imprimir para ficheiro"));
-    EXPECT_TRUE(filter.contains(QStringLiteral("*.prn")));
-    EXPECT_EQ(SharedPrinters().CurrentPrinter()->OutputFile(), QStringLiteral("/tmp/zr/saida.prn"));
+    EXPECT_TRUE(filter.contains(QStringLiteral("*.pdf")));
+    EXPECT_EQ(SharedPrinters().CurrentPrinter()->OutputFile(), QStringLiteral("/tmp/zr/saida.pdf"));
     EXPECT_EQ(report.PrintOptions.Copies, 2);
 
     const auto before = snapshot(report.PrintOptions);

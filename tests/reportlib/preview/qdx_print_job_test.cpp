@@ -1,4 +1,5 @@
-#include "reportlib/preview/qdx_print_job.h"
+#include "reportlib/print/qdx_print_job.h"
+#include "reportlib/print/qdx_printer.h"
 #include "reportlib/preview/qdx_print_command.h"
 
 #include "pdf_info.h"
@@ -181,6 +182,7 @@ TEST(PrintArithmetic, PageOrder) {
     EXPECT_EQ(PrintPageOrder(QStringLiteral("0,3,9"), 5, ppAll, false), (V{2}));
     EXPECT_EQ(PrintPageOrder(QStringLiteral("4-"), 5, ppAll, false), (V{3, 4}));
     EXPECT_THROW(PrintPageOrder(QStringLiteral("x"), 5, ppAll, false), std::invalid_argument);
+    EXPECT_THROW(PrintPageOrder(QStringLiteral("1,5-2"), 5, ppAll, false), std::invalid_argument);
 }
 
 TEST(PrintJob, CollatedAndUncollatedCopies) {
@@ -203,7 +205,7 @@ TEST(PrintJob, CollatedAndUncollatedCopies) {
     EXPECT_EQ(plain.device.pageSequence(), (std::vector<int>{1, 1, 2, 2, 3, 3}));
     for (const auto& s : plain.device.sheets) {
         EXPECT_EQ(s.copyNo, 1);
-        EXPECT_EQ(s.settings.copies, 2);
+        EXPECT_EQ(s.settings.copies, 1); // a device that makes no copies: all are drawn
     }
 }
 
@@ -367,6 +369,278 @@ TEST(PrintJobCups, JobsReachTheQueueAsPdf) {
     EXPECT_TRUE(ui.messages[0].text.contains(QStringLiteral("laser")));
 }
 
+// A page of `widthMm` x `heightMm` without margins, wholly covered by a memo of `color` (BGR;
+// 0 black, 16777215 white) that says "Folha N".
+QByteArray filledPage(double widthMm, double heightMm, int color, int n) {
+    const auto px = [](double mm) { return QByteArray::number(qRound(mm * 3.77953)); };
+    return "<TqdxReportPage PaperSize=\"256\" PaperWidth=\"" + QByteArray::number(widthMm) +
+           "\" PaperHeight=\"" + QByteArray::number(heightMm) +
+           "\" LeftMargin=\"0\" TopMargin=\"0\" RightMargin=\"0\" BottomMargin=\"0\">"
+           "<TqdxPageHeader Name=\"H\" Top=\"0\" Height=\"" + px(heightMm) + "\">"
+           "<TqdxMemoView Name=\"Fill\" Left=\"0\" Top=\"0\" Width=\"" + px(widthMm) +
+           "\" Height=\"" + px(heightMm) + "\" Color=\"" + QByteArray::number(color) +
+           "\" Text=\"Folha " + QByteArray::number(n) + "\"/></TqdxPageHeader></TqdxReportPage>";
+}
+
+QByteArray filledReport(const std::vector<QByteArray>& pages) {
+    QByteArray all;
+    for (const QByteArray& p : pages) {
+        all += p;
+    }
+    return "<?xml version=\"1.0\"?><preparedreport><previewpages>" + all +
+           "</previewpages></preparedreport>";
+}
+
+// The text of each sheet of a PDF, as pdftotext reads it.
+QStringList sheetTexts(const QByteArray& pdf) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("job.pdf"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size()) {
+        return {};
+    }
+    file.close();
+    const auto text = test::popplerText(path);
+    QStringList sheets = text ? QString::fromUtf8(*text).split(QLatin1Char('\f')) : QStringList();
+    if (!sheets.isEmpty() && sheets.last().trimmed().isEmpty()) {
+        sheets.removeLast(); // after the last form feed
+    }
+    for (QString& sheet : sheets) {
+        sheet = sheet.simplified();
+    }
+    return sheets;
+}
+
+// Each sheet of a PDF drawn by pdftoppm at `dpi`.
+std::vector<QImage> sheetImages(const QByteArray& pdf, int dpi) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("job.pdf"));
+    QFile file(path);
+    std::vector<QImage> images;
+    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size()) {
+        return images;
+    }
+    file.close();
+    const test::ProgramRun run =
+        test::runProgram(QStringLiteral("pdftoppm"),
+                         {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), path,
+                          dir.filePath(QStringLiteral("s"))});
+    if (run.exitCode != 0) {
+        return images;
+    }
+    QStringList names = QDir(dir.path()).entryList({QStringLiteral("s-*.png")}, QDir::Files,
+                                                   QDir::Name);
+    for (const QString& name : names) {
+        images.push_back(QImage(dir.filePath(name)).convertToFormat(QImage::Format_RGB32));
+    }
+    return images;
+}
+
+bool dark(const QImage& image, double xMm, double yMm, int dpi) {
+    const int x = int(xMm * dpi / 25.4), y = int(yMm * dpi / 25.4);
+    return image.valid(x, y) && qGray(image.pixel(x, y)) < 128;
+}
+
+// Copies of two-sided sheets keep each sheet whole: uncollated copies are left to the queue
+// (which can make them), drawn ones repeat front and back; collated copies of the split and
+// join modes each start on a front.
+TEST(PrintJobCups, CopiesOfTwoSidedSheetsKeepEachSheetWhole) {
+    if (!test::pdfInfoAvailable()) {
+        GTEST_SKIP() << "poppler's tools missing";
+    }
+    test::PrivateCupsd cups;
+    if (!cups.running()) {
+        GTEST_SKIP() << cups.failure().toStdString();
+    }
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("laser")));
+    const QString laser = QStringLiteral("laser");
+
+    TqdxReport report;
+    load(report, filledReport({filledPage(210, 297, 16777215, 1), filledPage(210, 297, 16777215, 2),
+                               filledPage(210, 297, 16777215, 3), filledPage(210, 297, 16777215, 4)}));
+    TqdxPrintOptions& o = report.PrintOptions;
+    o.PageNumbers = "1-3";
+    o.Copies = 2;
+    o.Collate = false;
+    o.Duplex = dmVertical;
+    ASSERT_TRUE(PrintReport(report, laser).printed);
+    const auto queued = cups.nextJob(laser);
+    ASSERT_TRUE(queued.has_value());
+    EXPECT_EQ(cups.newestJobAttribute(laser, "copies"), QStringLiteral("2"));
+    EXPECT_EQ(cups.newestJobAttribute(laser, "multiple-document-handling"),
+              QStringLiteral("separate-documents-uncollated-copies"));
+    EXPECT_EQ(cups.newestJobAttribute(laser, "sides"), QStringLiteral("two-sided-long-edge"));
+    const QStringList once = sheetTexts(*queued);
+    ASSERT_GE(once.size(), 3);
+    EXPECT_EQ(once.mid(0, 3), (QStringList{"Folha 1", "Folha 2", "Folha 3"}));
+
+    // Drawn copies (a file makes none of its own): front and back of each sheet, twice.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("copias.pdf"));
+    ASSERT_TRUE(PrintReport(report, {}, path).printed);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(sheetTexts(file.readAll()),
+              (QStringList{"Folha 1", "Folha 2", "Folha 1", "Folha 2", "Folha 3", "", "Folha 3", ""}));
+
+    // Collated two-sided copies in the modes that draw several sheets a page, or several pages a
+    // sheet: each copy ends on a back.
+    struct Case {
+        int mode;
+        QByteArray page;
+        int sheetsPerCopy;
+    };
+    const Case cases[] = {
+        {pmSplit, filledPage(210, 800, 16777215, 1), 3}, // three tiles
+        {pmJoin, filledPage(148, 210, 16777215, 1), 1},  // one sheet
+    };
+    for (const Case& c : cases) {
+        TqdxReport r;
+        load(r, filledReport({c.page}));
+        r.PrintOptions.PrintMode = c.mode;
+        r.PrintOptions.PrintOnSheet = 9;
+        r.PrintOptions.Copies = 2;
+        r.PrintOptions.Duplex = dmVertical;
+        const TqdxPrintResult printed = PrintReport(r, laser);
+        ASSERT_TRUE(printed.printed) << printed.error.toStdString();
+        const auto bytes = cups.nextJob(laser);
+        ASSERT_TRUE(bytes.has_value());
+        const auto info = test::pdfInfo(*bytes);
+        ASSERT_TRUE(info.has_value());
+        EXPECT_EQ(info->pages, 2 * (c.sheetsPerCopy + 1)) << "mode " << c.mode;
+    }
+}
+
+// A queue whose PPD has US Letter as its default paper, A4 beside it, and unprintable strips of
+// 6.35 mm at the sides and 12.7 mm at top and bottom; it passes PDF to its printer unchanged.
+const QByteArray kMarginsPpd = R"PPD(*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*ModelName: "Zeral Margens"
+*NickName: "Zeral Margens"
+*cupsFilter: "application/pdf 0 -"
+*OpenUI *PageSize/Media Size: PickOne
+*DefaultPageSize: Letter
+*PageSize Letter/US Letter: "<</PageSize[612 792]>>setpagedevice"
+*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
+*CloseUI: *PageSize
+*DefaultImageableArea: Letter
+*ImageableArea Letter/US Letter: "18 36 594 756"
+*ImageableArea A4/A4: "18 36 577 806"
+*DefaultPaperDimension: Letter
+*PaperDimension Letter/US Letter: "612 792"
+*PaperDimension A4/A4: "595 842"
+)PPD";
+
+// The sheets follow the queue: "Padrão" is its default paper, split tiles step by what it
+// prints of each sheet, and join cells hold their page whole without covering a neighbour.
+TEST(PrintJobCups, SheetsFollowTheQueuesPaperAndMargins) {
+    if (!test::pdfInfoAvailable() || !test::runProgram(QStringLiteral("pdftoppm"), {"-v"}).found) {
+        GTEST_SKIP() << "poppler's tools missing";
+    }
+    test::PrivateCupsd cups;
+    if (!cups.running()) {
+        GTEST_SKIP() << cups.failure().toStdString();
+    }
+    const QString queue = QStringLiteral("margens");
+    ASSERT_TRUE(cups.addQueue(queue, kMarginsPpd));
+    QTemporaryDir dir;
+    auto print = [&](TqdxReport& r) -> QByteArray {
+        const TqdxPrintResult printed = PrintReport(r, queue);
+        EXPECT_TRUE(printed.printed) << printed.error.toStdString();
+        const QByteArray job = cups.nextJob(queue).value_or(QByteArray());
+        // Pages placed on sheets are a sound PDF.
+        const QString path = dir.filePath(QStringLiteral("job.pdf"));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly) && file.write(job) == job.size()) {
+            file.close();
+            const QString problems = test::qpdfCheckProblems(path);
+            EXPECT_TRUE(problems.isEmpty() || problems == QLatin1String("qpdf missing"))
+                << problems.toStdString();
+        }
+        return job;
+    };
+
+    // "Padrão": two A5 pages side by side on a turned Letter sheet.
+    TqdxReport joined;
+    load(joined, reportXml({kA5, kA5}));
+    joined.PrintOptions.PrintMode = pmJoin;
+    joined.PrintOptions.PrintOnSheet = kCustomPaper;
+    const auto letter = test::pdfInfo(print(joined));
+    ASSERT_TRUE(letter.has_value());
+    EXPECT_NEAR(letter->pageSize.width(), 792, 1);
+    EXPECT_NEAR(letter->pageSize.height(), 612, 1);
+
+    // A black page twice A4's height on A4 tiles: nothing in the strips the printer cannot
+    // print, ink right inside them, and the page's band at each seam on a tile.
+    TqdxReport tall;
+    load(tall, filledReport({filledPage(210, 594, 0, 1)}));
+    tall.PrintOptions.PrintMode = pmSplit;
+    tall.PrintOptions.PrintOnSheet = 9;
+    const int dpi = 36;
+    const std::vector<QImage> tiles = sheetImages(print(tall), dpi);
+    ASSERT_GE(tiles.size(), 2u);
+    for (std::size_t t = 0; t < tiles.size(); ++t) {
+        const QImage& tile = tiles[t];
+        const double w = 210, h = 297; // the tile upright (A4)
+        for (const auto& [x, y] : {std::pair{3.0, h / 2}, std::pair{w - 3.0, h / 2},
+                                   std::pair{w / 2, 6.0}, std::pair{w / 2, h - 6.0}}) {
+            EXPECT_FALSE(dark(tile, x, y, dpi)) << "tile " << t << " ink at " << x << "," << y;
+        }
+        EXPECT_TRUE(dark(tile, 9.0, 40.0, dpi)) << "tile " << t; // right inside the left strip
+        EXPECT_TRUE(dark(tile, w / 2, 16.0, dpi) || t > 0) << "tile " << t; // below the top strip
+    }
+
+    // Join: the first page sets the cells (100 x 70 mm, three by three on a turned A4); the
+    // second, a black page twice a cell's height, is scaled into its cell and clipped to it,
+    // so the cell below it, whose page draws nothing there, stays white.
+    constexpr int kNoFill = 0x1FFFFFFF;
+    TqdxReport cells;
+    std::vector<QByteArray> pages = {filledPage(100, 70, kNoFill, 1), filledPage(100, 140, 0, 2)};
+    for (int i = 3; i <= 6; ++i) {
+        pages.push_back(filledPage(100, 70, kNoFill, i));
+    }
+    load(cells, filledReport(pages));
+    cells.PrintOptions.PrintMode = pmJoin;
+    cells.PrintOptions.PrintOnSheet = 9;
+    const std::vector<QImage> sheets = sheetImages(print(cells), dpi);
+    ASSERT_EQ(sheets.size(), 1u);
+    EXPECT_TRUE(dark(sheets[0], 110, 30, dpi)); // the black page, in its cell
+    EXPECT_FALSE(dark(sheets[0], 150, 110, dpi)); // the cell below it: page 5, white
+}
+
+// What the job tells the queue: the report's cp1252 name as a Unicode title (job and PDF),
+// the bin of the main tray as its keyword; and a backward range is refused before any job.
+TEST(PrintJobCups, TheJobCarriesTitleAndBinAndRefusesABackwardRange) {
+    test::PrivateCupsd cups;
+    if (!cups.running()) {
+        GTEST_SKIP() << cups.failure().toStdString();
+    }
+    const QString laser = QStringLiteral("laser");
+    ASSERT_TRUE(cups.addQueue(laser));
+    TqdxReport report;
+    load(report, reportXml({kA4 + " Bin=\"15\"", kA4, kA4, kA4, kA4}));
+    report.ReportOptions.Name = "Relat\xf3rio \x97 10 \x80 \x93" "final\x94";
+    const QString title = QStringLiteral("Relatório — 10 € “final”");
+    ASSERT_TRUE(PrintReport(report, laser).printed);
+    const auto bytes = cups.nextJob(laser);
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_EQ(cups.newestJobTitle(laser), title);
+    EXPECT_EQ(cups.newestJobAttribute(laser, "media-source"), QStringLiteral("main"));
+    if (test::pdfInfoAvailable()) {
+        const auto info = test::pdfInfo(*bytes);
+        ASSERT_TRUE(info.has_value());
+        EXPECT_EQ(info->title, title);
+    }
+
+    for (const char* backward : {"5-2", "1,4-3"}) {
+        report.PrintOptions.PageNumbers = backward;
+        EXPECT_THROW(PrintReport(report, laser), std::invalid_argument) << backward;
+    }
+    EXPECT_FALSE(cups.nextJob(laser, 1500).has_value());
+}
+
 TEST(PrintJobCups, ThePreviewCommandPrintsOnTheNamedPrinterWithoutDialog) {
     test::PrivateCupsd cups;
     if (!cups.running()) {
@@ -457,6 +731,10 @@ public:
         return m_inner->PutWholePage(pages, index, copyNo);
     }
     QPainter& Canvas() override { return m_inner->Canvas(); }
+    void DrawPage(TqdxPreviewPages& pages, int index, int copyNo, double zx, double zy, double x,
+                  double y, const QRectF& clip) override {
+        m_inner->DrawPage(pages, index, copyNo, zx, zy, x, y, clip);
+    }
     void FinishSheet() override { m_inner->FinishSheet(); }
     bool FinishDocument(QString& e) override { return m_inner->FinishDocument(e); }
     void AbortDocument() override { m_inner->AbortDocument(); }

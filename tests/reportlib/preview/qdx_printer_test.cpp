@@ -1,4 +1,4 @@
-#include "reportlib/preview/qdx_printer.h"
+#include "reportlib/print/qdx_printer.h"
 
 #include "private_cupsd.h"
 

@@ -1,4 +1,4 @@
-#include "reportlib/preview/qdx_res.h"
+#include "reportlib/print/qdx_res.h"
 
 #include <QBuffer>
 #include <QFile>

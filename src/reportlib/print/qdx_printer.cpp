@@ -28,18 +28,6 @@ int toPixels(double mm, int dpi) {
 }
 
 // Bin codes for the IPP media-source keywords that have one.
-int binCodeOf(const QString& key) {
-    static const std::pair<const char*, int> known[] = {
-        {"top", 1},     {"bottom", 2},        {"middle", 3}, {"manual", 4},
-        {"envelope", 5}, {"large-capacity", 11}, {"main", 15}};
-    for (const auto& [name, code] : known) {
-        if (key == QLatin1String(name)) {
-            return code;
-        }
-    }
-    return 0;
-}
-
 int duplexCodeOf(const QString& sides) {
     if (sides == QLatin1String("two-sided-long-edge")) {
         return 2;
@@ -51,6 +39,37 @@ int duplexCodeOf(const QString& sides) {
 }
 
 } // namespace
+
+// ---- Bins -----------------------------------------------------------------------------------
+
+namespace {
+
+// The bin codes with a print-system keyword. A code appears once; a keyword may stand for more
+// than one code (the first is the one a keyword gives back).
+constexpr std::pair<int, const char*> kBinKeywords[] = {
+    {1, "top"},      {2, "bottom"}, {3, "middle"},          {4, "manual"},
+    {5, "envelope"}, {6, "manual"}, {11, "large-capacity"}, {15, "main"},
+};
+
+} // namespace
+
+QString BinKeyword(int code) {
+    for (const auto& [c, keyword] : kBinKeywords) {
+        if (c == code) {
+            return QString::fromLatin1(keyword);
+        }
+    }
+    return {};
+}
+
+int BinCode(const QString& keyword) {
+    for (const auto& [code, k] : kBinKeywords) {
+        if (keyword == QLatin1String(k)) {
+            return code;
+        }
+    }
+    return 0;
+}
 
 // ---- Standard paper table -------------------------------------------------------------------
 
@@ -268,7 +287,7 @@ void TqdxPrinter::OpenDevice() {
     }
     int nextUserBin = 256;
     for (const PrinterBin& bin : info.bins) {
-        int code = binCodeOf(bin.key);
+        int code = BinCode(bin.key);
         if (code == 0 || BinPosition(code) >= 0) {
             code = nextUserBin++;
         }

@@ -72,6 +72,14 @@ const TPaperInfo* FindStandardPaper(int code);
 // papers the standard codes.
 int StandardPaperCodeBySize(double widthMm, double heightMm, double toleranceMm = 1.0);
 
+// ---- Bins -----------------------------------------------------------------------------------
+
+// The print system's keyword of a bin code ("top" for 1, "main" for 15), empty for the codes
+// without one (7, the automatic choice, among them); and the code of a keyword, 0 for others.
+// One table serves the printer's bin list and the jobs' paper source.
+QString BinKeyword(int code);
+int BinCode(const QString& keyword);
+
 // ---- Printer --------------------------------------------------------------------------------
 
 // A paper-list or bin-list entry.

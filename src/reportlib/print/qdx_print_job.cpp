@@ -1,4 +1,4 @@
-#include "reportlib/preview/qdx_print_job.h"
+#include "reportlib/print/qdx_print_job.h"
 
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
@@ -7,8 +7,10 @@
 #include "reportlib/pdf/qdx_export_pdf.h"
 #include "platform/printing/system_printer.h"
 #include "reportlib/document/qdx_components.h"
-#include "reportlib/preview/qdx_printer.h"
-#include "reportlib/preview/qdx_res.h"
+#include "platform/printing/printer_info.h"
+#include "platform/text/codepages.h"
+#include "reportlib/print/qdx_printer.h"
+#include "reportlib/print/qdx_res.h"
 #include "reportlib/render/page_services.h"
 
 #include <QCoreApplication>
@@ -39,8 +41,34 @@ double clampLength(double v) {
 
 // ---- Arithmetic -------------------------------------------------------------------------------
 
+void CheckPrintRange(const QString& range) {
+    QString text = range;
+    text.remove(QLatin1Char(' '));
+    try {
+        (void)render::ParsePageRange(text, 1);
+    } catch (const std::invalid_argument&) {
+        throw std::invalid_argument(
+            QStringLiteral("Intervalo de páginas inválido: '%1'.").arg(range).toStdString());
+    }
+    // A pair whose end comes before its start would silently select nothing of it.
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        const qsizetype dash = item.indexOf(QLatin1Char('-'));
+        if (dash <= 0 || dash == item.size() - 1) {
+            continue;
+        }
+        if (item.mid(dash + 1).toLongLong() < item.left(dash).toLongLong()) {
+            throw std::invalid_argument(
+                QStringLiteral("Intervalo de páginas invertido: '%1' (a primeira página vem "
+                               "depois da última).")
+                    .arg(item)
+                    .toStdString());
+        }
+    }
+}
+
 std::vector<int> PrintPageOrder(const QString& range, int count, int printPages, bool reverse) {
     std::vector<int> order;
+    CheckPrintRange(range);
     const std::vector<int> list = render::ParsePageRange(range, count);
     auto add = [&](int index) {
         if (index < 0 || index >= count) {
@@ -130,7 +158,12 @@ TqdxSplitPlan SplitPlan(double pageW, double pageH, double sheetW, double sheetH
     plan.fit = fit;
     plan.sheetW = fit.turned ? sheetH : sheetW;
     plan.sheetH = fit.turned ? sheetW : sheetH;
-    const double l = margins.left(), t = margins.top(), r = margins.right(), b = margins.bottom();
+    // A turned sheet is the upright one a quarter turn counter-clockwise: its left strip is the
+    // upright bottom one.
+    const QMarginsF m = fit.turned ? QMarginsF(margins.bottom(), margins.left(), margins.top(),
+                                               margins.right())
+                                   : margins;
+    const double l = m.left(), t = m.top(), r = m.right(), b = m.bottom();
     const double stepX = plan.sheetW - l - r - splice;
     const double stepY = plan.sheetH - t - b - splice;
     for (int row = 0; row < fit.rows; ++row) {
@@ -181,25 +214,27 @@ QString SidesKeyword(int duplex) {
 }
 
 QString MediaSourceKeyword(int bin) {
-    switch (bin) {
-    case 1:
-        return QStringLiteral("top");
-    case 2:
-        return QStringLiteral("bottom");
-    case 3:
-        return QStringLiteral("middle");
-    case 4:
-    case 6:
-        return QStringLiteral("manual");
-    case 5:
-        return QStringLiteral("envelope");
-    case 11:
-        return QStringLiteral("large-capacity");
-    case 14:
-        return QStringLiteral("main");
-    default:
-        return {}; // 7 (automatic) and the codes with no standard keyword: the queue's default
+    return BinKeyword(bin);
+}
+
+void TqdxPrintDevice::DrawPage(TqdxPreviewPages& pages, int index, int copyNo, double zx,
+                               double zy, double xMm, double yMm, const QRectF& clipMm) {
+    (void)copyNo; // PaintPage shows the store's CopyNo, which the job has set
+    QPainter& canvas = Canvas();
+    const double dx = DpiX() / kMmPerInch, dy = DpiY() / kMmPerInch;
+    canvas.save();
+    if (!clipMm.isEmpty()) {
+        canvas.setClipRect(QRectF(clipMm.x() * dx, clipMm.y() * dy, clipMm.width() * dx,
+                                  clipMm.height() * dy));
     }
+    try {
+        render::PaintPage(pages, index, canvas, DpiX() / 96.0 * zx, DpiY() / 96.0 * zy, xMm * dx,
+                          yMm * dy);
+    } catch (...) {
+        canvas.restore();
+        throw;
+    }
+    canvas.restore();
 }
 
 namespace {
@@ -209,69 +244,140 @@ namespace {
 // with QPainter through the printing layer's sheet printer.
 class PdfPrintDevice final : public TqdxPrintDevice {
 public:
-    PdfPrintDevice(QString printer, QString file, int dpi)
-        : m_printer(std::move(printer)), m_file(std::move(file)), m_dpi(std::clamp(dpi, 72, 2400)) {}
+    PdfPrintDevice(QString printer, QString file, int dpi, TqdxJobRequest request)
+        : m_printer(std::move(printer)), m_file(std::move(file)), m_dpi(std::clamp(dpi, 72, 2400)),
+          m_request(std::move(request)) {
+        if (!m_printer.isEmpty()) {
+            const PrinterInfo info = printerInfo(m_printer);
+            m_papers = info.papers;
+            if (info.defaultPaper >= 0) {
+                m_default = info.papers[info.defaultPaper].sizeMm;
+            }
+            // A file is no queue: its copies are drawn.
+            m_maxCopies = m_file.isEmpty() ? info.maxCopies : 1;
+        }
+    }
 
     void ApplyPrintSettings(const TqdxSheetSettings& settings) override { m_settings = settings; }
     const TqdxSheetSettings& Settings() const override { return m_settings; }
+    QMarginsF Margins() const override {
+        const bool landscape = m_settings.landscape;
+        const double w = landscape ? m_settings.height : m_settings.width;
+        const double h = landscape ? m_settings.width : m_settings.height;
+        const QMarginsF m = PaperMargins(w, h);
+        return landscape ? QMarginsF(m.bottom(), m.left(), m.top(), m.right()) : m;
+    }
+    QMarginsF PaperMargins(double widthMm, double heightMm) const override {
+        // The queue's paper of that size; a size it does not list gets the strips of its
+        // default paper, which the printer leaves unprinted on any sheet.
+        const PrinterPaper* fallback = nullptr;
+        for (const PrinterPaper& paper : m_papers) {
+            if (std::abs(paper.sizeMm.width() - widthMm) < 1.0 &&
+                std::abs(paper.sizeMm.height() - heightMm) < 1.0) {
+                return paper.marginsMm;
+            }
+            if (!fallback && paper.sizeMm == m_default) {
+                fallback = &paper;
+            }
+        }
+        return fallback ? fallback->marginsMm : QMarginsF();
+    }
+    QSizeF DefaultPaper() const override { return m_default; }
+    int MaxCopies() const override { return m_maxCopies; }
+    int JobId() const override { return m_jobId; }
     int DpiX() const override { return m_dpi; }
     int DpiY() const override { return m_dpi; }
-    void ExpectWholePages(bool whole) override { m_whole = whole; }
 
     bool StartDocument(const QString& title, QString& error) override {
         AbortDocument();
-        // The document's options are those applied before its first sheet: two-sided printing
-        // and the first page's paper source. The job draws its own copies.
+        // The document's options are those applied before its first sheet: two-sided printing,
+        // the first page's paper source and the copies the queue makes.
         SheetJobOptions options;
         options.title = title;
+        options.copies = m_settings.copies;
+        options.collate = m_settings.collate;
         options.sides = SidesKeyword(m_settings.duplex);
         options.mediaSource = MediaSourceKeyword(m_settings.bin);
+        options.media = m_request.media;
         // What was chosen in the printer's properties: its source stands for the automatic
-        // bin, and its driver options go with the job.
+        // bin, and its driver options go with the job, as do the caller's.
         const PrinterProperties chosen = rememberedProperties(m_printer);
         if (options.mediaSource.isEmpty() && m_settings.bin == 7) {
             options.mediaSource = chosen.mediaSource;
         }
         options.extra = chosen.options;
+        options.extra.insert(options.extra.end(), m_request.extra.begin(), m_request.extra.end());
         options.outputFile = m_file;
         options.dpi = m_dpi;
-        return m_whole ? startExport(options, error) : startSheets(options, error);
+        m_jobId = 0;
+        m_form = 0;
+        return startExport(options, error);
     }
 
     void StartSheet() override {
         if (m_export) {
             m_sheetOpen = true;
             m_pagePut = false;
-        } else if (m_document) {
-            m_document->beginSheet(QSizeF(std::max(m_settings.width, 1.0),
-                                          std::max(m_settings.height, 1.0)),
-                                   false);
+            m_placements.clear();
         }
     }
     bool PutWholePage(TqdxPreviewPages& pages, int index, int copyNo) override {
-        if (!m_export || !m_sheetOpen || m_pagePut) {
+        if (!m_export || !m_sheetOpen || m_pagePut || !m_placements.empty()) {
             return false;
         }
-        // A page's background picture is printed when it has one, shown and printable.
-        TqdxReportPage* page = pages.PageObject(index);
-        m_export->Background = page && page->BackPictureVisible && page->BackPicturePrintable &&
-                               !page->Background().Picture.Empty();
+        exportBackground(pages, index);
         render::ExportPage(pages, index, *m_export, copyNo);
         m_pagePut = true;
         return true;
     }
-    QPainter& Canvas() override { return m_document ? m_document->painter() : m_idle; }
+    QPainter& Canvas() override { return m_idle; }
+    void DrawPage(TqdxPreviewPages& pages, int index, int copyNo, double zx, double zy,
+                  double xMm, double yMm, const QRectF& clipMm) override {
+        if (!m_export || !m_sheetOpen || m_pagePut) {
+            return;
+        }
+        // Each page is written once as a form (again only for another copy number) and placed
+        // on as many sheets, tiles or cells as show it.
+        if (m_form <= 0 || m_formIndex != index || m_formCopy != copyNo) {
+            exportBackground(pages, index);
+            m_export->FormOutput = true;
+            try {
+                render::ExportPage(pages, index, *m_export, copyNo);
+            } catch (...) {
+                m_export->FormOutput = false;
+                throw;
+            }
+            m_export->FormOutput = false;
+            m_form = m_export->LastForm();
+            m_formHeight = m_export->LastFormHeight();
+            m_formIndex = index;
+            m_formCopy = copyNo;
+        }
+        constexpr double pt = 72 / kMmPerInch;
+        const QMarginsF m = Margins();
+        const double sheetH = m_settings.height * pt;
+        const double x = (m.left() + xMm) * pt, y = (m.top() + yMm) * pt;
+        pdf::TqdxPDFExport::FormPlacement p;
+        p.form = m_form;
+        p.matrix[0] = zx;
+        p.matrix[3] = zy;
+        p.matrix[4] = x;
+        p.matrix[5] = sheetH - y - zy * m_formHeight;
+        if (!clipMm.isEmpty()) {
+            p.clip = QRectF((m.left() + clipMm.x()) * pt,
+                            sheetH - (m.top() + clipMm.y() + clipMm.height()) * pt,
+                            clipMm.width() * pt, clipMm.height() * pt);
+        }
+        m_placements.push_back(p);
+    }
     void FinishSheet() override {
         if (m_export && m_sheetOpen && !m_pagePut) {
-            // A blank sheet (the back of a two-sided copy).
-            TqdxReportPage blank;
-            blank.SetPaperWidth(std::max(m_settings.width, 1.0));
-            blank.SetPaperHeight(std::max(m_settings.height, 1.0));
-            m_export->BeginPageOutput(blank, -1);
-            m_export->EndPageOutput(blank, -1);
-        } else if (m_document) {
-            m_document->endSheet();
+            // The pages placed on it; none: a blank sheet (the back of a two-sided copy).
+            constexpr double pt = 72 / kMmPerInch;
+            m_export->PlaceForms(std::max(m_settings.width, 1.0) * pt,
+                                 std::max(m_settings.height, 1.0) * pt, m_placements);
         }
+        m_placements.clear();
         m_sheetOpen = false;
     }
 
@@ -288,30 +394,22 @@ public:
             m_export.reset();
             return ok;
         }
-        if (!m_document) {
-            error = QStringLiteral("Nenhum documento em impressão.");
-            return false;
-        }
-        const bool ok = m_document->endDocument(error);
-        m_document.reset();
-        return ok;
+        error = QStringLiteral("Nenhum documento em impressão.");
+        return false;
     }
 
     void AbortDocument() override {
-        m_document.reset();
         m_export.reset(); // its file or job is dropped unfinished
         m_sheetOpen = false;
+        m_placements.clear();
     }
 
 private:
-    bool startSheets(const SheetJobOptions& options, QString& error) {
-        std::unique_ptr<SheetPrinter> document =
-            SheetPrinter::open(m_file.isEmpty() ? m_printer : QString(), error);
-        if (!document || !document->beginDocument(options, error)) {
-            return false;
-        }
-        m_document = std::move(document);
-        return true;
+    // A page's background picture is printed when it has one, shown and printable.
+    void exportBackground(TqdxPreviewPages& pages, int index) {
+        TqdxReportPage* page = pages.PageObject(index);
+        m_export->Background = page && page->BackPictureVisible && page->BackPicturePrintable &&
+                               !page->Background().Picture.Empty();
     }
 
     bool startExport(const SheetJobOptions& options, QString& error) {
@@ -331,6 +429,7 @@ private:
             if (!filter->Output) {
                 return false;
             }
+            m_jobId = filter->Output->jobId();
         } else {
             filter->FileName = m_file;
         }
@@ -350,20 +449,29 @@ private:
     QString m_printer;
     QString m_file;
     int m_dpi;
-    bool m_whole = false;
+    TqdxJobRequest m_request;
+    QList<PrinterPaper> m_papers;
+    QSizeF m_default{210, 297};
+    int m_maxCopies = 1;
+    int m_jobId = 0;
     bool m_sheetOpen = false;
     bool m_pagePut = false;
     TqdxSheetSettings m_settings;
-    std::unique_ptr<SheetPrinter> m_document;
     std::unique_ptr<pdf::TqdxPDFExport> m_export;
+    std::vector<pdf::TqdxPDFExport::FormPlacement> m_placements;
+    int m_form = 0; // the form of the page placed last
+    int m_formIndex = -1;
+    int m_formCopy = 0;
+    double m_formHeight = 0;
     QPainter m_idle;
 };
 
 } // namespace
 
 std::unique_ptr<TqdxPrintDevice> OpenPdfPrintDevice(const QString& printer,
-                                                    const QString& outputFile, int dpi) {
-    return std::make_unique<PdfPrintDevice>(printer, outputFile, dpi);
+                                                    const QString& outputFile, int dpi,
+                                                    const TqdxJobRequest& request) {
+    return std::make_unique<PdfPrintDevice>(printer, outputFile, dpi, request);
 }
 
 // ---- The job ----------------------------------------------------------------------------------
@@ -372,9 +480,10 @@ namespace {
 
 class PrintRun {
 public:
-    PrintRun(TqdxReport& report, TqdxPrintDevice& device, int duplex)
+    PrintRun(TqdxReport& report, TqdxPrintDevice& device, int duplex,
+             const TqdxJobRequest& request)
         : m_report(report), m_pages(report.PreviewPages()), m_device(device),
-          m_options(report.PrintOptions), m_duplexChoice(duplex) {}
+          m_options(report.PrintOptions), m_duplexChoice(duplex), m_request(request) {}
 
     TqdxPrintResult run() {
         TqdxPrintResult result;
@@ -386,12 +495,24 @@ public:
                                  join ? int(ppAll) : m_options.PrintPages,
                                  join ? false : m_options.Reverse);
         m_copies = std::clamp(m_options.Copies, 1, 9999);
-        m_title = QString::fromLatin1(m_report.ReportOptions.Name);
+        // The report's name is cp1252 text, as everything the report files hold.
+        m_title = !m_request.title.isEmpty() ? m_request.title
+                                             : codepages::fromCp1252(m_report.ReportOptions.Name);
         if (m_options.PrintMode != pmDefault) {
-            const QSizeF sheet = SheetSize(m_options.PrintOnSheet, m_device.Settings().width,
-                                           m_device.Settings().height, false);
+            // "Padrão" (256) is the printer's own paper.
+            const QSizeF own = m_device.DefaultPaper();
+            const QSizeF sheet = SheetSize(m_options.PrintOnSheet, own.width(), own.height(), false);
             m_sheetW = sheet.width();
             m_sheetH = sheet.height();
+        }
+        // Copies the printer makes are asked of it once, the document drawn once: uncollated
+        // ones in every mode that puts one page on a sheet, collated ones when the caller allows
+        // it (they all show copy number 1).
+        if (m_copies > 1 && !join && m_device.MaxCopies() >= m_copies &&
+            (!m_options.Collate ||
+             (m_request.queueCollatedCopies && m_options.PrintMode == pmDefault))) {
+            m_queueCopies = m_copies;
+            m_copies = 1;
         }
         SilentProgress silent;
         std::unique_ptr<Progress> progress;
@@ -405,20 +526,14 @@ public:
         m_progress = progress ? progress.get() : &silent;
 
         try {
-            if (m_options.Collate) {
-                for (int copy = 1; copy <= m_copies && m_ok; ++copy) {
-                    m_collateCopy = copy;
-                    pass();
-                    if (m_ok && m_sideFlag) {
-                        m_sideFlag = false;
-                        m_device.StartSheet();
-                        m_device.FinishSheet();
-                        ++m_sheets;
-                    }
-                }
-            } else {
-                m_collateCopy = 1;
+            const int passes = m_options.Collate ? m_copies : 1;
+            for (int copy = 1; copy <= passes && m_ok; ++copy) {
+                m_collateCopy = copy;
                 pass();
+                // Each collated copy (also each one the printer makes) starts on a front.
+                if (m_ok && m_sideFlag && (m_options.Collate || passes > 1)) {
+                    blankSheet();
+                }
             }
         } catch (const std::exception& e) {
             if (m_started) {
@@ -436,11 +551,13 @@ public:
             result.cancelled = true;
         } else if (m_ok && m_started) {
             QString error;
+            result.jobId = m_device.JobId();
             if (m_device.FinishDocument(error)) {
                 result.printed = true;
                 result.sheets = m_sheets;
             } else {
                 result.error = error;
+                result.jobId = 0;
             }
         } else if (m_ok) {
             result.error = QStringLiteral("Nenhuma página a imprimir.");
@@ -482,12 +599,26 @@ private:
         return true;
     }
 
+    static bool twoSided(int duplex) { return duplex == dmVertical || duplex == dmHorizontal; }
+
+    int duplexOf(const TqdxReportPage& page) const {
+        return m_duplexChoice != dmNone ? m_duplexChoice : page.Duplex;
+    }
+
+    // The back of a two-sided sheet left blank.
+    void blankSheet() {
+        m_device.StartSheet();
+        m_device.FinishSheet();
+        ++m_sheets;
+        m_sideFlag = !m_sideFlag;
+    }
+
     void pass() {
         if (m_options.PrintMode == pmJoin) {
             joinPass();
             return;
         }
-        for (int index : m_order) {
+        for (std::size_t k = 0; k < m_order.size(); ++k) {
             if (!m_ok) {
                 return;
             }
@@ -495,6 +626,7 @@ private:
                 abort();
                 return;
             }
+            const int index = m_order[k];
             TqdxReportPage* page = m_pages.PageObject(index);
             if (!page) {
                 continue;
@@ -508,6 +640,19 @@ private:
             }
             if (m_options.PrintMode == pmSplit) {
                 splitPage(*page, index, copies);
+            } else if (copies > 1 && twoSided(duplexOf(*page))) {
+                // Copies drawn by the job on two-sided sheets: each copy of a sheet is the
+                // sheet whole, its front (this page) and its back (the next one, or blank).
+                const int back = k + 1 < m_order.size() ? m_order[k + 1] : -1;
+                for (int c = 0; c < copies && m_ok; ++c) {
+                    defaultPage(*m_pages.PageObject(index), index, 1);
+                    if (back < 0) {
+                        blankSheet();
+                    } else if (TqdxReportPage* backPage = m_pages.PageObject(back)) {
+                        defaultPage(*backPage, back, 1);
+                    }
+                }
+                k += back < 0 ? 0 : 1;
             } else {
                 defaultPage(*page, index, copies);
             }
@@ -525,16 +670,20 @@ private:
         return page.BinOtherPages;
     }
 
+    // The duplex of a sheet of `page`; the side flag follows the sheets of a two-sided run.
     int duplexFor(const TqdxReportPage& page) {
-        const int duplex = m_duplexChoice != dmNone ? m_duplexChoice : page.Duplex;
+        const int duplex = duplexOf(page);
         if (duplex != m_lastDuplex) {
             m_sideFlag = false;
         }
-        if (duplex == dmVertical || duplex == dmHorizontal) {
-            m_sideFlag = !m_sideFlag;
-        }
         m_lastDuplex = duplex;
         return duplex;
+    }
+    void sheetPrinted(int duplex) {
+        ++m_sheets;
+        if (twoSided(duplex)) {
+            m_sideFlag = !m_sideFlag;
+        }
     }
 
     void apply(const TqdxSheetSettings& s) {
@@ -545,17 +694,15 @@ private:
         }
     }
 
-    void paint(int index, double zx, double zy, double offsetXmm, double offsetYmm) {
-        QPainter& canvas = m_device.Canvas();
+    // Page `index` with its paper corner at (`xMm`, `yMm`) from the sheet's physical corner.
+    void paint(int index, double zx, double zy, double xMm, double yMm, const QRectF& clipMm = {}) {
         const QMarginsF m = m_device.Margins();
-        const double dx = m_device.DpiX(), dy = m_device.DpiY();
-        render::PaintPage(m_pages, index, canvas, dx / 96.0 * zx, dy / 96.0 * zy,
-                          (offsetXmm - m.left()) * dx / kMmPerInch,
-                          (offsetYmm - m.top()) * dy / kMmPerInch);
+        m_device.DrawPage(m_pages, index, m_pages.CopyNo, zx, zy, xMm - m.left(), yMm - m.top(),
+                          clipMm.isEmpty() ? QRectF() : clipMm.translated(-m.left(), -m.top()));
     }
 
-    // The device makes no copies of its own: a page asked for `copies` times is printed that
-    // many times over, which is what a printer making the copies puts out.
+    // A page asked for `copies` times is printed that many times over (uncollated copies the
+    // printer does not make itself).
     void defaultPage(TqdxReportPage& page, int index, int copies) {
         const int bin = binFor(page);
         const int duplex = duplexFor(page);
@@ -565,7 +712,8 @@ private:
         if (m_options.PrintMode == pmScale) {
             const QSizeF sheet = SheetSize(m_options.PrintOnSheet, landscape ? m_sheetH : m_sheetW,
                                            landscape ? m_sheetW : m_sheetH, landscape);
-            s = {m_options.PrintOnSheet, sheet.width(), sheet.height(), landscape, bin, duplex, copies};
+            s = {m_options.PrintOnSheet, sheet.width(), sheet.height(), landscape, bin, duplex,
+                 m_queueCopies, m_options.Collate};
             const TqdxScale scale =
                 ScaleFactors(page.PaperWidth(), page.PaperHeight(), sheet.width(), sheet.height());
             zx = scale.x;
@@ -573,7 +721,7 @@ private:
             m_pages.PrintScale = scale.print;
         } else {
             s = {page.PaperSize(), page.PaperWidth(), page.PaperHeight(), landscape, bin, duplex,
-                 copies};
+                 m_queueCopies, m_options.Collate};
         }
         apply(s);
         if (!start()) {
@@ -588,39 +736,37 @@ private:
                 paint(index, zx, zy, 0, 0);
             }
             m_device.FinishSheet();
-            ++m_sheets;
+            sheetPrinted(duplex);
         }
         QCoreApplication::processEvents();
     }
 
     void splitPage(TqdxReportPage& page, int index, int copies) {
         const int bin = index == 0 ? page.Bin : page.BinOtherPages;
-        const int duplex = m_duplexChoice != dmNone ? m_duplexChoice : page.Duplex;
-        const TqdxSplitPlan plan = SplitPlan(page.PaperWidth(), page.PaperHeight(), m_sheetW, m_sheetH,
-                                             m_device.Margins(), m_options.SplicingLine);
-        apply({m_options.PrintOnSheet, plan.sheetW, plan.sheetH, plan.fit.turned, bin, duplex, copies});
+        const int duplex = duplexFor(page);
+        // The tiles step by what the printer prints of its paper.
+        const TqdxSplitPlan plan =
+            SplitPlan(page.PaperWidth(), page.PaperHeight(), m_sheetW, m_sheetH,
+                      m_device.PaperMargins(m_sheetW, m_sheetH), m_options.SplicingLine);
+        apply({m_options.PrintOnSheet, plan.sheetW, plan.sheetH, plan.fit.turned, bin, duplex,
+               m_queueCopies, m_options.Collate});
         if (!start()) {
             return;
         }
-        const double dx = m_device.DpiX() / kMmPerInch, dy = m_device.DpiY() / kMmPerInch;
         for (int c = 0; c < copies; ++c) {
             for (const TqdxTile& tile : plan.tiles) {
                 m_device.StartSheet();
-                QPainter& canvas = m_device.Canvas();
-                canvas.save();
-                canvas.setClipRect(QRectF(tile.clip.x() * dx, tile.clip.y() * dy,
-                                          tile.clip.width() * dx, tile.clip.height() * dy));
-                try {
-                    render::PaintPage(m_pages, index, canvas, m_device.DpiX() / 96.0,
-                                      m_device.DpiY() / 96.0, tile.offsetX * dx, tile.offsetY * dy);
-                } catch (...) {
-                    canvas.restore();
-                    throw;
+                if (!tile.clip.isEmpty()) {
+                    m_device.DrawPage(m_pages, index, m_pages.CopyNo, 1, 1, tile.offsetX,
+                                      tile.offsetY, tile.clip);
                 }
-                canvas.restore();
                 m_device.FinishSheet();
-                ++m_sheets;
+                sheetPrinted(duplex);
                 QCoreApplication::processEvents();
+            }
+            // Copies drawn by the job: each copy of the tiles starts on a front.
+            if (copies > 1 && m_sideFlag) {
+                blankSheet();
             }
         }
     }
@@ -636,8 +782,9 @@ private:
         }
         const double pageW = first->PaperWidth(), pageH = first->PaperHeight();
         const TqdxJoinPlan plan = JoinPlan(pageW, pageH, m_sheetW, m_sheetH);
-        const int duplex = m_duplexChoice != dmNone ? m_duplexChoice : first->Duplex;
-        apply({m_options.PrintOnSheet, plan.sheetW, plan.sheetH, plan.landscape, first->Bin, duplex, 1});
+        const int duplex = duplexFor(*first);
+        apply({m_options.PrintOnSheet, plan.sheetW, plan.sheetH, plan.landscape, first->Bin, duplex,
+               1, true});
         if (!start()) {
             return;
         }
@@ -660,12 +807,12 @@ private:
                     }
                     m_pages.CopyNo = m_options.Collate ? m_collateCopy : copy;
                     copy = copy >= perPage ? 1 : copy + 1;
-                    paint(m_order[size_t(cursor)], 1, 1, col * pageW, row * pageH);
+                    joinCell(m_order[size_t(cursor)], col * pageW, row * pageH, pageW, pageH);
                     m_pages.ClearCache();
                 }
             }
             m_device.FinishSheet();
-            ++m_sheets;
+            sheetPrinted(duplex);
             m_progress->setValue(std::min(cursor + 1, n));
             m_progress->step();
             QCoreApplication::processEvents();
@@ -679,13 +826,28 @@ private:
         }
     }
 
+    // One page in the cell at (`x`, `y`) mm of the paper, `cellW` x `cellH` mm: drawn clipped to
+    // the cell, and scaled down to fit when it is larger than the cell.
+    void joinCell(int index, double x, double y, double cellW, double cellH) {
+        double z = 1;
+        if (const TqdxReportPage* page = m_pages.PageObject(index)) {
+            const double w = page->PaperWidth(), h = page->PaperHeight();
+            if ((w > cellW + 0.5 || h > cellH + 0.5) && w > 0 && h > 0) {
+                z = std::min(cellW / w, cellH / h);
+            }
+        }
+        paint(index, z, z, x, y, QRectF(x, y, cellW, cellH));
+    }
+
     TqdxReport& m_report;
     TqdxPreviewPages& m_pages;
     TqdxPrintDevice& m_device;
     const TqdxPrintOptions& m_options;
     int m_duplexChoice;
+    const TqdxJobRequest& m_request;
     std::vector<int> m_order;
-    int m_copies = 1;
+    int m_copies = 1;      // copies the job draws
+    int m_queueCopies = 1; // copies the printer makes of the document
     QString m_title;
     double m_sheetW = 210, m_sheetH = 297;
     Progress* m_progress = nullptr;
@@ -704,12 +866,12 @@ private:
 
 } // namespace
 
-TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, int duplex) {
+TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, int duplex,
+                                   const TqdxJobRequest& request) {
     // A bad range is refused before anything happens.
-    (void)render::ParsePageRange(QString::fromLatin1(report.PrintOptions.PageNumbers),
-                                 report.PreviewPages().Count());
+    CheckPrintRange(QString::fromLatin1(report.PrintOptions.PageNumbers));
     report.PreviewPages().PrintScale = 1;
-    PrintRun run(report, device, duplex);
+    PrintRun run(report, device, duplex, request);
     TqdxPrintResult result = run.run();
     if (!result.printed && !result.cancelled && !result.error.isEmpty() && report.UserInteraction) {
         report.UserInteraction->message(MessageKind::Error, result.error,
@@ -718,7 +880,8 @@ TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, 
     return result;
 }
 
-TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer, const QString& outputFile) {
+TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer, const QString& outputFile,
+                            const TqdxJobRequest& request) {
     QString queue = printer;
     if (queue.isEmpty() && outputFile.isEmpty()) {
         const QString named = QString::fromLatin1(report.PrintOptions.Printer);
@@ -734,8 +897,9 @@ TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer, const QS
         }
         return result;
     }
-    const std::unique_ptr<TqdxPrintDevice> device = OpenPdfPrintDevice(queue, outputFile);
-    return PrintPreparedPages(report, *device, report.PrintOptions.Duplex);
+    const std::unique_ptr<TqdxPrintDevice> device =
+        OpenPdfPrintDevice(queue, outputFile, 300, request);
+    return PrintPreparedPages(report, *device, report.PrintOptions.Duplex, request);
 }
 
 } // namespace zr::reportlib::preview

@@ -14,7 +14,10 @@
 #include <QSizeF>
 #include <QString>
 
+#include <QByteArray>
+
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -23,9 +26,13 @@ namespace zr::reportlib::preview {
 
 // ---- Arithmetic -------------------------------------------------------------------------------
 
+// Throws std::invalid_argument, with a message ready to show, for a page-range text that is not
+// valid ("1,,3", "a") or holds a backward range ("5-2"), which would select nothing.
+void CheckPrintRange(const QString& range);
+
 // The page indexes (0-based) a job prints, in printing order: the range text (empty = all,
 // "1,3,5-12"), pages outside 1..count dropped, `printPages` (ppAll/ppOdd/ppEven) on the page
-// number, reversed when asked. Throws std::invalid_argument for a range text that is not valid.
+// number, reversed when asked. Throws std::invalid_argument as CheckPrintRange does.
 std::vector<int> PrintPageOrder(const QString& range, int count, int printPages, bool reverse);
 
 // How many lengths `sheet` are needed along `length` (millimetres): up to 11 mm beyond whole
@@ -70,8 +77,9 @@ struct TqdxSplitPlan {
     std::vector<TqdxTile> tiles; // row by row
 };
 // The split mode for a page of `pageW` x `pageH` on sheets `sheetW` x `sheetH` (portrait) with
-// the printer's unprintable `margins` and a splice strip of `splice` mm repeated on every later
-// tile for pasting.
+// the printer's unprintable `margins` (of the upright sheet; turned with the sheet) and a splice
+// strip of `splice` mm repeated on every later tile for pasting. Tiles and clips are in
+// millimetres from the sheet's printable corner.
 TqdxSplitPlan SplitPlan(double pageW, double pageH, double sheetW, double sheetH,
                         const QMarginsF& margins, double splice);
 
@@ -87,7 +95,7 @@ struct TqdxJoinPlan {
 TqdxJoinPlan JoinPlan(double pageW, double pageH, double sheetW, double sheetH);
 
 // The IPP keywords a print queue is given for a duplex choice (TqdxDuplexMode) and a paper bin
-// code; empty for the queue's default.
+// code (the printer layer's table, BinKeyword); empty for the queue's default.
 QString SidesKeyword(int duplex);
 QString MediaSourceKeyword(int bin);
 
@@ -99,9 +107,10 @@ struct TqdxSheetSettings {
     double width = 210;
     double height = 297;
     bool landscape = false;
-    int bin = 7;    // 7: the printer's automatic choice
-    int duplex = 0; // TqdxDuplexMode
-    int copies = 1;
+    int bin = 7;         // 7: the printer's automatic choice
+    int duplex = 0;      // TqdxDuplexMode
+    int copies = 1;      // copies the queue makes of the document (the job draws the others)
+    bool collate = true; // how the queue makes them
     bool operator==(const TqdxSheetSettings&) const = default;
 };
 
@@ -114,6 +123,17 @@ public:
     virtual void ApplyPrintSettings(const TqdxSheetSettings& settings) = 0;
     virtual const TqdxSheetSettings& Settings() const = 0;
     virtual QMarginsF Margins() const { return {}; } // unprintable strips, mm, as oriented
+    // The unprintable strips of an upright paper of `widthMm` x `heightMm`, upright.
+    virtual QMarginsF PaperMargins(double widthMm, double heightMm) const {
+        (void)widthMm, (void)heightMm;
+        return {};
+    }
+    // The printer's own paper ("Padrão", code 256), upright, in millimetres.
+    virtual QSizeF DefaultPaper() const { return {210, 297}; }
+    // The most copies of a document the printer makes itself (1: the job draws every copy).
+    virtual int MaxCopies() const { return 1; }
+    // The print system's number of the job, once the document has started on a queue; else 0.
+    virtual int JobId() const { return 0; }
     virtual int DpiX() const = 0;
     virtual int DpiY() const = 0;
     // False with a message when the job cannot be started (queue gone, refusing, file not
@@ -131,6 +151,11 @@ public:
         return false;
     }
     virtual QPainter& Canvas() = 0;
+    // Draws page `index` of `pages` on the sheet started, showing copy `copyNo`, scaled by `zx`
+    // and `zy`, its paper corner at (`xMm`, `yMm`) from the sheet's printable corner, clipped to
+    // `clipMm` (same origin; an empty one clips nothing). By default through Canvas().
+    virtual void DrawPage(TqdxPreviewPages& pages, int index, int copyNo, double zx, double zy,
+                          double xMm, double yMm, const QRectF& clipMm);
     virtual void FinishSheet() = 0;
     // Hands the job over. False with a message when it was not taken whole.
     virtual bool FinishDocument(QString& error) = 0;
@@ -138,12 +163,25 @@ public:
     virtual void AbortDocument() = 0;
 };
 
+// What a caller asks of a queue's job beyond what the pages decide (the converter's options).
+struct TqdxJobRequest {
+    QString title; // the job's name; empty: the report's name (cp1252), else "Quadrel Document"
+    QString media; // the job's "media" attribute ("A4", "iso_a4_210x297mm"); empty: none
+    // Further job attributes (NAME=VALUE); the job's own attributes win where names clash.
+    std::vector<std::pair<QByteArray, QByteArray>> extra;
+    // Collated copies of the default mode may be left to the queue too (every copy then shows
+    // copy number 1); uncollated copies always are where the queue makes copies.
+    bool queueCollatedCopies = false;
+};
+
 // A PDF of the sheets, written as they are finished: to the CUPS queue `printer` (one job), or
 // to the file `outputFile` when that is not empty (replaced only when the document ends well).
-// Whole pages (the default mode) are written by the PDF export's own writer, every other
-// layout is drawn through QPainter.
+// Everything is written by the PDF export's own writer: whole pages (the default mode) as
+// pages, the other layouts as each page once as a form placed on its sheets by a matrix. The
+// queue's papers give the margins and the default paper.
 std::unique_ptr<TqdxPrintDevice> OpenPdfPrintDevice(const QString& printer,
-                                                    const QString& outputFile, int dpi = 300);
+                                                    const QString& outputFile, int dpi = 300,
+                                                    const TqdxJobRequest& request = {});
 
 // ---- The job ----------------------------------------------------------------------------------
 
@@ -151,6 +189,7 @@ struct TqdxPrintResult {
     bool printed = false;   // the whole job was handed over
     bool cancelled = false; // the user stopped it
     int sheets = 0;         // sheets handed over (0 unless printed)
+    int jobId = 0;          // the queue's job number (0 for a file)
     QString error;          // why it was not printed
 };
 
@@ -159,14 +198,17 @@ struct TqdxPrintResult {
 // per page, and the four modes. `duplex` is the job's duplex choice (TqdxDuplexMode, 0 = each
 // page's own). Progress goes through the report's UserInteraction; cancelling (there, or the
 // report's Terminated) aborts the document. Errors are also shown through UserInteraction.
-// A bad range text throws std::invalid_argument before anything is printed.
-// The store's CopyNo is 0 and the options are unchanged afterwards.
-TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, int duplex);
+// A bad or backward range text throws std::invalid_argument before anything is printed.
+// The store's CopyNo is 0 and the options are unchanged afterwards. Copies are left to the
+// device where it makes them (uncollated ones; collated ones of the default mode only when
+// `request` allows it); otherwise the job draws them, repeating each two-sided sheet whole.
+TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, int duplex,
+                                   const TqdxJobRequest& request = {});
 
 // The preview's print command without a dialog: PrintPreparedPages on `printer` (empty: the
 // report's PrintOptions.Printer when it is a system queue, else the current printer) or into the
 // PDF file `outputFile`.
 TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer,
-                            const QString& outputFile = {});
+                            const QString& outputFile = {}, const TqdxJobRequest& request = {});
 
 } // namespace zr::reportlib::preview
