@@ -114,13 +114,13 @@ TEST_F(ConverterProgram, QtOptionNamesArriveUnchanged) {
     const QByteArray report = ReportBuilder().title("Nome estranho").item(1, 1, 1, "a").build();
     // Reports named like the options Qt's application object would take out of the command
     // line (and act on), in both their one- and two-dash forms.
-    const QStringList names = {"-reverse",  "-platform",   "-session",      "-display",
+    const QStringList names = {"-reverse",  "-platform",     "-session",         "-display",
                                "-style",    "-qwindowtitle", "-qwindowgeometry", "-plugin",
-                               "--reverse", "--platform",  "-stylesheet",   "-widgetcount"};
+                               "--reverse", "--platform",    "-stylesheet",      "-widgetcount"};
     for (const QString& name : names) {
         dir.write(name, report);
-        const QStringList args = name.startsWith("--") ? QStringList{"info", "--", name}
-                                                       : QStringList{"info", name};
+        const QStringList args =
+            name.startsWith("--") ? QStringList{"info", "--", name} : QStringList{"info", name};
         const ProgramRun r = runConverter(args, dir.root());
         EXPECT_EQ(r.code, 0) << name.toStdString() << ": " << r.err.constData();
         EXPECT_TRUE(r.out.contains("title: Nome estranho")) << name.toStdString();
@@ -197,8 +197,11 @@ TEST_F(ConverterProgram, AnInterruptionLeavesEveryExistingOutputAsItWas) {
         const char* name;
         int signal;
     };
-    const Case cases[] = {{"saida.gvp", SIGINT}, {"saida.prn", SIGTERM}, {"saida.txt", SIGINT},
-                          {"saida.htm", SIGINT}, {"saida.pdf", SIGTERM}};
+    const Case cases[] = {{"saida.gvp", SIGINT},
+                          {"saida.prn", SIGTERM},
+                          {"saida.txt", SIGINT},
+                          {"saida.htm", SIGINT},
+                          {"saida.pdf", SIGTERM}};
     for (const Case& c : cases) {
         const QString out = dir.write(QString::fromLatin1(c.name), "conteúdo anterior");
         const Interrupted r = interruptHalfWay(in, out, c.signal);
@@ -483,5 +486,87 @@ TEST_F(ConverterProgram, RepeatedSignalsNeverLoseTheCleanUp) {
         }
         EXPECT_EQ(filesIn(dir.root()), QStringList{name}) << run;
         QFile::remove(out);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The PDF's text layer: what pdftotext reads back is every line's text, composed, without soft
+// hyphens or control characters, whatever the font's shaping did to the glyphs; characters the
+// report's font lacks are drawn by an embedded fallback face; every font is a subset.
+
+TEST_F(ConverterProgram, EveryLineComesBackOutOfThePdf) {
+    struct Line {
+        const char* family;
+        const char16_t* text;     // as the report holds it
+        const char16_t* readBack; // as a reader must get it
+    };
+    const Line lines[] = {
+        {"Tahoma", u"Total geral: R$ 1.234,56", u"Total geral: R$ 1.234,56"},
+        {"Verdana", u"fiscal eficiente fluxo affinity", u"fiscal eficiente fluxo affinity"},
+        {"Segoe UI", u"Sa\u0303o Joa\u0303o e\u0301 aqui", u"São João é aqui"},
+        {"MS Sans Serif", u"conta\u00ADbilidade fi\u00ADnal", u"contabilidade final"},
+        {"Times New Roman", u"Ofício fiscal nº 7", u"Ofício fiscal nº 7"},
+        {"Courier New", u"Código fluxo 0042", u"Código fluxo 0042"},
+        {"Arial", u"Officina eficaz ffl", u"Officina eficaz ffl"},
+        {"Fonte Inexistente", u"flor e fim", u"flor e fim"},
+        {"Arial", u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645",
+         u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645"},
+        {"Times New Roman", u"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd",
+         u"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd"},
+    };
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 1;
+    for (const Line& line : lines) {
+        options.memoLines.emplace_back(QString::fromLatin1(line.family),
+                                       QString::fromUtf16(line.text));
+    }
+    TempDir dir;
+    const QString in = dir.path("texto.QP3");
+    ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+    const QString out = dir.path("texto.pdf");
+    const ProgramRun r = runConverter({"convert", in, out});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    const std::optional<QList<QByteArray>> pages = pdfPages(out);
+    if (!pages) {
+        GTEST_SKIP() << "pdftotext is not installed";
+    }
+    ASSERT_EQ(pages->size(), 1);
+    // pdftotext marks right-to-left lines with embedding controls of its own.
+    QString text = QString::fromUtf8(pages->front());
+    text.remove(QRegularExpression(QStringLiteral("[\u202a-\u202e]")));
+    QStringList readLines;
+    for (const QString& l : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        readLines += l.simplified();
+    }
+    for (const Line& line : lines) {
+        EXPECT_TRUE(readLines.contains(QString::fromUtf16(line.readBack)))
+            << line.family << ": " << text.toStdString();
+    }
+    for (const QChar c : text) {
+        EXPECT_TRUE(c == QLatin1Char('\n') ||
+                    (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format &&
+                     c.unicode() != 0xFFFD))
+            << "U+" << std::hex << unsigned(c.unicode()) << " in " << text.toStdString();
+    }
+    QProcess fonts;
+    fonts.start(QStringLiteral("pdffonts"), {out});
+    if (fonts.waitForFinished(60000)) {
+        const QStringList rows =
+            QString::fromUtf8(fonts.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).mid(2);
+        ASSERT_FALSE(rows.isEmpty());
+        const QRegularExpression subset(
+            QStringLiteral("^[A-Z]{6}\\+\\S.*CID TrueType\\s+Identity-H\\s+yes\\s+yes\\s+yes"));
+        for (const QString& row : rows) {
+            EXPECT_TRUE(subset.match(row).hasMatch()) << row.toStdString();
+        }
+        // Arabic and Hebrew, which the stand-ins of Arial and Times New Roman lack, came from a
+        // fallback face of their own, named by its family.
+        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&lines](const QString& row) {
+            const QString name = row.mid(7).section(QStringLiteral("  "), 0, 0);
+            return std::none_of(std::begin(lines), std::end(lines), [&name](const Line& l) {
+                return QString::fromLatin1(l.family).remove(' ') ==
+                       QString(name).remove(QStringLiteral("#20")).remove(' ');
+            });
+        })) << rows.join('\n').toStdString();
     }
 }
