@@ -256,6 +256,9 @@ bool FontFace::Load() {
     FT_ULong glyfLength = 0;
     m_trueType = FT_IS_SFNT(ft) &&
                  FT_Load_Sfnt_Table(ft, TTAG_glyf, 0, nullptr, &glyfLength) == 0 && glyfLength > 0;
+    FT_ULong cffLength = 0;
+    m_cff = !m_trueType && FT_IS_SFNT(ft) &&
+            FT_Load_Sfnt_Table(ft, TTAG_CFF, 0, nullptr, &cffLength) == 0 && cffLength > 0;
 
     const auto scale = [upem](double value) {
         return static_cast<int>(std::lround(value * 1000.0 / upem));

@@ -58,6 +58,9 @@ public:
     // The face's outlines are TrueType ('glyf' table): usable as a TrueType-based CID font.
     // CFF-flavoured OpenType and Type 1 faces are not.
     bool HasTrueTypeOutlines() const { return m_trueType; }
+    // The face is OpenType with CFF outlines ('CFF ' table): usable as a CFF-based CID font with
+    // the OpenType file embedded.
+    bool HasCffOutlines() const { return m_cff; }
     int UnitsPerEm() const;
 
     // The glyph the face's character map gives for a character (0 when it has none).
@@ -105,6 +108,7 @@ private:
     FontLocation m_location;
     FontMetrics m_metrics;
     bool m_trueType = false;
+    bool m_cff = false;
 };
 
 } // namespace zr::fonts

@@ -384,39 +384,48 @@ TEST(PdfFontObjects, EmbeddingCompressionAndEncryption) {
     EXPECT_FALSE(secret.objects.at(6).contains("(Adobe)"));
 }
 
-TEST(PdfFontFaces, FallbacksStillGiveTrueTypeGlyphs) {
+TEST(PdfFontFaces, MissingFamiliesAndCffFaces) {
     TqdxPDFFontList fonts;
-    // A family the machine lacks, and one whose faces have no TrueType outlines, both still
-    // shape and embed a TrueType file under the report's own name.
+    // A family the machine lacks shapes and embeds what fontconfig offers instead, under the
+    // report's own name; a face with CFF outlines is embedded as itself (a CFF-based CID font
+    // over its OpenType file), its glyph indices kept.
     const QString missing = QStringLiteral("Zz No Such Family");
     const QString cff = QStringLiteral("Nimbus Sans");
     fonts.Font(fonts.FindFont(Key(missing))).ShapeLine(QStringLiteral("abc"), false);
     const bool haveCff = HasFamily(cff);
+    std::vector<std::uint32_t> cffGlyphs;
     if (haveCff) {
-        const auto location = fonts::ResolveFont(cff, false, false);
+        const auto location = fonts::ResolveFont(cff, true, false);
         auto face = fonts::FontFace::Open(*location);
         ASSERT_TRUE(face);
-        EXPECT_FALSE(face->HasTrueTypeOutlines()) << location->file.toStdString();
-        EXPECT_EQ(fonts.Font(fonts.FindFont(Key(cff, true)))
-                      .ShapeLine(QStringLiteral("abc"), false)
-                      .size(),
-                  12);
+        EXPECT_TRUE(face->HasCffOutlines()) << location->file.toStdString();
+        cffGlyphs = HexGlyphs(
+            fonts.Font(fonts.FindFont(Key(cff, true))).ShapeLine(QStringLiteral("abc"), false));
+        ASSERT_EQ(cffGlyphs.size(), 3u);
+        EXPECT_EQ(cffGlyphs[0], face->GlyphForChar(U'a'));
     }
     const WrittenPdf pdf = WriteFonts(fonts, true, false);
     EXPECT_TRUE(pdf.bytes.contains("+Zz#20No#20Such#20Family\r\n"));
-    const auto files = pdf.Find("/FontFile2");
-    ASSERT_EQ(files.size(), haveCff ? 2u : 1u);
+    EXPECT_EQ(pdf.Find("/FontFile2").size(), 1u);
     for (const int number : pdf.Find("/Length1")) {
         const QByteArray data = pdf.StreamData(number);
-        if (data.startsWith("/CIDInit") || !data.startsWith(QByteArray("\0\1\0\0", 4))) {
+        const bool openType = pdf.objects.at(number).contains("/Subtype /OpenType");
+        if (data.startsWith("/CIDInit") ||
+            !(data.startsWith(QByteArray("\0\1\0\0", 4)) || data.startsWith("OTTO"))) {
             continue; // the character map and the CID-to-glyph map
         }
         auto face = fonts::FontFace::FromData(data, 0);
         ASSERT_TRUE(face);
-        EXPECT_TRUE(face->HasTrueTypeOutlines());
+        EXPECT_EQ(face->HasCffOutlines(), openType);
         EXPECT_NE(face->GlyphForChar(U'a'), 0u);
+        if (openType) {
+            EXPECT_EQ(face->GlyphForChar(U'a'), cffGlyphs.at(0));
+            EXPECT_LT(data.size(), 20000);
+        }
     }
     if (haveCff) {
+        EXPECT_EQ(pdf.Find("/FontFile3").size(), 1u);
+        EXPECT_EQ(pdf.Find("/Subtype /CIDFontType0").size(), 1u);
         EXPECT_TRUE(pdf.bytes.contains("+Nimbus#20Sans,Bold\r\n"));
     }
 }

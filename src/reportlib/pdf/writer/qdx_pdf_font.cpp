@@ -32,17 +32,19 @@ constexpr std::size_t kMaxFallbackFaces = 64;
 // The most shaped lines a font keeps (it forgets them all when full).
 constexpr qsizetype kShapeCacheLines = 4096;
 
+// A face the PDF can embed as a CID font: TrueType outlines (CIDFontType2) or OpenType with
+// CFF outlines (CIDFontType0, the OpenType file as FontFile3).
 std::unique_ptr<fonts::FontFace> OpenTrueTypeFace(const fonts::FontLocation& location) {
     auto face = fonts::FontFace::Open(location);
-    if (face && face->HasTrueTypeOutlines()) {
+    if (face && (face->HasTrueTypeOutlines() || face->HasCffOutlines())) {
         return face;
     }
     return nullptr;
 }
 
-// The face whose glyphs the font writes. A CID font of TrueType type needs TrueType outlines:
-// a face without them (CFF-flavoured OpenType, Type 1) gives way to the face "Arial" resolves
-// to, and failing that to the first TrueType face of fontconfig's fallback list. Shaping and
+// The face whose glyphs the font writes. A face with neither TrueType nor CFF outlines in an
+// OpenType file (Type 1, bitmaps) gives way to the face "Arial" resolves to, and failing that
+// to the first usable face of fontconfig's fallback list. Shaping and
 // embedding use the same face, so the glyph indices always belong to the embedded file.
 std::unique_ptr<fonts::FontFace> OpenFace(const QString& family, bool bold, bool italic) {
     if (auto location = fonts::ResolveFont(family, bold, italic)) {
@@ -520,7 +522,7 @@ QByteArray PdfFont::CharacterMap() const {
 // A stream object: deflated when `compressed`, encrypted with the object's key when an
 // encryptor is given; /Length is that of the bytes written, /Length1 that of the plain data.
 int WriteStream(PdfObjectWriter& writer, const QByteArray& data, bool compressed,
-                const PdfEncryptor* encryptor, bool lineBeforeEnd) {
+                const PdfEncryptor* encryptor, bool lineBeforeEnd, const QByteArray& extra = {}) {
     QByteArray body = compressed ? DeflateFast(data) : data;
     const int number = writer.beginObject();
     if (encryptor != nullptr) {
@@ -530,9 +532,9 @@ int WriteStream(PdfObjectWriter& writer, const QByteArray& data, bool compressed
     const QByteArray plainLength = QByteArray::number(data.size());
     if (compressed) {
         writer.line("<< /Length " + length + "  /Filter /FlateDecode /Length1 " + plainLength +
-                    " >>");
+                    extra + " >>");
     } else {
-        writer.line("<< /Length " + length + " /Length1 " + plainLength + " >>");
+        writer.line("<< /Length " + length + " /Length1 " + plainLength + extra + " >>");
     }
     writer.line("stream");
     writer.raw(body);
@@ -578,6 +580,7 @@ void PdfFont::Write(PdfObjectWriter& writer, bool embedded, bool compressed,
     // subset, the face itself is embedded (taken out of its collection, since a reader of the
     // embedded file would take the collection's first face).
     int fileObject = 0;
+    const bool cff = m_face && !m_face->HasTrueTypeOutlines();
     QByteArray name = m_name;
     QByteArray glyphMap;
     if (embedded && m_face) {
@@ -593,8 +596,12 @@ void PdfFont::Write(PdfObjectWriter& writer, bool embedded, bool compressed,
         } else {
             data = m_face->FaceData();
         }
+        if (cff) {
+            glyphMap.clear(); // a CFF subset keeps its glyph indices
+        }
         if (!data.isEmpty()) {
-            fileObject = WriteStream(writer, data, compressed, encryptor, true);
+            fileObject = WriteStream(writer, data, compressed, encryptor, true,
+                                     cff ? QByteArray(" /Subtype /OpenType") : QByteArray());
         } else {
             name = m_name;
             glyphMap.clear();
@@ -628,7 +635,7 @@ void PdfFont::Write(PdfObjectWriter& writer, bool embedded, bool compressed,
     writer.line("/MxWidth " + n(m.maximumWidth));
     writer.line("/MissingWidth " + n(m.averageWidth));
     if (fileObject != 0) {
-        writer.line("/FontFile2 " + Ref(fileObject));
+        writer.line((cff ? "/FontFile3 " : "/FontFile2 ") + Ref(fileObject));
     }
     writer.line(">>");
     writer.endObject();
@@ -648,7 +655,7 @@ void PdfFont::Write(PdfObjectWriter& writer, bool embedded, bool compressed,
     const int descendant = writer.beginObject();
     writer.line("<<");
     writer.line("/Type /Font");
-    writer.line("/Subtype /CIDFontType2");
+    writer.line(cff ? "/Subtype /CIDFontType0" : "/Subtype /CIDFontType2");
     writer.line("/BaseFont /" + name);
     writer.line("/CIDSystemInfo " + Ref(systemInfo));
     writer.line("/FontDescriptor " + Ref(descriptor));
