@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
@@ -568,5 +569,77 @@ TEST_F(ConverterProgram, EveryLineComesBackOutOfThePdf) {
                        QString(name).remove(QStringLiteral("#20")).remove(' ');
             });
         })) << rows.join('\n').toStdString();
+    }
+}
+
+// A right-to-left line is laid out once: the converter's picture and the PDF's rendering put
+// the same glyphs in the same order at the same places (the columns that hold ink agree within
+// a pixel or two).
+TEST_F(ConverterProgram, RightToLeftLinesLookTheSameInPictureAndPdf) {
+    QProcess probe;
+    probe.start(QStringLiteral("pdftoppm"), {QStringLiteral("-v")});
+    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit) {
+        GTEST_SKIP() << "pdftoppm is not installed";
+    }
+    const std::pair<const char*, const char16_t*> cases[] = {
+        {"Arial", u"\u0645\u0631\u062d\u0628\u0627 123 \u0628\u0627\u0644\u0639\u0627\u0644\u0645"},
+        {"Times New Roman", u"\u05e9\u05dc\u05d5\u05dd 2026 \u05e2\u05d5\u05dc\u05dd abc"},
+    };
+    for (const auto& [family, line] : cases) {
+        TempDir dir;
+        zr::tools::Qp3GeneratorOptions options;
+        options.pages = 1;
+        options.memoLines.emplace_back(QString::fromLatin1(family), QString::fromUtf16(line));
+        const QString in = dir.path("rtl.QP3");
+        ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+        ASSERT_EQ(runConverter({"convert", in, dir.path("rtl.png")}).code, 0);
+        ASSERT_EQ(runConverter({"convert", in, dir.path("rtl.pdf")}).code, 0);
+        QProcess render;
+        render.start(QStringLiteral("pdftoppm"),
+                     {QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-png"),
+                      QStringLiteral("-singlefile"), dir.path("rtl.pdf"), dir.path("pdf")});
+        ASSERT_TRUE(render.waitForFinished(60000));
+        const QImage picture(dir.path("rtl.png"));
+        const QImage rendered(dir.path("pdf.png"));
+        ASSERT_FALSE(picture.isNull());
+        ASSERT_EQ(rendered.size(), picture.size());
+        // The columns with ink in the band of the line (the memo is the page's only object).
+        const auto inked = [](const QImage& image) {
+            std::vector<bool> columns(std::size_t(image.width()), false);
+            for (int y = 0; y < 120 && y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (qGray(image.pixel(x, y)) < 128) {
+                        columns[std::size_t(x)] = true;
+                    }
+                }
+            }
+            return columns;
+        };
+        const std::vector<bool> a = inked(picture);
+        const std::vector<bool> b = inked(rendered);
+        const auto first = [](const std::vector<bool>& c) {
+            return int(std::find(c.begin(), c.end(), true) - c.begin());
+        };
+        const auto last = [](const std::vector<bool>& c) {
+            return int(c.rend() - std::find(c.rbegin(), c.rend(), true)) - 1;
+        };
+        ASSERT_LT(first(a), int(a.size())) << family;
+        EXPECT_NEAR(first(a), first(b), 2) << family;
+        EXPECT_NEAR(last(a), last(b), 2) << family;
+        // Every inked column of one has ink within two pixels in the other.
+        int misplaced = 0;
+        int total = 0;
+        for (int x = 0; x < int(a.size()); ++x) {
+            if (!a[std::size_t(x)]) {
+                continue;
+            }
+            ++total;
+            bool near = false;
+            for (int d = -2; d <= 2 && !near; ++d) {
+                near = x + d >= 0 && x + d < int(b.size()) && b[std::size_t(x + d)];
+            }
+            misplaced += near ? 0 : 1;
+        }
+        EXPECT_LE(misplaced, total / 20) << family << ": " << misplaced << " of " << total;
     }
 }
