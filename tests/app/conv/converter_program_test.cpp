@@ -643,3 +643,41 @@ TEST_F(ConverterProgram, RightToLeftLinesLookTheSameInPictureAndPdf) {
         EXPECT_LE(misplaced, total / 20) << family << ": " << misplaced << " of " << total;
     }
 }
+
+// `zeralconv fonts` names the face that draws each family and style of a report, and the
+// fallback faces its lines needed, so that a user can see why a line wraps differently.
+TEST_F(ConverterProgram, FontsListsTheFacesAndTheirFallbacks) {
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 1;
+    options.memoLines = {
+        {QStringLiteral("Tahoma"), QStringLiteral("Total geral")},
+        {QStringLiteral("Calibri"), QStringLiteral("fluxo")},
+        {QStringLiteral("Arial"), QString::fromUtf16(u"Total \u0645\u0631\u062d\u0628\u0627")},
+        {QStringLiteral("Tahoma"), QStringLiteral("de novo")}};
+    TempDir dir;
+    const QString in = dir.path("fontes.QP3");
+    ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+    const ProgramRun r = runConverter({"fonts", in});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    const QStringList lines = QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts);
+    // One line per family and style, in order of first use, each naming an existing file.
+    QStringList families;
+    for (const QString& line : lines) {
+        if (!line.startsWith(QLatin1Char(' '))) {
+            families += line.section(QStringLiteral(" ("), 0, 0);
+            const QString file = line.section(QStringLiteral(" — "), 1).section(' ', 0, 0);
+            EXPECT_TRUE(QFile::exists(file)) << line.toStdString();
+        }
+    }
+    EXPECT_EQ(families, (QStringList{"Tahoma", "Calibri", "Arial"})) << r.out.constData();
+    // Arabic needed a fallback face under Arial.
+    const qsizetype arial = lines.indexOf(QRegularExpression(QStringLiteral("Arial .*")));
+    ASSERT_GE(arial, 0);
+    ASSERT_GT(lines.size(), arial + 1);
+    EXPECT_TRUE(lines[arial + 1].startsWith(QStringLiteral("  reserva: "))) << r.out.constData();
+    EXPECT_TRUE(lines[arial + 1].endsWith(QStringLiteral("(5 caracteres)"))) << r.out.constData();
+    // A file that is no prepared report is refused.
+    const QString text = dir.write("t.GVP", ReportBuilder().item(1, 1, 1, "x").build());
+    EXPECT_EQ(runConverter({"fonts", text}).code, 1);
+    EXPECT_EQ(runConverter({"fonts"}).code, 2);
+}
