@@ -66,6 +66,14 @@ std::unique_ptr<fonts::FontFace> OpenFace(const QString& family, bool bold, bool
     return nullptr;
 }
 
+// Appends four upper-case hexadecimal digits (no string made on the way).
+void AppendHex4(QByteArray& out, std::uint32_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const char text[4] = {kDigits[(value >> 12) & 0xF], kDigits[(value >> 8) & 0xF],
+                          kDigits[(value >> 4) & 0xF], kDigits[value & 0xF]};
+    out.append(text, 4);
+}
+
 // Four upper-case hexadecimal digits.
 QByteArray Hex4(std::uint32_t value) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -206,6 +214,8 @@ private:
                                     const std::vector<fonts::ShapedGlyph>& glyphs,
                                     const std::vector<int>& starts);
     static QList<QByteArray> Show(const std::vector<Piece>& pieces);
+    QList<QByteArray> LayOutAndRecord(const QString& text, bool rightToLeft,
+                                      const QByteArray& fontSize);
     QByteArray CharacterMap() const;
 
     PdfFontKey m_key;
@@ -234,6 +244,13 @@ namespace {
 // The text a cluster stands for as a reader should get it back: soft hyphens, control and
 // format characters (joiners, direction marks) dropped, the rest composed (NFC).
 QString ReadableText(QStringView cluster) {
+    // Most clusters are one plain character: nothing to drop or compose.
+    if (cluster.size() == 1) {
+        const char16_t unit = cluster[0].unicode();
+        if ((unit >= 0x20 && unit < 0x7F) || (unit > 0xAD && unit < 0x300)) {
+            return cluster.toString();
+        }
+    }
     QString kept;
     kept.reserve(cluster.size());
     for (qsizetype i = 0; i < cluster.size(); ++i) {
@@ -336,7 +353,29 @@ std::vector<PdfFont::Piece> PdfFont::RecordGlyphs(const QString& text,
         while (end < glyphs.size() && glyphs[end].cluster == cluster) {
             ++end;
         }
-        const QString wanted = clusterText(std::clamp(cluster, 0, int(length)));
+        // The common case without a string made: one glyph for one plain character that the
+        // glyph is already mapped to.
+        const int first = std::clamp(cluster, 0, int(length));
+        if (end == k + 1 && glyphs[k].glyph != 0) {
+            const auto next = std::upper_bound(starts.begin(), starts.end(), first);
+            const int last = next == starts.end() ? int(length) : *next;
+            const auto found = m_used.find(glyphs[k].glyph);
+            if (last == first + 1 && found != m_used.end()) {
+                const char16_t unit = text[first].unicode();
+                const QString& mapped = m_chars[found->second];
+                if (((unit >= 0x20 && unit < 0x7F) || (unit > 0xAD && unit < 0x300)) &&
+                    mapped.size() == 1 && mapped[0].unicode() == unit) {
+                    if (pieces.empty() || pieces.back().actual) {
+                        pieces.push_back(Piece{});
+                        pieces.back().hex.reserve(qsizetype(glyphs.size() - k) * 4);
+                    }
+                    AppendHex4(pieces.back().hex, glyphs[k].glyph);
+                    k = end;
+                    continue;
+                }
+            }
+        }
+        const QString wanted = clusterText(first);
         bool carried = true;
         for (std::size_t g = k; g < end; ++g) {
             const fonts::ShapedGlyph& glyph = glyphs[g];
@@ -360,16 +399,14 @@ std::vector<PdfFont::Piece> PdfFont::RecordGlyphs(const QString& text,
                 carried = false;
             }
         }
-        QByteArray hex;
-        for (std::size_t g = k; g < end; ++g) {
-            hex += Hex4(glyphs[g].glyph);
-        }
         if (!carried) {
-            pieces.push_back(Piece{hex, wanted, true});
-        } else if (!pieces.empty() && !pieces.back().actual) {
-            pieces.back().hex += hex;
-        } else {
-            pieces.push_back(Piece{hex, QString(), false});
+            pieces.push_back(Piece{QByteArray(), wanted, true});
+        } else if (pieces.empty() || pieces.back().actual) {
+            pieces.push_back(Piece{});
+            pieces.back().hex.reserve(qsizetype(glyphs.size() - k) * 4);
+        }
+        for (std::size_t g = k; g < end; ++g) {
+            AppendHex4(pieces.back().hex, glyphs[g].glyph);
         }
         k = end;
     }
@@ -403,6 +440,18 @@ QList<QByteArray> PdfFont::ShowLine(const QString& text, bool rightToLeft,
     if (!m_face || text.isEmpty()) {
         return {};
     }
+    // Only a line the face cannot draw whole (a .notdef glyph) looks for fallback faces.
+    const auto& glyphs = Shaped(text, rightToLeft);
+    const bool drawable = std::none_of(glyphs.begin(), glyphs.end(),
+                                       [](const fonts::ShapedGlyph& g) { return g.glyph == 0; });
+    if (drawable || !fallbackFont || m_fallbackFace) {
+        return Show(Record(text, rightToLeft));
+    }
+    return LayOutAndRecord(text, rightToLeft, fontSize);
+}
+
+QList<QByteArray> PdfFont::LayOutAndRecord(const QString& text, bool rightToLeft,
+                                           const QByteArray& fontSize) {
     // The faces of the fallback chain the line needs, this font's own first.
     std::vector<PdfFont*> fonts{this};
     std::vector<int> faceOf;
