@@ -4,7 +4,9 @@
 // writer that does no layout at all). Our export runs for a 1,000-page and an N-page report
 // (default 10,000) to show that its peak memory does not grow with the page count. Every
 // measurement is a child process of its own (this program with --child), so each maximum RSS
-// belongs to one run. See README.md.
+// belongs to one run. The N-page export runs twice, with the fonts subset (as the program
+// writes them) and embedded whole (as it did before), for the size and the time of both. See
+// README.md.
 //
 // Usage: prepared_pdf_bench [--pages N] [--runs R] [--dir DIR] [--keep] [--gs-full]
 
@@ -12,6 +14,7 @@
 
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/pdf/qdx_export_pdf.h"
+#include "reportlib/pdf/writer/qdx_pdf_font.h"
 #include "reportlib/render/page_services.h"
 
 #include <QGuiApplication>
@@ -29,7 +32,8 @@ using namespace zr::reportlib;
 namespace {
 
 // ---- Child: one export, timed inside the process.
-int exportChild(const char* qp3, const char* pdfPath) {
+int exportChild(const char* qp3, const char* pdfPath, bool wholeFonts) {
+    pdf::SetFontSubsetting(!wholeFonts);
     TqdxReport report;
     SilentInteraction silent;
     report.UserInteraction = &silent;
@@ -117,8 +121,8 @@ std::optional<Options> parse(int argc, char** argv) {
 }
 
 bool exportRun(const std::string& self, const std::string& qp3, const std::string& pdf,
-               const std::string& out, Series& into) {
-    const Outcome o = run({self, "--child", qp3, pdf}, out);
+               const std::string& out, Series& into, bool wholeFonts = false) {
+    const Outcome o = run({self, wholeFonts ? "--child-whole-fonts" : "--child", qp3, pdf}, out);
     const auto kv = readKeyValues(out);
     if (!o.ok || !kv.count("export_ms")) {
         std::fprintf(stderr, "prepared_pdf_bench: export failed%s%s\n",
@@ -144,10 +148,12 @@ int benchmark(const Options& o) {
     const std::string small = dir + "/small.qp3";
     const std::string ours = dir + "/ours.pdf";
     const std::string oursSmall = dir + "/ours-small.pdf";
+    const std::string oursWhole = dir + "/ours-whole-fonts.pdf";
     const std::string gsOut = dir + "/gs.pdf";
     const std::string qpdfOut = dir + "/qpdf.pdf";
     const std::string out = dir + "/child.out";
-    const std::vector<std::string> created = {large, small, ours, oursSmall, gsOut, qpdfOut, out};
+    const std::vector<std::string> created = {large,     small, ours,    oursSmall,
+                                              oursWhole, gsOut, qpdfOut, out};
 
     std::fprintf(stderr, "prepared_pdf_bench: writing reports in %s\n", dir.c_str());
     // gen_qp3 writes them in processes of their own, so that this one stays small: a spawned
@@ -173,13 +179,14 @@ int benchmark(const Options& o) {
         views = sample > 0 ? views / sample : 0;
     }
 
-    Series oursLarge, oursSmallSeries, gs, qpdf;
+    Series oursLarge, oursSmallSeries, oursWholeSeries, gs, qpdf;
     bool gsFound = true;
     bool qpdfFound = true;
     for (int r = 0; r < o.runs; ++r) {
         std::fprintf(stderr, "prepared_pdf_bench: run %d of %d\n", r + 1, o.runs);
         if (!exportRun(self, small, oursSmall, out, oursSmallSeries) ||
-            !exportRun(self, large, ours, out, oursLarge)) {
+            !exportRun(self, large, ours, out, oursLarge) ||
+            !exportRun(self, large, oursWhole, out, oursWholeSeries, true)) {
             removeWork("prepared_pdf_bench", created, dir, madeDir, o.keep);
             return 1;
         }
@@ -212,6 +219,8 @@ int benchmark(const Options& o) {
     char label[96];
     std::snprintf(label, sizeof label, "ours: export, %d pages (whole process)", o.pages);
     line(label, oursLarge);
+    std::snprintf(label, sizeof label, "ours: export, %d pages, fonts whole", o.pages);
+    line(label, oursWholeSeries);
     std::snprintf(label, sizeof label, "ours: export, %d pages (whole process)", smallPages);
     line(label, oursSmallSeries);
     if (gsFound) {
@@ -231,6 +240,12 @@ int benchmark(const Options& o) {
     std::printf("\n  ours, Export() alone: %.0f ms for %d pages (%.2f ms a page); "
                 "%d pages: %.0f ms\n",
                 inner, o.pages, inner / o.pages, smallPages, median(oursSmallSeries.inner));
+    std::printf("  fonts subset: %.1f KiB in %.0f ms; fonts whole: %.1f KiB in %.0f ms "
+                "(%d pages, Export() alone; size %.1f %% of whole)\n",
+                double(fileSize(ours)) / 1024, inner, double(fileSize(oursWhole)) / 1024,
+                median(oursWholeSeries.inner), o.pages,
+                100.0 * double(fileSize(ours)) /
+                    double(std::max<long long>(1, fileSize(oursWhole))));
     std::printf("  peak memory of the export over the loaded report: %.1f MiB (%d pages), "
                 "%.1f MiB (%d pages)\n",
                 median(oursSmallSeries.peakOverBaseMiB), smallPages,
@@ -256,7 +271,10 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (argc == 4 && !std::strcmp(argv[1], "--child")) {
-        return exportChild(argv[2], argv[3]);
+        return exportChild(argv[2], argv[3], false);
+    }
+    if (argc == 4 && !std::strcmp(argv[1], "--child-whole-fonts")) {
+        return exportChild(argv[2], argv[3], true);
     }
     const std::optional<Options> o = parse(argc, argv);
     if (!o) {

@@ -8,6 +8,7 @@
 #   share/thumbnailers/zeralvisualizador.thumbnailer     previews in file managers
 #   share/metainfo/br.com.terravel.zeralvisualizador.metainfo.xml
 #   share/man/man1/zeralconv.1.gz, zeralvisualizador.1.gz
+#   share/zeralvisualizador/fonts/zeral-fonts.conf       Windows families to their stand-ins
 #
 # Everything else the viewer needs (window pictures, string tables, help page) is built into
 # the programs, and the fonts come from fontconfig, so an installed copy works from any prefix.
@@ -34,6 +35,9 @@ install(FILES ${ZR_DATA_DIR}/zeralvisualizador-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME zeralvisualizador.xml)
 install(FILES ${ZR_DATA_DIR}/zeralvisualizador.thumbnailer
         DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
+# The fontconfig rules both programs load (Windows families to metric-compatible faces).
+install(FILES ${ZR_DATA_DIR}/fonts/zeral-fonts.conf
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zeralvisualizador/fonts)
 # The AppStream file and the package's change log carry the project version.
 configure_file(${ZR_DATA_DIR}/zeralvisualizador.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/data/zeralvisualizador.metainfo.xml @ONLY)
@@ -111,11 +115,13 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zeralvisualizador.invalid/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the libraries do not name: the platform plugins come with libqt6gui6 (shlibdeps), the
-# report fonts with fonts-liberation2. The package has no maintainer scripts: the MIME, desktop
+# report fonts' metric-compatible stand-ins (Liberation, Carlito, Caladea, Wine's Tahoma) and the
+# closest faces for Verdana (DejaVu Sans) and Segoe UI (Open Sans). The package has no maintainer scripts: the MIME, desktop
 # entry and icon caches belong to shared-mime-info, desktop-file-utils and the icon theme, whose
 # dpkg triggers refresh them when our files come and go. Without those packages the programs
 # still work; only the desktop's file associations need them, hence recommended.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-liberation2, fonts-crosextra-carlito, fonts-crosextra-caladea, fonts-wine, fonts-dejavu-core, fonts-open-sans")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "shared-mime-info, desktop-file-utils, qt6-translations-l10n, qt6-wayland, xdg-utils")
 include(CPack)

@@ -16,6 +16,7 @@ build_packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
     libcups2-dev
     libfreetype-dev libharfbuzz-dev libfontconfig-dev libfribidi-dev fontconfig fonts-liberation2
+    fonts-crosextra-carlito fonts-crosextra-caladea fonts-wine fonts-dejavu-core fonts-open-sans
     nettle-dev libidn-dev
     zlib1g-dev libjpeg-dev libpng-dev
 )
@@ -23,7 +24,7 @@ test_packages=(
     googletest libgtest-dev
     clang libclang-rt-14-dev
     cups cups-bsd cups-client cups-filters
-    qpdf poppler-utils ghostscript nodejs xvfb xauth chromium
+    qpdf poppler-utils ghostscript fonts-urw-base35 nodejs xvfb xauth chromium
     desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
     man-db file lintian librsvg2-bin libpugixml-dev
     at-spi2-core dbus-daemon python3-pyatspi xdotool

@@ -312,6 +312,27 @@ void replaceWithCompletePage(TqdxPreviewPages& pages, int index) {
     pages.ReplacePage(index, *page);
 }
 
+// A complete page of one memo per line, each in its own font family.
+void replaceWithMemoLines(TqdxPreviewPages& pages, int index,
+                          const std::vector<std::pair<QString, QString>>& lines) {
+    auto page = std::make_unique<TqdxReportPage>();
+    page->SetPaperSize(9);
+    page->LeftMargin = page->RightMargin = page->TopMargin = page->BottomMargin = 10;
+    auto* band = make<TqdxReportSummary>(page.get(), "ReportSummary1", 0, 0, 700,
+                                         30.0 * double(lines.size()) + 10);
+    int number = 1;
+    for (const auto& [family, text] : lines) {
+        auto* m = memo(band, ("Memo" + QByteArray::number(number)).constData(), 0,
+                       30.0 * (number - 1), 700, 26, text);
+        TqdxFont f;
+        f.Name = family.toLatin1();
+        f.Height = -15;
+        m->SetFont(f);
+        ++number;
+    }
+    pages.ReplacePage(index, *page);
+}
+
 } // namespace
 
 QByteArray GeneratedReportTitle() {
@@ -363,6 +384,9 @@ void BuildPreparedReport(TqdxReport& report, const Qp3GeneratorOptions& options)
     }
     if (options.completeLastPage && options.pages > 0) {
         replaceWithCompletePage(pages, options.pages - 1);
+    }
+    if (!options.memoLines.empty() && options.pages > 0) {
+        replaceWithMemoLines(pages, options.pages - 1, options.memoLines);
     }
 }
 

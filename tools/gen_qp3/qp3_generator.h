@@ -17,6 +17,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace zr::reportlib {
 class TqdxReport;
@@ -34,6 +36,9 @@ struct Qp3GeneratorOptions {
     // Replace the last page by a complete page (one stored with all its objects' attributes, as
     // editing in the preview leaves it).
     bool completeLastPage = false;
+    // When not empty, the last page is replaced by a complete page holding one memo per entry,
+    // one under the other: the font family, then the text.
+    std::vector<std::pair<QString, QString>> memoLines;
 };
 
 // Fills the report's prepared pages (cleared first) and sets its title. The design pages stay

@@ -4,6 +4,7 @@
 #include "app/common/printing_hooks.h"
 #include "app/common/version.h"
 #include "app/common/viewer_settings.h"
+#include "app/conv/font_report.h"
 #include "platform/files/atomic_file.h"
 #include "platform/files/temporary_files.h"
 #include "platform/interaction/cancel_request.h"
@@ -78,16 +79,17 @@ bool positiveInt(const QString& text, int& out) {
 
 // The outputs each kind of input can be converted to, by lower-case extension.
 bool outputKnown(DocumentKind kind, const QString& ext) {
-    static const QStringList text = {QStringLiteral("gvp"), QStringLiteral("prn"),
-                                     QStringLiteral("txt"), QStringLiteral("htm"),
-                                     QStringLiteral("html"), QStringLiteral("pdf"),
-                                     QStringLiteral("png")};
+    static const QStringList text = {
+        QStringLiteral("gvp"),  QStringLiteral("prn"), QStringLiteral("txt"), QStringLiteral("htm"),
+        QStringLiteral("html"), QStringLiteral("pdf"), QStringLiteral("png")};
     static const QStringList prepared = {QStringLiteral("qp3"), QStringLiteral("pdf"),
                                          QStringLiteral("png")};
     return (kind == DocumentKind::TextReport ? text : prepared).contains(ext);
 }
 
-QByteArray pitchNumber(TSize size) { return QByteArray::number(pitchOf(size)); }
+QByteArray pitchNumber(TSize size) {
+    return QByteArray::number(pitchOf(size));
+}
 
 // Largest picture output: 100 million pixels (400 MiB in memory).
 constexpr qint64 kMaxImagePixels = 100'000'000;
@@ -174,6 +176,7 @@ QString ConvertJob::usage(const QString& command) {
     static const QString synopsis = QStringLiteral(
         "Uso:\n"
         "  zeralconv info ARQUIVO\n"
+        "  zeralconv fonts ARQUIVO\n"
         "  zeralconv convert [OPÇÕES] ENTRADA SAÍDA\n"
         "  zeralconv print [OPÇÕES] [--printer FILA] ENTRADA\n"
         "  zeralconv thumbnail [--size N] ENTRADA SAÍDA.png\n"
@@ -186,6 +189,10 @@ QString ConvertJob::usage(const QString& command) {
         "  Escreve linhas \"chave: valor\": format, title, pages; de relatórios texto também\n"
         "  items, lines, columns, lpp, pitch e style; de relatórios preparados uma linha\n"
         "  \"page N: L x A\" por página (pixels a 96 por polegada).\n");
+    static const QString fonts = QStringLiteral(
+        "zeralconv fonts ARQUIVO\n"
+        "  Lista as fontes (família e estilo) dos textos de um relatório preparado, cada uma\n"
+        "  com a fonte instalada que a desenha e as fontes de reserva que foram precisas.\n");
     static const QString convert = QStringLiteral(
         "zeralconv convert [OPÇÕES] ENTRADA SAÍDA\n"
         "  O tipo da saída vem da extensão de SAÍDA (maiúsculas ou minúsculas) ou de --to:\n"
@@ -236,6 +243,9 @@ QString ConvertJob::usage(const QString& command) {
     if (command == QLatin1String("info")) {
         return QStringLiteral("Uso: ") + info + QLatin1Char('\n') + exits;
     }
+    if (command == QLatin1String("fonts")) {
+        return QStringLiteral("Uso: ") + fonts + QLatin1Char('\n') + exits;
+    }
     if (command == QLatin1String("convert")) {
         return QStringLiteral("Uso: ") + convert + QLatin1Char('\n') + exits;
     }
@@ -245,8 +255,9 @@ QString ConvertJob::usage(const QString& command) {
     if (command == QLatin1String("thumbnail")) {
         return QStringLiteral("Uso: ") + thumbnail + QLatin1Char('\n') + exits;
     }
-    return synopsis + QLatin1Char('\n') + info + QLatin1Char('\n') + convert + QLatin1Char('\n') +
-           print + QLatin1Char('\n') + thumbnail + QLatin1Char('\n') + exits;
+    return synopsis + QLatin1Char('\n') + info + QLatin1Char('\n') + fonts + QLatin1Char('\n') +
+           convert + QLatin1Char('\n') + print + QLatin1Char('\n') + thumbnail + QLatin1Char('\n') +
+           exits;
 }
 
 std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& error) {
@@ -270,6 +281,8 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
     }
     if (verb == QLatin1String("info")) {
         job.command = Command::Info;
+    } else if (verb == QLatin1String("fonts")) {
+        job.command = Command::Fonts;
     } else if (verb == QLatin1String("convert")) {
         job.command = Command::Convert;
     } else if (verb == QLatin1String("print")) {
@@ -328,8 +341,8 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             positional += a;
             continue;
         }
-        if (job.command == Command::Info) {
-            error = QStringLiteral("opção desconhecida para info: %1").arg(a);
+        if (job.command == Command::Info || job.command == Command::Fonts) {
+            error = QStringLiteral("opção desconhecida para %1: %2").arg(verb, a);
             return std::nullopt;
         }
         if (job.command == Command::Thumbnail) {
@@ -342,8 +355,9 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
                 return std::nullopt;
             }
             if (!positiveInt(v, job.thumbnailSize) || job.thumbnailSize > kMaxThumbnailSize) {
-                error = QStringLiteral("tamanho inválido: %1 (de 1 a %2)").arg(v).arg(
-                    kMaxThumbnailSize);
+                error = QStringLiteral("tamanho inválido: %1 (de 1 a %2)")
+                            .arg(v)
+                            .arg(kMaxThumbnailSize);
                 return std::nullopt;
             }
             continue;
@@ -517,12 +531,13 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         job.command == Command::Convert || job.command == Command::Thumbnail ? 2 : 1;
     if (positional.size() != wanted) {
         error = job.command == Command::Info    ? QStringLiteral("info precisa de um arquivo")
+                : job.command == Command::Fonts ? QStringLiteral("fonts precisa de um arquivo")
                 : job.command == Command::Thumbnail
                     ? QStringLiteral("thumbnail precisa de um arquivo de entrada e um de saída")
-                : job.command == Command::Print ? QStringLiteral("print precisa de um arquivo")
-                                                : QStringLiteral(
-                                                      "convert precisa de um arquivo de entrada e "
-                                                      "um de saída");
+                : job.command == Command::Print
+                    ? QStringLiteral("print precisa de um arquivo")
+                    : QStringLiteral("convert precisa de um arquivo de entrada e "
+                                     "um de saída");
         return std::nullopt;
     }
     job.input = positional[0];
@@ -894,6 +909,8 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
         return ExitDone;
     case Command::Thumbnail:
         return writeThumbnail(input, output, thumbnailSize, ui);
+    case Command::Fonts:
+        return inputReadable(input, ui) ? WriteFontReport(input, ui, out) : ExitFailed;
     case Command::Info:
     case Command::Convert:
     case Command::Print:

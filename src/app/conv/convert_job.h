@@ -1,9 +1,10 @@
 #pragma once
 
-// The converter's jobs: `info` describes a report, `convert` writes it in another format,
-// `print` sends it to a queue and `thumbnail` draws its first page small. The
-// command line is parsed into a ConvertJob value; run() does the work through the engines and
-// returns the program's exit code. Messages of the engines go through the Interaction given.
+// The converter's jobs: `info` describes a report, `fonts` lists the faces it is drawn with,
+// `convert` writes it in another format, `print` sends it to a queue and `thumbnail` draws its
+// first page small. The command line is parsed into a ConvertJob value; run() does the work through
+// the engines and returns the program's exit code. Messages of the engines go through the
+// Interaction given.
 
 #include "textreport/types.h"
 
@@ -24,18 +25,18 @@ class TGravana;
 namespace zr::reportlib {
 class TqdxPreviewPages;
 class TqdxReport;
-}
+} // namespace zr::reportlib
 
 namespace zr::app {
 
 enum ExitCode : int {
-    ExitDone = 0,     // done (warnings may have been shown)
-    ExitFailed = 1,   // input rejected or output not written
-    ExitUsage = 2,    // the command line is wrong
+    ExitDone = 0,   // done (warnings may have been shown)
+    ExitFailed = 1, // input rejected or output not written
+    ExitUsage = 2,  // the command line is wrong
 };
 
 struct ConvertJob {
-    enum class Command { Info, Convert, Print, Thumbnail, Help, Version };
+    enum class Command { Info, Convert, Print, Thumbnail, Fonts, Help, Version };
     Command command = Command::Help;
     QString input;     // "-": standard input
     QString output;    // "-": standard output (then `to` names the kind)
@@ -44,7 +45,7 @@ struct ConvertJob {
 
     // Options of `convert`. Each is honoured by the outputs it applies to and refused as a usage
     // error by the others; nothing is ignored.
-    QString pages;                 // page range, "1,3,5-12"
+    QString pages; // page range, "1,3,5-12"
     std::optional<textreport::TModelo> model;
     std::optional<textreport::TAcento> accents;
     int copies = 1;
@@ -105,8 +106,7 @@ struct ConvertJob {
     class ErrorCounter final : public ForwardingInteraction {
     public:
         using ForwardingInteraction::ForwardingInteraction;
-        void message(MessageKind kind, const QString& text,
-                     const QString& caption = {}) override {
+        void message(MessageKind kind, const QString& text, const QString& caption = {}) override {
             errors += kind == MessageKind::Error ? 1 : 0;
             ForwardingInteraction::message(kind, text, caption);
         }

@@ -3,6 +3,7 @@
 #include "app/common/qt_arguments.h"
 #include "app/conv/convert_job.h"
 #include "platform/files/temporary_files.h"
+#include "platform/fonts/font_configuration.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/console_interaction.h"
 
@@ -73,6 +74,8 @@ int main(int argc, char** argv) {
         }
     }
     zr::app::QtArguments arguments(argc, argv);
+    // The stand-ins for the Windows font families, for Qt's font database as for the PDF.
+    zr::fonts::EnsureFontConfiguration();
     QGuiApplication app(arguments.argc(), arguments.argv());
     QGuiApplication::setApplicationName(QStringLiteral("zeralconv"));
 

@@ -6,6 +6,7 @@
 #include "app/common/qt_arguments.h"
 #include "app_version.h"
 #include "main_window.h"
+#include "platform/fonts/font_configuration.h"
 #include "qt_translations.h"
 #include "widget_interaction.h"
 
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
         std::printf("zeralvisualizador %s\n", zr::app::kVersaoSistema);
         return 0;
     }
+    // The stand-ins for the Windows font families, for Qt's font database as for the PDF.
+    zr::fonts::EnsureFontConfiguration();
     QApplication app(arguments.argc(), arguments.argv());
     QApplication::setApplicationName(QStringLiteral("ZeralVisualizador"));
     QApplication::setOrganizationName(QStringLiteral("Quadrel"));

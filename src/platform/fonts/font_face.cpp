@@ -8,6 +8,7 @@
 #include FT_TRUETYPE_TAGS_H
 
 #include <fribidi.h>
+#include <hb-subset.h>
 #include <hb.h>
 
 #include <algorithm>
@@ -27,6 +28,12 @@ struct HbFaceDeleter {
 struct HbFontDeleter {
     void operator()(hb_font_t* font) const { hb_font_destroy(font); }
 };
+struct SubsetInputDeleter {
+    void operator()(hb_subset_input_t* input) const { hb_subset_input_destroy(input); }
+};
+struct SubsetPlanDeleter {
+    void operator()(hb_subset_plan_t* plan) const { hb_subset_plan_destroy(plan); }
+};
 struct BufferDeleter {
     void operator()(hb_buffer_t* buffer) const { hb_buffer_destroy(buffer); }
 };
@@ -38,6 +45,7 @@ struct Run {
     int end = 0;
     FriBidiLevel level = 0;
     hb_script_t script = HB_SCRIPT_UNKNOWN;
+    int face = 0; // the index of the face that draws it
 };
 
 bool IsRealScript(hb_script_t script) {
@@ -248,6 +256,9 @@ bool FontFace::Load() {
     FT_ULong glyfLength = 0;
     m_trueType = FT_IS_SFNT(ft) &&
                  FT_Load_Sfnt_Table(ft, TTAG_glyf, 0, nullptr, &glyfLength) == 0 && glyfLength > 0;
+    FT_ULong cffLength = 0;
+    m_cff = !m_trueType && FT_IS_SFNT(ft) &&
+            FT_Load_Sfnt_Table(ft, TTAG_CFF, 0, nullptr, &cffLength) == 0 && cffLength > 0;
 
     const auto scale = [upem](double value) {
         return static_cast<int>(std::lround(value * 1000.0 / upem));
@@ -316,7 +327,23 @@ std::uint32_t FontFace::GlyphForChar(char32_t ch) const {
 }
 
 std::vector<ShapedGlyph> FontFace::ShapeLine(QStringView text, bool rightToLeft) const {
-    std::vector<ShapedGlyph> glyphs;
+    const std::vector<PlacedGlyph> placed =
+        LayoutLine(text, rightToLeft, std::vector<int>(std::size_t(text.size()), 0), {this});
+    return std::vector<ShapedGlyph>(placed.begin(), placed.end());
+}
+
+std::vector<FontFace::PlacedGlyph> FontFace::LayoutLine(QStringView text, bool rightToLeft,
+                                                        const std::vector<int>& faceOf,
+                                                        const std::vector<const FontFace*>& faces) {
+    std::vector<PlacedGlyph> glyphs;
+    if (faces.empty() || faceOf.size() != std::size_t(text.size())) {
+        return glyphs;
+    }
+    for (const int face : faceOf) {
+        if (face < 0 || std::size_t(face) >= faces.size() || faces[std::size_t(face)] == nullptr) {
+            return glyphs;
+        }
+    }
     if (text.isEmpty() || text.size() > std::numeric_limits<int>::max() / 4) {
         return glyphs;
     }
@@ -352,14 +379,15 @@ std::vector<ShapedGlyph> FontFace::ShapeLine(QStringView text, bool rightToLeft)
         ResolveLevels(chars, rightToLeft, levels);
     }
 
-    // Runs of one level and one script; characters of no particular script (spaces, digits,
-    // marks) join the run they are in.
+    // Runs of one level, one script and one face; characters of no particular script (spaces,
+    // digits, marks) join the run they are in.
     hb_unicode_funcs_t* unicode = hb_unicode_funcs_get_default();
     std::vector<Run> runs;
     for (int i = 0; i < length; ++i) {
         const hb_script_t script = hb_unicode_script(unicode, chars[std::size_t(i)]);
         const FriBidiLevel level = levels[std::size_t(i)];
-        if (!runs.empty() && runs.back().level == level &&
+        const int face = faceOf[std::size_t(positions[std::size_t(i)])];
+        if (!runs.empty() && runs.back().level == level && runs.back().face == face &&
             (!IsRealScript(script) || !IsRealScript(runs.back().script) ||
              runs.back().script == script)) {
             Run& run = runs.back();
@@ -369,13 +397,14 @@ std::vector<ShapedGlyph> FontFace::ShapeLine(QStringView text, bool rightToLeft)
             }
             continue;
         }
-        runs.push_back(Run{i, i + 1, level, script});
+        runs.push_back(Run{i, i + 1, level, script, face});
     }
     ReorderRuns(runs);
 
     const auto* utf16 = reinterpret_cast<const uint16_t*>(text.utf16());
-    const int upem = UnitsPerEm();
     for (const Run& run : runs) {
+        const FontFace& shaper = *faces[std::size_t(run.face)];
+        const int upem = shaper.UnitsPerEm();
         std::unique_ptr<hb_buffer_t, BufferDeleter> buffer(hb_buffer_create());
         const int from = positions[std::size_t(run.start)];
         const int to = positions[std::size_t(run.end)];
@@ -394,7 +423,7 @@ std::vector<ShapedGlyph> FontFace::ShapeLine(QStringView text, bool rightToLeft)
         // is what a width table that names each glyph once can hold.
         static const hb_feature_t kNoKerning = {HB_TAG('k', 'e', 'r', 'n'), 0,
                                                 HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END};
-        hb_shape(m_impl->font.get(), buffer.get(), &kNoKerning, 1);
+        hb_shape(shaper.m_impl->font.get(), buffer.get(), &kNoKerning, 1);
         if (!hb_buffer_allocation_successful(buffer.get())) {
             return {};
         }
@@ -403,7 +432,8 @@ std::vector<ShapedGlyph> FontFace::ShapeLine(QStringView text, bool rightToLeft)
         const hb_glyph_position_t* placements =
             hb_buffer_get_glyph_positions(buffer.get(), nullptr);
         for (unsigned g = 0; g < count; ++g) {
-            ShapedGlyph glyph;
+            PlacedGlyph glyph;
+            glyph.face = run.face;
             glyph.glyph = infos[g].codepoint;
             glyph.cluster = int(infos[g].cluster);
             glyph.advance =
@@ -431,6 +461,67 @@ QByteArray FontFace::FaceData() const {
         return face;
     }
     return data;
+}
+
+QByteArray FontFace::SubsetData(const std::vector<std::uint32_t>& glyphs,
+                                std::vector<std::uint32_t>& newIndex) const {
+    newIndex.clear();
+    std::unique_ptr<hb_subset_input_t, SubsetInputDeleter> input(hb_subset_input_create_or_fail());
+    if (!input) {
+        return {};
+    }
+    const unsigned glyphCount = hb_face_get_glyph_count(m_impl->hbFace.get());
+    hb_set_t* wanted = hb_subset_input_glyph_set(input.get());
+    hb_set_add(wanted, 0);
+    std::uint32_t largest = 0;
+    for (const std::uint32_t glyph : glyphs) {
+        if (glyph < glyphCount) {
+            hb_set_add(wanted, glyph);
+            largest = std::max(largest, glyph);
+        }
+    }
+    // What a PDF reader draws from: outlines and metrics. Layout, hinting, colour and
+    // variation tables only make the file larger.
+    hb_set_t* drop = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
+    for (const char* tag :
+         {"GSUB", "GPOS", "GDEF", "BASE", "JSTF", "MATH", "kern", "morx", "kerx", "DSIG", "hdmx",
+          "VDMX", "LTSH", "gasp", "COLR", "CPAL", "SVG ", "sbix", "CBDT", "CBLC", "EBDT", "EBLC",
+          "fvar", "gvar", "avar", "HVAR", "MVAR", "STAT", "meta", "vhea", "vmtx", "VORG"}) {
+        hb_set_add(drop, hb_tag_from_string(tag, 4));
+    }
+    hb_subset_flags_t flags = HB_SUBSET_FLAGS_NO_HINTING;
+    if (!m_trueType) {
+        // A CFF font program is drawn by glyph index as CID: the indices must stay.
+        flags =
+            hb_subset_flags_t(flags | HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_DESUBROUTINIZE);
+    }
+    hb_subset_input_set_flags(input.get(), flags);
+    std::unique_ptr<hb_subset_plan_t, SubsetPlanDeleter> plan(
+        hb_subset_plan_create_or_fail(m_impl->hbFace.get(), input.get()));
+    if (!plan) {
+        return {};
+    }
+    std::unique_ptr<hb_face_t, HbFaceDeleter> subset(hb_subset_plan_execute_or_fail(plan.get()));
+    if (!subset) {
+        return {};
+    }
+    std::unique_ptr<hb_blob_t, BlobDeleter> blob(hb_face_reference_blob(subset.get()));
+    unsigned length = 0;
+    const char* bytes = hb_blob_get_data(blob.get(), &length);
+    if (bytes == nullptr || length == 0) {
+        return {};
+    }
+    const hb_map_t* mapping = hb_subset_plan_old_to_new_glyph_mapping(plan.get());
+    newIndex.assign(std::size_t(largest) + 1, 0);
+    for (std::uint32_t glyph = 0; glyph <= largest; ++glyph) {
+        if (m_trueType) {
+            const hb_codepoint_t mapped = hb_map_get(mapping, glyph);
+            newIndex[glyph] = mapped == HB_MAP_VALUE_INVALID ? 0 : mapped;
+        } else {
+            newIndex[glyph] = glyph;
+        }
+    }
+    return QByteArray(bytes, qsizetype(length));
 }
 
 } // namespace zr::fonts

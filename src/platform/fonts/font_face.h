@@ -58,6 +58,9 @@ public:
     // The face's outlines are TrueType ('glyf' table): usable as a TrueType-based CID font.
     // CFF-flavoured OpenType and Type 1 faces are not.
     bool HasTrueTypeOutlines() const { return m_trueType; }
+    // The face is OpenType with CFF outlines ('CFF ' table): usable as a CFF-based CID font with
+    // the OpenType file embedded.
+    bool HasCffOutlines() const { return m_cff; }
     int UnitsPerEm() const;
 
     // The glyph the face's character map gives for a character (0 when it has none).
@@ -69,6 +72,16 @@ public:
     // for an empty line or one that cannot be shaped.
     std::vector<ShapedGlyph> ShapeLine(QStringView text, bool rightToLeft) const;
 
+    // Shapes one line drawn by several faces, as ShapeLine does: `faceOf` gives, for every
+    // UTF-16 position of `text`, the index in `faces` of the face that draws it (see
+    // SplitByFace). Runs end where the face changes too; each glyph's `face` names its face.
+    struct PlacedGlyph : ShapedGlyph {
+        int face = 0;
+    };
+    static std::vector<PlacedGlyph> LayoutLine(QStringView text, bool rightToLeft,
+                                               const std::vector<int>& faceOf,
+                                               const std::vector<const FontFace*>& faces);
+
     // The whole font file as stored (for a face of a collection, the whole collection). Empty
     // when the file can no longer be read. Faces opened from memory give those bytes.
     QByteArray FileData() const;
@@ -77,6 +90,14 @@ public:
     // tables cannot be read). Readers of an embedded file know no face index, so this is what
     // keeps the glyph indices those of this face. Empty when the file cannot be read.
     QByteArray FaceData() const;
+
+    // A font file of this face cut down to `glyphs` (and .notdef, and the parts of composite
+    // glyphs), without hinting or layout tables. TrueType faces get new glyph indices, packed:
+    // `newIndex` receives, for every glyph index up to the largest of `glyphs`, its index in the
+    // subset (0 for a glyph left out). CFF faces keep their indices (`newIndex` then maps each
+    // glyph to itself). Empty when the face cannot be subset.
+    QByteArray SubsetData(const std::vector<std::uint32_t>& glyphs,
+                          std::vector<std::uint32_t>& newIndex) const;
 
 private:
     struct Impl;
@@ -87,6 +108,7 @@ private:
     FontLocation m_location;
     FontMetrics m_metrics;
     bool m_trueType = false;
+    bool m_cff = false;
 };
 
 } // namespace zr::fonts

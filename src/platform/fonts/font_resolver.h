@@ -5,6 +5,7 @@
 // fontconfig offers instead (never nothing while any font is installed).
 
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 #include <vector>
@@ -27,5 +28,22 @@ std::optional<FontLocation> ResolveFont(const QString& family, bool bold, bool i
 // Every face fontconfig would consider for `family` in the given style, best first (its sorted
 // fallback list, without trimming). Empty when fontconfig knows no font.
 std::vector<FontLocation> ResolveFontCandidates(const QString& family, bool bold, bool italic);
+
+// A stretch of a line that one face draws.
+struct FaceRun {
+    int start = 0; // UTF-16 positions [start, end) in the line
+    int end = 0;
+    FontLocation face;
+    bool fallback = false; // drawn by a face other than the one `family` resolves to
+    bool missing = false;  // no installed face has these characters (the family's face draws
+                           // them, as .notdef)
+};
+
+// The one fallback chain of the screen and the PDF: `text` split into runs, each drawn by the
+// face `family` resolves to where that face has the characters, otherwise by the first face of
+// fontconfig's fallback list (for the family and style) that has them. Marks, joiners,
+// controls and spaces stay with the run they are in. Empty for an empty text or when
+// fontconfig knows no font.
+std::vector<FaceRun> SplitByFace(QStringView text, const QString& family, bool bold, bool italic);
 
 } // namespace zr::fonts

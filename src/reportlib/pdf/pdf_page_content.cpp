@@ -647,7 +647,14 @@ void emitText(Content& out, TqdxCustomMemoView& view, const Box& box) {
                 if (bold) {
                     out.line("2 Tr " + Num2(z / 35.0) + " w " + fontColor + " RG");
                 }
-                out.line('<' + pdfFont.ShapeLine(text, view.RTLReading) + "> Tj");
+                const QList<QByteArray> shown =
+                    pdfFont.ShowLine(text, view.RTLReading, QByteArray::number(z));
+                if (shown.isEmpty()) {
+                    out.line("<> Tj");
+                }
+                for (const QByteArray& show : shown) {
+                    out.line(show);
+                }
                 out.line("ET");
                 if (bold) {
                     out.line("0 Tr");

@@ -2,6 +2,7 @@
 
 #include "view_painter.h"
 
+#include "platform/fonts/line_layout.h"
 #include "platform/text/code_page_conversion.h"
 #include "platform/text/codepages.h"
 
@@ -9,6 +10,7 @@
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QHash>
+#include <QRawFont>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -239,6 +241,134 @@ void drawShapedRun(QPainter& canvas, const QString& text, QFont font, double bas
         }
         slot += s.room;
     }
+}
+
+// The face of a font file as Qt draws it, loaded once from the bytes the PDF embeds.
+QRawFont RawFontOf(const fonts::FontFace& face, double pixelSize) {
+    static std::mutex mutex;
+    static std::unordered_map<const fonts::FontFace*, QRawFont> loaded;
+    QRawFont raw;
+    {
+        const std::lock_guard lock(mutex);
+        auto found = loaded.find(&face);
+        if (found == loaded.end()) {
+            QRawFont font;
+            font.loadFromData(face.FaceData(), 12.0, QFont::PreferNoHinting);
+            found = loaded.emplace(&face, font).first;
+        }
+        raw = found->second;
+    }
+    if (raw.isValid()) {
+        raw.setPixelSize(pixelSize);
+    }
+    return raw;
+}
+
+// A run that needs shaping drawn from the one layout the PDF export writes too (the fallback
+// chain's faces, FriBidi's order, HarfBuzz's glyphs and advances), from the run's left edge.
+// A justified run (`justified`) sets its words into the rooms `widths` gives them, as
+// drawShapedRun does: the letters keep their shape, the gaps widen. False when no layout could
+// be made (the caller then lets Qt shape the run).
+bool drawLaidOutRun(QPainter& canvas, const QString& text, const QString& family, int style,
+                    int pixels, double baseline, bool rtlReading, int letterSpacing,
+                    std::span<const int> widths, bool justified) {
+    const fonts::LineLayout layout =
+        fonts::LayOutLine(text, family, (style & fsBold) != 0, (style & fsItalic) != 0, rtlReading);
+    if (layout.glyphs.empty()) {
+        return false;
+    }
+    const int n = int(text.size());
+    std::vector<double> xs;
+    xs.reserve(layout.glyphs.size() + 1);
+    double x = 0;
+    for (const auto& glyph : layout.glyphs) {
+        xs.push_back(x);
+        x += double(glyph.advance) * pixels / 1000.0 + letterSpacing;
+    }
+    xs.push_back(x);
+
+    // Justified: each word's glyphs move to where its room in the line begins.
+    std::vector<double> shift(layout.glyphs.size(), 0.0);
+    if (justified && int(widths.size()) >= n) {
+        struct Segment {
+            int from = 0, to = 0;
+            bool blank = false;
+            double left = 1e300, right = -1e300;
+            qint64 room = 0;
+        };
+        std::vector<Segment> segments;
+        std::vector<int> segmentOf(std::size_t(n), 0);
+        for (int i = 0; i < n;) {
+            Segment seg;
+            seg.from = i;
+            seg.blank = isBlank(text[i]);
+            int j = i + 1;
+            while (j < n && isBlank(text[j]) == seg.blank) {
+                ++j;
+            }
+            seg.to = j;
+            for (int k = i; k < j; ++k) {
+                seg.room += widths[std::size_t(k)];
+                segmentOf[std::size_t(k)] = int(segments.size());
+            }
+            segments.push_back(seg);
+            i = j;
+        }
+        for (std::size_t g = 0; g < layout.glyphs.size(); ++g) {
+            const int cluster = std::clamp(layout.glyphs[g].cluster, 0, n - 1);
+            Segment& seg = segments[std::size_t(segmentOf[std::size_t(cluster)])];
+            seg.left = std::min(seg.left, xs[g]);
+            seg.right = std::max(seg.right, xs[g + 1]);
+        }
+        std::vector<std::size_t> order(segments.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            order[i] = i;
+        }
+        std::stable_sort(order.begin(), order.end(), [&segments](std::size_t a, std::size_t b) {
+            return segments[a].left < segments[b].left;
+        });
+        std::vector<double> move(segments.size(), 0.0);
+        qint64 slot = 0;
+        for (std::size_t v = 0; v < order.size(); ++v) {
+            Segment& seg = segments[order[v]];
+            if (!seg.blank && seg.left <= seg.right) {
+                const double spare = double(seg.room) - (seg.right - seg.left);
+                double left = double(slot) + spare / 2;
+                if (v == 0) {
+                    left = double(slot);
+                } else if (v + 1 == order.size()) {
+                    left = double(slot) + spare;
+                }
+                move[order[v]] = std::round(left - seg.left);
+            }
+            slot += seg.room;
+        }
+        for (std::size_t g = 0; g < layout.glyphs.size(); ++g) {
+            const int cluster = std::clamp(layout.glyphs[g].cluster, 0, n - 1);
+            shift[g] = move[std::size_t(segmentOf[std::size_t(cluster)])];
+        }
+    }
+
+    std::size_t k = 0;
+    while (k < layout.glyphs.size()) {
+        const int face = layout.glyphs[k].face;
+        QList<quint32> indexes;
+        QList<QPointF> positions;
+        for (; k < layout.glyphs.size() && layout.glyphs[k].face == face; ++k) {
+            indexes.append(layout.glyphs[k].glyph);
+            positions.append(QPointF(xs[k] + shift[k], 0));
+        }
+        const QRawFont raw = RawFontOf(*layout.faces[std::size_t(face)], pixels);
+        if (!raw.isValid()) {
+            continue;
+        }
+        QGlyphRun run;
+        run.setRawFont(raw);
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        canvas.drawGlyphRun(QPointF(0, baseline), run);
+    }
+    return true;
 }
 
 // Text that only reads right when shaped as a whole (right-to-left or joining scripts).
@@ -1314,9 +1444,17 @@ void TqdxDrawText::drawTextLine(QPainter& canvas, RenderState& state, const QStr
         const double baseline = font->ascent;
         const QString runText = text.mid(start, end - start);
         if (needsShaping(runText) || (m_rtlReading && runText.size() > 1)) {
-            drawShapedRun(canvas, runText, font->font, baseline,
-                          std::span<const int>(widths).subspan(size_t(start), size_t(end - start)),
-                          m_rtlReading, spacingDevice);
+            const std::span<const int> room =
+                std::span<const int>(widths).subspan(size_t(start), size_t(end - start));
+            if (drawLaidOutRun(canvas, runText, m_fontName, style, pixels, baseline, m_rtlReading,
+                               spacingDevice, room, align == haBlock && blanks > 0)) {
+                // Drawn as the PDF draws it.
+            } else {
+                drawShapedRun(
+                    canvas, runText, font->font, baseline,
+                    std::span<const int>(widths).subspan(size_t(start), size_t(end - start)),
+                    m_rtlReading, spacingDevice);
+            }
         } else {
             qint64 offset = 0;
             for (int k = start; k < end;) {

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
@@ -115,13 +116,13 @@ TEST_F(ConverterProgram, QtOptionNamesArriveUnchanged) {
     const QByteArray report = ReportBuilder().title("Nome estranho").item(1, 1, 1, "a").build();
     // Reports named like the options Qt's application object would take out of the command
     // line (and act on), in both their one- and two-dash forms.
-    const QStringList names = {"-reverse",  "-platform",   "-session",      "-display",
+    const QStringList names = {"-reverse",  "-platform",     "-session",         "-display",
                                "-style",    "-qwindowtitle", "-qwindowgeometry", "-plugin",
-                               "--reverse", "--platform",  "-stylesheet",   "-widgetcount"};
+                               "--reverse", "--platform",    "-stylesheet",      "-widgetcount"};
     for (const QString& name : names) {
         dir.write(name, report);
-        const QStringList args = name.startsWith("--") ? QStringList{"info", "--", name}
-                                                       : QStringList{"info", name};
+        const QStringList args =
+            name.startsWith("--") ? QStringList{"info", "--", name} : QStringList{"info", name};
         const ProgramRun r = runConverter(args, dir.root());
         EXPECT_EQ(r.code, 0) << name.toStdString() << ": " << r.err.constData();
         EXPECT_TRUE(r.out.contains("title: Nome estranho")) << name.toStdString();
@@ -198,8 +199,11 @@ TEST_F(ConverterProgram, AnInterruptionLeavesEveryExistingOutputAsItWas) {
         const char* name;
         int signal;
     };
-    const Case cases[] = {{"saida.gvp", SIGINT}, {"saida.prn", SIGTERM}, {"saida.txt", SIGINT},
-                          {"saida.htm", SIGINT}, {"saida.pdf", SIGTERM}};
+    const Case cases[] = {{"saida.gvp", SIGINT},
+                          {"saida.prn", SIGTERM},
+                          {"saida.txt", SIGINT},
+                          {"saida.htm", SIGINT},
+                          {"saida.pdf", SIGTERM}};
     for (const Case& c : cases) {
         const QString out = dir.write(QString::fromLatin1(c.name), "conteúdo anterior");
         const Interrupted r = interruptHalfWay(in, out, c.signal);
@@ -559,4 +563,196 @@ TEST_F(ConverterProgram, RepeatedSignalsNeverLoseTheCleanUp) {
         EXPECT_EQ(filesIn(dir.root()), QStringList{name}) << run;
         QFile::remove(out);
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The PDF's text layer: what pdftotext reads back is every line's text, composed, without soft
+// hyphens or control characters, whatever the font's shaping did to the glyphs; characters the
+// report's font lacks are drawn by an embedded fallback face; every font is a subset.
+
+TEST_F(ConverterProgram, EveryLineComesBackOutOfThePdf) {
+    struct Line {
+        const char* family;
+        const char16_t* text;     // as the report holds it
+        const char16_t* readBack; // as a reader must get it
+    };
+    const Line lines[] = {
+        {"Tahoma", u"Total geral: R$ 1.234,56", u"Total geral: R$ 1.234,56"},
+        {"Verdana", u"fiscal eficiente fluxo affinity", u"fiscal eficiente fluxo affinity"},
+        {"Segoe UI", u"Sa\u0303o Joa\u0303o e\u0301 aqui", u"São João é aqui"},
+        {"MS Sans Serif", u"conta\u00ADbilidade fi\u00ADnal", u"contabilidade final"},
+        {"Times New Roman", u"Ofício fiscal nº 7", u"Ofício fiscal nº 7"},
+        {"Courier New", u"Código fluxo 0042", u"Código fluxo 0042"},
+        {"Arial", u"Officina eficaz ffl", u"Officina eficaz ffl"},
+        {"Fonte Inexistente", u"flor e fim", u"flor e fim"},
+        {"Arial", u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645",
+         u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645"},
+        {"Times New Roman", u"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd",
+         u"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd"},
+    };
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 1;
+    for (const Line& line : lines) {
+        options.memoLines.emplace_back(QString::fromLatin1(line.family),
+                                       QString::fromUtf16(line.text));
+    }
+    TempDir dir;
+    const QString in = dir.path("texto.QP3");
+    ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+    const QString out = dir.path("texto.pdf");
+    const ProgramRun r = runConverter({"convert", in, out});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    const std::optional<QList<QByteArray>> pages = pdfPages(out);
+    if (!pages) {
+        GTEST_SKIP() << "pdftotext is not installed";
+    }
+    ASSERT_EQ(pages->size(), 1);
+    // pdftotext marks right-to-left lines with embedding controls of its own.
+    QString text = QString::fromUtf8(pages->front());
+    text.remove(QRegularExpression(QStringLiteral("[\u202a-\u202e]")));
+    QStringList readLines;
+    for (const QString& l : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        readLines += l.simplified();
+    }
+    for (const Line& line : lines) {
+        EXPECT_TRUE(readLines.contains(QString::fromUtf16(line.readBack)))
+            << line.family << ": " << text.toStdString();
+    }
+    for (const QChar c : text) {
+        EXPECT_TRUE(c == QLatin1Char('\n') ||
+                    (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format &&
+                     c.unicode() != 0xFFFD))
+            << "U+" << std::hex << unsigned(c.unicode()) << " in " << text.toStdString();
+    }
+    QProcess fonts;
+    fonts.start(QStringLiteral("pdffonts"), {out});
+    if (fonts.waitForFinished(60000)) {
+        const QStringList rows =
+            QString::fromUtf8(fonts.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).mid(2);
+        ASSERT_FALSE(rows.isEmpty());
+        const QRegularExpression subset(
+            QStringLiteral("^[A-Z]{6}\\+\\S.*CID TrueType\\s+Identity-H\\s+yes\\s+yes\\s+yes"));
+        for (const QString& row : rows) {
+            EXPECT_TRUE(subset.match(row).hasMatch()) << row.toStdString();
+        }
+        // Arabic and Hebrew, which the stand-ins of Arial and Times New Roman lack, came from a
+        // fallback face of their own, named by its family.
+        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&lines](const QString& row) {
+            const QString name = row.mid(7).section(QStringLiteral("  "), 0, 0);
+            return std::none_of(std::begin(lines), std::end(lines), [&name](const Line& l) {
+                return QString::fromLatin1(l.family).remove(' ') ==
+                       QString(name).remove(QStringLiteral("#20")).remove(' ');
+            });
+        })) << rows.join('\n').toStdString();
+    }
+}
+
+// A right-to-left line is laid out once: the converter's picture and the PDF's rendering put
+// the same glyphs in the same order at the same places (the columns that hold ink agree within
+// a pixel or two).
+TEST_F(ConverterProgram, RightToLeftLinesLookTheSameInPictureAndPdf) {
+    QProcess probe;
+    probe.start(QStringLiteral("pdftoppm"), {QStringLiteral("-v")});
+    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit) {
+        GTEST_SKIP() << "pdftoppm is not installed";
+    }
+    const std::pair<const char*, const char16_t*> cases[] = {
+        {"Arial", u"\u0645\u0631\u062d\u0628\u0627 123 \u0628\u0627\u0644\u0639\u0627\u0644\u0645"},
+        {"Times New Roman", u"\u05e9\u05dc\u05d5\u05dd 2026 \u05e2\u05d5\u05dc\u05dd abc"},
+    };
+    for (const auto& [family, line] : cases) {
+        TempDir dir;
+        zr::tools::Qp3GeneratorOptions options;
+        options.pages = 1;
+        options.memoLines.emplace_back(QString::fromLatin1(family), QString::fromUtf16(line));
+        const QString in = dir.path("rtl.QP3");
+        ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+        ASSERT_EQ(runConverter({"convert", in, dir.path("rtl.png")}).code, 0);
+        ASSERT_EQ(runConverter({"convert", in, dir.path("rtl.pdf")}).code, 0);
+        QProcess render;
+        render.start(QStringLiteral("pdftoppm"),
+                     {QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-png"),
+                      QStringLiteral("-singlefile"), dir.path("rtl.pdf"), dir.path("pdf")});
+        ASSERT_TRUE(render.waitForFinished(60000));
+        const QImage picture(dir.path("rtl.png"));
+        const QImage rendered(dir.path("pdf.png"));
+        ASSERT_FALSE(picture.isNull());
+        ASSERT_EQ(rendered.size(), picture.size());
+        // The columns with ink in the band of the line (the memo is the page's only object).
+        const auto inked = [](const QImage& image) {
+            std::vector<bool> columns(std::size_t(image.width()), false);
+            for (int y = 0; y < 120 && y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (qGray(image.pixel(x, y)) < 128) {
+                        columns[std::size_t(x)] = true;
+                    }
+                }
+            }
+            return columns;
+        };
+        const std::vector<bool> a = inked(picture);
+        const std::vector<bool> b = inked(rendered);
+        const auto first = [](const std::vector<bool>& c) {
+            return int(std::find(c.begin(), c.end(), true) - c.begin());
+        };
+        const auto last = [](const std::vector<bool>& c) {
+            return int(c.rend() - std::find(c.rbegin(), c.rend(), true)) - 1;
+        };
+        ASSERT_LT(first(a), int(a.size())) << family;
+        EXPECT_NEAR(first(a), first(b), 2) << family;
+        EXPECT_NEAR(last(a), last(b), 2) << family;
+        // Every inked column of one has ink within two pixels in the other.
+        int misplaced = 0;
+        int total = 0;
+        for (int x = 0; x < int(a.size()); ++x) {
+            if (!a[std::size_t(x)]) {
+                continue;
+            }
+            ++total;
+            bool near = false;
+            for (int d = -2; d <= 2 && !near; ++d) {
+                near = x + d >= 0 && x + d < int(b.size()) && b[std::size_t(x + d)];
+            }
+            misplaced += near ? 0 : 1;
+        }
+        EXPECT_LE(misplaced, total / 20) << family << ": " << misplaced << " of " << total;
+    }
+}
+
+// `zeralconv fonts` names the face that draws each family and style of a report, and the
+// fallback faces its lines needed, so that a user can see why a line wraps differently.
+TEST_F(ConverterProgram, FontsListsTheFacesAndTheirFallbacks) {
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 1;
+    options.memoLines = {
+        {QStringLiteral("Tahoma"), QStringLiteral("Total geral")},
+        {QStringLiteral("Calibri"), QStringLiteral("fluxo")},
+        {QStringLiteral("Arial"), QString::fromUtf16(u"Total \u0645\u0631\u062d\u0628\u0627")},
+        {QStringLiteral("Tahoma"), QStringLiteral("de novo")}};
+    TempDir dir;
+    const QString in = dir.path("fontes.QP3");
+    ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+    const ProgramRun r = runConverter({"fonts", in});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    const QStringList lines = QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts);
+    // One line per family and style, in order of first use, each naming an existing file.
+    QStringList families;
+    for (const QString& line : lines) {
+        if (!line.startsWith(QLatin1Char(' '))) {
+            families += line.section(QStringLiteral(" ("), 0, 0);
+            const QString file = line.section(QStringLiteral(" — "), 1).section(' ', 0, 0);
+            EXPECT_TRUE(QFile::exists(file)) << line.toStdString();
+        }
+    }
+    EXPECT_EQ(families, (QStringList{"Tahoma", "Calibri", "Arial"})) << r.out.constData();
+    // Arabic needed a fallback face under Arial.
+    const qsizetype arial = lines.indexOf(QRegularExpression(QStringLiteral("Arial .*")));
+    ASSERT_GE(arial, 0);
+    ASSERT_GT(lines.size(), arial + 1);
+    EXPECT_TRUE(lines[arial + 1].startsWith(QStringLiteral("  reserva: "))) << r.out.constData();
+    EXPECT_TRUE(lines[arial + 1].endsWith(QStringLiteral("(5 caracteres)"))) << r.out.constData();
+    // A file that is no prepared report is refused.
+    const QString text = dir.write("t.GVP", ReportBuilder().item(1, 1, 1, "x").build());
+    EXPECT_EQ(runConverter({"fonts", text}).code, 1);
+    EXPECT_EQ(runConverter({"fonts"}).code, 2);
 }

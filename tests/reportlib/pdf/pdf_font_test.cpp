@@ -111,7 +111,7 @@ std::vector<std::uint32_t> HexGlyphs(const QByteArray& hex) {
 // The bfchar pairs of a ToUnicode map, in order.
 std::vector<std::pair<QByteArray, QByteArray>> CMapPairs(const QByteArray& cmap) {
     std::vector<std::pair<QByteArray, QByteArray>> pairs;
-    const QRegularExpression re(QStringLiteral("<([0-9A-F]{4})> <([0-9A-F]{4})>\\r\\n"));
+    const QRegularExpression re(QStringLiteral("<([0-9A-F]{4})> <([0-9A-F]+)>\\r\\n"));
     const qsizetype begin = cmap.indexOf("beginbfchar");
     auto it = re.globalMatch(QString::fromLatin1(cmap.mid(begin)));
     while (it.hasNext()) {
@@ -170,10 +170,13 @@ TEST(PdfFontList, OneFontPerFamilyAndStyleSet) {
     EXPECT_EQ(fonts.FindFont(Key(QStringLiteral("Arial"))), 0);
     PdfFontKey underlined = Key(QStringLiteral("Arial"));
     underlined.underline = true;
-    EXPECT_EQ(fonts.FindFont(underlined), 2);
-    PdfFontKey struck = Key(QStringLiteral("Arial"));
+    // Underline and strike-out are lines of the content: one font per face and style.
+    EXPECT_EQ(fonts.FindFont(underlined), 0);
+    PdfFontKey struck = Key(QStringLiteral("Arial"), true);
     struck.strikeOut = true;
-    EXPECT_EQ(fonts.FindFont(struck), 3);
+    EXPECT_EQ(fonts.FindFont(struck), 1);
+    EXPECT_EQ(fonts.FindFont(Key(QStringLiteral("Arial"), false, true)), 2);
+    EXPECT_EQ(fonts.FindFont(Key(QStringLiteral("Arial"), true, true)), 3);
     // The name is compared exactly.
     EXPECT_EQ(fonts.FindFont(Key(QStringLiteral("arial"))), 4);
     // Style-insensitive: regular and bold italic share a font, whose styles are simulated.
@@ -200,7 +203,8 @@ TEST(PdfFontList, OneFontPerFamilyAndStyleSet) {
     ASSERT_EQ(type0.size(), 6u);
     EXPECT_TRUE(pdf.objects.at(type0[0]).contains("/BaseFont /Arial\r\n"));
     EXPECT_TRUE(pdf.objects.at(type0[1]).contains("/BaseFont /Arial,Bold\r\n"));
-    EXPECT_TRUE(pdf.objects.at(type0[2]).contains("/BaseFont /Arial\r\n"));
+    EXPECT_TRUE(pdf.objects.at(type0[2]).contains("/BaseFont /Arial,Italic\r\n"));
+    EXPECT_TRUE(pdf.objects.at(type0[3]).contains("/BaseFont /Arial,BoldItalic\r\n"));
     EXPECT_TRUE(pdf.objects.at(type0[5]).contains("/BaseFont /MS#20UI#20Gothic\r\n"));
     // The Type 0 fonts sit under the numbers reserved first.
     for (int i = 0; i < 6; ++i) {
@@ -223,14 +227,30 @@ TEST(PdfFontShaping, GlyphsAreThoseOfTheEmbeddedFile) {
     const WrittenPdf pdf = WriteFonts(fonts, true, false);
     const auto files = pdf.Find("/Length1");
     ASSERT_FALSE(files.empty());
-    // The font file comes first; its bytes are the file the glyphs were taken from.
+    // The font file comes first: a subset of the face the glyphs were taken from, named with a
+    // subset tag, whose CID-to-glyph map leads each glyph index of the content to its glyph.
     const QByteArray fontFile = pdf.StreamData(files.front());
     auto face = fonts::FontFace::FromData(fontFile, 0);
     ASSERT_TRUE(face);
     EXPECT_TRUE(face->HasTrueTypeOutlines());
+    EXPECT_LT(fontFile.size(), 40000);
+    const QByteArray& cidFont = pdf.objects.at(pdf.Find("/Subtype /CIDFontType2").front());
+    const QRegularExpression mapRe(QStringLiteral("/CIDToGIDMap (\\d+) 0 R"));
+    const auto mapRef = mapRe.match(QString::fromLatin1(cidFont));
+    ASSERT_TRUE(mapRef.hasMatch()) << cidFont.constData();
+    const QByteArray map = pdf.StreamData(mapRef.captured(1).toInt());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("/BaseFont /[A-Z]{6}\\+Arial\\r\\n"))
+                    .match(QString::fromLatin1(cidFont))
+                    .hasMatch());
+    const auto mapped = [&map](std::uint32_t cid) {
+        const qsizetype at = qsizetype(cid) * 2;
+        return at + 1 < map.size()
+                   ? (std::uint32_t(std::uint8_t(map[at])) << 8) | std::uint8_t(map[at + 1])
+                   : 0u;
+    };
     const char16_t text[] = u"Teste";
     for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(glyphs[i], face->GlyphForChar(text[i])) << i;
+        EXPECT_EQ(mapped(glyphs[i]), face->GlyphForChar(text[i])) << i;
         EXPECT_NE(glyphs[i], 0u);
     }
     EXPECT_EQ(glyphs[1], glyphs[4]);
@@ -289,7 +309,7 @@ TEST(PdfFontShaping, MergedGlyphsAndRightToLeft) {
     EXPECT_EQ(pairs[1].second, "05D1");
     EXPECT_EQ(pairs[2].second, "05D0");
     EXPECT_EQ(pairs[3].first, QByteArray::number(ligature[0], 16).toUpper().rightJustified(4, '0'));
-    EXPECT_EQ(pairs[3].second, "001F"); // the face's default character
+    EXPECT_EQ(pairs[3].second, "06440627"); // the ligature stands for both letters
     EXPECT_EQ(pairs[4].second, "05D3");
     EXPECT_EQ(pairs[5].second, "0020");
     EXPECT_EQ(pairs[6].second, "0061");
@@ -334,7 +354,7 @@ TEST(PdfFontObjects, EmbeddingCompressionAndEncryption) {
     // Embedded and deflated: the font file first, its lengths those of the deflated and plain
     // bytes, an empty line after the data; the descriptor points at it.
     const WrittenPdf embedded = writeOla(true, true, nullptr);
-    EXPECT_EQ(embedded.objects.size(), 6u);
+    EXPECT_EQ(embedded.objects.size(), 7u);          // the subset's CID-to-glyph map too
     const QByteArray& file = embedded.objects.at(2); // 1 is the reserved Type 0 font
     const QRegularExpression dictRe(
         QStringLiteral("^<< /Length (\\d+)  /Filter /FlateDecode /Length1 (\\d+) >>\\r\\n"));
@@ -345,10 +365,11 @@ TEST(PdfFontObjects, EmbeddingCompressionAndEncryption) {
     // The data, then a line end of its own before "endstream".
     EXPECT_EQ(file.indexOf("stream\r\n") + 8 + dict.captured(1).toLongLong() + 13, file.size());
     EXPECT_TRUE(file.endsWith("\r\nendstream\r\n"));
-    EXPECT_TRUE(embedded.objects.at(3).contains("/FontFile2 2 0 R\r\n"));
-    EXPECT_TRUE(embedded.objects.at(3).contains("/Flags 32\r\n/FontBBox ["));
+    EXPECT_TRUE(embedded.objects.at(4).contains("/FontFile2 2 0 R\r\n"));
+    EXPECT_TRUE(embedded.objects.at(4).contains("/Flags 32\r\n/FontBBox ["));
     EXPECT_TRUE(
-        embedded.objects.at(1).contains("/DescendantFonts [6 0 R]\r\n/ToUnicode 4 0 R\r\n"));
+        embedded.objects.at(1).contains("/DescendantFonts [7 0 R]\r\n/ToUnicode 5 0 R\r\n"));
+    EXPECT_TRUE(embedded.objects.at(7).contains("/CIDToGIDMap 3 0 R\r\n"));
 
     // Encrypted: /Length is that of the encrypted bytes, and the strings are encrypted too.
     const GrowingEncryptor encryptor;
@@ -360,43 +381,52 @@ TEST(PdfFontObjects, EmbeddingCompressionAndEncryption) {
     ASSERT_TRUE(plainDict.hasMatch());
     EXPECT_EQ(plainDict.captured(1).toLongLong(), plainDict.captured(2).toLongLong() + 16);
     EXPECT_EQ(plainDict.captured(2).toLongLong(), fontData.size());
-    EXPECT_FALSE(secret.objects.at(5).contains("(Adobe)"));
+    EXPECT_FALSE(secret.objects.at(6).contains("(Adobe)"));
 }
 
-TEST(PdfFontFaces, FallbacksStillGiveTrueTypeGlyphs) {
+TEST(PdfFontFaces, MissingFamiliesAndCffFaces) {
     TqdxPDFFontList fonts;
-    // A family the machine lacks, and one whose faces have no TrueType outlines, both still
-    // shape and embed a TrueType file under the report's own name.
+    // A family the machine lacks shapes and embeds what fontconfig offers instead, under the
+    // report's own name; a face with CFF outlines is embedded as itself (a CFF-based CID font
+    // over its OpenType file), its glyph indices kept.
     const QString missing = QStringLiteral("Zz No Such Family");
     const QString cff = QStringLiteral("Nimbus Sans");
     fonts.Font(fonts.FindFont(Key(missing))).ShapeLine(QStringLiteral("abc"), false);
     const bool haveCff = HasFamily(cff);
+    std::vector<std::uint32_t> cffGlyphs;
     if (haveCff) {
-        const auto location = fonts::ResolveFont(cff, false, false);
+        const auto location = fonts::ResolveFont(cff, true, false);
         auto face = fonts::FontFace::Open(*location);
         ASSERT_TRUE(face);
-        EXPECT_FALSE(face->HasTrueTypeOutlines()) << location->file.toStdString();
-        EXPECT_EQ(fonts.Font(fonts.FindFont(Key(cff, true)))
-                      .ShapeLine(QStringLiteral("abc"), false)
-                      .size(),
-                  12);
+        EXPECT_TRUE(face->HasCffOutlines()) << location->file.toStdString();
+        cffGlyphs = HexGlyphs(
+            fonts.Font(fonts.FindFont(Key(cff, true))).ShapeLine(QStringLiteral("abc"), false));
+        ASSERT_EQ(cffGlyphs.size(), 3u);
+        EXPECT_EQ(cffGlyphs[0], face->GlyphForChar(U'a'));
     }
     const WrittenPdf pdf = WriteFonts(fonts, true, false);
-    EXPECT_TRUE(pdf.bytes.contains("/BaseFont /Zz#20No#20Such#20Family\r\n"));
-    const auto files = pdf.Find("/FontFile2");
-    ASSERT_EQ(files.size(), haveCff ? 2u : 1u);
+    EXPECT_TRUE(pdf.bytes.contains("+Zz#20No#20Such#20Family\r\n"));
+    EXPECT_EQ(pdf.Find("/FontFile2").size(), 1u);
     for (const int number : pdf.Find("/Length1")) {
         const QByteArray data = pdf.StreamData(number);
-        if (data.startsWith("/CIDInit")) {
-            continue;
+        const bool openType = pdf.objects.at(number).contains("/Subtype /OpenType");
+        if (data.startsWith("/CIDInit") ||
+            !(data.startsWith(QByteArray("\0\1\0\0", 4)) || data.startsWith("OTTO"))) {
+            continue; // the character map and the CID-to-glyph map
         }
         auto face = fonts::FontFace::FromData(data, 0);
         ASSERT_TRUE(face);
-        EXPECT_TRUE(face->HasTrueTypeOutlines());
+        EXPECT_EQ(face->HasCffOutlines(), openType);
         EXPECT_NE(face->GlyphForChar(U'a'), 0u);
+        if (openType) {
+            EXPECT_EQ(face->GlyphForChar(U'a'), cffGlyphs.at(0));
+            EXPECT_LT(data.size(), 20000);
+        }
     }
     if (haveCff) {
-        EXPECT_TRUE(pdf.bytes.contains("/BaseFont /Nimbus#20Sans,Bold\r\n"));
+        EXPECT_EQ(pdf.Find("/FontFile3").size(), 1u);
+        EXPECT_EQ(pdf.Find("/Subtype /CIDFontType0").size(), 1u);
+        EXPECT_TRUE(pdf.bytes.contains("+Nimbus#20Sans,Bold\r\n"));
     }
 }
 
@@ -512,12 +542,12 @@ TEST(PdfFontReaders, SmallDocumentReadsBack) {
         const QStringList rows = list.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2);
         ASSERT_EQ(rows.size(), hebrew ? 3 : 2) << list.toStdString();
         const QRegularExpression rowRe(
-            QStringLiteral("CID TrueType\\s+Identity-H\\s+yes\\s+no\\s+yes"));
+            QStringLiteral("^[A-Z]{6}\\+.*CID TrueType\\s+Identity-H\\s+yes\\s+yes\\s+yes"));
         for (const QString& row : rows) {
             EXPECT_TRUE(rowRe.match(row).hasMatch()) << row.toStdString();
         }
-        EXPECT_TRUE(rows[0].startsWith(QStringLiteral("Arial "))) << list.toStdString();
-        EXPECT_TRUE(rows[1].startsWith(QStringLiteral("Arial,Bold "))) << list.toStdString();
+        EXPECT_TRUE(rows[0].mid(7).startsWith(QStringLiteral("Arial "))) << list.toStdString();
+        EXPECT_TRUE(rows[1].mid(7).startsWith(QStringLiteral("Arial,Bold "))) << list.toStdString();
 
         const QString text =
             RunTool(QStringLiteral("pdftotext"), {path, QStringLiteral("-")}, &code);

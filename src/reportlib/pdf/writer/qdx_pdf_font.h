@@ -9,6 +9,7 @@
 #include "pdf_object_writer.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -42,7 +43,21 @@ public:
     // glyph indices in visual order, four upper-case hexadecimal digits each; empty when the
     // line cannot be shaped or no font file could be found at all.
     virtual QByteArray ShapeLine(const QString& text, bool rightToLeft) = 0;
+    // Shapes one line as ShapeLine does and gives the content operators that show it: "<…> Tj"
+    // lines, where a cluster whose glyphs cannot carry its text through the ToUnicode map (a
+    // glyph already mapped to other text, the second glyph of a cluster, .notdef, a cluster of
+    // many characters) is wrapped in a marked-content span with that text as /ActualText.
+    // Characters this font's face lacks are drawn by the first face of fontconfig's fallback
+    // chain that has them (the screen's chain), as a font of the document of its own: the
+    // sequence then switches to it with "/Fk SIZE Tf" and back, `fontSize` being SIZE.
+    // One operator sequence per item; empty when the line gives no glyphs.
+    virtual QList<QByteArray> ShowLine(const QString& text, bool rightToLeft,
+                                       const QByteArray& fontSize) = 0;
 };
+
+// Whether embedded fonts are cut down to the glyphs used (the default) or embedded whole. For
+// measurements only: the PDF benchmark compares both in one run.
+void SetFontSubsetting(bool enabled);
 
 // The document's fonts in order of first use; every page's resources list all of them.
 class TqdxPDFFontList {
@@ -52,7 +67,8 @@ public:
     TqdxPDFFontList(const TqdxPDFFontList&) = delete;
     TqdxPDFFontList& operator=(const TqdxPDFFontList&) = delete;
 
-    // The index of the font for `key`, created at its first use.
+    // The index of the font for `key`, created at its first use. Fallback faces that lines
+    // of the document needed are fonts of the list too (after the fonts that first needed them).
     int FindFont(const PdfFontKey& key);
     TqdxPDFFont& Font(int index);
     int Count() const;

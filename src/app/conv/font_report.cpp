@@ -1,0 +1,129 @@
+#include "font_report.h"
+
+#include "app/common/document_kind.h"
+#include "platform/fonts/font_resolver.h"
+#include "platform/text/codepages.h"
+#include "reportlib/document/qdx_components.h"
+#include "reportlib/document/qdx_preview_pages.h"
+#include "reportlib/document/qdx_report.h"
+
+#include <QFileInfo>
+
+#include <exception>
+#include <map>
+#include <vector>
+
+namespace zr::app {
+
+namespace {
+
+using reportlib::TqdxComponent;
+using reportlib::TqdxCustomMemoView;
+
+struct Used {
+    QString family;
+    bool bold = false;
+    bool italic = false;
+    std::optional<fonts::FontLocation> face;
+    // Fallback faces by file, with the number of characters each drew.
+    std::map<QString, std::pair<QString, int>> fallbacks;
+    int missing = 0;
+};
+
+QString StyleName(bool bold, bool italic) {
+    if (bold && italic) {
+        return QStringLiteral("negrito itálico");
+    }
+    if (bold) {
+        return QStringLiteral("negrito");
+    }
+    return italic ? QStringLiteral("itálico") : QStringLiteral("normal");
+}
+
+} // namespace
+
+int WriteFontReport(const QString& input, Interaction& ui, std::FILE* out) {
+    if (detectDocumentKind(input) != DocumentKind::PreparedReport) {
+        ui.message(MessageKind::Error,
+                   QStringLiteral("%1 não é um relatório preparado (.QP3): só estes usam fontes "
+                                  "do sistema")
+                       .arg(QFileInfo(input).fileName()));
+        return 1;
+    }
+    reportlib::TqdxReport report;
+    reportlib::TqdxPreviewPages& store = report.PreviewPages();
+    std::vector<Used> used;
+    try {
+        store.LoadFromFile(input, true);
+        for (int p = 0; p < store.Count(); ++p) {
+            reportlib::TqdxReportPage* page = store.PageObject(p);
+            if (page == nullptr) {
+                continue;
+            }
+            for (TqdxComponent* object : page->AllObjects()) {
+                auto* memo = dynamic_cast<TqdxCustomMemoView*>(object);
+                if (memo == nullptr) {
+                    continue;
+                }
+                const reportlib::TqdxFont& font = memo->Font();
+                const QString family = codepages::fromCp1252(font.Name);
+                const bool bold = (font.Style & reportlib::fsBold) != 0;
+                const bool italic = (font.Style & reportlib::fsItalic) != 0;
+                auto it = std::find_if(used.begin(), used.end(), [&](const Used& u) {
+                    return u.family == family && u.bold == bold && u.italic == italic;
+                });
+                if (it == used.end()) {
+                    Used u;
+                    u.family = family;
+                    u.bold = bold;
+                    u.italic = italic;
+                    u.face = fonts::ResolveFont(family, bold, italic);
+                    used.push_back(std::move(u));
+                    it = used.end() - 1;
+                }
+                const QString text = memo->Text();
+                for (const fonts::FaceRun& run : fonts::SplitByFace(text, family, bold, italic)) {
+                    const int count = run.end - run.start;
+                    if (run.missing) {
+                        it->missing += count;
+                    } else if (run.fallback) {
+                        auto& entry = it->fallbacks[run.face.file];
+                        entry.first = run.face.family;
+                        entry.second += count;
+                    }
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
+        return 1;
+    }
+    QByteArray text;
+    for (const Used& u : used) {
+        QString line =
+            u.family + QStringLiteral(" (") + StyleName(u.bold, u.italic) + QStringLiteral("): ");
+        if (u.face) {
+            line += u.face->family + QStringLiteral(" — ") + u.face->file;
+            if ((u.bold && !u.face->bold) || (u.italic && !u.face->italic)) {
+                line += QStringLiteral(" (estilo simulado)");
+            }
+        } else {
+            line += QStringLiteral("nenhuma fonte instalada");
+        }
+        text += line.toUtf8() + '\n';
+        for (const auto& [file, entry] : u.fallbacks) {
+            text += QStringLiteral("  reserva: %1 — %2 (%3 caracteres)\n")
+                        .arg(entry.first, file)
+                        .arg(entry.second)
+                        .toUtf8();
+        }
+        if (u.missing > 0) {
+            text += QStringLiteral("  sem fonte: %1 caracteres\n").arg(u.missing).toUtf8();
+        }
+    }
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), out);
+    std::fflush(out);
+    return 0;
+}
+
+} // namespace zr::app
