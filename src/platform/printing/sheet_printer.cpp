@@ -68,11 +68,11 @@ std::vector<std::pair<QByteArray, QByteArray>> cupsJobOptions(const SheetJobOpti
         job.emplace_back("media", options.media.toUtf8());
     }
     const std::size_t ours = job.size();
-    for (const auto& [name, value] : options.extra) {
+    for (const auto& option : options.extra) {
         const auto clash = std::find_if(job.begin(), job.begin() + std::ptrdiff_t(ours),
-                                        [&](const auto& o) { return o.first == name; });
+                                        [&](const auto& o) { return o.first == option.first; });
         if (clash == job.begin() + std::ptrdiff_t(ours)) {
-            job.emplace_back(name, value);
+            job.emplace_back(option.first, option.second);
         }
     }
     return job;
