@@ -212,6 +212,14 @@ QString ConvertJob::usage(const QString& command) {
         "  --user-password P    senha de abertura do PDF (de .QP3)\n"
         "  --owner-password P   senha de permissões do PDF (de .QP3)\n"
         "  --aes256             protege o PDF com AES-256 em vez de RC4 (de .QP3)\n"
+        "  --no-print, --no-copy, --no-modify, --no-annotate\n"
+        "                       tira do PDF o direito de imprimir, copiar, alterar ou\n"
+        "                       anotar (de .QP3, com --owner-password)\n"
+        "  --outline            o resumo (outline) do relatório como marcadores (de .QP3)\n"
+        "  --title TÍTULO       título do PDF (de .QP3; por omissão o nome do relatório)\n"
+        "  --background         grava o fundo das páginas (de .QP3)\n"
+        "  --quality N          qualidade JPEG das imagens do PDF, de 1 a 100 (de .QP3;\n"
+        "                       95 por omissão)\n"
         "  Uma seleção sem nenhuma página é um erro; o arquivo de saída não é gravado.\n");
     static const QString print = QStringLiteral(
         "zeralconv print [OPÇÕES] [--printer FILA] ENTRADA\n"
@@ -364,14 +372,25 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         }
         const bool printOnly = a == QLatin1String("--printer") || a == QLatin1String("--mode") ||
                                a == QLatin1String("--sheet") || a == QLatin1String("--duplex") ||
-                               a == QLatin1String("--sides") || a == QLatin1String("--title") ||
-                               a == QLatin1String("--media");
-        const bool convertOnly =
-            a == QLatin1String("--page") || a == QLatin1String("--scale") ||
-            a == QLatin1String("--to") || a == QLatin1String("--user-password") ||
-            a == QLatin1String("--owner-password") || a == QLatin1String("--aes256");
+                               a == QLatin1String("--sides") || a == QLatin1String("--media");
+        static const QStringList convertOptions = {QStringLiteral("--page"),
+                                                   QStringLiteral("--scale"),
+                                                   QStringLiteral("--to"),
+                                                   QStringLiteral("--user-password"),
+                                                   QStringLiteral("--owner-password"),
+                                                   QStringLiteral("--aes256"),
+                                                   QStringLiteral("--outline"),
+                                                   QStringLiteral("--background"),
+                                                   QStringLiteral("--no-print"),
+                                                   QStringLiteral("--no-copy"),
+                                                   QStringLiteral("--no-modify"),
+                                                   QStringLiteral("--no-annotate"),
+                                                   QStringLiteral("--quality")};
+        const bool convertOnly = convertOptions.contains(a);
+        const bool printOrConvert = a == QLatin1String("--title");
         if ((printOnly && job.command != Command::Print) ||
-            (convertOnly && job.command != Command::Convert)) {
+            (convertOnly && job.command != Command::Convert) ||
+            (printOrConvert && job.command != Command::Print && job.command != Command::Convert)) {
             error = QStringLiteral("opção desconhecida para %1: %2").arg(verb, a);
             return std::nullopt;
         }
@@ -464,6 +483,28 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             }
         } else if (a == QLatin1String("--aes256")) {
             job.aes256 = true;
+        } else if (a == QLatin1String("--outline")) {
+            job.outline = true;
+        } else if (a == QLatin1String("--background")) {
+            job.background = true;
+        } else if (a == QLatin1String("--no-print")) {
+            job.noPrint = true;
+        } else if (a == QLatin1String("--no-copy")) {
+            job.noCopy = true;
+        } else if (a == QLatin1String("--no-modify")) {
+            job.noModify = true;
+        } else if (a == QLatin1String("--no-annotate")) {
+            job.noAnnotate = true;
+        } else if (a == QLatin1String("--quality")) {
+            if (!value(v)) {
+                return std::nullopt;
+            }
+            bool ok = false;
+            job.quality = v.trimmed().toInt(&ok);
+            if (!ok || job.quality < 1 || job.quality > 100) {
+                error = QStringLiteral("qualidade JPEG inválida: %1 (de 1 a 100)").arg(v);
+                return std::nullopt;
+            }
         } else if (a == QLatin1String("--printer")) {
             if (!value(job.printer)) {
                 return std::nullopt;
@@ -508,6 +549,7 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             if (!value(job.title)) {
                 return std::nullopt;
             }
+            job.titleGiven = true;
         } else if (a == QLatin1String("--media")) {
             if (!value(job.media)) {
                 return std::nullopt;
@@ -643,6 +685,20 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
     }
     if (passwords && ext != QLatin1String("pdf")) {
         error = QStringLiteral("--user-password, --owner-password e --aes256 só valem para .pdf");
+        return false;
+    }
+    const bool denied = noPrint || noCopy || noModify || noAnnotate;
+    const bool pdfOptions = outline || background || titleGiven || quality != 0 || denied;
+    if (pdfOptions && (!prepared || ext != QLatin1String("pdf"))) {
+        error = QStringLiteral("--outline, --title, --background, --quality, --no-print, "
+                               "--no-copy, --no-modify e --no-annotate só valem para o .pdf de "
+                               "relatórios preparados (.QP3)");
+        return false;
+    }
+    if (denied && ownerPassword.isEmpty()) {
+        // Without an owner password whoever opens the file is its owner, with every right.
+        error = QStringLiteral("--no-print, --no-copy, --no-modify e --no-annotate precisam de "
+                               "--owner-password");
         return false;
     }
     if (prepared && (model || accents)) {
@@ -1146,8 +1202,33 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
     filter.PageOrder = order;
     filter.UserPassword = userPassword;
     filter.OwnerPassword = ownerPassword;
+    // What the options dialog would set: the permissions, the outline, the background, the
+    // pictures' quality, and the title, the report's name unless one is given.
+    filter.ProtectionFlags =
+        (noPrint ? 0 : reportlib::pdf::ePrint) | (noModify ? 0 : reportlib::pdf::eModify) |
+        (noCopy ? 0 : reportlib::pdf::eCopy) | (noAnnotate ? 0 : reportlib::pdf::eAnnot);
+    filter.Outline = outline;
+    filter.Background = background;
+    if (quality != 0) {
+        filter.Quality = quality;
+    }
+    filter.Title = titleGiven ? title : codepages::fromCp1252(report.ReportOptions.Name);
     if (aes256) {
         filter.Encryption = reportlib::pdf::TqdxPDFEncryption::AES_256;
+    }
+    if (outline) {
+        // Read only, as the export reads it: a report without an outline is not given one.
+        reportlib::TqdxPreviewPages& store = report.PreviewPages();
+        bool items = false;
+        if (store.Document().Root().Find("outline") >= 0) {
+            store.Outline().LevelRoot();
+            items = store.Outline().Count() > 0;
+            store.Outline().Reset();
+        }
+        if (!items) {
+            ui.message(MessageKind::Warning,
+                       QStringLiteral("O relatório não tem resumo: o PDF não terá marcadores."));
+        }
     }
     // A conversion either writes the whole file or leaves an existing one alone.
     filter.KeepIncompleteOutput = false;

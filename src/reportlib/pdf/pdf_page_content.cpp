@@ -135,7 +135,7 @@ void emitLink(Content& out, const TqdxView& view, const Box& box) {
             return;
         }
         link.targetPage = page;
-        link.y = Round(out.y(top));
+        link.top = top;
     } else if (url.startsWith(QLatin1Char('@'))) {
         bool ok = false;
         const int number = url.mid(1).trimmed().toInt(&ok);
@@ -144,13 +144,18 @@ void emitLink(Content& out, const TqdxView& view, const Box& box) {
                                         "' is not a valid integer value");
         }
         link.targetPage = number - 1;
-        link.y = Round(out.y(0));
     } else {
         if (!isWebAddress(url)) {
             return;
         }
         link.web = true;
-        link.address = url;
+        link.address = url.trimmed();
+    }
+    // A page link must lead to a page of the report: one to nowhere would be an annotation
+    // with no destination.
+    if (!link.web &&
+        (link.targetPage < 0 || (state.pageCount >= 0 && link.targetPage >= state.pageCount))) {
+        return;
     }
     if (!state.writer) {
         return;
@@ -435,7 +440,8 @@ void emitRaster(Content& out, TqdxView& view, const Box& box, bool isText) {
             }
             const bool sharp = isBarCode(view) || qdx_cast<TqdxCustomLineView>(&view) ||
                                qdx_cast<TqdxShapeView>(&view);
-            const QByteArray jpeg = EncodeJpeg(bitmap, sharp ? 95 : 90);
+            const int quality = std::clamp(state.quality, 1, 100);
+            const QByteArray jpeg = EncodeJpeg(bitmap, sharp ? quality : std::max(1, quality - 5));
             bitmap = QImage();
             if (!jpeg.isEmpty()) {
                 const int index = imageIndex(state, jpeg, width, height);

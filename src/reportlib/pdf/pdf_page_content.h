@@ -26,10 +26,11 @@ struct PdfLink {
     QByteArray rect;  // "left bottom right top" in the two-decimal form
     bool web = false; // an address (else a page destination)
     QString address;  // web links
-    // Page links: index of the target page in the whole report (from 0), as the address
-    // gives it: "@0" or "@99" give indexes outside the report, which the document must check.
+    // Page links: index of the target page in the whole report (from 0; always one of its
+    // pages) and the destination's top in report units; the document maps it on the target
+    // page's own geometry when it writes the link.
     int targetPage = 0;
-    int y = 0; // page links: the destination's y in points, rounded
+    double top = 0;
 };
 
 struct PdfPageState {
@@ -41,6 +42,12 @@ struct PdfPageState {
     bool background = false;     // export the page background object
     bool htmlTags = true;        // text with tags is rasterised
     bool exportNotPrintable = false;
+    // JPEG quality (1-100) of sharp pictures (bar codes, lines, shapes); the other pictures
+    // are encoded 5 below it (at least 1), so 95 gives 95 and 90.
+    int quality = 95;
+    // Pages of the report; links to a page outside 0..pageCount-1 are not made. Negative:
+    // unknown, every page link is made.
+    int pageCount = -1;
     // Looks up an anchor: its page index (from 0) and top in report units; false when unknown.
     std::function<bool(const QString& name, int& page, double& top)> findAnchor;
     // The image table: object numbers of the images written so far, in order.
@@ -65,9 +72,10 @@ struct PdfPageState {
 
 // Writes one view (an object of a page or band; anything not a view, and a view that is not
 // printable unless exportNotPrintable, is ignored) into the page's content, and its images into
-// the file. A link is reserved first: "@n" for page n, "#name" for a known anchor, and web
-// addresses with the http, https and mailto schemes only (others make no link). Throws what the
-// view's own conversions throw (an address "@" followed by text that is no whole number:
+// the file. A link is reserved first: "@n" for page n of the report, "#name" for a known anchor
+// on a page of the report, and web addresses (blanks around them dropped) with the http, https
+// and mailto schemes only; anything else ("@0", "@99" of fewer pages) makes no link. Throws what
+// the view's own conversions throw (an address "@" followed by text that is no whole number:
 // std::invalid_argument); the page's content is then left as it was before the call.
 // Text objects take TextLock() and the export's own lock while they are written.
 void EmitView(PdfPageState& state, TqdxComponent& object);

@@ -1,5 +1,6 @@
 #include "qdx_export_pdf.h"
 
+#include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/pdf/pdf_page_content.h"
@@ -94,10 +95,19 @@ QByteArray addressBytes(const QString& address) {
 
 } // namespace
 
+double PdfPageSide(double points) {
+    if (std::isnan(points)) {
+        return kMinPdfPageSide;
+    }
+    return std::clamp(points, kMinPdfPageSide, kMaxPdfPageSide);
+}
+
 QByteArray LinkAddressString(const QString& address, const PdfEncryptor* encryptor,
                              int objectNumber) {
     const bool literal = literalAddress(address);
-    const QByteArray bytes = literal ? address.toLatin1() : addressBytes(address);
+    // A blank is no character of a URI: it is percent-encoded in either form.
+    const QByteArray bytes =
+        literal ? address.toLatin1().replace(" ", "%20") : addressBytes(address);
     if (encryptor) {
         return LiteralString(bytes, encryptor, objectNumber);
     }
@@ -119,14 +129,17 @@ struct TqdxPDFExport::Document {
     bool pageOpen = false;
     bool drawFailed = false; // an object of a page could not be drawn
     int expectedPages = 0;
-    // Per exported page: its index in the report, its height in points and its page object.
+    // Per exported page: its index in the report, its height in points, its page object and
+    // the top offset of its coordinate mapping in points (the top margin × 0.05).
     struct Page {
         int index;
         double height;
         int object;
+        double oy;
     };
     std::vector<Page> pages;
     double pageHeight = 0;
+    bool paperClamped = false; // a page's paper was brought within the PDF's limits
 
     const PdfEncryptor* encryptor() const { return security.get(); }
     bool ascending = true; // the pages came in ascending order (as the driver hands them)
@@ -147,6 +160,13 @@ TqdxPDFExport::TqdxPDFExport() : Creator(QCoreApplication::applicationName()) {}
 
 TqdxPDFExport::~TqdxPDFExport() = default;
 
+void TqdxPDFExport::warn(const QString& text) {
+    Warnings.append(text);
+    if (Report && Report->UserInteraction) {
+        Report->UserInteraction->message(MessageKind::Warning, text);
+    }
+}
+
 void TqdxPDFExport::fail(const QString& text) {
     ErrorText = text;
     m_succeeded = false;
@@ -165,6 +185,7 @@ bool TqdxPDFExport::BeginOutput() {
     m_succeeded = false;
     m_pagesWritten = 0;
     ErrorText.clear();
+    Warnings.clear();
     if (FileName.isEmpty() && !Output) {
         return false;
     }
@@ -230,6 +251,8 @@ bool TqdxPDFExport::BeginOutput() {
     s.background = Background;
     s.htmlTags = HTMLTags;
     s.exportNotPrintable = ExportNotPrintable;
+    s.quality = std::clamp(Quality, 1, 100);
+    s.pageCount = Report ? Report->PreviewPages().Count() : -1;
     TqdxReport* report = Report;
     s.findAnchor = [report](const QString& name, int& page, double& top) {
         if (!report) {
@@ -260,15 +283,33 @@ void TqdxPDFExport::BeginPageOutput(TqdxReportPage& page, int index) {
     s.resetPage();
     s.background = Background; // may change between pages (printing follows each page's own)
     d.pageOpen = true;
-    d.pageHeight = page.Height() * 0.75;
     if (!d.pages.empty() && index <= d.pages.back().index) {
         d.ascending = false;
     }
-    d.pages.push_back({index, d.pageHeight, 0});
     s.width = page.Width() * 0.75;
-    s.height = d.pageHeight;
+    s.height = page.Height() * 0.75;
+    if (const double w = PdfPageSide(s.width), h = PdfPageSide(s.height);
+        w != s.width || h != s.height) {
+        if (!d.paperClamped) {
+            d.paperClamped = true;
+            warn(QStringLiteral("O papel da página %1 (%2 x %3 pontos) está fora dos limites do "
+                                "PDF (de %4 a %5 pontos por lado): a página foi gravada com "
+                                "%6 x %7 pontos.")
+                     .arg(index + 1)
+                     .arg(s.width, 0, 'g', 6)
+                     .arg(s.height, 0, 'g', 6)
+                     .arg(kMinPdfPageSide)
+                     .arg(kMaxPdfPageSide)
+                     .arg(w, 0, 'g', 6)
+                     .arg(h, 0, 'g', 6));
+        }
+        s.width = w;
+        s.height = h;
+    }
+    d.pageHeight = s.height;
     s.ox = page.LeftMargin * 0.05;
     s.oy = page.TopMargin * 0.05;
+    d.pages.push_back({index, d.pageHeight, 0, s.oy});
     if (page.Color() != clTransparent) {
         constexpr double mm = 72 / 25.4;
         const double l = page.LeftMargin * mm;
@@ -468,7 +509,7 @@ void TqdxPDFExport::PlaceForms(double widthPt, double heightPt,
     const int contents = w.beginObject();
     writeStream(contents, content);
     const int pageObject = w.beginObject();
-    d.pages.push_back({-1, heightPt, pageObject});
+    d.pages.push_back({-1, heightPt, pageObject, 0.0});
     w.line("<<");
     w.line("/Type /Page");
     w.line("/Parent 1 0 R");
@@ -620,8 +661,10 @@ void TqdxPDFExport::writeLinks() {
             // A page that was not exported has no object: the link then leads nowhere.
             const Document::Page* target = d.exported(link.targetPage);
             if (target && target->object > 0) {
-                w.line("/Dest [" + ref(target->object) + " /XYZ null " +
-                       QByteArray::number(link.y) + " null]");
+                // The top mapped on the target page, whose size may differ from this one's.
+                const int y = roundToInt(target->height - target->oy - link.top * 0.75);
+                w.line("/Dest [" + ref(target->object) + " /XYZ null " + QByteArray::number(y) +
+                       " null]");
             }
         }
         w.line(">>");

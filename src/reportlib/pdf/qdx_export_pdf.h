@@ -37,6 +37,7 @@
 #include <QDateTime>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -131,6 +132,9 @@ public:
     // True once EndOutput has put the complete file in place.
     bool Succeeded() const { return m_succeeded; }
     QString ErrorText;
+    // What the last export worked around, each said once, in order (a paper beyond the PDF's
+    // limits); each is also given to the report's UserInteraction as a warning when it has one.
+    QStringList Warnings;
     // The path written (FileName completed with DefaultPath).
     const QString& OutputPath() const { return m_path; }
     // Pages written by the last export.
@@ -163,6 +167,7 @@ private:
     void writeOutline();
     void writeLinks();
     void fail(const QString& text);
+    void warn(const QString& text);
     QByteArray dateString() const;
 
     std::unique_ptr<Document> m_doc; // from BeginOutput to EndOutput
@@ -179,6 +184,12 @@ private:
 // preference; and embedded fonts, because glyph numbers only mean something with the font file
 // they were taken from.
 void ApplyMainWindowDefaults(TqdxPDFExport& filter);
+
+// The smallest and largest side of a page a PDF reader takes, in points.
+inline constexpr double kMinPdfPageSide = 3;
+inline constexpr double kMaxPdfPageSide = 14400;
+// A page side in points brought within those limits (NaN: the smallest).
+double PdfPageSide(double points);
 
 // The address string of a link: "(...)" when every character is printable ASCII and the
 // parentheses nest, else "<...>" in hexadecimal. With an encryptor, the address's bytes are

@@ -13,10 +13,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -755,4 +759,299 @@ TEST_F(ConverterProgram, FontsListsTheFacesAndTheirFallbacks) {
     const QString text = dir.write("t.GVP", ReportBuilder().item(1, 1, 1, "x").build());
     EXPECT_EQ(runConverter({"fonts", text}).code, 1);
     EXPECT_EQ(runConverter({"fonts"}).code, 2);
+}
+
+// ---- What the viewer's PDF options dialog sets, set from the command line.
+
+namespace {
+
+// The objects of a PDF as qpdf's JSON gives them ("obj:N 0 R" -> {"value"} or {"stream"}), and
+// its outline tree; nothing when qpdf is missing or cannot read the file.
+struct QpdfJson {
+    QJsonObject objects;
+    QJsonArray outlines;
+};
+
+std::optional<QpdfJson> qpdfJson(const QString& path) {
+    const zr::test::ProgramRun r = zr::test::runProgram(
+        QStringLiteral("qpdf"), {QStringLiteral("--json"), QStringLiteral("--json-key=qpdf"),
+                                 QStringLiteral("--json-key=outlines"), path});
+    if (!r.found || r.exitCode != 0) {
+        return std::nullopt;
+    }
+    const QJsonObject json = QJsonDocument::fromJson(r.out).object();
+    return QpdfJson{json.value("qpdf").toArray().at(1).toObject(),
+                    json.value("outlines").toArray()};
+}
+
+// The dictionaries (of values and of streams) whose entry `key` is `value`, in object order.
+QList<QJsonObject> dictionariesWith(const QpdfJson& pdf, const QString& key, const QString& value) {
+    QList<std::pair<int, QJsonObject>> found;
+    for (auto it = pdf.objects.begin(); it != pdf.objects.end(); ++it) {
+        const QJsonObject o = it.value().toObject();
+        const QJsonObject dict = o.contains("stream")
+                                     ? o.value("stream").toObject().value("dict").toObject()
+                                     : o.value("value").toObject();
+        if (dict.value(key).toString() == value) {
+            found.append({it.key().section(' ', 0, 0).mid(4).toInt(), dict});
+        }
+    }
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    QList<QJsonObject> dicts;
+    for (const auto& f : found) {
+        dicts.append(f.second);
+    }
+    return dicts;
+}
+
+int outlineItems(const QJsonArray& items) {
+    int n = 0;
+    for (const QJsonValue& item : items) {
+        n += 1 + outlineItems(item.toObject().value("kids").toArray());
+    }
+    return n;
+}
+
+} // namespace
+
+// Each option gives in the PDF what the dialog's control gives, is refused where it would have
+// no effect, and the defaults are the viewer's: no outline, no background, quality 95, every
+// right, and the report's name as the title.
+TEST_F(ConverterProgram, PdfOptionsOfTheDialogReachThePreparedPdf) {
+    TempDir dir;
+    const QString in = dir.path("p.QP3");
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 6;
+    options.sectionPages = 3;
+    options.pictureEvery = 2;
+    ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+    const QString text = dir.write("r.GVP", ReportBuilder().item(1, 1, 1, "a").build());
+
+    struct Read {
+        QString title;
+        QString pageMode;
+        int outlineItems = 0;
+        int images = 0;
+        qint64 imageBytes = 0;
+    };
+    auto convert = [&](const QStringList& extra, const QString& name) -> std::optional<Read> {
+        const QString out = dir.path(name);
+        const ProgramRun r = runConverter(QStringList{"convert"} + extra + QStringList{in, out});
+        EXPECT_EQ(r.code, 0) << extra.join(' ').toStdString() << ": " << r.err.constData();
+        const std::optional<QpdfJson> pdf = qpdfJson(out);
+        const auto info = zr::test::pdfInfo(TempDir::read(out));
+        if (!pdf || !info) {
+            return std::nullopt;
+        }
+        EXPECT_TRUE(zr::test::qpdfCheckProblems(out).isEmpty()) << extra.join(' ').toStdString();
+        Read read;
+        read.title = info->title;
+        read.pageMode =
+            dictionariesWith(*pdf, "/Type", "/Catalog").value(0).value("/PageMode").toString();
+        read.outlineItems = outlineItems(pdf->outlines);
+        for (const QJsonObject& image : dictionariesWith(*pdf, "/Subtype", "/Image")) {
+            ++read.images;
+            read.imageBytes += image.value("/Length").toInteger();
+        }
+        return read;
+    };
+    const std::optional<Read> plain = convert({}, "padrao.pdf");
+    if (!plain) {
+        GTEST_SKIP() << "qpdf or pdfinfo is not installed";
+    }
+    EXPECT_EQ(plain->title, QString::fromUtf8("Relatório de Vendas por Cliente"));
+    EXPECT_EQ(plain->pageMode, "/UseNone");
+    EXPECT_EQ(plain->outlineItems, 0);
+    ASSERT_GT(plain->images, 0);
+
+    const auto titled = convert({"--title", "Fechamento de março"}, "titulo.pdf");
+    ASSERT_TRUE(titled);
+    EXPECT_EQ(titled->title, QString::fromUtf8("Fechamento de março"));
+    // Two sections of three pages: an item per section, a child per page.
+    const auto outlined = convert({"--outline"}, "resumo.pdf");
+    ASSERT_TRUE(outlined);
+    EXPECT_EQ(outlined->pageMode, "/UseOutlines");
+    EXPECT_EQ(outlined->outlineItems, 8);
+    // The page background is a picture of each of the six pages.
+    const auto background = convert({"--background"}, "fundo.pdf");
+    ASSERT_TRUE(background);
+    EXPECT_EQ(background->images, plain->images + 6);
+    // The quality is the JPEG's: 95 is the default, a lower one gives smaller pictures.
+    const auto same = convert({"--quality", "95"}, "q95.pdf");
+    ASSERT_TRUE(same);
+    EXPECT_EQ(same->imageBytes, plain->imageBytes);
+    const auto low = convert({"--quality", "10"}, "q10.pdf");
+    ASSERT_TRUE(low);
+    EXPECT_EQ(low->images, plain->images);
+    EXPECT_LT(low->imageBytes, plain->imageBytes);
+
+    // Refused, with one line, where the option would have no effect or its value is none.
+    struct Refused {
+        QStringList options;
+        QString input;
+        const char* output;
+    };
+    const Refused refused[] = {
+        {{"--quality", "0"}, in, "a.pdf"},
+        {{"--quality", "101"}, in, "b.pdf"},
+        {{"--quality", "alta"}, in, "c.pdf"},
+        {{"--no-print"}, in, "d.pdf"},
+        {{"--no-copy", "--user-password", "u"}, in, "e.pdf"},
+        {{"--outline"}, in, "f.png"},
+        {{"--background"}, in, "g.qp3"},
+        {{"--title", "x"}, text, "h.pdf"},
+        {{"--quality", "50"}, text, "i.pdf"},
+        {{"--owner-password", "x", "--no-annotate"}, text, "j.pdf"},
+        {{"--outline"}, text, "k.pdf"},
+    };
+    for (const Refused& c : refused) {
+        const QString out = dir.path(QString::fromLatin1(c.output));
+        const ProgramRun r =
+            runConverter(QStringList{"convert"} + c.options + QStringList{c.input, out});
+        const std::string name = (c.options.join(' ') + " -> " + c.output).toStdString();
+        EXPECT_TRUE(isUsageError(r)) << name << ": " << r.err.constData();
+        EXPECT_FALSE(QFile::exists(out)) << name;
+    }
+    // A report without an outline: the PDF is written, with a word about it.
+    const QString none = dir.write(
+        "sem.QP3",
+        TempDir::read(in).replace("<outline>", "<xutline>").replace("</outline>", "</xutline>"));
+    const ProgramRun r = runConverter({"convert", "--outline", none, dir.path("sem.pdf")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "zeralconv: O relatório não tem resumo: o PDF não terá marcadores.\n");
+}
+
+// An owner password alone restricts what the options say, and the file still opens without a
+// password; with a user password too, the restrictions bind whoever opens it with that one.
+TEST_F(ConverterProgram, OwnerPasswordAloneRestrictsWhatTheOptionsSay) {
+    TempDir dir;
+    const QString in = dir.path("p.QP3");
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 2;
+    ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+    struct Case {
+        QStringList options;
+        const char* p;
+        QStringList notAllowed; // as qpdf --show-encryption names them
+    };
+    const Case cases[] = {
+        {{}, "-4", {}},
+        {{"--no-print"}, "-8", {"print low resolution", "print high resolution"}},
+        {{"--no-copy"}, "-20", {"extract for any purpose"}},
+        {{"--no-modify"}, "-12", {"modify other", "modify anything"}},
+        {{"--no-annotate"}, "-36", {"modify annotations", "modify anything"}},
+        {{"--no-print", "--no-copy", "--no-modify", "--no-annotate", "--aes256"},
+         "-64",
+         {"extract for any purpose", "print low resolution", "print high resolution",
+          "modify annotations", "modify other", "modify anything"}},
+    };
+    const QRegularExpression refusedRight(QStringLiteral("^(.*): not allowed$"),
+                                          QRegularExpression::MultilineOption);
+    for (const Case& c : cases) {
+        const QString out = dir.path("protegido.pdf");
+        const std::string name = c.options.join(' ').toStdString();
+        const ProgramRun r = runConverter(QStringList{"convert", "--owner-password", "dono"} +
+                                          c.options + QStringList{in, out});
+        ASSERT_EQ(r.code, 0) << name << ": " << r.err.constData();
+        const zr::test::ProgramRun shown =
+            zr::test::runProgram(QStringLiteral("qpdf"), {"--show-encryption", out});
+        if (!shown.found) {
+            GTEST_SKIP() << "qpdf is not installed";
+        }
+        ASSERT_EQ(shown.exitCode, 0) << name << ": " << shown.err.constData();
+        EXPECT_TRUE(shown.out.contains("\nP = " + QByteArray(c.p) + "\n"))
+            << name << shown.out.constData();
+        EXPECT_TRUE(shown.out.contains("Supplied password is user password")) << name;
+        QStringList notAllowed;
+        for (const auto& m : refusedRight.globalMatch(QString::fromUtf8(shown.out))) {
+            notAllowed += m.captured(1);
+        }
+        EXPECT_EQ(notAllowed, c.notAllowed) << name;
+        EXPECT_TRUE(zr::test::qpdfCheckProblems(out).isEmpty()) << name;
+        if (const auto text = zr::test::popplerText(out)) {
+            EXPECT_TRUE(text->contains("DISTRIBUIDORA")) << name;
+        }
+    }
+    // Both passwords: the file opens only with one of them; the user's without the right to
+    // print, the owner's with every right.
+    const QString both = dir.path("ambas.pdf");
+    ASSERT_EQ(runConverter({"convert", "--user-password", "leitor", "--owner-password", "dono",
+                            "--no-print", in, both})
+                  .code,
+              0);
+    EXPECT_FALSE(zr::test::qpdfCheckProblems(both).isEmpty());
+    EXPECT_TRUE(zr::test::qpdfCheckProblems(both, "leitor").isEmpty());
+    const QByteArray reader =
+        zr::test::runProgram("qpdf", {"--password=leitor", "--show-encryption", both}).out;
+    EXPECT_TRUE(reader.contains("Supplied password is user password")) << reader.constData();
+    EXPECT_TRUE(reader.contains("print high resolution: not allowed")) << reader.constData();
+    EXPECT_TRUE(zr::test::runProgram("qpdf", {"--password=dono", "--show-encryption", both})
+                    .out.contains("Supplied password is owner password"));
+}
+
+// Links lead to the height they name on their target page, whatever its size; links to no page
+// of the report make no annotation; a blank in a web address is percent-encoded; and paper
+// beyond what a reader takes is brought within 3 to 14,400 points a side, with one warning.
+TEST_F(ConverterProgram, LinksFindTheirTargetAndPapersStayWithinLimits) {
+    TempDir dir;
+    QByteArray views;
+    int top = 0;
+    for (const char* url : {"@0", "@-1", "@99", "@2", "#marca", "  https://a.example/a b?c=d e "}) {
+        views += "<TqdxShapeView Name=\"S" + QByteArray::number(top) + "\" Left=\"10\" Top=\"" +
+                 QByteArray::number(top) + "\" Width=\"40\" Height=\"20\" URL=\"" + url + "\"/>";
+        top += 30;
+    }
+    const QString in = dir.write(
+        "links.QP3",
+        "<?xml version=\"1.0\"?><preparedreport><previewpages>"
+        "<TqdxReportPage LeftMargin=\"10\" TopMargin=\"10\"><TqdxMasterData Name=\"D\" Top=\"40\" "
+        "Height=\"300\">" +
+            views +
+            "</TqdxMasterData></TqdxReportPage>"
+            "<TqdxReportPage LeftMargin=\"10\" TopMargin=\"10\" PaperWidth=\"100\" "
+            "PaperHeight=\"100\"/>"
+            "<TqdxReportPage PaperWidth=\"0\" PaperHeight=\"-5\"/>"
+            "<TqdxReportPage PaperWidth=\"1e305\" PaperHeight=\"100\"/>"
+            "</previewpages><anchors><item text=\"Marca\" page=\"1\" top=\"100\"/></anchors>"
+            "</preparedreport>");
+    const QString out = dir.path("links.pdf");
+    const ProgramRun r = runConverter({"convert", in, out});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    EXPECT_EQ(r.err.count("zeralconv: O papel da página 3 (0 x -14.25 pontos) está fora dos "
+                          "limites do PDF (de 3 a 14400 pontos por lado): a página foi gravada "
+                          "com 3 x 3 pontos.\n"),
+              1)
+        << r.err.constData();
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
+    const std::optional<QpdfJson> pdf = qpdfJson(out);
+    if (!pdf) {
+        GTEST_SKIP() << "qpdf is not installed";
+    }
+    EXPECT_TRUE(zr::test::qpdfCheckProblems(out).isEmpty());
+    auto dict = [&](const QJsonValue& reference) {
+        return pdf->objects.value("obj:" + reference.toString())
+            .toObject()
+            .value("value")
+            .toObject();
+    };
+    const QJsonArray kids =
+        dictionariesWith(*pdf, "/Type", "/Pages").value(0).value("/Kids").toArray();
+    ASSERT_EQ(kids.size(), 4);
+    const QList<QJsonArray> boxes = {QJsonArray{0, 0, 595.5, 842.25},
+                                     QJsonArray{0, 0, 283.5, 283.5}, QJsonArray{0, 0, 3, 3},
+                                     QJsonArray{0, 0, 14400, 283.5}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(dict(kids[i]).value("/MediaBox").toArray(), boxes[i]) << "page " << i + 1;
+    }
+    // "@2" to the top of the smaller second page (283.5 points high, less its 0.5 margin
+    // offset), the anchor 100 pixels (75 points) lower; then the web address.
+    const QJsonArray annots = dict(kids[0]).value("/Annots").toArray();
+    ASSERT_EQ(annots.size(), 3);
+    EXPECT_EQ(dict(annots[0]).value("/Dest").toArray(),
+              (QJsonArray{kids[1], "/XYZ", QJsonValue(), 283, QJsonValue()}));
+    EXPECT_EQ(dict(annots[1]).value("/Dest").toArray(),
+              (QJsonArray{kids[1], "/XYZ", QJsonValue(), 208, QJsonValue()}));
+    EXPECT_EQ(dict(annots[2]).value("/A").toObject().value("/URI").toString(),
+              "u:https://a.example/a%20b?c=d%20e");
 }
