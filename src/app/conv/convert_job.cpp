@@ -695,10 +695,11 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
                                "relatórios preparados (.QP3)");
         return false;
     }
-    if (denied && ownerPassword.isEmpty()) {
-        // Without an owner password whoever opens the file is its owner, with every right.
+    if (denied && (ownerPassword.isEmpty() || ownerPassword == userPassword)) {
+        // Without an owner password of its own whoever opens the file is its owner, with every
+        // right.
         error = QStringLiteral("--no-print, --no-copy, --no-modify e --no-annotate precisam de "
-                               "--owner-password");
+                               "--owner-password (diferente de --user-password)");
         return false;
     }
     if (prepared && (model || accents)) {

@@ -351,6 +351,16 @@ void TqdxPDFExportDialog::accept() {
             return;
         }
     }
+    // Rights taken away bind only readers without the owner password: with none, or with the
+    // opening password as the owner's, whoever opens the file has every right.
+    const bool restricted = !PrintCB->isChecked() || !ModCB->isChecked() || !CopyCB->isChecked() ||
+                            !AnnotCB->isChecked();
+    if (restricted && (OwnPassE->text().isEmpty() || OwnPassE->text() == UserPassE->text())) {
+        refuse(SecurityPage, OwnPassE,
+               QStringLiteral("As permissões só valem com uma senha das permissões diferente da "
+                              "senha de abertura."));
+        return;
+    }
     // A password the chosen encryption cannot take would only fail once the export starts.
     const auto method =
         AesCB->isChecked() ? pdf::TqdxPDFEncryption::AES_256 : pdf::TqdxPDFEncryption::RC4_128;

@@ -57,9 +57,11 @@ public:
                                  const QString& reportFileName = {});
     ~TqdxPDFExportDialog() override;
 
-    // Checks the quality and the page numbers; when both are good writes every control into the
-    // filter and closes with Accepted. Otherwise shows the error, focuses the field at fault and
-    // stays open with the filter untouched. "OK" and Enter on it come here.
+    // Checks the quality, the page numbers, that permissions taken away have an owner password
+    // other than the opening one, and that the passwords suit the encryption; when all are good
+    // writes every control into the filter and closes with Accepted. Otherwise shows the error,
+    // focuses the field at fault and stays open with the filter untouched. "OK" and Enter on it
+    // come here.
     void accept() override;
 
     // The name the save dialog proposes: FileName, else the report file's name (without its

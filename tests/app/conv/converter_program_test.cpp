@@ -898,6 +898,7 @@ TEST_F(ConverterProgram, PdfOptionsOfTheDialogReachThePreparedPdf) {
         {{"--quality", "alta"}, in, "c.pdf"},
         {{"--no-print"}, in, "d.pdf"},
         {{"--no-copy", "--user-password", "u"}, in, "e.pdf"},
+        {{"--no-modify", "--user-password", "u", "--owner-password", "u"}, in, "e2.pdf"},
         {{"--outline"}, in, "f.png"},
         {{"--background"}, in, "g.qp3"},
         {{"--title", "x"}, text, "h.pdf"},

@@ -328,6 +328,30 @@ TEST_F(PdfExportDialog, PasswordsTheChosenEncryptionCannotTakeAreRefused) {
     EXPECT_EQ(filter.Encryption, TqdxPDFEncryption::AES_256);
 }
 
+// A right taken away binds only readers without the owner password: with no owner password, or
+// the opening one as the owner's, whoever opens the file would have every right.
+TEST_F(PdfExportDialog, RightsTakenAwayNeedAnOwnerPasswordOfTheirOwn) {
+    auto d = open();
+    const auto before = snapshot(filter);
+    d->PrintCB->setChecked(false);
+    d->UserPassE->setText(QStringLiteral("leitor"));
+    d->OkB->click();
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_EQ(d->PageControl1->currentWidget(), d->SecurityPage);
+    ASSERT_EQ(focused(d.get()), d->OwnPassE);
+    type(focused(d.get()), QStringLiteral("leitor"));
+    d->OkB->click();
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_EQ(snapshot(filter), before);
+    EXPECT_EQ(errors.size(), 2);
+
+    type(focused(d.get()), QStringLiteral("dono")); // the refused text is selected: replaced
+    d->OkB->click();
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_EQ(filter.OwnerPassword, QStringLiteral("dono"));
+    EXPECT_EQ(filter.ProtectionFlags, pdf::eModify | pdf::eCopy | pdf::eAnnot);
+}
+
 TEST_F(PdfExportDialog, CancelByKeyboardLeavesTheFilterUnchanged) {
     setAllOff(filter);
     const auto before = snapshot(filter);
