@@ -662,7 +662,7 @@ void TqdxPDFExport::writeLinks() {
             const Document::Page* target = d.exported(link.targetPage);
             if (target && target->object > 0) {
                 // The top mapped on the target page, whose size may differ from this one's.
-                const int y = roundToInt(target->height - target->oy - link.top * 0.75);
+                const int y = render::Round(target->height - target->oy - link.top * 0.75);
                 w.line("/Dest [" + ref(target->object) + " /XYZ null " + QByteArray::number(y) +
                        " null]");
             }
