@@ -390,9 +390,12 @@ std::vector<PdfFont::Piece> PdfFont::RecordGlyphs(const QString& text,
             }
             QString& mapped = m_chars[found->second];
             if (glyph.glyph == 0) {
-                // .notdef stands for no letter of its own.
+                // .notdef stands for no letter: it reads as U+FFFD, like the box it draws, and
+                // carries no text of its own.
                 mapped = QString(QChar(0xFFFD));
-            } else if (mapped.isEmpty() && !mine.isEmpty() && mine.size() <= kMaxMappedUnits) {
+                continue;
+            }
+            if (mapped.isEmpty() && !mine.isEmpty() && mine.size() <= kMaxMappedUnits) {
                 mapped = mine;
             }
             if (mapped != mine) {
