@@ -449,6 +449,9 @@ void drawWithFallbacks(QPainter& canvas, const QString& text, const QString& fam
     for (const fonts::FaceRun& run : runs) {
         const int from = std::clamp(run.start, drawn, int(text.size()));
         const int to = std::clamp(run.end, from, int(text.size()));
+        if (from == to) {
+            continue;
+        }
         const fonts::FontFace* face =
             run.fallback || run.missing ? fonts::SharedFace(run.face) : nullptr;
         const QRawFont raw = face ? RawFontOf(*face, pixels) : QRawFont();
@@ -479,6 +482,8 @@ void drawWithFallbacks(QPainter& canvas, const QString& text, const QString& fam
         canvas.drawGlyphRun(QPointF(0, baseline), glyphs);
         drawn = to;
     }
+    // What the chain left out (all of it when fontconfig knows no font) is drawn as usual.
+    drawClusters(canvas, text, drawn, int(text.size()), offsets, baseline);
 }
 
 // Text that only reads right when shaped as a whole (right-to-left or joining scripts).
