@@ -70,28 +70,30 @@ bool followsNeighbour(char32_t code) {
 }
 
 struct FontEntry {
-    // The advance of a character, and whether the report's face lacks it: such a character is
-    // drawn, like in the PDF, by the fallback chain's face for it (or as the face's .notdef
-    // when no installed face has it), and measured with that face.
-    struct Advance {
-        int width = 0;
-        bool foreign = false;
-    };
-
     QFont font;
     QFontMetricsF metrics;
     int ascent = 0;
-    QHash<char32_t, Advance> advances;
+    // Per character: its advance times two, plus one when the report's face lacks it. Such a
+    // character is drawn, like in the PDF, by the fallback chain's face for it (or as the
+    // face's .notdef when no installed face has it), and measured with that face.
+    QHash<char32_t, int> advances;
 
     explicit FontEntry(const QFont& f)
         : font(f), metrics(f), ascent(Round(QFontMetricsF(f).ascent())) {}
 
-    const Advance& advance(char32_t code) {
+    // The advance of a character times two, plus one when the report's face lacks it.
+    int advance(char32_t code) {
         auto it = advances.constFind(code);
         if (it != advances.constEnd()) {
             return *it;
         }
-        Advance a;
+        return measure(code);
+    }
+
+private:
+    Q_DECL_COLD_FUNCTION int measure(char32_t code) {
+        int width = 0;
+        bool foreign = false;
         const QChar::Category cat = QChar::category(code);
         // Non-spacing and enclosing marks sit on the character before them; measured alone
         // a shaper would give them the width of a placeholder circle.
@@ -99,20 +101,21 @@ struct FontEntry {
             const char32_t one[1] = {code};
             const QString text = QString::fromUcs4(one, 1);
             if (const fonts::FontFace* face = foreignFace(code, text)) {
-                a.foreign = true;
+                foreign = true;
                 int units = 0;
                 for (const auto& glyph : face->ShapeLine(text, false)) {
                     units += glyph.advance;
                 }
-                a.width = Round(double(units) * font.pixelSize() / 1000.0);
+                width = Round(double(units) * font.pixelSize() / 1000.0);
             } else {
-                a.width = Round(metrics.horizontalAdvance(text));
+                width = Round(metrics.horizontalAdvance(text));
             }
         }
-        return *advances.insert(code, a);
+        const int packed = width * 2 + (foreign ? 1 : 0);
+        advances.insert(code, packed);
+        return packed;
     }
 
-private:
     // The face that draws a character the report's face lacks (null when the report's face
     // has it).
     const fonts::FontFace* foreignFace(char32_t code, const QString& text) const {
@@ -1146,9 +1149,9 @@ qint64 TqdxDrawText::measureWidths(const QString& text, const TqdxHTMLTags* tags
         }
         int units = 1;
         const char32_t code = codeAt(text, k, units);
-        const FontEntry::Advance& measured = font->advance(code);
-        const int advance = measured.width;
-        foreign = foreign || measured.foreign;
+        const int measured = font->advance(code);
+        const int advance = measured >> 1;
+        foreign |= (measured & 1) != 0;
         int w = advance;
         if (advance > 0 || !continuesCluster(text, k)) {
             w += charSpacing;
