@@ -77,6 +77,9 @@ struct FontEntry {
     // character is drawn, like in the PDF, by the fallback chain's face for it (or as the
     // face's .notdef when no installed face has it), and measured with that face.
     QHash<char32_t, int> advances;
+    // The face Qt draws the family with (loaded when a character is first measured).
+    QRawFont primary;
+    bool primaryLoaded = false;
 
     explicit FontEntry(const QFont& f)
         : font(f), metrics(f), ascent(Round(QFontMetricsF(f).ascent())) {}
@@ -118,8 +121,17 @@ private:
 
     // The face that draws a character the report's face lacks (null when the report's face
     // has it).
-    const fonts::FontFace* foreignFace(char32_t code, const QString& text) const {
+    const fonts::FontFace* foreignFace(char32_t code, const QString& text) {
         if (followsNeighbour(code)) {
+            return nullptr;
+        }
+        // The face Qt opened for the family is the one fontconfig gives it: what that face has
+        // needs no look through the fallback chain.
+        if (!primaryLoaded) {
+            primary = QRawFont::fromFont(font);
+            primaryLoaded = true;
+        }
+        if (primary.isValid() && primary.supportsCharacter(code)) {
             return nullptr;
         }
         const auto runs = fonts::SplitByFace(text, font.family(), font.bold(), font.italic());
