@@ -414,17 +414,12 @@ TEST_F(ConverterProgram, PrintsLikeLp) {
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
     EXPECT_TRUE(p.readAllStandardOutput().startsWith("pedido ID: laser-"));
     ASSERT_TRUE(cups.nextJob(QStringLiteral("laser")).has_value());
-    EXPECT_EQ(cups.newestJobAttribute(QStringLiteral("laser"), "job-name"),
-              QStringLiteral("Entrada"));
+    EXPECT_EQ(cups.newestJobAttribute(QStringLiteral("laser"), "job-name"), QStringLiteral("Entrada"));
 
     // Refused, not ignored; and a backward range selects nothing, as in convert.
     const QList<QStringList> refused = {
-        {"--mode", "join", "--odd"},
-        {"--mode", "join", "--reverse"},
-        {"--sheet", "8"},
-        {"--sides", "both"},
-        {"--media", "papiro"},
-        {"-o", "=x"},
+        {"--mode", "join", "--odd"},  {"--mode", "join", "--reverse"}, {"--sheet", "8"},
+        {"--sides", "both"},          {"--media", "papiro"},           {"-o", "=x"},
         {"--duplex", "--sides", "one-sided"},
     };
     for (const QStringList& args : refused) {
