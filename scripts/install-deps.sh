@@ -24,7 +24,7 @@ test_packages=(
     googletest libgtest-dev
     clang libclang-rt-14-dev
     cups cups-bsd cups-client cups-filters
-    qpdf poppler-utils ghostscript fonts-urw-base35 nodejs xvfb xauth chromium
+    qpdf poppler-utils ghostscript fonts-urw-base35 fonts-wqy-microhei nodejs xvfb xauth chromium
     desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
     man-db file lintian librsvg2-bin libpugixml-dev
     at-spi2-core dbus-daemon python3-pyatspi xdotool

@@ -402,6 +402,7 @@ std::vector<FontFace::PlacedGlyph> FontFace::LayoutLine(QStringView text, bool r
     ReorderRuns(runs);
 
     const auto* utf16 = reinterpret_cast<const uint16_t*>(text.utf16());
+    glyphs.reserve(std::size_t(textLength));
     for (const Run& run : runs) {
         const FontFace& shaper = *faces[std::size_t(run.face)];
         const int upem = shaper.UnitsPerEm();

@@ -52,30 +52,93 @@ struct FontKeyHash {
     }
 };
 
+// Characters that never take a face of their own: marks, joiners and other format
+// characters, controls and spaces stay with the face of the character before them (as the
+// fallback chain keeps them).
+bool followsNeighbour(char32_t code) {
+    switch (QChar::category(code)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Other_Format:
+    case QChar::Other_Control:
+    case QChar::Separator_Space:
+        return true;
+    default:
+        return (code >= 0xFE00 && code <= 0xFE0F) || (code >= 0xE0100 && code <= 0xE01EF);
+    }
+}
+
 struct FontEntry {
     QFont font;
     QFontMetricsF metrics;
     int ascent = 0;
+    // Per character: its advance times two, plus one when the report's face lacks it. Such a
+    // character is drawn, like in the PDF, by the fallback chain's face for it (or as the
+    // face's .notdef when no installed face has it), and measured with that face.
     QHash<char32_t, int> advances;
+    // The face Qt draws the family with (loaded when a character is first measured).
+    QRawFont primary;
+    bool primaryLoaded = false;
 
     explicit FontEntry(const QFont& f)
         : font(f), metrics(f), ascent(Round(QFontMetricsF(f).ascent())) {}
 
+    // The advance of a character times two, plus one when the report's face lacks it.
     int advance(char32_t code) {
         auto it = advances.constFind(code);
         if (it != advances.constEnd()) {
             return *it;
         }
-        int w = 0;
+        return measure(code);
+    }
+
+private:
+    Q_DECL_COLD_FUNCTION int measure(char32_t code) {
+        int width = 0;
+        bool foreign = false;
         const QChar::Category cat = QChar::category(code);
         // Non-spacing and enclosing marks sit on the character before them; measured alone
         // a shaper would give them the width of a placeholder circle.
         if (cat != QChar::Mark_NonSpacing && cat != QChar::Mark_Enclosing && code != 0x200D) {
             const char32_t one[1] = {code};
-            w = Round(metrics.horizontalAdvance(QString::fromUcs4(one, 1)));
+            const QString text = QString::fromUcs4(one, 1);
+            if (const fonts::FontFace* face = foreignFace(code, text)) {
+                foreign = true;
+                int units = 0;
+                for (const auto& glyph : face->ShapeLine(text, false)) {
+                    units += glyph.advance;
+                }
+                width = Round(double(units) * font.pixelSize() / 1000.0);
+            } else {
+                width = Round(metrics.horizontalAdvance(text));
+            }
         }
-        advances.insert(code, w);
-        return w;
+        const int packed = width * 2 + (foreign ? 1 : 0);
+        advances.insert(code, packed);
+        return packed;
+    }
+
+    // The face that draws a character the report's face lacks (null when the report's face
+    // has it).
+    const fonts::FontFace* foreignFace(char32_t code, const QString& text) {
+        if (followsNeighbour(code)) {
+            return nullptr;
+        }
+        // The face Qt opened for the family is the one fontconfig gives it: what that face has
+        // needs no look through the fallback chain.
+        if (!primaryLoaded) {
+            primary = QRawFont::fromFont(font);
+            primaryLoaded = true;
+        }
+        if (primary.isValid() && primary.supportsCharacter(code)) {
+            return nullptr;
+        }
+        const auto runs = fonts::SplitByFace(text, font.family(), font.bold(), font.italic());
+        if (runs.size() != 1 || (!runs.front().fallback && !runs.front().missing)) {
+            return nullptr;
+        }
+        return fonts::SharedFace(runs.front().face);
     }
 };
 
@@ -369,6 +432,73 @@ bool drawLaidOutRun(QPainter& canvas, const QString& text, const QString& family
         canvas.drawGlyphRun(QPointF(0, baseline), run);
     }
     return true;
+}
+
+// Draws text[from, to) of a left-to-right run that needs no shaping, cluster by cluster at the
+// places `offsets` gives (the left edge of each character from the run's start), with the
+// painter's font.
+void drawClusters(QPainter& canvas, const QString& text, int from, int to,
+                  const std::vector<qint64>& offsets, double baseline) {
+    for (int k = from; k < to;) {
+        int len = 1;
+        while (k + len < to && continuesCluster(text, k + len)) {
+            ++len;
+        }
+        const QStringView cluster = QStringView(text).sliced(k, len);
+        if (cluster.size() != 1 || cluster[0] != u' ') {
+            canvas.drawText(QPointF(double(offsets[std::size_t(k)]), baseline), cluster.toString());
+        }
+        k += len;
+    }
+}
+
+// A left-to-right run with characters the report's face lacks: the stretches the fallback
+// chain gives another face (or none) are shaped with that face's file and drawn from it, as the
+// PDF draws them; each glyph starts where its character's place begins. The rest is drawn as
+// any plain run.
+void drawWithFallbacks(QPainter& canvas, const QString& text, const QString& family, int style,
+                       int pixels, double baseline, const std::vector<qint64>& offsets) {
+    const auto runs =
+        fonts::SplitByFace(text, family, (style & fsBold) != 0, (style & fsItalic) != 0);
+    int drawn = 0;
+    for (const fonts::FaceRun& run : runs) {
+        const int from = std::clamp(run.start, drawn, int(text.size()));
+        const int to = std::clamp(run.end, from, int(text.size()));
+        if (from == to) {
+            continue;
+        }
+        const fonts::FontFace* face =
+            run.fallback || run.missing ? fonts::SharedFace(run.face) : nullptr;
+        const QRawFont raw = face ? RawFontOf(*face, pixels) : QRawFont();
+        if (!raw.isValid()) {
+            drawClusters(canvas, text, from, to, offsets, baseline);
+            drawn = to;
+            continue;
+        }
+        QList<quint32> indexes;
+        QList<QPointF> positions;
+        int cluster = -1;
+        double x = 0;
+        for (const auto& glyph :
+             face->ShapeLine(QStringView(text).sliced(from, to - from), false)) {
+            const int at = from + std::clamp(glyph.cluster, 0, to - from - 1);
+            if (at != cluster) {
+                cluster = at;
+                x = double(offsets[std::size_t(at)]);
+            }
+            indexes.append(glyph.glyph);
+            positions.append(QPointF(x, 0));
+            x += double(glyph.advance) * pixels / 1000.0;
+        }
+        QGlyphRun glyphs;
+        glyphs.setRawFont(raw);
+        glyphs.setGlyphIndexes(indexes);
+        glyphs.setPositions(positions);
+        canvas.drawGlyphRun(QPointF(0, baseline), glyphs);
+        drawn = to;
+    }
+    // What the chain left out (all of it when fontconfig knows no font) is drawn as usual.
+    drawClusters(canvas, text, drawn, int(text.size()), offsets, baseline);
 }
 
 // Text that only reads right when shaped as a whole (right-to-left or joining scripts).
@@ -1010,13 +1140,15 @@ QString TqdxDrawText::outputText(const QString& text) const {
 }
 
 qint64 TqdxDrawText::measureWidths(const QString& text, const TqdxHTMLTags* tags, int pixelSize,
-                                   int charSpacing, std::vector<int>& widths, bool reduce) const {
+                                   int charSpacing, std::vector<int>& widths, bool reduce,
+                                   bool* anyForeign) const {
     const int n = sizeOf(text);
     widths.assign(size_t(n), 0);
     FontCache& cache = FontCache::instance();
     std::shared_ptr<FontEntry> font;
     int fontStyle = -1;
     qint64 total = 0;
+    bool foreign = false;
     const int recordCount = tags ? tags->Count() : 0;
     std::lock_guard lock(cache.advanceMutex());
     for (int k = 0; k < n;) {
@@ -1029,7 +1161,9 @@ qint64 TqdxDrawText::measureWidths(const QString& text, const TqdxHTMLTags* tags
         }
         int units = 1;
         const char32_t code = codeAt(text, k, units);
-        const int advance = font->advance(code);
+        const int measured = font->advance(code);
+        const int advance = measured >> 1;
+        foreign |= (measured & 1) != 0;
         int w = advance;
         if (advance > 0 || !continuesCluster(text, k)) {
             w += charSpacing;
@@ -1040,6 +1174,9 @@ qint64 TqdxDrawText::measureWidths(const QString& text, const TqdxHTMLTags* tags
         widths[size_t(k)] = w;
         total += w;
         k += units;
+    }
+    if (anyForeign != nullptr) {
+        *anyForeign = foreign;
     }
     return total;
 }
@@ -1341,8 +1478,10 @@ void TqdxDrawText::drawTextLine(QPainter& canvas, RenderState& state, const QStr
     const qint64 w600 =
         measureWidths(text, tags, m_measureHeight, spacing600, widths, true) - spacing600;
     const int spacingDevice = Round(m_charSpacing * m_scaleX);
+    bool foreign = false;
     const qint64 wd =
-        measureWidths(text, tags, state.devicePixels, spacingDevice, widths, true) - spacingDevice;
+        measureWidths(text, tags, state.devicePixels, spacingDevice, widths, true, &foreign) -
+        spacingDevice;
 
     qint64 wi = 0;
     if (state.printer) {
@@ -1456,20 +1595,15 @@ void TqdxDrawText::drawTextLine(QPainter& canvas, RenderState& state, const QStr
                     m_rtlReading, spacingDevice);
             }
         } else {
-            qint64 offset = 0;
-            for (int k = start; k < end;) {
-                int len = 1;
-                qint64 clusterWidth = widths[size_t(k)];
-                while (k + len < end && continuesCluster(text, k + len)) {
-                    clusterWidth += widths[size_t(k + len)];
-                    ++len;
-                }
-                const QStringView cluster = QStringView(text).sliced(k, len);
-                if (cluster.size() != 1 || cluster[0] != u' ') {
-                    canvas.drawText(QPointF(double(offset), baseline), cluster.toString());
-                }
-                offset += clusterWidth;
-                k += len;
+            std::vector<qint64> offsets(runText.size() + 1, 0);
+            for (int k = start; k < end; ++k) {
+                offsets[std::size_t(k - start + 1)] =
+                    offsets[std::size_t(k - start)] + widths[size_t(k)];
+            }
+            if (foreign) {
+                drawWithFallbacks(canvas, runText, m_fontName, style, pixels, baseline, offsets);
+            } else {
+                drawClusters(canvas, runText, 0, int(runText.size()), offsets, baseline);
             }
         }
         // Underline and strike-out span the whole run, spreading included.

@@ -162,9 +162,11 @@ private:
     QString hyphenate(const QString& text, int start, int stop) const;
     // Per-character advances of `text` with the records of `tags` (may be null), the font
     // at `pixelSize` for the default size, plus `charSpacing`; with `reduce` reduced
-    // characters count 1/1.5 of that. Returns the sum.
+    // characters count 1/1.5 of that. Returns the sum. `anyForeign` (may be null) receives
+    // whether a character is one the report's face lacks (drawn by a fallback face).
     qint64 measureWidths(const QString& text, const TqdxHTMLTags* tags, int pixelSize,
-                         int charSpacing, std::vector<int>& widths, bool reduce) const;
+                         int charSpacing, std::vector<int>& widths, bool reduce,
+                         bool* anyForeign = nullptr) const;
     QString outputText(const QString& text) const;
     void drawTextLine(QPainter& canvas, RenderState& state, const QString& text, int x, int y,
                       int w, int lineIndex, int align);

@@ -723,6 +723,144 @@ TEST_F(ConverterProgram, RightToLeftLinesLookTheSameInPictureAndPdf) {
     }
 }
 
+namespace {
+
+// Whether any installed font has the character (fontconfig's own list).
+bool installedSomewhere(char32_t c) {
+    const zr::test::ProgramRun r = zr::test::runProgram(
+        QStringLiteral("fc-list"), {QStringLiteral(":charset=%1").arg(quint32(c), 0, 16)});
+    return r.exitCode == 0 && !r.out.trimmed().isEmpty();
+}
+
+// The dark pixels of one memo's band (30 report pixels a memo, from the page's 10 mm margin).
+std::vector<QPoint> inkOfMemo(const QImage& image, int memo) {
+    std::vector<QPoint> ink;
+    const int top = 37 + 30 * memo;
+    for (int y = top; y < top + 30 && y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                ink.emplace_back(x, y);
+            }
+        }
+    }
+    return ink;
+}
+
+// The share of the dark pixels of `a` that have a dark pixel of `b` within a pixel, with `a`
+// moved by the shift that suits it best (at most three pixels each way: the picture and the
+// PDF's rendering may place a whole line a little apart).
+double inkMatched(const std::vector<QPoint>& a, const std::vector<QPoint>& b, const QSize& size) {
+    if (a.empty()) {
+        return 0;
+    }
+    QImage mask(size, QImage::Format_Grayscale8);
+    mask.fill(0);
+    for (const QPoint& p : b) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (mask.rect().contains(p.x() + dx, p.y() + dy)) {
+                    mask.setPixel(p.x() + dx, p.y() + dy, 255);
+                }
+            }
+        }
+    }
+    qsizetype best = 0;
+    for (int dy = -3; dy <= 3; ++dy) {
+        for (int dx = -3; dx <= 3; ++dx) {
+            const QPoint shift(dx, dy);
+            best =
+                std::max<qsizetype>(best, std::count_if(a.begin(), a.end(), [&](QPoint p) {
+                                        p += shift;
+                                        return mask.rect().contains(p) && qGray(mask.pixel(p)) > 0;
+                                    }));
+        }
+    }
+    return double(best) / double(a.size());
+}
+
+} // namespace
+
+// Characters the report's face lacks are drawn by the same fallback face in the converter's
+// picture and in the PDF: pdftoppm draws a glyph wherever the picture does, at the same places,
+// and the only .notdef glyphs of the PDF are those of characters no installed font has, which
+// read back as U+FFFD.
+TEST_F(ConverterProgram, FallbackFacesDrawTheSameGlyphsInPictureAndPdf) {
+    if (!zr::test::runProgram(QStringLiteral("pdftoppm"), {QStringLiteral("-v")}).found) {
+        GTEST_SKIP() << "pdftoppm is not installed";
+    }
+    const std::pair<const char*, const char16_t*> memos[] = {
+        {"Arial", u"Total fiscal: R$ 1.234,56"},
+        {"Arial", u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645"},
+        {"Times New Roman", u"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd"},
+        {"Arial", u"Relat\u00f3rio \u6708\u6b21\u5831\u544a \u5408\u8a08 123"},
+        // Outlines in CFF: embedded as a CIDFontType0 font.
+        {"Nimbus Roman", u"Nota fiscal \u6771\u4eac"},
+        {"Arial", u"Selo \U00013000 fim"},
+    };
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 1;
+    for (const auto& [family, text] : memos) {
+        options.memoLines.emplace_back(QString::fromLatin1(family), QString::fromUtf16(text));
+    }
+    TempDir dir;
+    const QString in = dir.path("misto.QP3");
+    ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+    ASSERT_EQ(runConverter({"convert", in, dir.path("misto.png")}).code, 0);
+    ASSERT_EQ(runConverter({"convert", in, dir.path("misto.pdf")}).code, 0);
+    const zr::test::ProgramRun render = zr::test::runProgram(
+        QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-png"),
+         QStringLiteral("-singlefile"), dir.path("misto.pdf"), dir.path("pdf")});
+    ASSERT_EQ(render.exitCode, 0) << render.err.constData();
+    const QImage picture(dir.path("misto.png"));
+    const QImage rendered(dir.path("pdf.png"));
+    ASSERT_FALSE(picture.isNull());
+    ASSERT_EQ(rendered.size(), picture.size());
+
+    const std::optional<QList<QByteArray>> pages = pdfPages(dir.path("misto.pdf"));
+    ASSERT_TRUE(pages && pages->size() == 1);
+    QString text = QString::fromUtf8(pages->front());
+    text.remove(QRegularExpression(QStringLiteral("[\u202a-\u202e]")));
+    QStringList readLines;
+    for (const QString& l : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        readLines += l.simplified();
+    }
+    for (int i = 0; i < int(std::size(memos)); ++i) {
+        const QString line = QString::fromUtf16(memos[i].second);
+        const std::vector<QPoint> a = inkOfMemo(picture, i);
+        const std::vector<QPoint> b = inkOfMemo(rendered, i);
+        ASSERT_FALSE(a.empty()) << i;
+        const double pictureInPdf = inkMatched(a, b, picture.size());
+        const double pdfInPicture = inkMatched(b, a, picture.size());
+        // What the PDF gives back: the line, with U+FFFD for characters no font has.
+        QString expected;
+        for (const char32_t c : line.toUcs4()) {
+            const bool known = c < 0x80 || installedSomewhere(c);
+            expected += known ? QString::fromUcs4(&c, 1) : QString(QChar(0xFFFD));
+        }
+        // A reader may leave .notdef blank where the picture draws the face's box.
+        if (!expected.contains(QChar(0xFFFD))) {
+            EXPECT_GE(pictureInPdf, 0.9) << line.toStdString();
+        }
+        EXPECT_GE(pdfInPicture, 0.9) << line.toStdString();
+        EXPECT_TRUE(readLines.contains(expected))
+            << expected.toStdString() << " in: " << text.toStdString();
+    }
+    // Every face is embedded and subset; the CFF face as CIDFontType0.
+    const zr::test::ProgramRun fonts =
+        zr::test::runProgram(QStringLiteral("pdffonts"), {dir.path("misto.pdf")});
+    ASSERT_EQ(fonts.exitCode, 0);
+    const QStringList rows = QString::fromUtf8(fonts.out).split('\n', Qt::SkipEmptyParts).mid(2);
+    const QRegularExpression subset(QStringLiteral("^[A-Z]{6}\\+\\S.*\\s+yes\\s+yes\\s+yes"));
+    for (const QString& row : rows) {
+        EXPECT_TRUE(subset.match(row).hasMatch()) << row.toStdString();
+    }
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const QString& row) {
+        return row.contains(QStringLiteral("Nimbus Roman")) &&
+               row.contains(QStringLiteral("CID Type 0"));
+    })) << fonts.out.constData();
+}
+
 // `zeralconv fonts` names the face that draws each family and style of a report, and the
 // fallback faces its lines needed, so that a user can see why a line wraps differently.
 TEST_F(ConverterProgram, FontsListsTheFacesAndTheirFallbacks) {

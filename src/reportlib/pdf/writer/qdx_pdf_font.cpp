@@ -67,6 +67,16 @@ std::unique_ptr<fonts::FontFace> OpenFace(const QString& family, bool bold, bool
 }
 
 // Appends four upper-case hexadecimal digits (no string made on the way).
+// A character that is its own text as a reader gets it back (printable, neither a control, a
+// soft hyphen nor a combining mark): a glyph standing for it alone maps to it and needs no
+// /ActualText.
+bool IsPlainUnit(char16_t unit) {
+    return (unit >= 0x20 && unit < 0x7F) || (unit > 0xAD && unit < 0x300);
+}
+
+// Glyph indices up to this are kept in the plain-character table (TrueType allows 65,535).
+constexpr std::uint32_t kMaxPlainGlyph = 0xFFFF;
+
 void AppendHex4(QByteArray& out, std::uint32_t value) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     const char text[4] = {kDigits[(value >> 12) & 0xF], kDigits[(value >> 8) & 0xF],
@@ -208,6 +218,10 @@ private:
     };
     const std::vector<fonts::ShapedGlyph>& Shaped(const QString& text, bool rightToLeft);
     std::vector<Piece> Record(const QString& text, bool rightToLeft);
+    std::vector<Piece> Record(const QString& text, const std::vector<fonts::ShapedGlyph>& glyphs);
+    // The common line in one pass: one glyph per character in logical order, each already
+    // mapped to that very character, shown as one string. Empty when the line is not like that.
+    QByteArray ShowPlain(const QString& text, const std::vector<fonts::ShapedGlyph>& glyphs) const;
     // Records glyphs of a line (in visual order) whose clusters start at `starts` (sorted, of
     // the whole line), and gives them as pieces to show.
     std::vector<Piece> RecordGlyphs(const QString& text,
@@ -235,6 +249,9 @@ private:
     // The text each glyph stands for in the character map (empty: none yet).
     std::vector<QString> m_chars;
     std::unordered_map<std::uint32_t, std::size_t> m_used;
+    // Per glyph index: the one plain character (see IsPlainUnit) the glyph is mapped to, 0 for
+    // none.
+    std::vector<char16_t> m_plainUnit;
     // Lines already shaped, left-to-right and right-to-left.
     QHash<QString, std::vector<fonts::ShapedGlyph>> m_shaped[2];
 };
@@ -322,7 +339,11 @@ std::vector<PdfFont::Piece> PdfFont::Record(const QString& text, bool rightToLef
     if (!m_face || text.isEmpty()) {
         return {};
     }
-    const std::vector<fonts::ShapedGlyph>& glyphs = Shaped(text, rightToLeft);
+    return Record(text, Shaped(text, rightToLeft));
+}
+
+std::vector<PdfFont::Piece> PdfFont::Record(const QString& text,
+                                            const std::vector<fonts::ShapedGlyph>& glyphs) {
     std::vector<int> clusters;
     clusters.reserve(glyphs.size());
     for (const auto& glyph : glyphs) {
@@ -363,8 +384,7 @@ std::vector<PdfFont::Piece> PdfFont::RecordGlyphs(const QString& text,
             if (last == first + 1 && found != m_used.end()) {
                 const char16_t unit = text[first].unicode();
                 const QString& mapped = m_chars[found->second];
-                if (((unit >= 0x20 && unit < 0x7F) || (unit > 0xAD && unit < 0x300)) &&
-                    mapped.size() == 1 && mapped[0].unicode() == unit) {
+                if (IsPlainUnit(unit) && mapped.size() == 1 && mapped[0].unicode() == unit) {
                     if (pieces.empty() || pieces.back().actual) {
                         pieces.push_back(Piece{});
                         pieces.back().hex.reserve(qsizetype(glyphs.size() - k) * 4);
@@ -390,10 +410,20 @@ std::vector<PdfFont::Piece> PdfFont::RecordGlyphs(const QString& text,
             }
             QString& mapped = m_chars[found->second];
             if (glyph.glyph == 0) {
-                // .notdef stands for no letter of its own.
+                // .notdef stands for no letter: it reads as U+FFFD, like the box it draws, and
+                // carries no text of its own.
                 mapped = QString(QChar(0xFFFD));
-            } else if (mapped.isEmpty() && !mine.isEmpty() && mine.size() <= kMaxMappedUnits) {
+                continue;
+            }
+            if (mapped.isEmpty() && !mine.isEmpty() && mine.size() <= kMaxMappedUnits) {
                 mapped = mine;
+                if (mapped.size() == 1 && IsPlainUnit(mapped[0].unicode()) &&
+                    glyph.glyph <= kMaxPlainGlyph) {
+                    if (m_plainUnit.size() <= glyph.glyph) {
+                        m_plainUnit.resize(std::size_t(glyph.glyph) + 1, 0);
+                    }
+                    m_plainUnit[glyph.glyph] = mapped[0].unicode();
+                }
             }
             if (mapped != mine) {
                 carried = false;
@@ -435,17 +465,44 @@ QList<QByteArray> PdfFont::Show(const std::vector<Piece>& pieces) {
     return lines;
 }
 
+QByteArray PdfFont::ShowPlain(const QString& text,
+                              const std::vector<fonts::ShapedGlyph>& glyphs) const {
+    const qsizetype length = text.size();
+    if (qsizetype(glyphs.size()) != length) {
+        return {};
+    }
+    QByteArray show;
+    show.reserve(length * 4 + 5);
+    show += '<';
+    for (qsizetype k = 0; k < length; ++k) {
+        const fonts::ShapedGlyph& glyph = glyphs[std::size_t(k)];
+        if (glyph.cluster != k || glyph.glyph >= m_plainUnit.size() ||
+            m_plainUnit[glyph.glyph] != text[k].unicode()) {
+            return {};
+        }
+        AppendHex4(show, glyph.glyph);
+    }
+    show += "> Tj";
+    return show;
+}
+
 QList<QByteArray> PdfFont::ShowLine(const QString& text, bool rightToLeft,
                                     const QByteArray& fontSize) {
     if (!m_face || text.isEmpty()) {
         return {};
     }
-    // Only a line the face cannot draw whole (a .notdef glyph) looks for fallback faces.
     const auto& glyphs = Shaped(text, rightToLeft);
+    if (!rightToLeft) {
+        QByteArray plain = ShowPlain(text, glyphs);
+        if (!plain.isEmpty()) {
+            return {std::move(plain)};
+        }
+    }
+    // Only a line the face cannot draw whole (a .notdef glyph) looks for fallback faces.
     const bool drawable = std::none_of(glyphs.begin(), glyphs.end(),
                                        [](const fonts::ShapedGlyph& g) { return g.glyph == 0; });
     if (drawable || !fallbackFont || m_fallbackFace) {
-        return Show(Record(text, rightToLeft));
+        return Show(Record(text, glyphs));
     }
     return LayOutAndRecord(text, rightToLeft, fontSize);
 }
