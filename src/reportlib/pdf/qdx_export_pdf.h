@@ -29,8 +29,8 @@
 //   then still completes the file with the pages finished so far, unless KeepIncompleteOutput
 //   is false, in which case the temporary file is dropped and the target kept.
 
+#include "pdfwriter/qdx_pdf_security.h"
 #include "platform/printing/print_output.h"
-#include "reportlib/pdf/writer/qdx_pdf_security.h"
 #include "reportlib/render/page_services.h"
 
 #include <QByteArray>
@@ -44,8 +44,10 @@
 
 namespace zr::reportlib::pdf {
 
+// The shared file layer (objects, forms, security) is used here by its plain names.
+using namespace zr::pdf;
+
 struct PdfPageState;
-class PdfObjectWriter;
 class TqdxPDFFontList;
 
 // The permissions of an encrypted document, as bits of ProtectionFlags.

@@ -1,6 +1,6 @@
 #include "qdx_pdf_font.h"
 
-#include "pdf_format.h"
+#include "pdfwriter/pdf_format.h"
 #include "platform/fonts/font_face.h"
 #include "platform/fonts/font_resolver.h"
 #include "platform/text/codepages.h"

@@ -23,9 +23,9 @@
 namespace zr {
 class AtomicFile;
 class RawOutput;
-}
+} // namespace zr
 
-namespace zr::reportlib::pdf {
+namespace zr::pdf {
 
 // Encrypts the strings and streams of one object (the security handler implements it).
 class PdfEncryptor {
@@ -91,4 +91,4 @@ private:
 // zlib's format at level 1 (the fastest), as the export deflates streams.
 QByteArray DeflateFast(QByteArrayView data);
 
-} // namespace zr::reportlib::pdf
+} // namespace zr::pdf
