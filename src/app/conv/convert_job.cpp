@@ -209,9 +209,10 @@ QString ConvertJob::usage(const QString& command) {
         "  --accents MODO       transliterate ou sem-acento (de .GVP)\n"
         "  --page N             página de uma saída .png\n"
         "  --scale S            escala de uma saída .png\n"
-        "  --user-password P    senha de abertura do PDF (de .QP3)\n"
-        "  --owner-password P   senha de permissões do PDF (de .QP3)\n"
-        "  --aes256             protege o PDF com AES-256 em vez de RC4 (de .QP3)\n"
+        "  --user-password P    senha de abertura do PDF\n"
+        "  --owner-password P   senha de permissões do PDF\n"
+        "  --aes256             protege o PDF com AES-256 em vez de RC4\n"
+        "  --pdfa               PDF/A-2b para arquivamento (fontes embutidas, sem senha)\n"
         "  Uma seleção sem nenhuma página é um erro; o arquivo de saída não é gravado.\n");
     static const QString print = QStringLiteral(
         "zeralconv print [OPÇÕES] [--printer FILA] ENTRADA\n"
@@ -369,7 +370,8 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         const bool convertOnly =
             a == QLatin1String("--page") || a == QLatin1String("--scale") ||
             a == QLatin1String("--to") || a == QLatin1String("--user-password") ||
-            a == QLatin1String("--owner-password") || a == QLatin1String("--aes256");
+            a == QLatin1String("--owner-password") || a == QLatin1String("--aes256") ||
+            a == QLatin1String("--pdfa");
         if ((printOnly && job.command != Command::Print) ||
             (convertOnly && job.command != Command::Convert)) {
             error = QStringLiteral("opção desconhecida para %1: %2").arg(verb, a);
@@ -464,6 +466,8 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             }
         } else if (a == QLatin1String("--aes256")) {
             job.aes256 = true;
+        } else if (a == QLatin1String("--pdfa")) {
+            job.pdfa = true;
         } else if (a == QLatin1String("--printer")) {
             if (!value(job.printer)) {
                 return std::nullopt;
@@ -636,13 +640,17 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
         return false;
     }
     const bool passwords = !userPassword.isEmpty() || !ownerPassword.isEmpty() || aes256;
-    if (!prepared && passwords) {
-        // Refused rather than ignored: the PDF of a text report cannot be protected.
-        error = QStringLiteral("PDFs de relatórios texto (.GVP) não têm senha");
-        return false;
-    }
     if (passwords && ext != QLatin1String("pdf")) {
         error = QStringLiteral("--user-password, --owner-password e --aes256 só valem para .pdf");
+        return false;
+    }
+    if (pdfa && ext != QLatin1String("pdf")) {
+        error = QStringLiteral("--pdfa só vale para .pdf");
+        return false;
+    }
+    if (pdfa && passwords) {
+        // An archival file must open without a password.
+        error = QStringLiteral("--pdfa não admite senha (um PDF/A não pode ser cifrado)");
         return false;
     }
     if (prepared && (model || accents)) {
@@ -1043,6 +1051,10 @@ int ConvertJob::writeTextReport(TGravana& g, ErrorCounter& ui, int picturePage) 
     } else if (ext == QLatin1String("htm") || ext == QLatin1String("html")) {
         g.GravarHTML(output);
     } else if (ext == QLatin1String("pdf")) {
+        g.OpcoesPDF.userPassword = userPassword;
+        g.OpcoesPDF.ownerPassword = ownerPassword;
+        g.OpcoesPDF.aes256 = aes256;
+        g.OpcoesPDF.archival = pdfa;
         g.GerarPDF(output);
     } else if (ext == QLatin1String("png")) {
         writePageImage(g, ui, picturePage);
@@ -1149,6 +1161,7 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
     if (aes256) {
         filter.Encryption = reportlib::pdf::TqdxPDFEncryption::AES_256;
     }
+    filter.PdfA = pdfa;
     // A conversion either writes the whole file or leaves an existing one alone.
     filter.KeepIncompleteOutput = false;
     AtomicFile::clearLastError();

@@ -59,15 +59,16 @@ struct ConvertJob {
     bool sheetGiven = false;
     QString userPassword;
     QString ownerPassword;
-    bool aes256 = false; // protect a prepared report's PDF with AES-256 instead of RC4
+    bool aes256 = false; // protect the PDF with AES-256 instead of RC4
+    bool pdfa = false;   // write an archival PDF/A-2b file (no password)
     // Options of `print`: the queue, and for a prepared report its print mode and duplex.
     QString printer;   // empty: the print system's default destination
     int printMode = 0; // TqdxPrintMode: 0 default, 1 split, 2 join, 3 scale
     int sheet = 9;     // paper code of the sheet of the scale, split and join modes
     bool duplex = false;
-    QString sides;     // IPP "sides" keyword (--sides); overrides --duplex's long edge
-    QString title;     // the job's name; empty: the report's name, else the input's file name
-    QString media;     // the job's "media" (--media), a name lp takes; also the modes' sheet
+    QString sides; // IPP "sides" keyword (--sides); overrides --duplex's long edge
+    QString title; // the job's name; empty: the report's name, else the input's file name
+    QString media; // the job's "media" (--media), a name lp takes; also the modes' sheet
     std::vector<std::pair<QByteArray, QByteArray>> jobOptions; // -o NAME=VALUE, in order
     // Option of `thumbnail`: the side of the square the first page is fitted into, in pixels.
     int thumbnailSize = kDefaultThumbnailSize;

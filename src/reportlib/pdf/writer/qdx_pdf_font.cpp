@@ -587,9 +587,10 @@ int WriteStream(PdfObjectWriter& writer, const QByteArray& data, bool compressed
     }
     writer.line("stream");
     writer.raw(body);
-    if (lineBeforeEnd) {
-        writer.line("");
-    }
+    // Every stream ends its data with a line end (not counted in /Length), as archival files
+    // require.
+    (void)lineBeforeEnd;
+    writer.line("");
     writer.line("endstream");
     writer.endObject();
     return number;
@@ -670,7 +671,7 @@ void PdfFont::Write(PdfObjectWriter& writer, bool embedded, bool compressed,
     writer.line("<<");
     writer.line("/Type /FontDescriptor");
     writer.line("/FontName /" + name);
-    writer.line("/FontFamily /" + m_name);
+    writer.line("/FontFamily " + LiteralString(m_name, encryptor, descriptor));
     writer.line("/Flags 32");
     writer.line("/FontBBox [" + n(m.boxLeft) + " " + n(m.boxBottom) + " " + n(m.boxRight) + " " +
                 n(m.boxTop) + " ]");
@@ -710,6 +711,8 @@ void PdfFont::Write(PdfObjectWriter& writer, bool embedded, bool compressed,
     writer.line("/FontDescriptor " + Ref(descriptor));
     if (glyphMapObject != 0) {
         writer.line("/CIDToGIDMap " + Ref(glyphMapObject));
+    } else if (!cff) {
+        writer.line("/CIDToGIDMap /Identity");
     }
     QByteArray widths = "/W [ ";
     widths.reserve(qsizetype(m_glyphs.size() * 12 + 8));
