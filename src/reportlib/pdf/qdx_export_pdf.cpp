@@ -1,11 +1,11 @@
 #include "qdx_export_pdf.h"
 
-#include "platform/text/codepages.h"
-#include "reportlib/document/qdx_report.h"
-#include "reportlib/pdf/pdf_page_content.h"
 #include "pdfwriter/pdf_archive.h"
 #include "pdfwriter/pdf_format.h"
 #include "pdfwriter/pdf_object_writer.h"
+#include "platform/text/codepages.h"
+#include "reportlib/document/qdx_report.h"
+#include "reportlib/pdf/pdf_page_content.h"
 #include "reportlib/pdf/writer/qdx_pdf_font.h"
 #include "reportlib/render/view_painter.h"
 
