@@ -253,6 +253,7 @@ bool TqdxPDFExport::BeginOutput() {
         return okPage;
     };
 
+    doc->writer.setLineBeforeEveryEndstream(PdfA);
     if (PdfA) {
         doc->writer.line("%PDF-1.7");
         doc->writer.line("%\xE2\xE3\xCF\xD3"); // bytes above 127: the file is binary
@@ -335,7 +336,7 @@ void TqdxPDFExport::writeStream(int number, const QByteArray& content, const QBy
     }
     w.line("stream");
     w.raw(data);
-    if (Compressed || PdfA) {
+    if (Compressed || w.lineBeforeEveryEndstream()) {
         w.line("");
     }
     w.line("endstream");
@@ -620,8 +621,8 @@ void TqdxPDFExport::writeLinks() {
         w.line("<<");
         w.line("/Type /Annot");
         w.line("/Subtype /Link");
-        w.line("/F 4"); // printed with the page
         w.line("/Rect [" + link.rect + "]");
+        w.line("/F 4"); // printed with the page
         if (link.web) {
             w.line("/BS << /W 0 >>");
             w.line("/A <<");

@@ -304,7 +304,7 @@ TEST_F(ConverterProgram, PageOptionsAreHonouredOrRefusedOnEveryOutput) {
         {text, {"--page", "2"}, "j.htm", 2, ""},
         {text, {"--scale", "2"}, "k.gvp", 2, ""},
         {text, {"--page", "2", "--pages", "2"}, "l.png", 2, ""},
-        {text, {"--user-password", "x"}, "m.pdf", 2, ""},
+        {text, {"--user-password", "x"}, "m.txt", 2, ""},
         {prepared, {"--pages", "2"}, "n.qp3", 2, ""},
         {prepared, {"--copies", "2"}, "o.pdf", 2, ""},
         {prepared, {"--model", "hp"}, "p.pdf", 2, ""},

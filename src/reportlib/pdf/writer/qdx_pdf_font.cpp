@@ -587,10 +587,9 @@ int WriteStream(PdfObjectWriter& writer, const QByteArray& data, bool compressed
     }
     writer.line("stream");
     writer.raw(body);
-    // Every stream ends its data with a line end (not counted in /Length), as archival files
-    // require.
-    (void)lineBeforeEnd;
-    writer.line("");
+    if (lineBeforeEnd || writer.lineBeforeEveryEndstream()) {
+        writer.line("");
+    }
     writer.line("endstream");
     writer.endObject();
     return number;
