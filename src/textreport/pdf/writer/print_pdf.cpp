@@ -216,11 +216,11 @@ PdfWriteError::PdfWriteError(QString path, int error)
 namespace {
 
 // One zlib stream, reused for every page it compresses (deflateReset gives the same output
-// as a fresh stream): the zlib format at the default level, as compress2 writes it.
+// as a fresh stream): the zlib format at the level asked (the default one, as compress2 writes it).
 class Deflater {
 public:
-    Deflater() {
-        if (deflateInit(&m_z, Z_DEFAULT_COMPRESSION) != Z_OK) {
+    explicit Deflater(int level) {
+        if (deflateInit(&m_z, level) != Z_OK) {
             throw std::bad_alloc();
         }
     }
@@ -278,7 +278,7 @@ struct PageCompressJob {
 // Compresses jobs on worker threads (or in the caller's thread when given one thread).
 class PageCompressor {
 public:
-    explicit PageCompressor(int threads) : m_threads(std::max(1, threads)) {}
+    PageCompressor(int threads, int level) : m_threads(std::max(1, threads)), m_level(level) {}
     ~PageCompressor() {
         {
             std::lock_guard lock(m_mutex);
@@ -294,12 +294,13 @@ public:
     PageCompressor& operator=(const PageCompressor&) = delete;
 
     int threads() const { return m_threads; }
+    int level() const { return m_level; }
 
     // Compresses now, in this thread.
     void compressHere(PageCompressJob& job) {
         try {
             if (!m_local) {
-                m_local = std::make_unique<Deflater>();
+                m_local = std::make_unique<Deflater>(m_level);
             }
             m_local->compress(job.data);
         } catch (...) {
@@ -360,7 +361,7 @@ private:
             }
             try {
                 if (!deflater) {
-                    deflater = std::make_unique<Deflater>();
+                    deflater = std::make_unique<Deflater>(m_level);
                 }
                 deflater->compress(job->data);
             } catch (...) {
@@ -376,6 +377,7 @@ private:
     }
 
     const int m_threads;
+    const int m_level;
     std::unique_ptr<Deflater> m_local;
     std::vector<std::thread> m_workers;
     std::mutex m_mutex;
@@ -457,8 +459,11 @@ void TPrintPDF::BeginDoc() {
     if (threads <= 0) {
         threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     }
-    if (!m_compressor || m_compressor->threads() != threads) {
-        m_compressor = std::make_unique<PageCompressor>(threads);
+    // An archival file keeps nothing of the ordinary layout: its pages are deflated at zlib's
+    // fastest level, which pays for the embedded faces.
+    const int level = PdfA ? Z_BEST_SPEED : Z_DEFAULT_COMPRESSION;
+    if (!m_compressor || m_compressor->threads() != threads || m_compressor->level() != level) {
+        m_compressor = std::make_unique<PageCompressor>(threads, level);
     }
 
     m_security.reset();

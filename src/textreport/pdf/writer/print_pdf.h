@@ -17,11 +17,12 @@
 //
 // With a password the layout is the same; strings and page streams are encrypted by the shared
 // security handler, and the trailer gains /ID and /Encrypt. An archival (PdfA) file instead has
-// a PDF 1.7 header and a binary comment line, an end of line before every "endstream", its
-// information values as text strings and its dates with the time zone, only the fonts used,
-// each as three objects (font, descriptor, embedded TrueType file) in place of the fourteen,
-// then after the pages the XMP metadata, the ICC profile and the output intent before the
-// catalog, and /ID in the trailer.
+// a PDF 1.7 header and a binary comment line, an end of line before every "endstream", pages
+// deflated at zlib's fastest level, its information values as text strings and its dates with
+// the time zone, only the fonts used, each as three objects (font, descriptor, embedded
+// TrueType file) in place of the fourteen, then after the pages the XMP metadata, the ICC
+// profile and the output intent before the catalog, and /ID in the trailer.
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QColor>
