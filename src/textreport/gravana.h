@@ -166,6 +166,7 @@ public:
         QString userPassword;
         QString ownerPassword;
         bool aes256 = false;
+        int permissions = -4; // the P value of an encrypted file (-4: everything allowed)
         bool archival = false;
     };
     PdfFileOptions OpcoesPDF;

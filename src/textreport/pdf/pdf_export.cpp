@@ -168,6 +168,7 @@ void TGravana::GerarPDF(QString fileName) {
         pdf->CreationDate = clock();
         pdf->UserPassword = OpcoesPDF.userPassword;
         pdf->OwnerPassword = OpcoesPDF.ownerPassword;
+        pdf->Permissions = OpcoesPDF.permissions;
         pdf->Encryption =
             OpcoesPDF.aes256 ? pdf::TqdxPDFEncryption::AES_256 : pdf::TqdxPDFEncryption::RC4_128;
         pdf->PdfA = OpcoesPDF.archival;
