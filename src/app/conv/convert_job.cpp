@@ -367,11 +367,11 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
                                a == QLatin1String("--sheet") || a == QLatin1String("--duplex") ||
                                a == QLatin1String("--sides") || a == QLatin1String("--title") ||
                                a == QLatin1String("--media");
-        const bool convertOnly =
-            a == QLatin1String("--page") || a == QLatin1String("--scale") ||
-            a == QLatin1String("--to") || a == QLatin1String("--user-password") ||
-            a == QLatin1String("--owner-password") || a == QLatin1String("--aes256") ||
-            a == QLatin1String("--pdfa");
+        const bool convertOnly = a == QLatin1String("--page") || a == QLatin1String("--scale") ||
+                                 a == QLatin1String("--to") ||
+                                 a == QLatin1String("--user-password") ||
+                                 a == QLatin1String("--owner-password") ||
+                                 a == QLatin1String("--aes256") || a == QLatin1String("--pdfa");
         if ((printOnly && job.command != Command::Print) ||
             (convertOnly && job.command != Command::Convert)) {
             error = QStringLiteral("opção desconhecida para %1: %2").arg(verb, a);

@@ -106,8 +106,8 @@ TEST(ConvertJob, ParsesEveryOptionOfTheContract) {
     // Passwords protect the PDFs of both kinds, and no other output; an archival PDF takes none.
     EXPECT_TRUE(ConvertJob::parse({"convert", "--user-password", "u", "in.GVP", "o.pdf"}, error));
     EXPECT_FALSE(ConvertJob::parse({"convert", "--user-password", "u", "in.GVP", "o.txt"}, error));
-    EXPECT_FALSE(ConvertJob::parse({"convert", "--pdfa", "--owner-password", "o", "in.qp3", "o.pdf"},
-                                   error));
+    EXPECT_FALSE(ConvertJob::parse(
+        {"convert", "--pdfa", "--owner-password", "o", "in.qp3", "o.pdf"}, error));
     EXPECT_FALSE(ConvertJob::parse({"convert", "--pdfa", "in.GVP", "o.htm"}, error));
     const auto archival = ConvertJob::parse({"convert", "--pdfa", "in.qp3", "o.pdf"}, error);
     ASSERT_TRUE(archival);

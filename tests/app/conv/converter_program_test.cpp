@@ -815,9 +815,8 @@ TEST_F(ConverterProgram, ArchivalPdfsKeepTheRules) {
         }
     }
     // An archival file is never encrypted: asking for both is a wrong command line.
-    const ProgramRun both =
-        runConverter({"convert", "--pdfa", "--user-password", "x", dir.path("texto.GVP"),
-                      dir.path("nunca.pdf")});
+    const ProgramRun both = runConverter({"convert", "--pdfa", "--user-password", "x",
+                                          dir.path("texto.GVP"), dir.path("nunca.pdf")});
     EXPECT_EQ(both.code, 2);
     EXPECT_TRUE(both.err.contains("--pdfa")) << both.err.constData();
     EXPECT_FALSE(QFile::exists(dir.path("nunca.pdf")));
@@ -841,7 +840,8 @@ TEST_F(ConverterProgram, TextReportPdfsOpenOnlyWithTheirPassword) {
     };
     for (const Case& c : cases) {
         const QString out = dir.path("r.pdf");
-        const ProgramRun r = runConverter(QStringList{"convert"} + c.options + QStringList{in, out});
+        const ProgramRun r =
+            runConverter(QStringList{"convert"} + c.options + QStringList{in, out});
         ASSERT_EQ(r.code, 0) << r.err.constData();
         const QString withPassword = zr::test::qpdfCheckProblems(out, c.password);
         if (withPassword == "qpdf missing") {
@@ -853,8 +853,8 @@ TEST_F(ConverterProgram, TextReportPdfsOpenOnlyWithTheirPassword) {
         ASSERT_TRUE(text.has_value());
         EXPECT_TRUE(text->contains("CONTA SIGILOSA 1234"));
         EXPECT_FALSE(zr::test::popplerText(out, "errada").has_value());
-        const zr::test::ProgramRun shown = zr::test::runProgram(
-            "qpdf", {"--show-encryption", "--password=" + c.password, out});
+        const zr::test::ProgramRun shown =
+            zr::test::runProgram("qpdf", {"--show-encryption", "--password=" + c.password, out});
         EXPECT_TRUE(shown.out.contains(c.revision)) << shown.out.constData();
     }
 }
