@@ -301,6 +301,171 @@ void checkObjects(const Objects& o, QStringList& problems) {
     }
 }
 
+// The strings a content stream shows, each with the font resource name selected for it.
+// Enough of the content syntax for what our writers emit: no inline images.
+std::vector<std::pair<QByteArray, QByteArray>> shownStrings(const QByteArray& c) {
+    std::vector<std::pair<QByteArray, QByteArray>> shown;
+    QByteArray font;
+    QByteArray lastName;
+    std::vector<QByteArray> strings; // string operands since the last operator
+    const auto delimiter = [](char ch) {
+        return QByteArrayView("()<>[]{}/% \t\r\n\f").contains(ch) || ch == '\0';
+    };
+    qsizetype i = 0;
+    const qsizetype n = c.size();
+    while (i < n) {
+        const char ch = c[i];
+        if (ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\f' || ch == '\0') {
+            ++i;
+        } else if (ch == '%') {
+            while (i < n && c[i] != '\n' && c[i] != '\r') {
+                ++i;
+            }
+        } else if (ch == '/') {
+            qsizetype j = i + 1;
+            while (j < n && !delimiter(c[j])) {
+                ++j;
+            }
+            lastName = c.mid(i + 1, j - i - 1);
+            i = j;
+        } else if (ch == '(') {
+            QByteArray str;
+            int depth = 1;
+            ++i;
+            while (i < n && depth > 0) {
+                char b = c[i++];
+                if (b == '\\' && i < n) {
+                    const char e = c[i++];
+                    if (e >= '0' && e <= '7') {
+                        int v = e - '0';
+                        for (int k = 0; k < 2 && i < n && c[i] >= '0' && c[i] <= '7'; ++k) {
+                            v = v * 8 + (c[i++] - '0');
+                        }
+                        str += char(v);
+                        continue;
+                    }
+                    static const QByteArray from = "nrtbf";
+                    static const QByteArray to = "\n\r\t\b\f";
+                    const qsizetype at = from.indexOf(e);
+                    if (e == '\r' || e == '\n') {
+                        continue;
+                    }
+                    str += at >= 0 ? to[at] : e;
+                    continue;
+                }
+                if (b == '(') {
+                    ++depth;
+                } else if (b == ')' && --depth == 0) {
+                    break;
+                }
+                str += b;
+            }
+            strings.push_back(str);
+        } else if (ch == '<' && i + 1 < n && c[i + 1] != '<') {
+            const qsizetype end = c.indexOf('>', i);
+            if (end < 0) {
+                break;
+            }
+            strings.push_back(QByteArray::fromHex(c.mid(i + 1, end - i - 1)));
+            i = end + 1;
+        } else if (delimiter(ch)) {
+            // [ ] { } and the dictionary brackets << >>.
+            i += (ch == '<' || ch == '>') && i + 1 < n && c[i + 1] == ch ? 2 : 1;
+        } else {
+            qsizetype j = i;
+            while (j < n && !delimiter(c[j])) {
+                ++j;
+            }
+            const QByteArray word = c.mid(i, j - i);
+            i = j;
+            const char first = word.front();
+            if ((first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.') {
+                continue; // a number
+            }
+            if (word == "Tf") {
+                font = lastName;
+            } else if (word == "Tj" || word == "TJ" || word == "'" || word == "\"") {
+                for (const QByteArray& str : strings) {
+                    shown.emplace_back(font, str);
+                }
+            }
+            strings.clear();
+        }
+    }
+    return shown;
+}
+
+// Glyphs shown as .notdef: codes of simple TrueType fonts whose character the font has no
+// glyph for, and codes of CID fonts that map to glyph 0.
+void checkNotdef(const Objects& o, QStringList& problems) {
+    struct FontUse {
+        bool cid = false;
+        QByteArray map; // CID fonts: CID to glyph, empty for Identity
+        std::unique_ptr<fonts::FontFace> face;
+    };
+    std::map<QString, std::unique_ptr<FontUse>> fontsByRef;
+    const auto fontFor = [&](const QJsonValue& ref) -> FontUse* {
+        const QString key = ref.toString();
+        auto it = fontsByRef.find(key);
+        if (it != fontsByRef.end()) {
+            return it->second.get();
+        }
+        auto use = std::make_unique<FontUse>();
+        const QJsonObject font = o.dict(ref);
+        QJsonObject simple = font;
+        if (font.value("/Subtype").toString() == "/Type0") {
+            simple = o.dict(font.value("/DescendantFonts").toArray().first());
+            use->cid = true;
+            if (simple.value("/CIDToGIDMap").toString() != "/Identity") {
+                use->map = o.data(simple.value("/CIDToGIDMap"));
+            }
+        } else {
+            const QJsonValue file = o.dict(simple.value("/FontDescriptor")).value("/FontFile2");
+            if (!file.isUndefined()) {
+                use->face = fonts::FontFace::FromData(o.data(file), 0);
+            }
+        }
+        FontUse* raw = use.get();
+        fontsByRef.emplace(key, std::move(use));
+        return raw;
+    };
+    int notdef = 0;
+    for (auto it = o.all().begin(); it != o.all().end(); ++it) {
+        const QJsonObject page = o.dict(it.key().mid(4));
+        if (!it.key().startsWith("obj:") || page.value("/Type").toString() != "/Page") {
+            continue;
+        }
+        const QJsonObject fontsOfPage = o.dict(o.dict(page.value("/Resources")).value("/Font"));
+        QJsonArray contents = page.value("/Contents").toArray();
+        if (page.value("/Contents").isString()) {
+            contents.append(page.value("/Contents"));
+        }
+        for (const QJsonValue& part : contents) {
+            for (const auto& [name, bytes] : shownStrings(o.data(part))) {
+                FontUse* use = fontFor(fontsOfPage.value("/" + QString::fromLatin1(name)));
+                if (use->cid) {
+                    for (qsizetype k = 0; k + 1 < bytes.size(); k += 2) {
+                        const std::uint32_t cid = be(bytes, k, 2);
+                        const std::uint32_t glyph =
+                            use->map.isEmpty() ? cid : be(use->map, qsizetype(cid) * 2, 2);
+                        notdef += glyph == 0 ? 1 : 0;
+                    }
+                } else if (use->face) {
+                    for (const char byte : bytes) {
+                        const QString ch = codepages::fromCp1252(QByteArray(&byte, 1));
+                        notdef += ch.isEmpty() || use->face->GlyphForChar(ch.at(0).unicode()) == 0
+                                      ? 1
+                                      : 0;
+                    }
+                }
+            }
+        }
+    }
+    if (notdef > 0) {
+        problems << QString("fonts: %1 glyphs shown as .notdef").arg(notdef);
+    }
+}
+
 } // namespace
 
 QStringList pdfaProblems(const QString& path) {
@@ -330,6 +495,7 @@ QStringList pdfaProblems(const QString& path) {
     const Objects objects(top[1].toObject());
     checkMetadata(objects, problems);
     checkObjects(objects, problems);
+    checkNotdef(objects, problems);
 
     const ProgramRun fonts = runProgram("pdffonts", {path});
     if (!fonts.found) {

@@ -18,7 +18,8 @@ namespace zr::test {
 //   stream of a well-formed RGB display profile;
 // - every font embedded (pdffonts), every descriptor's /FontFamily a string, every
 //   CIDFontType2 with a /CIDToGIDMap, every width (/Widths of simple TrueType fonts, /W of CID
-//   fonts) equal, within one unit, to the embedded font program's advance;
+//   fonts) equal, within one unit, to the embedded font program's advance, and no glyph shown
+//   as .notdef (a character the simple font's program lacks, a CID mapped to glyph 0);
 // - every annotation with the print flag and none of the hidden ones in /F;
 // - no JavaScript, launch, remote or import actions, no transparency (soft masks, constant
 //   alpha below 1, blend modes, transparency groups);
