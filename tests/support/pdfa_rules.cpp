@@ -218,8 +218,9 @@ void checkObjects(const Objects& o, QStringList& problems) {
         const QJsonObject d = o.dict(ref);
         const QString serialised =
             QString::fromUtf8(QJsonDocument(d).toJson(QJsonDocument::Compact));
-        for (const char* forbidden : {"\"/JS\"", "\"/JavaScript\"", "\"/Launch\"", "\"/GoToR\"",
-                                      "\"/ImportData\"", "\"/SMask\"", "\"/Transparency\""}) {
+        for (const char* forbidden :
+             {"\"/JS\"", "\"/JavaScript\"", "\"/Launch\"", "\"/GoToR\"", "\"/ImportData\"",
+              "\"/SMask\"", "\"/Transparency\"", "\"/DeviceCMYK\""}) {
             if (serialised.contains(QLatin1String(forbidden))) {
                 ++counts[QString("objects: %1").arg(forbidden)];
             }

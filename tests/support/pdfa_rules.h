@@ -22,7 +22,8 @@ namespace zr::test {
 //   as .notdef (a character the simple font's program lacks, a CID mapped to glyph 0);
 // - every annotation with the print flag and none of the hidden ones in /F;
 // - no JavaScript, launch, remote or import actions, no transparency (soft masks, constant
-//   alpha below 1, blend modes, transparency groups);
+//   alpha below 1, blend modes, transparency groups), no CMYK colour space object (the intent
+//   is RGB);
 // - Ghostscript renders every page with nothing on its output or error stream.
 // Returns one line per broken rule (empty when all hold), or "missing: TOOL" when a tool is not
 // installed.
