@@ -3,9 +3,9 @@
 // The text report component: one character-grid report at a time in a sorted page store,
 // loaded from and saved to .GVP files, printed, previewed and exported.
 
+#include "textreport/model/page_store.h"
 #include "platform/interaction/interaction.h"
 #include "platform/printing/print_output.h"
-#include "textreport/model/page_store.h"
 #include "textreport/printing/sequences.h"
 #include "textreport/types.h"
 
@@ -25,7 +25,7 @@ class QPicture;
 namespace zr {
 class Interaction;
 class Progress;
-} // namespace zr
+}
 
 namespace zr::textreport {
 
@@ -34,7 +34,7 @@ class TGravana;
 // Job options of the open report (copies, collation, order, page range, odd/even filter).
 struct JobOptions {
     int copias = 1;
-    bool agrupar = true;   // collate
+    bool agrupar = true;  // collate
     bool inverter = false; // reverse order
     QByteArray faixa;      // page range text, empty for all pages
     int parImpar = 0;      // 0 all pages, 1 odd only, 2 even only
@@ -44,13 +44,13 @@ struct JobOptions {
 // text report at a time. ReportState::current() is the one instance; tests swap in a fresh one
 // with ReportState::ScopedOverride.
 struct ReportState {
-    bool aberto = false;              // a report is open
-    bool abortado = false;            // Abortar was called
-    bool previewAtivo = false;        // the preview window is showing
+    bool aberto = false;        // a report is open
+    bool abortado = false;      // Abortar was called
+    bool previewAtivo = false;  // the preview window is showing
     std::unique_ptr<PageStore> store; // exists while a report is open
-    QByteArray destaque;              // highlight item (kind "M"), empty when none
-    int paginaAtual = 1;              // current page
-    bool paginaPendente = false;      // OnBeforeNewPage not yet raised
+    QByteArray destaque;        // highlight item (kind "M"), empty when none
+    int paginaAtual = 1;        // current page
+    bool paginaPendente = false; // OnBeforeNewPage not yet raised
     JobOptions job;
     SequenceSet sequencias;
 
@@ -81,7 +81,7 @@ struct DecodedItem {
     bool italico = false;
     bool sublinhado = false;
     bool expandido = false;
-    char tipo = 0;       // 'T', 'B', 'C' or 'M'
+    char tipo = 0; // 'T', 'B', 'C' or 'M'
     QByteArray corTexto; // the six colour characters as written
     QColor cor = Qt::black;
     QByteArray texto; // after macro expansion

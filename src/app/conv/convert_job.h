@@ -66,9 +66,9 @@ struct ConvertJob {
     int printMode = 0; // TqdxPrintMode: 0 default, 1 split, 2 join, 3 scale
     int sheet = 9;     // paper code of the sheet of the scale, split and join modes
     bool duplex = false;
-    QString sides; // IPP "sides" keyword (--sides); overrides --duplex's long edge
-    QString title; // the job's name; empty: the report's name, else the input's file name
-    QString media; // the job's "media" (--media), a name lp takes; also the modes' sheet
+    QString sides;     // IPP "sides" keyword (--sides); overrides --duplex's long edge
+    QString title;     // the job's name; empty: the report's name, else the input's file name
+    QString media;     // the job's "media" (--media), a name lp takes; also the modes' sheet
     std::vector<std::pair<QByteArray, QByteArray>> jobOptions; // -o NAME=VALUE, in order
     // Option of `thumbnail`: the side of the square the first page is fitted into, in pixels.
     int thumbnailSize = kDefaultThumbnailSize;

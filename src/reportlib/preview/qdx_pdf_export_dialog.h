@@ -45,7 +45,8 @@ class TqdxPDFExportDialog final : public QDialog {
 
 public:
     // Runs the save dialog over `parent`; returns the chosen path, or "" when cancelled.
-    using SaveFileHook = std::function<QString(QWidget* parent, const TqdxPDFSaveRequest& request)>;
+    using SaveFileHook =
+        std::function<QString(QWidget* parent, const TqdxPDFSaveRequest& request)>;
     // Runs the options dialog in place of its modal loop; returns QDialog::Accepted or Rejected.
     using DialogRunner = std::function<int(TqdxPDFExportDialog& dialog)>;
 
@@ -73,8 +74,9 @@ public:
     static bool Execute(pdf::TqdxPDFExport& filter, QWidget* parent = nullptr,
                         const QString& reportFileName = {});
     // The same with the given runner and save hook (null ones: the real dialogs).
-    static bool Execute(pdf::TqdxPDFExport& filter, QWidget* parent, const QString& reportFileName,
-                        const DialogRunner& run, const SaveFileHook& saveFile);
+    static bool Execute(pdf::TqdxPDFExport& filter, QWidget* parent,
+                        const QString& reportFileName, const DialogRunner& run,
+                        const SaveFileHook& saveFile);
     // Replaces, for the whole process, what Execute(filter, parent, name) runs: tests of the
     // windows that export set these; null restores the real dialogs.
     static void SetHooks(DialogRunner run, SaveFileHook saveFile);

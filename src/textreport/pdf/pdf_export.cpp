@@ -185,8 +185,7 @@ void TGravana::GerarPDF(QString fileName) {
 
     const qsizetype count = store() ? store()->size() : 0;
     CancelRequest::clear();
-    auto progress =
-        m_ui.beginProgress(progressInfo(QStringLiteral("Gerando PDF..."), fileName, qint64(count)));
+    auto progress = m_ui.beginProgress(progressInfo(QStringLiteral("Gerando PDF..."), fileName, qint64(count)));
 
     const auto& boxLetters = boxLetterTable();
     // a / H and b / V for the cell coordinates of the box strokes, worked out once.

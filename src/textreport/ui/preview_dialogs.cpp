@@ -27,8 +27,7 @@ void setUp(QFileDialog& dialog, const FileRequest& request, QStringList& filters
     filters = nameFiltersOf(request.filter);
     dialog.setWindowTitle(request.title);
     dialog.setNameFilters(filters);
-    const int index =
-        std::clamp(request.filterIndex, 1, int(std::max<qsizetype>(filters.size(), 1)));
+    const int index = std::clamp(request.filterIndex, 1, int(std::max<qsizetype>(filters.size(), 1)));
     if (!filters.isEmpty()) {
         dialog.selectNameFilter(filters.at(index - 1));
     }
@@ -41,7 +40,8 @@ void setUp(QFileDialog& dialog, const FileRequest& request, QStringList& filters
 
 QtPreviewDialogs::QtPreviewDialogs(QWidget& owner) : m_owner(owner) {}
 
-std::optional<QString> QtPreviewDialogs::inputText(const QString& caption, const QString& prompt) {
+std::optional<QString> QtPreviewDialogs::inputText(const QString& caption,
+                                                   const QString& prompt) {
     QInputDialog box(&m_owner);
     box.setWindowTitle(caption);
     box.setLabelText(prompt);
