@@ -6,7 +6,7 @@ src="${1:-$(dirname "$0")/../src}"
 status=0
 
 engine_dirs=()
-for d in platform textreport reportlib/document reportlib/render reportlib/pdf reportlib/print; do
+for d in platform pdfwriter textreport reportlib/document reportlib/render reportlib/pdf reportlib/print; do
     [ -d "$src/$d" ] && engine_dirs+=("$src/$d")
 done
 
@@ -30,7 +30,7 @@ if [ -n "$hits" ]; then
 fi
 
 # The PDF writers know nothing of the report models.
-for w in textreport/pdf/writer reportlib/pdf/writer; do
+for w in pdfwriter textreport/pdf/writer reportlib/pdf/writer; do
     [ -d "$src/$w" ] || continue
     hits=$(grep -rnE '#include *"(textreport/(gravana|model/)|reportlib/(document|render)/)' \
            "$src/$w" || true)

@@ -5,6 +5,7 @@
 #include "app/common/version.h"
 #include "app/common/viewer_settings.h"
 #include "app/conv/font_report.h"
+#include "pdfwriter/qdx_pdf_security.h"
 #include "platform/files/atomic_file.h"
 #include "platform/files/temporary_files.h"
 #include "platform/interaction/cancel_request.h"
@@ -209,17 +210,18 @@ QString ConvertJob::usage(const QString& command) {
         "  --accents MODO       transliterate ou sem-acento (de .GVP)\n"
         "  --page N             página de uma saída .png\n"
         "  --scale S            escala de uma saída .png\n"
-        "  --user-password P    senha de abertura do PDF (de .QP3)\n"
-        "  --owner-password P   senha de permissões do PDF (de .QP3)\n"
-        "  --aes256             protege o PDF com AES-256 em vez de RC4 (de .QP3)\n"
+        "  --user-password P    senha de abertura do PDF\n"
+        "  --owner-password P   senha de permissões do PDF\n"
+        "  --aes256             protege o PDF com AES-256 em vez de RC4\n"
         "  --no-print, --no-copy, --no-modify, --no-annotate\n"
         "                       tira do PDF o direito de imprimir, copiar, alterar ou\n"
-        "                       anotar (de .QP3, com --owner-password)\n"
+        "                       anotar (com --owner-password)\n"
         "  --outline            o resumo (outline) do relatório como marcadores (de .QP3)\n"
         "  --title TÍTULO       título do PDF (de .QP3; por omissão o nome do relatório)\n"
         "  --background         grava o fundo das páginas (de .QP3)\n"
         "  --quality N          qualidade JPEG das imagens do PDF, de 1 a 100 (de .QP3;\n"
         "                       95 por omissão)\n"
+        "  --pdfa               PDF/A-2b para arquivamento (fontes embutidas, sem senha)\n"
         "  Uma seleção sem nenhuma página é um erro; o arquivo de saída não é gravado.\n");
     static const QString print = QStringLiteral(
         "zeralconv print [OPÇÕES] [--printer FILA] ENTRADA\n"
@@ -385,7 +387,8 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
                                                    QStringLiteral("--no-copy"),
                                                    QStringLiteral("--no-modify"),
                                                    QStringLiteral("--no-annotate"),
-                                                   QStringLiteral("--quality")};
+                                                   QStringLiteral("--quality"),
+                                                   QStringLiteral("--pdfa")};
         const bool convertOnly = convertOptions.contains(a);
         const bool printOrConvert = a == QLatin1String("--title");
         if ((printOnly && job.command != Command::Print) ||
@@ -505,6 +508,8 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
                 error = QStringLiteral("qualidade JPEG inválida: %1 (de 1 a 100)").arg(v);
                 return std::nullopt;
             }
+        } else if (a == QLatin1String("--pdfa")) {
+            job.pdfa = true;
         } else if (a == QLatin1String("--printer")) {
             if (!value(job.printer)) {
                 return std::nullopt;
@@ -678,21 +683,20 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
         return false;
     }
     const bool passwords = !userPassword.isEmpty() || !ownerPassword.isEmpty() || aes256;
-    if (!prepared && passwords) {
-        // Refused rather than ignored: the PDF of a text report cannot be protected.
-        error = QStringLiteral("PDFs de relatórios texto (.GVP) não têm senha");
-        return false;
-    }
     if (passwords && ext != QLatin1String("pdf")) {
         error = QStringLiteral("--user-password, --owner-password e --aes256 só valem para .pdf");
         return false;
     }
     const bool denied = noPrint || noCopy || noModify || noAnnotate;
-    const bool pdfOptions = outline || background || titleGiven || quality != 0 || denied;
-    if (pdfOptions && (!prepared || ext != QLatin1String("pdf"))) {
-        error = QStringLiteral("--outline, --title, --background, --quality, --no-print, "
-                               "--no-copy, --no-modify e --no-annotate só valem para o .pdf de "
-                               "relatórios preparados (.QP3)");
+    if (denied && ext != QLatin1String("pdf")) {
+        error = QStringLiteral("--no-print, --no-copy, --no-modify e --no-annotate só valem para "
+                               ".pdf");
+        return false;
+    }
+    const bool preparedOptions = outline || background || titleGiven || quality != 0;
+    if (preparedOptions && (!prepared || ext != QLatin1String("pdf"))) {
+        error = QStringLiteral("--outline, --title, --background e --quality só valem para o .pdf "
+                               "de relatórios preparados (.QP3)");
         return false;
     }
     if (denied && (ownerPassword.isEmpty() || ownerPassword == userPassword)) {
@@ -700,6 +704,15 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
         // right.
         error = QStringLiteral("--no-print, --no-copy, --no-modify e --no-annotate precisam de "
                                "--owner-password (diferente de --user-password)");
+        return false;
+    }
+    if (pdfa && ext != QLatin1String("pdf")) {
+        error = QStringLiteral("--pdfa só vale para .pdf");
+        return false;
+    }
+    if (pdfa && passwords) {
+        // An archival file must open without a password.
+        error = QStringLiteral("--pdfa não admite senha (um PDF/A não pode ser cifrado)");
         return false;
     }
     if (prepared && (model || accents)) {
@@ -1100,6 +1113,12 @@ int ConvertJob::writeTextReport(TGravana& g, ErrorCounter& ui, int picturePage) 
     } else if (ext == QLatin1String("htm") || ext == QLatin1String("html")) {
         g.GravarHTML(output);
     } else if (ext == QLatin1String("pdf")) {
+        g.OpcoesPDF.userPassword = userPassword;
+        g.OpcoesPDF.ownerPassword = ownerPassword;
+        g.OpcoesPDF.aes256 = aes256;
+        g.OpcoesPDF.permissions =
+            zr::pdf::TqdxPDFSecurity::PermissionValue(!noPrint, !noModify, !noCopy, !noAnnotate);
+        g.OpcoesPDF.archival = pdfa;
         g.GerarPDF(output);
     } else if (ext == QLatin1String("png")) {
         writePageImage(g, ui, picturePage);
@@ -1231,6 +1250,7 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
                        QStringLiteral("O relatório não tem resumo: o PDF não terá marcadores."));
         }
     }
+    filter.PdfA = pdfa;
     // A conversion either writes the whole file or leaves an existing one alone.
     filter.KeepIncompleteOutput = false;
     AtomicFile::clearLastError();

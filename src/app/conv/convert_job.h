@@ -59,7 +59,7 @@ struct ConvertJob {
     bool sheetGiven = false;
     QString userPassword;
     QString ownerPassword;
-    bool aes256 = false; // protect a prepared report's PDF with AES-256 instead of RC4
+    bool aes256 = false; // protect the PDF with AES-256 instead of RC4
     // What the viewer's PDF options dialog sets, for a prepared report's PDF. The permissions
     // taken away need an owner password (with none, or with the user password alone, whoever
     // opens the file has every right).
@@ -71,6 +71,7 @@ struct ConvertJob {
     bool noModify = false;
     bool noAnnotate = false;
     int quality = 0; // JPEG quality of the pictures, 1-100; 0: the viewer's (95)
+    bool pdfa = false; // write an archival PDF/A-2b file (no password)
     // Options of `print`: the queue, and for a prepared report its print mode and duplex.
     QString printer;   // empty: the print system's default destination
     int printMode = 0; // TqdxPrintMode: 0 default, 1 split, 2 join, 3 scale

@@ -2,9 +2,9 @@
 
 #include "pdf_jpeg.h"
 
+#include "pdfwriter/pdf_format.h"
+#include "pdfwriter/qdx_md5.h"
 #include "platform/text/codepages.h"
-#include "reportlib/pdf/writer/pdf_format.h"
-#include "reportlib/pdf/writer/qdx_md5.h"
 #include "reportlib/render/draw_text.h"
 #include "reportlib/render/memo_layout.h"
 #include "reportlib/render/view_painter.h"

@@ -8,8 +8,8 @@
 // The document side (TqdxPDFExport) owns this state for the whole document and resets the
 // per-page parts at each page.
 
+#include "pdfwriter/pdf_object_writer.h"
 #include "reportlib/document/qdx_components.h"
-#include "reportlib/pdf/writer/pdf_object_writer.h"
 #include "reportlib/pdf/writer/qdx_pdf_font.h"
 
 #include <QByteArray>
@@ -19,6 +19,9 @@
 #include <vector>
 
 namespace zr::reportlib::pdf {
+
+// The shared file layer (objects, forms, security) is used here by its plain names.
+using namespace zr::pdf;
 
 // A link annotation, reserved while its page is drawn and written at the end of the document.
 struct PdfLink {

@@ -1,11 +1,12 @@
 #include "qdx_export_pdf.h"
 
+#include "pdfwriter/pdf_archive.h"
+#include "pdfwriter/pdf_format.h"
+#include "pdfwriter/pdf_object_writer.h"
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/pdf/pdf_page_content.h"
-#include "reportlib/pdf/writer/pdf_format.h"
-#include "reportlib/pdf/writer/pdf_object_writer.h"
 #include "reportlib/pdf/writer/qdx_pdf_font.h"
 #include "reportlib/render/view_painter.h"
 
@@ -197,6 +198,13 @@ bool TqdxPDFExport::BeginOutput() {
 
     auto doc = std::make_unique<Document>();
     doc->id = FixedDocumentId.size() == 32 ? FixedDocumentId.toLower() : NewDocumentId();
+    if (PdfA && encrypted) {
+        fail(QStringLiteral("Um PDF/A não pode ser protegido por senha."));
+        throw TqdxPDFExportError(ErrorText.toStdString());
+    }
+    if (PdfA) {
+        EmbeddedFonts = true; // an archival file carries every font it uses
+    }
     if (encrypted) {
         if (OwnerPassword.isEmpty()) {
             OwnerPassword = UserPassword;
@@ -268,7 +276,13 @@ bool TqdxPDFExport::BeginOutput() {
         return okPage;
     };
 
-    doc->writer.line(headerFor(doc->security ? Encryption : TqdxPDFEncryption::RC4_128));
+    doc->writer.setLineBeforeEveryEndstream(PdfA);
+    if (PdfA) {
+        doc->writer.line("%PDF-1.7");
+        doc->writer.line("%\xE2\xE3\xCF\xD3"); // bytes above 127: the file is binary
+    } else {
+        doc->writer.line(headerFor(doc->security ? Encryption : TqdxPDFEncryption::RC4_128));
+    }
     doc->writer.reserve(); // object 1: the page tree
     m_doc = std::move(doc);
     return true;
@@ -363,7 +377,7 @@ void TqdxPDFExport::writeStream(int number, const QByteArray& content, const QBy
     }
     w.line("stream");
     w.raw(data);
-    if (Compressed) {
+    if (Compressed || w.lineBeforeEveryEndstream()) {
         w.line("");
     }
     w.line("endstream");
@@ -649,6 +663,7 @@ void TqdxPDFExport::writeLinks() {
         w.line("/Type /Annot");
         w.line("/Subtype /Link");
         w.line("/Rect [" + link.rect + "]");
+        w.line("/F 4"); // printed with the page
         if (link.web) {
             w.line("/BS << /W 0 >>");
             w.line("/A <<");
@@ -715,13 +730,23 @@ void TqdxPDFExport::EndOutput() {
         const int info = w.beginObject();
         const PdfEncryptor* enc = d.encryptor();
         w.line("<<");
-        w.line("/Title " + TextString(Title, enc, info));
-        w.line("/Author " + TextString(Author, enc, info));
-        w.line("/Subject " + TextString(Subject, enc, info));
-        w.line("/Keywords " + TextString(Keywords, enc, info));
-        w.line("/Creator " + TextString(Creator, enc, info));
-        w.line("/Producer " + TextString(Producer, enc, info));
-        const QByteArray date = dateString();
+        // An archival file leaves out empty values: each one must equal its metadata's.
+        const auto infoText = [&](const char* key, const QString& value) {
+            if (!PdfA || !value.isEmpty()) {
+                w.line(key + TextString(value, enc, info));
+            }
+        };
+        infoText("/Title ", Title);
+        infoText("/Author ", Author);
+        infoText("/Subject ", Subject);
+        infoText("/Keywords ", Keywords);
+        infoText("/Creator ", Creator);
+        infoText("/Producer ", Producer);
+        QDateTime created = FixedCreationTime.isValid() ? FixedCreationTime : CreationTime;
+        if (!created.isValid()) {
+            created = QDateTime::currentDateTime();
+        }
+        const QByteArray date = PdfA ? PdfDateWithZone(created) : dateString();
         w.line("/CreationDate " + LiteralString(date, enc, info));
         w.line("/ModDate " + LiteralString(date, enc, info));
         w.line(">>");
@@ -737,10 +762,35 @@ void TqdxPDFExport::EndOutput() {
         }
         writeLinks();
 
+        int metadata = 0;
+        int intent = 0;
+        if (PdfA) {
+            PdfArchiveInfo archive{Title, Author, Subject, Keywords, Creator, Producer, created};
+            // The metadata stays unfiltered, readable by any archive's tools.
+            const QByteArray xmp = XmpMetadata(archive);
+            metadata = w.beginObject();
+            w.line("<< /Type /Metadata /Subtype /XML /Length " + QByteArray::number(xmp.size()) +
+                   " >>");
+            w.line("stream");
+            w.raw(xmp);
+            w.line("");
+            w.line("endstream");
+            w.endObject();
+            const int profile = w.beginObject();
+            writeStream(profile, SrgbIccProfile(), "/N 3");
+            intent = w.beginObject();
+            w.raw(OutputIntentDictionary(profile));
+            w.endObject();
+        }
+
         const int catalog = w.beginObject();
         w.line("<<");
         w.line("/Type /Catalog");
         w.line("/Pages 1 0 R");
+        if (PdfA) {
+            w.line("/Metadata " + ref(metadata));
+            w.line("/OutputIntents [" + ref(intent) + "]");
+        }
         w.line(Outline ? "/PageMode /UseOutlines" : "/PageMode /UseNone");
         if (outlineRoot > 0) {
             w.line("/Outlines " + ref(outlineRoot));

@@ -29,8 +29,8 @@
 //   then still completes the file with the pages finished so far, unless KeepIncompleteOutput
 //   is false, in which case the temporary file is dropped and the target kept.
 
+#include "pdfwriter/qdx_pdf_security.h"
 #include "platform/printing/print_output.h"
-#include "reportlib/pdf/writer/qdx_pdf_security.h"
 #include "reportlib/render/page_services.h"
 
 #include <QByteArray>
@@ -45,8 +45,10 @@
 
 namespace zr::reportlib::pdf {
 
+// The shared file layer (objects, forms, security) is used here by its plain names.
+using namespace zr::pdf;
+
 struct PdfPageState;
-class PdfObjectWriter;
 class TqdxPDFFontList;
 
 // The permissions of an encrypted document, as bits of ProtectionFlags.
@@ -101,6 +103,11 @@ public:
 
     // Beyond the standard handler: AES-256 (revision 6) instead of RC4.
     TqdxPDFEncryption Encryption = TqdxPDFEncryption::RC4_128;
+    // An archival file (PDF/A-2b): PDF 1.7 with a binary comment line, fonts always embedded,
+    // XMP metadata and an sRGB output intent in the catalog, information dates with the time
+    // zone, printable links. It cannot be encrypted: BeginOutput then fails (and throws) as for
+    // a password the method cannot take.
+    bool PdfA = false;
     // False: an export that ended early (an error, or fewer pages than asked for) drops its
     // file and keeps an existing one, as the converter wants. True (the viewer): the pages
     // finished so far are written.

@@ -36,6 +36,8 @@ QString text(int number) {
 
 // The AES choice is this program's own; the string table has no entry for it.
 const QString kAesCaption = QStringLiteral("Proteção AES-256 (mais segura)");
+// Neither is the archival choice.
+const QString kPdfACaption = QStringLiteral("PDF/A-2b (arquivamento)");
 // Shown beside the quality box as it always was: not translated.
 const QString kQualityCaption = QStringLiteral("JPEG Quality");
 
@@ -140,6 +142,7 @@ TqdxPDFExportDialog::TqdxPDFExportDialog(pdf::TqdxPDFExport& filter, QWidget* pa
     BackgrCB = control(new QCheckBox(text(8705), GroupQuality), "BackgrCB", text(8705));
     PrintOptCB = control(new QCheckBox(text(8703), GroupQuality), "PrintOptCB", text(8703));
     OutlineCB = control(new QCheckBox(text(8704), GroupQuality), "OutlineCB", text(8704));
+    PdfACB = control(new QCheckBox(kPdfACaption, GroupQuality), "PdfACB", kPdfACaption);
     Label2 = control(new QLabel(kQualityCaption, GroupQuality), "Label2", kQualityCaption);
     Quality = control(new QLineEdit(GroupQuality), "Quality", kQualityCaption);
     Quality->setValidator(new IntegerValidator(Quality));
@@ -152,6 +155,7 @@ TqdxPDFExportDialog::TqdxPDFExportDialog(pdf::TqdxPDFExport& filter, QWidget* pa
     qualityGrid->addWidget(EmbeddedCB, 1, 0);
     qualityGrid->addWidget(OutlineCB, 1, 1);
     qualityGrid->addWidget(BackgrCB, 2, 0);
+    qualityGrid->addWidget(PdfACB, 2, 1);
     qualityGrid->addWidget(Label2, 3, 0);
     qualityGrid->addWidget(Quality, 3, 1, Qt::AlignLeft);
 
@@ -268,6 +272,7 @@ void TqdxPDFExportDialog::loadFromFilter() {
 
     CompressedCB->setChecked(f.Compressed);
     EmbeddedCB->setChecked(f.EmbeddedFonts);
+    PdfACB->setChecked(f.PdfA);
     BackgrCB->setChecked(f.Background);
     PrintOptCB->setChecked(f.PrintOptimized);
     // The outline follows the report's preview setting; it can be switched off, never on for a
@@ -351,6 +356,18 @@ void TqdxPDFExportDialog::accept() {
             return;
         }
     }
+    // An archival file opens without a password; the export would refuse it.
+    if (PdfACB->isChecked()) {
+        for (QLineEdit* field : {UserPassE, OwnPassE}) {
+            if (!field->text().isEmpty()) {
+                refuse(SecurityPage, field,
+                       QStringLiteral("Um PDF/A não pode ser protegido por senha: apague a "
+                                      "senha ou desmarque \"%1\".")
+                           .arg(kPdfACaption));
+                return;
+            }
+        }
+    }
     // Rights taken away bind only readers without the owner password: with none, or with the
     // opening password as the owner's, whoever opens the file has every right.
     const bool restricted = !PrintCB->isChecked() || !ModCB->isChecked() || !CopyCB->isChecked() ||
@@ -404,6 +421,7 @@ void TqdxPDFExportDialog::writeToFilter(int quality) {
     f.OpenAfterExport = OpenCB->isChecked();
     f.Compressed = CompressedCB->isChecked();
     f.EmbeddedFonts = EmbeddedCB->isChecked();
+    f.PdfA = PdfACB->isChecked();
     f.PrintOptimized = PrintOptCB->isChecked();
     f.Outline = OutlineCB->isChecked();
     f.Background = BackgrCB->isChecked();

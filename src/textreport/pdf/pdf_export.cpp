@@ -166,8 +166,17 @@ void TGravana::GerarPDF(QString fileName) {
         pdf->PageHeight = clampToInt(roundHalfEven(TamanhoQteLinhas * 10.0 / v) + top + bottom);
         pdf->FileName = fileName;
         pdf->CreationDate = clock();
+        pdf->UserPassword = OpcoesPDF.userPassword;
+        pdf->OwnerPassword = OpcoesPDF.ownerPassword;
+        pdf->Permissions = OpcoesPDF.permissions;
+        pdf->Encryption =
+            OpcoesPDF.aes256 ? pdf::TqdxPDFEncryption::AES_256 : pdf::TqdxPDFEncryption::RC4_128;
+        pdf->PdfA = OpcoesPDF.archival;
         pdf->BeginDoc();
         pdf->LineWidth = 0.75;
+    } catch (const pdf::TqdxPDFPasswordError& e) {
+        m_ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
+        return;
     } catch (const std::exception&) {
         m_ui.message(MessageKind::Error,
                      QStringLiteral("Erro na cria\u00e7\u00e3o do PDF...\r\rArquivo: ") + fileName);

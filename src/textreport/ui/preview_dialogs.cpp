@@ -2,7 +2,9 @@
 
 #include "preview_rules.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 
 #include <algorithm>
@@ -62,7 +64,14 @@ std::optional<FileChoice> QtPreviewDialogs::saveFile(const FileRequest& request)
         // The name saved to gets the chosen type's extension, so a question about replacing the
         // name typed would be about another file.
         m_save->setOption(QFileDialog::DontConfirmOverwrite);
+        m_archival = new QCheckBox(QStringLiteral("PDF/A-2b (arquivamento)"), m_save);
+        m_archival->setObjectName(QStringLiteral("PdfACB"));
+        if (auto* grid = qobject_cast<QGridLayout*>(m_save->layout())) {
+            grid->addWidget(m_archival, grid->rowCount(), 0, 1, grid->columnCount());
+        }
     }
+    m_archival->setVisible(request.archivalChoice);
+    m_archival->setChecked(request.archival);
     QStringList filters;
     setUp(*m_save, request, filters);
     if (m_save->exec() != QDialog::Accepted || m_save->selectedFiles().isEmpty()) {
@@ -70,7 +79,8 @@ std::optional<FileChoice> QtPreviewDialogs::saveFile(const FileRequest& request)
     }
     const qsizetype chosen = filters.indexOf(m_save->selectedNameFilter());
     return FileChoice{m_save->selectedFiles().constFirst(),
-                      chosen < 0 ? request.filterIndex : int(chosen) + 1};
+                      chosen < 0 ? request.filterIndex : int(chosen) + 1,
+                      request.archivalChoice && m_archival->isChecked()};
 }
 
 std::optional<QString> QtPreviewDialogs::openFile(const FileRequest& request) {

@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class QCheckBox;
 class QFileDialog;
 class QWidget;
 
@@ -22,12 +23,16 @@ struct FileRequest {
     QString fileName;      // proposed name (save) or empty
     QString defaultSuffix; // added to a typed name without one (open), without its dot
     int filterIndex = 1;
+    // A PDF save: the dialog also offers the archival (PDF/A-2b) choice, set up as `archival`.
+    bool archivalChoice = false;
+    bool archival = false;
 };
 
 // The user's answer to a save dialog: the name typed or picked, and the file type chosen.
 struct FileChoice {
     QString fileName;
     int filterIndex = 1;
+    bool archival = false; // the archival box, when the request offered it
     bool operator==(const FileChoice&) const = default;
 };
 
@@ -44,7 +49,8 @@ public:
 
 // The dialogs on screen, modal to `owner`. The two file dialogs are made on first use as
 // children of the owner, named SaveDialog1 and OpenDialog1; they use Qt's own dialog so that the
-// file-type captions show exactly as written. `owner` must outlive this object.
+// file-type captions show exactly as written. A PDF save shows the check box PdfACB below the
+// file type. `owner` must outlive this object.
 class QtPreviewDialogs final : public PreviewDialogs {
 public:
     explicit QtPreviewDialogs(QWidget& owner);
@@ -57,6 +63,7 @@ private:
     QWidget& m_owner;
     QFileDialog* m_save = nullptr;
     QFileDialog* m_open = nullptr;
+    QCheckBox* m_archival = nullptr; // in the save dialog, shown for PDF saves
 };
 
 } // namespace zr::textreport::ui

@@ -570,10 +570,13 @@ void TDFMPreview::btPDFClick() {
     request.filter = QString::fromUtf8(kPdfFilter);
     request.directory = QDir::homePath();
     request.fileName = codepages::fromCp1252(LimparNomeArquivo(m_gravana.TitulodoRelatorio));
+    request.archivalChoice = true;
+    request.archival = m_gravana.OpcoesPDF.archival;
     const std::optional<FileChoice> choice = m_dialogs->saveFile(request);
     if (!choice) {
         return;
     }
+    m_gravana.OpcoesPDF.archival = choice->archival;
     const QString fileName = withExtension(choice->fileName, QStringLiteral(".PDF"));
     guarded([this, &fileName] { m_gravana.GerarPDF(fileName); });
 }

@@ -103,8 +103,15 @@ TEST(ConvertJob, ParsesEveryOptionOfTheContract) {
     EXPECT_EQ(picture->page, 2);
     EXPECT_DOUBLE_EQ(picture->scale, 1.5);
 
-    // Passwords protect prepared-report PDFs; a text report's PDF cannot take them.
-    EXPECT_FALSE(ConvertJob::parse({"convert", "--user-password", "u", "in.GVP", "o.pdf"}, error));
+    // Passwords protect the PDFs of both kinds, and no other output; an archival PDF takes none.
+    EXPECT_TRUE(ConvertJob::parse({"convert", "--user-password", "u", "in.GVP", "o.pdf"}, error));
+    EXPECT_FALSE(ConvertJob::parse({"convert", "--user-password", "u", "in.GVP", "o.txt"}, error));
+    EXPECT_FALSE(ConvertJob::parse(
+        {"convert", "--pdfa", "--owner-password", "o", "in.qp3", "o.pdf"}, error));
+    EXPECT_FALSE(ConvertJob::parse({"convert", "--pdfa", "in.GVP", "o.htm"}, error));
+    const auto archival = ConvertJob::parse({"convert", "--pdfa", "in.qp3", "o.pdf"}, error);
+    ASSERT_TRUE(archival);
+    EXPECT_TRUE(archival->pdfa);
     const auto prepared = ConvertJob::parse(
         {"convert", "--user-password", "u", "--owner-password", "o", "in.qp3", "o.pdf"}, error);
     ASSERT_TRUE(prepared);
@@ -348,9 +355,9 @@ TEST(ConvertJobPrepared, ExportsPdfHeadlesslyAndKeepsTheOldFileOnFailure) {
     EXPECT_EQ(TempDir::read(old), "previous");
     EXPECT_EQ(QDir(dir.root()).entryList({"*zrtmp*"}, QDir::Files | QDir::Hidden), QStringList());
 
-    // Passwords and AES-256 are for prepared reports: a text report's PDF has none.
+    // Passwords and AES-256 are for PDFs: a text report's plain text has none.
     QString error;
-    EXPECT_FALSE(ConvertJob::parse({"convert", "--aes256", "in.GVP", "o.pdf"}, error));
+    EXPECT_FALSE(ConvertJob::parse({"convert", "--aes256", "in.GVP", "o.txt"}, error));
 }
 
 TEST(ConvertJobPrepared, PaintsOnePageToAPicture) {

@@ -2,6 +2,7 @@
 // them, and an interrupted conversion leaves every existing output exactly as it was.
 
 #include "pdf_info.h"
+#include "pdfa_rules.h"
 #include "private_cupsd.h"
 #include "qp3_generator.h"
 #include "report_builder.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -306,7 +308,7 @@ TEST_F(ConverterProgram, PageOptionsAreHonouredOrRefusedOnEveryOutput) {
         {text, {"--page", "2"}, "j.htm", 2, ""},
         {text, {"--scale", "2"}, "k.gvp", 2, ""},
         {text, {"--page", "2", "--pages", "2"}, "l.png", 2, ""},
-        {text, {"--user-password", "x"}, "m.pdf", 2, ""},
+        {text, {"--user-password", "x"}, "m.txt", 2, ""},
         {prepared, {"--pages", "2"}, "n.qp3", 2, ""},
         {prepared, {"--copies", "2"}, "o.pdf", 2, ""},
         {prepared, {"--model", "hp"}, "p.pdf", 2, ""},
@@ -1041,7 +1043,7 @@ TEST_F(ConverterProgram, PdfOptionsOfTheDialogReachThePreparedPdf) {
         {{"--background"}, in, "g.qp3"},
         {{"--title", "x"}, text, "h.pdf"},
         {{"--quality", "50"}, text, "i.pdf"},
-        {{"--owner-password", "x", "--no-annotate"}, text, "j.pdf"},
+        {{"--owner-password", "x", "--no-annotate"}, text, "j.txt"},
         {{"--outline"}, text, "k.pdf"},
     };
     for (const Refused& c : refused) {
@@ -1112,6 +1114,15 @@ TEST_F(ConverterProgram, OwnerPasswordAloneRestrictsWhatTheOptionsSay) {
             EXPECT_TRUE(text->contains("DISTRIBUIDORA")) << name;
         }
     }
+    // A text report's PDF takes the same rights.
+    const QString text = dir.write("r.GVP", ReportBuilder().item(1, 1, 1, "SIGILOSO").build());
+    const QString textPdf = dir.path("texto.pdf");
+    ASSERT_EQ(runConverter({"convert", "--owner-password", "dono", "--no-print", text, textPdf})
+                  .code,
+              0);
+    const QByteArray textShown = zr::test::runProgram("qpdf", {"--show-encryption", textPdf}).out;
+    EXPECT_TRUE(textShown.contains("\nP = -8\n")) << textShown.constData();
+    EXPECT_TRUE(textShown.contains("print high resolution: not allowed")) << textShown.constData();
     // Both passwords: the file opens only with one of them; the user's without the right to
     // print, the owner's with every right.
     const QString both = dir.path("ambas.pdf");
@@ -1193,4 +1204,104 @@ TEST_F(ConverterProgram, LinksFindTheirTargetAndPapersStayWithinLimits) {
               (QJsonArray{kids[1], "/XYZ", QJsonValue(), 208, QJsonValue()}));
     EXPECT_EQ(dict(annots[2]).value("/A").toObject().value("/URI").toString(),
               "u:https://a.example/a%20b?c=d%20e");
+}
+
+// --pdfa gives files that keep every archival rule we check, for both report kinds, and the
+// text still reads back.
+TEST_F(ConverterProgram, ArchivalPdfsKeepTheRules) {
+    TempDir dir;
+    zr::tools::Qp3GeneratorOptions listing;
+    listing.pages = 12;
+    listing.sectionPages = 6;
+    listing.pictureEvery = 3;
+    zr::tools::Qp3GeneratorOptions lines;
+    lines.pages = 1;
+    lines.memoLines = {{"Arial", QStringLiteral("Total geral: R$ 1.234,56")},
+                       {"Times New Roman", QStringLiteral("Of\u00edcio fiscal n\u00ba 7")},
+                       {"Courier New", QStringLiteral("C\u00f3digo fluxo 0042")},
+                       {"Fonte Inexistente", QStringLiteral("flor e fim")},
+                       {"Arial", QString::fromUtf16(u"\u0645\u0631\u062d\u0628\u0627")},
+                       {"Times New Roman", QString::fromUtf16(u"\u05e9\u05dc\u05d5\u05dd")}};
+    ASSERT_TRUE(zr::tools::WritePreparedReport(dir.path("listagem.QP3"), listing));
+    ASSERT_TRUE(zr::tools::WritePreparedReport(dir.path("linhas.QP3"), lines));
+    // Every style, accents, and bytes no face draws (a control, an unused code-page byte).
+    dir.write("texto.GVP", ReportBuilder()
+                               .title("Folha de pagamento \xe9 arquivo")
+                               .item(1, 1, 1, "Sal\xe1rio l\xedquido", 16)
+                               .item(1, 2, 1, "NEGRITO", 18)
+                               .item(1, 3, 1, "It\xe1lico", 17)
+                               .item(1, 4, 1, "Ambos sublinhado", 23)
+                               .item(1, 5, 1, "Estreito 12 cpi", 32)
+                               .item(2, 1, 1, "Bytes \x01 e \x81 fim")
+                               .build());
+    struct Case {
+        QString input;
+        const char* text; // a line the PDF's text must hold
+    };
+    const Case cases[] = {
+        {dir.path("listagem.QP3"), nullptr},
+        {dir.path("linhas.QP3"), "Total geral: R$ 1.234,56"},
+        {QStringLiteral(ZR_SOURCE_DIR "/examples/exemplo.QP3"), nullptr},
+        {dir.path("texto.GVP"), "Sal\u00e1rio l\u00edquido"},
+        {QStringLiteral(ZR_SOURCE_DIR "/examples/exemplo.GVP"), "TERRAVEL DISTRIBUIDORA"},
+    };
+    for (const Case& c : cases) {
+        const QString out = dir.path(QFileInfo(c.input).completeBaseName() + ".pdf");
+        const ProgramRun r = runConverter({"convert", "--pdfa", c.input, out});
+        ASSERT_EQ(r.code, 0) << c.input.toStdString() << r.err.constData();
+        const QStringList problems = zr::test::pdfaProblems(out);
+        if (!problems.isEmpty() && problems.front().startsWith("missing: ")) {
+            GTEST_SKIP() << problems.front().toStdString();
+        }
+        EXPECT_TRUE(problems.isEmpty()) << c.input.toStdString() << ":\n"
+                                        << problems.join('\n').toStdString();
+        if (c.text) {
+            const std::optional<QByteArray> text = zr::test::popplerText(out);
+            ASSERT_TRUE(text.has_value());
+            EXPECT_TRUE(text->contains(c.text)) << text->constData();
+        }
+    }
+    // An archival file is never encrypted: asking for both is a wrong command line.
+    const ProgramRun both = runConverter({"convert", "--pdfa", "--user-password", "x",
+                                          dir.path("texto.GVP"), dir.path("nunca.pdf")});
+    EXPECT_EQ(both.code, 2);
+    EXPECT_TRUE(both.err.contains("--pdfa")) << both.err.constData();
+    EXPECT_FALSE(QFile::exists(dir.path("nunca.pdf")));
+}
+
+// A text report's PDF takes the same passwords as a prepared report's: qpdf and poppler open it
+// with the password and refuse it without.
+TEST_F(ConverterProgram, TextReportPdfsOpenOnlyWithTheirPassword) {
+    TempDir dir;
+    const QString in =
+        dir.write("r.GVP", ReportBuilder().item(1, 1, 1, "CONTA SIGILOSA 1234").build());
+    struct Case {
+        QStringList options;
+        QString password;
+        const char* revision; // as qpdf --show-encryption names it
+    };
+    const Case cases[] = {
+        {{"--user-password", "segredo"}, "segredo", "R = 3"},
+        {{"--user-password", "segredo", "--aes256"}, "segredo", "R = 6"},
+        {{"--user-password", "abre", "--owner-password", "dono"}, "abre", "R = 3"},
+    };
+    for (const Case& c : cases) {
+        const QString out = dir.path("r.pdf");
+        const ProgramRun r =
+            runConverter(QStringList{"convert"} + c.options + QStringList{in, out});
+        ASSERT_EQ(r.code, 0) << r.err.constData();
+        const QString withPassword = zr::test::qpdfCheckProblems(out, c.password);
+        if (withPassword == "qpdf missing") {
+            GTEST_SKIP() << "qpdf is not installed";
+        }
+        EXPECT_EQ(withPassword, QString()) << c.options.join(' ').toStdString();
+        EXPECT_NE(zr::test::qpdfCheckProblems(out), QString());
+        const std::optional<QByteArray> text = zr::test::popplerText(out, c.password);
+        ASSERT_TRUE(text.has_value());
+        EXPECT_TRUE(text->contains("CONTA SIGILOSA 1234"));
+        EXPECT_FALSE(zr::test::popplerText(out, "errada").has_value());
+        const zr::test::ProgramRun shown =
+            zr::test::runProgram("qpdf", {"--show-encryption", "--password=" + c.password, out});
+        EXPECT_TRUE(shown.out.contains(c.revision)) << shown.out.constData();
+    }
 }

@@ -4,9 +4,9 @@
 
 #include "reportlib/pdf/qdx_export_pdf.h"
 
+#include "pdfwriter/pdf_object_writer.h"
 #include "platform/interaction/interaction.h"
 #include "reportlib/document/qdx_report.h"
-#include "reportlib/pdf/writer/pdf_object_writer.h"
 #include "reportlib/render/page_services.h"
 
 #include "pdf_info.h"

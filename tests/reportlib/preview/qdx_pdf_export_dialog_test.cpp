@@ -326,6 +326,23 @@ TEST_F(PdfExportDialog, PasswordsTheChosenEncryptionCannotTakeAreRefused) {
     EXPECT_EQ(d->result(), QDialog::Accepted);
     EXPECT_EQ(filter.UserPassword, QStringLiteral("senha Ω"));
     EXPECT_EQ(filter.Encryption, TqdxPDFEncryption::AES_256);
+
+    // An archival file takes no password at all: the box and a password are refused together.
+    errors.clear();
+    auto archival = open();
+    EXPECT_EQ(archival->PdfACB->text(), QStringLiteral("PDF/A-2b (arquivamento)"));
+    archival->PdfACB->setChecked(true);
+    archival->OkB->click();
+    EXPECT_TRUE(archival->isVisible());
+    EXPECT_EQ(archival->PageControl1->currentWidget(), archival->SecurityPage);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.front().contains(QStringLiteral("PDF/A"))) << errors.front().toStdString();
+    archival->UserPassE->clear();
+    archival->OwnPassE->clear();
+    archival->OkB->click();
+    EXPECT_EQ(archival->result(), QDialog::Accepted);
+    EXPECT_TRUE(filter.PdfA);
+    EXPECT_TRUE(filter.UserPassword.isEmpty());
 }
 
 // A right taken away binds only readers without the owner password: with no owner password, or

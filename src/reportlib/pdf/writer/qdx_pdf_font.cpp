@@ -1,6 +1,6 @@
 #include "qdx_pdf_font.h"
 
-#include "pdf_format.h"
+#include "pdfwriter/pdf_format.h"
 #include "platform/fonts/font_face.h"
 #include "platform/fonts/font_resolver.h"
 #include "platform/text/codepages.h"
@@ -644,7 +644,7 @@ int WriteStream(PdfObjectWriter& writer, const QByteArray& data, bool compressed
     }
     writer.line("stream");
     writer.raw(body);
-    if (lineBeforeEnd) {
+    if (lineBeforeEnd || writer.lineBeforeEveryEndstream()) {
         writer.line("");
     }
     writer.line("endstream");
@@ -727,7 +727,7 @@ void PdfFont::Write(PdfObjectWriter& writer, bool embedded, bool compressed,
     writer.line("<<");
     writer.line("/Type /FontDescriptor");
     writer.line("/FontName /" + name);
-    writer.line("/FontFamily /" + m_name);
+    writer.line("/FontFamily " + LiteralString(m_name, encryptor, descriptor));
     writer.line("/Flags 32");
     writer.line("/FontBBox [" + n(m.boxLeft) + " " + n(m.boxBottom) + " " + n(m.boxRight) + " " +
                 n(m.boxTop) + " ]");
@@ -767,6 +767,8 @@ void PdfFont::Write(PdfObjectWriter& writer, bool embedded, bool compressed,
     writer.line("/FontDescriptor " + Ref(descriptor));
     if (glyphMapObject != 0) {
         writer.line("/CIDToGIDMap " + Ref(glyphMapObject));
+    } else if (!cff) {
+        writer.line("/CIDToGIDMap /Identity");
     }
     QByteArray widths = "/W [ ";
     widths.reserve(qsizetype(m_glyphs.size() * 12 + 8));

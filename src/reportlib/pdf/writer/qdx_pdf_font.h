@@ -6,7 +6,7 @@
 // for exactly the glyphs used. Lines are shaped with HarfBuzz (bidirectional runs in visual
 // order), so the glyphs are those the screen shows.
 
-#include "pdf_object_writer.h"
+#include "pdfwriter/pdf_object_writer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,6 +16,9 @@
 #include <vector>
 
 namespace zr::reportlib::pdf {
+
+// The shared file layer (objects, forms, security) is used here by its plain names.
+using namespace zr::pdf;
 
 // What distinguishes two fonts of the document.
 struct PdfFontKey {

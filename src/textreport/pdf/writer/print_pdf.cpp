@@ -1,6 +1,10 @@
 #include "print_pdf.h"
 
+#include "embedded_true_type.h"
+#include "pdfwriter/pdf_archive.h"
+#include "pdfwriter/pdf_format.h"
 #include "platform/files/atomic_file.h"
+#include "platform/text/codepages.h"
 
 #include <zlib.h>
 
@@ -212,11 +216,11 @@ PdfWriteError::PdfWriteError(QString path, int error)
 namespace {
 
 // One zlib stream, reused for every page it compresses (deflateReset gives the same output
-// as a fresh stream): the zlib format at the default level, as compress2 writes it.
+// as a fresh stream): the zlib format at the level asked (the default one, as compress2 writes it).
 class Deflater {
 public:
-    Deflater() {
-        if (deflateInit(&m_z, Z_DEFAULT_COMPRESSION) != Z_OK) {
+    explicit Deflater(int level) {
+        if (deflateInit(&m_z, level) != Z_OK) {
             throw std::bad_alloc();
         }
     }
@@ -274,7 +278,7 @@ struct PageCompressJob {
 // Compresses jobs on worker threads (or in the caller's thread when given one thread).
 class PageCompressor {
 public:
-    explicit PageCompressor(int threads) : m_threads(std::max(1, threads)) {}
+    PageCompressor(int threads, int level) : m_threads(std::max(1, threads)), m_level(level) {}
     ~PageCompressor() {
         {
             std::lock_guard lock(m_mutex);
@@ -290,12 +294,13 @@ public:
     PageCompressor& operator=(const PageCompressor&) = delete;
 
     int threads() const { return m_threads; }
+    int level() const { return m_level; }
 
     // Compresses now, in this thread.
     void compressHere(PageCompressJob& job) {
         try {
             if (!m_local) {
-                m_local = std::make_unique<Deflater>();
+                m_local = std::make_unique<Deflater>(m_level);
             }
             m_local->compress(job.data);
         } catch (...) {
@@ -356,7 +361,7 @@ private:
             }
             try {
                 if (!deflater) {
-                    deflater = std::make_unique<Deflater>();
+                    deflater = std::make_unique<Deflater>(m_level);
                 }
                 deflater->compress(job->data);
             } catch (...) {
@@ -372,6 +377,7 @@ private:
     }
 
     const int m_threads;
+    const int m_level;
     std::unique_ptr<Deflater> m_local;
     std::vector<std::thread> m_workers;
     std::mutex m_mutex;
@@ -384,6 +390,7 @@ private:
 
 struct TPrintPDF::PendingPage {
     std::string head; // the content object's lines up to and including "stream"
+    int contentObject = 0;
     int lengthObject = 0;
     PageCompressJob job;
 };
@@ -412,9 +419,23 @@ void TPrintPDF::discardDocument() {
     m_contentObjects.clear();
 }
 
+QDateTime TPrintPDF::creationTime() const {
+    return CreationDate && CreationDate->isValid() ? *CreationDate : QDateTime::currentDateTime();
+}
+
+void TPrintPDF::putInfoString(std::string& out, QByteArrayView bytes) const {
+    if (m_security) {
+        out += pdf::LiteralString(bytes, m_security.get(), 1).toStdString();
+    } else if (m_pdfa) {
+        out +=
+            pdf::TextString(codepages::fromCp1252(bytes.toByteArray()), nullptr, 1).toStdString();
+    } else {
+        putLiteral(out, bytes);
+    }
+}
+
 QByteArray TPrintPDF::creationDate() const {
-    const QDateTime when =
-        CreationDate && CreationDate->isValid() ? *CreationDate : QDateTime::currentDateTime();
+    const QDateTime when = m_created;
     const QDate d = when.date();
     const QTime t = when.time();
     char buf[32];
@@ -438,33 +459,93 @@ void TPrintPDF::BeginDoc() {
     if (threads <= 0) {
         threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     }
-    if (!m_compressor || m_compressor->threads() != threads) {
-        m_compressor = std::make_unique<PageCompressor>(threads);
+    // An archival file keeps nothing of the ordinary layout: its pages are deflated at zlib's
+    // fastest level, which pays for the embedded faces.
+    const int level = PdfA ? Z_BEST_SPEED : Z_DEFAULT_COMPRESSION;
+    if (!m_compressor || m_compressor->threads() != threads || m_compressor->level() != level) {
+        m_compressor = std::make_unique<PageCompressor>(threads, level);
+    }
+
+    m_security.reset();
+    m_documentId.clear();
+    m_fontUsed = {};
+    m_pdfa = PdfA;
+    m_created = creationTime();
+    const bool encrypted = !UserPassword.isEmpty() || !OwnerPassword.isEmpty();
+    if (encrypted && m_pdfa) {
+        throw std::invalid_argument("an archival PDF cannot be encrypted");
+    }
+    if (encrypted || m_pdfa) {
+        m_documentId =
+            FixedDocumentId.size() == 32 ? FixedDocumentId.toLower() : pdf::NewDocumentId();
+    }
+    if (encrypted) {
+        m_security = pdf::TqdxPDFSecurity::Prepare(
+            Encryption, UserPassword, OwnerPassword.isEmpty() ? UserPassword : OwnerPassword,
+            Permissions, m_documentId);
+    }
+    if (m_pdfa) {
+        // Embedding needs every face used; finding them now makes a missing one fail early.
+        for (int f = 4; f < 8; ++f) {
+            EmbeddedTrueTypeFace::ForStandardFont(f);
+        }
     }
 
     m_open = true;
     m_pageNumber = 1;
     m_objectCount = 0;
-    m_file += "%PDF-1.4\r\n";
+    if (m_pdfa) {
+        m_file += "%PDF-1.7\r\n%\xE2\xE3\xCF\xD3\r\n";
+    } else if (m_security && Encryption == pdf::TqdxPDFEncryption::AES_256) {
+        m_file += "%PDF-2.0\r\n%\xE2\xE3\xCF\xD3\r\n";
+    } else {
+        m_file += "%PDF-1.4\r\n";
+    }
     m_offsets.push_back(position());
 
     std::string info;
     info.reserve(512);
-    info += "<<\r\n/Producer ";
-    putLiteral(info, Producer);
-    info += "\r\n/Author ";
-    putLiteral(info, Author);
-    info += "\r\n/CreationDate (D:";
-    putText(info, creationDate());
-    info += ")\r\n/Creator ";
-    putLiteral(info, Creator);
-    info += "\r\n/Keywords ";
-    putLiteral(info, Keywords);
-    info += "\r\n/Subject ";
-    putLiteral(info, Subject);
-    info += "\r\n/Title ";
-    putLiteral(info, TITLE);
-    info += "\r\n/ModDate ()\r\n>>\r\n";
+    if (m_pdfa) {
+        // Only what is there, each value equal to the metadata's; both dates with the zone.
+        info += "<<\r\n";
+        const std::pair<const char*, const QByteArray*> values[] = {
+            {"/Producer ", &Producer}, {"/Author ", &Author},   {"/Creator ", &Creator},
+            {"/Keywords ", &Keywords}, {"/Subject ", &Subject}, {"/Title ", &TITLE}};
+        for (const auto& value : values) {
+            if (!value.second->isEmpty()) {
+                info += value.first;
+                putInfoString(info, *value.second);
+                info += "\r\n";
+            }
+        }
+        const QByteArray date = pdf::PdfDateWithZone(m_created);
+        info += "/CreationDate (" + date.toStdString() + ")\r\n/ModDate (" + date.toStdString() +
+                ")\r\n>>\r\n";
+    } else {
+        info += "<<\r\n/Producer ";
+        putInfoString(info, Producer);
+        info += "\r\n/Author ";
+        putInfoString(info, Author);
+        info += "\r\n/CreationDate ";
+        if (m_security) {
+            putInfoString(info, "D:" + creationDate());
+        } else {
+            info += "(D:";
+            putText(info, creationDate());
+            info += ')';
+        }
+        info += "\r\n/Creator ";
+        putInfoString(info, Creator);
+        info += "\r\n/Keywords ";
+        putInfoString(info, Keywords);
+        info += "\r\n/Subject ";
+        putInfoString(info, Subject);
+        info += "\r\n/Title ";
+        putInfoString(info, TITLE);
+        info += "\r\n/ModDate ";
+        putInfoString(info, QByteArrayView());
+        info += "\r\n>>\r\n";
+    }
     appendObject(allocate(), info);
 
     openPage();
@@ -491,6 +572,7 @@ void TPrintPDF::closePage(bool last) {
     auto page = std::make_unique<PendingPage>();
     page->head = std::move(m_pageHead);
     m_pageHead = std::string();
+    page->contentObject = m_pageObject;
     page->lengthObject = allocate();
     // The next page is likely about as long: reserve that much once rather than growing.
     m_contentReserve = std::max<std::size_t>(4096, m_content.size() + m_content.size() / 8);
@@ -523,6 +605,12 @@ void TPrintPDF::appendFinished(bool wait, std::size_t keepAtMost) {
             discardDocument();
             std::rethrow_exception(error);
         }
+        if (m_security) {
+            const QByteArray sealed = m_security->Encrypt(
+                page.contentObject,
+                QByteArrayView(page.job.data.data(), qsizetype(page.job.data.size())));
+            page.job.data.assign(sealed.constData(), std::size_t(sealed.size()));
+        }
         // The stream data joins the document as a part of its own, without being copied.
         const std::size_t length = page.job.data.size();
         m_file += page.head;
@@ -530,7 +618,7 @@ void TPrintPDF::appendFinished(bool wait, std::size_t keepAtMost) {
         m_parts.push_back(std::move(m_file));
         m_parts.push_back(std::move(page.job.data));
         m_file = std::string();
-        m_file += "endstream\r\nendobj\r\n";
+        m_file += m_pdfa || m_security ? "\r\nendstream\r\nendobj\r\n" : "endstream\r\nendobj\r\n";
         m_offsets.push_back(position());
         // The length object: the bytes between the line end after "stream" and "endstream".
         putInt(m_file, page.lengthObject);
@@ -570,6 +658,28 @@ void TPrintPDF::TextOut(QByteArrayView text, bool rotated, double x, double y, d
     putInt(c, Font.Name + 1);
     c += ' ';
     putInt(c, Font.Size);
+    if (Font.Name < m_fontUsed.size()) {
+        m_fontUsed[Font.Name] = true;
+        if (m_pdfa) {
+            // A byte the embedded face has no glyph for would draw .notdef: a space instead.
+            const EmbeddedTrueTypeFace& face = EmbeddedTrueTypeFace::ForStandardFont(Font.Name);
+            const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+            const auto n = std::size_t(text.size());
+            std::size_t i = 0;
+            while (i < n && face.Draws(bytes[i])) {
+                ++i;
+            }
+            if (i < n) {
+                m_drawable.assign(text.data(), n);
+                for (; i < n; ++i) {
+                    if (!face.Draws(bytes[i])) {
+                        m_drawable[i] = ' ';
+                    }
+                }
+                text = QByteArrayView(m_drawable.data(), qsizetype(n));
+            }
+        }
+    }
     c += " Tf\r\n";
     putNumber(c, x, PdfNumberForm::Decimal);
     c += ' ';
@@ -641,6 +751,43 @@ void TPrintPDF::SetLineColor(const QColor& colour) {
     }
 }
 
+void TPrintPDF::writeStreamObject(int number, std::string_view dict, QByteArrayView data) {
+    // Written plainly: the metadata must stay readable without filters, and the profile is
+    // small. Neither is encrypted (an archival file never is).
+    putInt(m_file, number);
+    m_file += " 0 obj\r\n<< ";
+    m_file += dict;
+    m_file += "/Length ";
+    putInt(m_file, data.size());
+    m_file += "\r\n>>\r\nstream\r\n";
+    m_file.append(data.data(), std::size_t(data.size()));
+    m_file += "\r\nendstream\r\nendobj\r\n";
+    m_offsets.push_back(position());
+}
+
+void TPrintPDF::writeArchivalFonts(std::array<int, 14>& fonts) {
+    for (std::size_t i = 0; i < fonts.size(); ++i) {
+        if (!m_fontUsed[i]) {
+            continue;
+        }
+        const EmbeddedTrueTypeFace& face = EmbeddedTrueTypeFace::ForStandardFont(int(i));
+        fonts[i] = allocate();
+        const int descriptor = allocate();
+        const int file = allocate();
+        appendObject(fonts[i], face.FontDictionary(int(i + 1), descriptor));
+        appendObject(descriptor, face.Descriptor(file));
+        putInt(m_file, file);
+        m_file += " 0 obj\r\n<< /Length ";
+        putInt(m_file, face.File().size());
+        m_file += "\r\n/Length1 ";
+        putInt(m_file, face.FileLength());
+        m_file += "\r\n/Filter /FlateDecode\r\n>>\r\nstream\r\n";
+        m_file.append(face.File().constData(), std::size_t(face.File().size()));
+        m_file += "\r\nendstream\r\nendobj\r\n";
+        m_offsets.push_back(position());
+    }
+}
+
 void TPrintPDF::EndDoc() {
     if (!m_open) {
         throw std::logic_error("TPrintPDF::EndDoc without an open document");
@@ -657,7 +804,10 @@ void TPrintPDF::EndDoc() {
     appendObject(outlines, "<< /Type /Outlines\r\n/Count 0\r\n>>\r\n");
 
     std::array<int, kBaseFonts.size()> fonts{};
-    for (std::size_t i = 0; i < kBaseFonts.size(); ++i) {
+    if (m_pdfa) {
+        writeArchivalFonts(fonts);
+    }
+    for (std::size_t i = 0; i < kBaseFonts.size() && !m_pdfa; ++i) {
         fonts[i] = allocate();
         body.clear();
         body += "<< /Type /Font\r\n/Subtype /Type1\r\n/Name /F";
@@ -687,6 +837,9 @@ void TPrintPDF::EndDoc() {
     body.clear();
     body += "<< /ProcSet [ /PDF /Text /ImageC]\r\n/XObject << \r\n>>\r\n/Font << \r\n";
     for (std::size_t i = 0; i < fonts.size(); ++i) {
+        if (fonts[i] == 0) {
+            continue; // an archival file lists the fonts used alone
+        }
         body += "/F";
         putInt(body, static_cast<long long>(i + 1));
         body += ' ';
@@ -712,13 +865,42 @@ void TPrintPDF::EndDoc() {
         appendObject(allocate(), body);
     }
 
+    int metadata = 0;
+    int intent = 0;
+    if (m_pdfa) {
+        pdf::PdfArchiveInfo archive;
+        archive.title = codepages::fromCp1252(TITLE);
+        archive.author = codepages::fromCp1252(Author);
+        archive.subject = codepages::fromCp1252(Subject);
+        archive.keywords = codepages::fromCp1252(Keywords);
+        archive.creator = codepages::fromCp1252(Creator);
+        archive.producer = codepages::fromCp1252(Producer);
+        archive.created = m_created;
+        const QByteArray xmp = pdf::XmpMetadata(archive);
+        metadata = allocate();
+        writeStreamObject(metadata, "/Type /Metadata\r\n/Subtype /XML\r\n", xmp);
+        const QByteArray icc = pdf::SrgbIccProfile();
+        const int profile = allocate();
+        writeStreamObject(profile, "/N 3\r\n", icc);
+        intent = allocate();
+        appendObject(intent, pdf::OutputIntentDictionary(profile).toStdString());
+    }
+
     const int catalog = allocate();
     body.clear();
     body += "<< /Type /Catalog\r\n/Pages ";
     putInt(body, pagesTree);
     body += " 0 R\r\n/Outlines ";
     putInt(body, outlines);
-    body += " 0 R\r\n>>\r\n";
+    body += " 0 R\r\n";
+    if (m_pdfa) {
+        body += "/Metadata ";
+        putInt(body, metadata);
+        body += " 0 R\r\n/OutputIntents [";
+        putInt(body, intent);
+        body += " 0 R]\r\n";
+    }
+    body += ">>\r\n";
     appendObject(catalog, body);
 
     // Cross-reference section: every entry is exactly 20 bytes.
@@ -739,7 +921,15 @@ void TPrintPDF::EndDoc() {
     putInt(m_file, size);
     m_file += "\r\n/Root ";
     putInt(m_file, catalog);
-    m_file += " 0 R\r\n/Info 1 0 R\r\n>>\r\nstartxref\r\n";
+    m_file += " 0 R\r\n/Info 1 0 R\r\n";
+    if (!m_documentId.isEmpty()) {
+        m_file +=
+            "/ID [<" + m_documentId.toStdString() + "><" + m_documentId.toStdString() + ">]\r\n";
+    }
+    if (m_security) {
+        m_file += m_security->EncryptDictionary().toStdString();
+    }
+    m_file += ">>\r\nstartxref\r\n";
     putInt(m_file, static_cast<long long>(xref));
     m_file += "\r\n%%EOF\r\n";
 

@@ -1,9 +1,10 @@
 #pragma once
 
-// TPrintPDF: a small, self-contained PDF 1.4 writer for character reports. It knows pages of
-// one common size, text in the fourteen standard Type 1 fonts with horizontal scaling, straight
-// stroked lines and fill and stroke colours; no embedded fonts, images, encryption or outline
-// entries. The whole document is built in memory and saved at once by EndDoc.
+// TPrintPDF: a small PDF 1.4 writer for character reports. It knows pages of one common size,
+// text in the fourteen standard Type 1 fonts with horizontal scaling, straight stroked lines
+// and fill and stroke colours; no images or outline entries. The whole document is built in
+// memory and saved at once by EndDoc. Two options change the file (see UserPassword and PdfA);
+// without them the layout below holds byte for byte.
 //
 // Coordinates are measured from the top-left corner of the page, y growing downwards, in PDF
 // units; the writer flips them by subtracting y from PageHeight. Every line it emits ends in
@@ -13,6 +14,14 @@
 // length object 2k+1; with P pages then come the outlines (2P+2), the fourteen fonts
 // (2P+3..2P+16), the pages tree (2P+17), the shared resources (2P+18), the pages
 // (2P+19..3P+18) and the catalog (3P+19). The trailer's /Size is 3P+20.
+//
+// With a password the layout is the same; strings and page streams are encrypted by the shared
+// security handler, and the trailer gains /ID and /Encrypt. An archival (PdfA) file instead has
+// a PDF 1.7 header and a binary comment line, an end of line before every "endstream", pages
+// deflated at zlib's fastest level, its information values as text strings and its dates with
+// the time zone, only the fonts used, each as three objects (font, descriptor, embedded
+// TrueType file) in place of the fourteen, then after the pages the XMP metadata, the ICC
+// profile and the output intent before the catalog, and /ID in the trailer.
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -20,6 +29,9 @@
 #include <QDateTime>
 #include <QString>
 
+#include "pdfwriter/qdx_pdf_security.h"
+
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <limits>
@@ -97,6 +109,25 @@ public:
     // byte-stable), otherwise the local date and time of BeginDoc.
     std::optional<QDateTime> CreationDate;
 
+    // Passwords: when either is set, BeginDoc prepares the shared security handler (an empty
+    // owner password stands for the user password) and the document is encrypted with
+    // Encryption, allowing what Permissions says (the P value; -4 allows everything). Read by
+    // BeginDoc, which throws pdf::TqdxPDFPasswordError for a password the method cannot take.
+    QString UserPassword;
+    QString OwnerPassword;
+    int Permissions = -4;
+    pdf::TqdxPDFEncryption Encryption = pdf::TqdxPDFEncryption::RC4_128;
+
+    // An archival file (PDF/A-2b), read by BeginDoc: embedded fonts, XMP metadata, an sRGB
+    // output intent (see the layout above). It cannot be encrypted: BeginDoc throws
+    // std::invalid_argument when a password is set too. Text bytes that the embedded face
+    // cannot draw (controls, the code page's unused bytes) are written as spaces.
+    bool PdfA = false;
+
+    // The document ID of an encrypted or archival file: these 32 hexadecimal digits when set
+    // (byte-stable output), otherwise a fresh one.
+    QByteArray FixedDocumentId;
+
     // Threads that compress page contents while the next pages are drawn: 0 chooses from the
     // number of processors, 1 compresses in the calling thread. The bytes written are the same
     // for every value.
@@ -140,6 +171,12 @@ private:
     void appendFinished(bool wait, std::size_t keepAtMost);
     void discardDocument();
     QByteArray creationDate() const;
+    QDateTime creationTime() const;
+    // The information value's string: a literal, encrypted when a password is set, or a text
+    // string in an archival file.
+    void putInfoString(std::string& out, QByteArrayView bytes) const;
+    void writeArchivalFonts(std::array<int, 14>& fonts);
+    void writeStreamObject(int number, std::string_view dict, QByteArrayView data);
 
     bool m_open = false;
     int m_pageNumber = 0;
@@ -166,6 +203,14 @@ private:
     // Closed pages waiting to be appended in order (their compression may still be running).
     std::deque<std::unique_ptr<PendingPage>> m_pending;
     std::unique_ptr<PageCompressor> m_compressor;
+
+    // Read from the properties by BeginDoc.
+    bool m_pdfa = false;
+    QDateTime m_created;
+    QByteArray m_documentId;
+    std::unique_ptr<pdf::TqdxPDFSecurity> m_security;
+    std::array<bool, 14> m_fontUsed{};
+    std::string m_drawable; // TextOut's copy of a text with bytes its face cannot draw
 };
 
 } // namespace zr::textreport

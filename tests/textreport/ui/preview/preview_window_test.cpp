@@ -550,9 +550,20 @@ TEST_F(PreviewWindow, PdfButtonExportsUnderThePdfExtension) {
     EXPECT_EQ(dialogs->saveRequests[0].fileName, "Vendas 202403");
     EXPECT_EQ(saved, QStringList{dir.path("vendas.PDF")});
     EXPECT_TRUE(test::TempDir::read(dir.path("vendas.PDF")).startsWith("%PDF"));
+    EXPECT_TRUE(dialogs->saveRequests[0].archivalChoice);
+    EXPECT_FALSE(test::TempDir::read(dir.path("vendas.PDF")).contains("pdfaid:part"));
     // The save dialog's remembered type is its own.
     w.btSALVARClick();
     EXPECT_EQ(dialogs->saveRequests[1].filterIndex, 3);
+    EXPECT_FALSE(dialogs->saveRequests[1].archivalChoice);
+    // The archival box gives a PDF/A file, and is offered ticked the next time.
+    dialogs->saveAnswers = {FileChoice{dir.path("arquivo.pdf"), 1, true},
+                            FileChoice{dir.path("outro.pdf"), 1, false}};
+    key(Qt::Key_E, Qt::ControlModifier);
+    EXPECT_TRUE(test::TempDir::read(dir.path("arquivo.PDF")).contains("<pdfaid:part>2"));
+    key(Qt::Key_E, Qt::ControlModifier);
+    ASSERT_EQ(dialogs->saveRequests.size(), 4u);
+    EXPECT_TRUE(dialogs->saveRequests[3].archival);
 }
 
 TEST_F(PreviewWindow, LoadingAnotherReportShowsItsFirstPageWithoutTheOldHighlight) {

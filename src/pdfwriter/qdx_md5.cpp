@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace zr::reportlib::pdf {
+namespace zr::pdf {
 
 namespace {
 
@@ -123,4 +123,4 @@ QByteArray TqdxMD5::Digest(QByteArrayView data) {
     return md5.Final();
 }
 
-} // namespace zr::reportlib::pdf
+} // namespace zr::pdf

@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-namespace zr::reportlib::pdf {
+namespace zr::pdf {
 
 class TqdxRC4 {
 public:
@@ -28,4 +28,4 @@ private:
     std::uint8_t m_j = 0;
 };
 
-} // namespace zr::reportlib::pdf
+} // namespace zr::pdf

@@ -12,7 +12,7 @@
 #include <memory>
 #include <stdexcept>
 
-namespace zr::reportlib::pdf {
+namespace zr::pdf {
 
 enum class TqdxPDFEncryption { RC4_128, AES_256 };
 
@@ -73,4 +73,4 @@ private:
 // hexadecimal groups 8-4-4-4-12), as 32 lower-case hexadecimal digits.
 QByteArray NewDocumentId();
 
-} // namespace zr::reportlib::pdf
+} // namespace zr::pdf

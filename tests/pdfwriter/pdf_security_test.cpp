@@ -1,8 +1,8 @@
-#include "reportlib/pdf/writer/pdf_format.h"
-#include "reportlib/pdf/writer/pdf_object_writer.h"
-#include "reportlib/pdf/writer/qdx_md5.h"
-#include "reportlib/pdf/writer/qdx_pdf_security.h"
-#include "reportlib/pdf/writer/qdx_rc4.h"
+#include "pdfwriter/pdf_format.h"
+#include "pdfwriter/pdf_object_writer.h"
+#include "pdfwriter/qdx_md5.h"
+#include "pdfwriter/qdx_pdf_security.h"
+#include "pdfwriter/qdx_rc4.h"
 
 #include "temp_dir.h"
 
@@ -14,7 +14,7 @@
 
 #include <memory>
 
-using namespace zr::reportlib::pdf;
+using namespace zr::pdf;
 
 namespace {
 

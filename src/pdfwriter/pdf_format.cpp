@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace zr::reportlib::pdf {
+namespace zr::pdf {
 
 QByteArray Num2(double value) {
     if (!std::isfinite(value)) {
@@ -73,4 +73,4 @@ QByteArray TextString(const QString& text, const PdfEncryptor* encryptor, int ob
     return out;
 }
 
-} // namespace zr::reportlib::pdf
+} // namespace zr::pdf

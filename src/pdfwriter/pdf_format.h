@@ -6,7 +6,7 @@
 #include <QByteArrayView>
 #include <QString>
 
-namespace zr::reportlib::pdf {
+namespace zr::pdf {
 
 class PdfEncryptor;
 
@@ -27,4 +27,4 @@ QByteArray TextString(const QString& text, const PdfEncryptor* encryptor, int ob
 // Bytes as a literal string "(...)", encrypted for `objectNumber` when an encryptor is given.
 QByteArray LiteralString(QByteArrayView bytes, const PdfEncryptor* encryptor, int objectNumber);
 
-} // namespace zr::reportlib::pdf
+} // namespace zr::pdf

@@ -20,7 +20,7 @@
 #include <cstring>
 #include <vector>
 
-namespace zr::reportlib::pdf {
+namespace zr::pdf {
 
 namespace {
 
@@ -319,4 +319,4 @@ QByteArray NewDocumentId() {
     return TqdxMD5::Digest(guid).toHex();
 }
 
-} // namespace zr::reportlib::pdf
+} // namespace zr::pdf

@@ -23,9 +23,9 @@
 namespace zr {
 class AtomicFile;
 class RawOutput;
-}
+} // namespace zr
 
-namespace zr::reportlib::pdf {
+namespace zr::pdf {
 
 // Encrypts the strings and streams of one object (the security handler implements it).
 class PdfEncryptor {
@@ -73,6 +73,12 @@ public:
     void endObject() { line("endobj"); }
     int objectCount() const { return int(m_offsets.size()); }
 
+    // Whether every stream's data is followed by a line end of its own before "endstream" (not
+    // counted in /Length), even data that ends in one: what archival files require. Stream
+    // writers read it; open() keeps it.
+    void setLineBeforeEveryEndstream(bool on) { m_lineBeforeEveryEndstream = on; }
+    bool lineBeforeEveryEndstream() const { return m_lineBeforeEveryEndstream; }
+
     // Writes the cross-reference table and the trailer's opening: "xref", the entries,
     // "trailer", "<<", "/Size N". The caller adds its own entries, then calls finishTrailer().
     void beginTrailer();
@@ -86,9 +92,10 @@ private:
     std::uint64_t m_xref = 0;
     int m_errno = 0;
     bool m_failed = false;
+    bool m_lineBeforeEveryEndstream = false;
 };
 
 // zlib's format at level 1 (the fastest), as the export deflates streams.
 QByteArray DeflateFast(QByteArrayView data);
 
-} // namespace zr::reportlib::pdf
+} // namespace zr::pdf

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace zr::reportlib::pdf {
+namespace zr::pdf {
 
 TqdxRC4::TqdxRC4(QByteArrayView key) {
     for (std::size_t i = 0; i < 256; ++i) {
@@ -34,4 +34,4 @@ QByteArray TqdxRC4::Crypted(QByteArrayView data) {
     return out;
 }
 
-} // namespace zr::reportlib::pdf
+} // namespace zr::pdf

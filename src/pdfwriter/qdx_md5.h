@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-namespace zr::reportlib::pdf {
+namespace zr::pdf {
 
 class TqdxMD5 {
 public:
@@ -30,4 +30,4 @@ private:
     std::uint64_t m_length = 0; // bytes added so far
 };
 
-} // namespace zr::reportlib::pdf
+} // namespace zr::pdf

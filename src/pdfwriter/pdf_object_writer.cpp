@@ -10,7 +10,7 @@
 #include <cstring>
 #include <new>
 
-namespace zr::reportlib::pdf {
+namespace zr::pdf {
 
 PdfObjectWriter::PdfObjectWriter() = default;
 PdfObjectWriter::~PdfObjectWriter() = default;
@@ -142,4 +142,4 @@ QByteArray DeflateFast(QByteArrayView data) {
     return out;
 }
 
-} // namespace zr::reportlib::pdf
+} // namespace zr::pdf
