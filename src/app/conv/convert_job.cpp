@@ -326,7 +326,8 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             job.helpTopic = verb;
             return job;
         }
-        if (job.command == Command::Print && (a == QLatin1String("-t") || a == QLatin1String("-o"))) {
+        if (job.command == Command::Print &&
+            (a == QLatin1String("-t") || a == QLatin1String("-o"))) {
             QString v;
             if (!value(v)) {
                 return std::nullopt;
@@ -628,9 +629,9 @@ int ConvertJob::mediaPaperCode(const QString& name) {
     // The usual names (the print system's, any case), then self-describing PWG names, whose
     // last part is the size ("iso_a4_210x297mm", "na_letter_8.5x11in").
     static const std::pair<const char*, int> names[] = {
-        {"letter", 1},   {"tabloid", 3}, {"ledger", 4}, {"legal", 5},     {"statement", 6},
-        {"executive", 7}, {"a3", 8},     {"a4", 9},     {"a5", 11},       {"b4", 12},
-        {"b5", 13},      {"folio", 14},  {"quarto", 15}, {"10x14", 16}};
+        {"letter", 1},    {"tabloid", 3}, {"ledger", 4},  {"legal", 5}, {"statement", 6},
+        {"executive", 7}, {"a3", 8},      {"a4", 9},      {"a5", 11},   {"b4", 12},
+        {"b5", 13},       {"folio", 14},  {"quarto", 15}, {"10x14", 16}};
     const QString lower = name.trimmed().toLower();
     for (const auto& [n, code] : names) {
         if (lower == QLatin1String(n)) {
@@ -1297,8 +1298,8 @@ static QString printQueue(const QString& printer, Interaction& ui) {
     return {};
 }
 
-int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& ui,
-                                    std::FILE* out, const std::vector<int>& selection) const {
+int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* out,
+                                    const std::vector<int>& selection) const {
     const QString queue = printQueue(printer, ui);
     if (queue.isEmpty()) {
         return ExitFailed;

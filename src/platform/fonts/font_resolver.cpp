@@ -183,8 +183,9 @@ const Chain& ChainFor(const QString& family, bool bold, bool italic) {
     return found->second;
 }
 
-// Characters that belong with whatever run they are in.
-bool Follows(char32_t ch) {
+} // namespace
+
+bool FollowsNeighbour(char32_t ch) {
     switch (QChar::category(ch)) {
     case QChar::Mark_NonSpacing:
     case QChar::Mark_SpacingCombining:
@@ -197,8 +198,6 @@ bool Follows(char32_t ch) {
         return (ch >= 0xFE00 && ch <= 0xFE0F) || (ch >= 0xE0100 && ch <= 0xE01EF);
     }
 }
-
-} // namespace
 
 std::vector<FaceRun> SplitByFace(QStringView text, const QString& family, bool bold, bool italic) {
     std::vector<FaceRun> runs;
@@ -221,7 +220,7 @@ std::vector<FaceRun> SplitByFace(QStringView text, const QString& family, bool b
         }
         ++i;
         std::size_t face = current;
-        if (runs.empty() || !Follows(ch)) {
+        if (runs.empty() || !FollowsNeighbour(ch)) {
             face = kMissing;
             for (std::size_t f = 0; f < chain.faces.size(); ++f) {
                 if (chain.faces[f].Has(ch)) {

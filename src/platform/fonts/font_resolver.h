@@ -39,6 +39,10 @@ struct FaceRun {
                            // them, as .notdef)
 };
 
+// Characters that never take a face of their own: marks, joiners and other format characters,
+// controls and spaces stay with the run (the face) of the character before them.
+bool FollowsNeighbour(char32_t ch);
+
 // The one fallback chain of the screen and the PDF: `text` split into runs, each drawn by the
 // face `family` resolves to where that face has the characters, otherwise by the first face of
 // fontconfig's fallback list (for the family and style) that has them. Marks, joiners,

@@ -2,6 +2,7 @@
 
 #include "view_painter.h"
 
+#include "platform/fonts/font_resolver.h"
 #include "platform/fonts/line_layout.h"
 #include "platform/text/code_page_conversion.h"
 #include "platform/text/codepages.h"
@@ -51,23 +52,6 @@ struct FontKeyHash {
         return qHash(k.family) ^ (size_t(k.style) << 1) ^ (size_t(k.pixelSize) << 4);
     }
 };
-
-// Characters that never take a face of their own: marks, joiners and other format
-// characters, controls and spaces stay with the face of the character before them (as the
-// fallback chain keeps them).
-bool followsNeighbour(char32_t code) {
-    switch (QChar::category(code)) {
-    case QChar::Mark_NonSpacing:
-    case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-    case QChar::Other_Format:
-    case QChar::Other_Control:
-    case QChar::Separator_Space:
-        return true;
-    default:
-        return (code >= 0xFE00 && code <= 0xFE0F) || (code >= 0xE0100 && code <= 0xE01EF);
-    }
-}
 
 struct FontEntry {
     QFont font;
@@ -122,7 +106,7 @@ private:
     // The face that draws a character the report's face lacks (null when the report's face
     // has it).
     const fonts::FontFace* foreignFace(char32_t code, const QString& text) {
-        if (followsNeighbour(code)) {
+        if (fonts::FollowsNeighbour(code)) {
             return nullptr;
         }
         // The face Qt opened for the family is the one fontconfig gives it: what that face has
