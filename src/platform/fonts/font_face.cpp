@@ -464,6 +464,37 @@ QByteArray FontFace::FaceData() const {
     return data;
 }
 
+namespace {
+
+// The tables a PDF reader draws nothing from (layout, hinting, colour and variation tables):
+// they only make an embedded file larger.
+void DropUnusedTables(hb_subset_input_t* input) {
+    hb_set_t* drop = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
+    for (const char* tag :
+         {"GSUB", "GPOS", "GDEF", "BASE", "JSTF", "MATH", "kern", "morx", "kerx", "DSIG", "hdmx",
+          "VDMX", "LTSH", "gasp", "COLR", "CPAL", "SVG ", "sbix", "CBDT", "CBLC", "EBDT", "EBLC",
+          "fvar", "gvar", "avar", "HVAR", "MVAR", "STAT", "meta", "vhea", "vmtx", "VORG"}) {
+        hb_set_add(drop, hb_tag_from_string(tag, 4));
+    }
+}
+
+// The bytes of the subset `plan` makes of its face; empty when it fails.
+QByteArray ExecuteSubset(hb_subset_plan_t* plan) {
+    std::unique_ptr<hb_face_t, HbFaceDeleter> subset(hb_subset_plan_execute_or_fail(plan));
+    if (!subset) {
+        return {};
+    }
+    std::unique_ptr<hb_blob_t, BlobDeleter> blob(hb_face_reference_blob(subset.get()));
+    unsigned length = 0;
+    const char* bytes = hb_blob_get_data(blob.get(), &length);
+    if (bytes == nullptr || length == 0) {
+        return {};
+    }
+    return QByteArray(bytes, qsizetype(length));
+}
+
+} // namespace
+
 QByteArray FontFace::SubsetData(const std::vector<std::uint32_t>& glyphs,
                                 std::vector<std::uint32_t>& newIndex) const {
     newIndex.clear();
@@ -481,15 +512,7 @@ QByteArray FontFace::SubsetData(const std::vector<std::uint32_t>& glyphs,
             largest = std::max(largest, glyph);
         }
     }
-    // What a PDF reader draws from: outlines and metrics. Layout, hinting, colour and
-    // variation tables only make the file larger.
-    hb_set_t* drop = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
-    for (const char* tag :
-         {"GSUB", "GPOS", "GDEF", "BASE", "JSTF", "MATH", "kern", "morx", "kerx", "DSIG", "hdmx",
-          "VDMX", "LTSH", "gasp", "COLR", "CPAL", "SVG ", "sbix", "CBDT", "CBLC", "EBDT", "EBLC",
-          "fvar", "gvar", "avar", "HVAR", "MVAR", "STAT", "meta", "vhea", "vmtx", "VORG"}) {
-        hb_set_add(drop, hb_tag_from_string(tag, 4));
-    }
+    DropUnusedTables(input.get());
     hb_subset_flags_t flags = HB_SUBSET_FLAGS_NO_HINTING;
     if (!m_trueType) {
         // A CFF font program is drawn by glyph index as CID: the indices must stay.
@@ -502,14 +525,8 @@ QByteArray FontFace::SubsetData(const std::vector<std::uint32_t>& glyphs,
     if (!plan) {
         return {};
     }
-    std::unique_ptr<hb_face_t, HbFaceDeleter> subset(hb_subset_plan_execute_or_fail(plan.get()));
-    if (!subset) {
-        return {};
-    }
-    std::unique_ptr<hb_blob_t, BlobDeleter> blob(hb_face_reference_blob(subset.get()));
-    unsigned length = 0;
-    const char* bytes = hb_blob_get_data(blob.get(), &length);
-    if (bytes == nullptr || length == 0) {
+    QByteArray data = ExecuteSubset(plan.get());
+    if (data.isEmpty()) {
         return {};
     }
     const hb_map_t* mapping = hb_subset_plan_old_to_new_glyph_mapping(plan.get());
@@ -522,7 +539,23 @@ QByteArray FontFace::SubsetData(const std::vector<std::uint32_t>& glyphs,
             newIndex[glyph] = glyph;
         }
     }
-    return QByteArray(bytes, qsizetype(length));
+    return data;
+}
+
+QByteArray FontFace::SubsetForCharacters(const std::vector<char32_t>& characters) const {
+    std::unique_ptr<hb_subset_input_t, SubsetInputDeleter> input(hb_subset_input_create_or_fail());
+    if (!input) {
+        return {};
+    }
+    hb_set_t* wanted = hb_subset_input_unicode_set(input.get());
+    for (const char32_t ch : characters) {
+        hb_set_add(wanted, ch);
+    }
+    DropUnusedTables(input.get());
+    hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_NO_HINTING);
+    std::unique_ptr<hb_subset_plan_t, SubsetPlanDeleter> plan(
+        hb_subset_plan_create_or_fail(m_impl->hbFace.get(), input.get()));
+    return plan ? ExecuteSubset(plan.get()) : QByteArray();
 }
 
 } // namespace zr::fonts

@@ -98,6 +98,10 @@ public:
     // glyph to itself). Empty when the face cannot be subset.
     QByteArray SubsetData(const std::vector<std::uint32_t>& glyphs,
                           std::vector<std::uint32_t>& newIndex) const;
+    // A font file of this face cut down to the glyphs of `characters` (and .notdef), with its
+    // character map for them, for a font that readers draw through that map (a simple font).
+    // Glyph indices are packed; metrics are kept. Empty when the face cannot be subset.
+    QByteArray SubsetForCharacters(const std::vector<char32_t>& characters) const;
 
 private:
     struct Impl;

@@ -420,12 +420,17 @@ TEST_F(ConverterProgram, PrintsLikeLp) {
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
     EXPECT_TRUE(p.readAllStandardOutput().startsWith("pedido ID: laser-"));
     ASSERT_TRUE(cups.nextJob(QStringLiteral("laser")).has_value());
-    EXPECT_EQ(cups.newestJobAttribute(QStringLiteral("laser"), "job-name"), QStringLiteral("Entrada"));
+    EXPECT_EQ(cups.newestJobAttribute(QStringLiteral("laser"), "job-name"),
+              QStringLiteral("Entrada"));
 
     // Refused, not ignored; and a backward range selects nothing, as in convert.
     const QList<QStringList> refused = {
-        {"--mode", "join", "--odd"},  {"--mode", "join", "--reverse"}, {"--sheet", "8"},
-        {"--sides", "both"},          {"--media", "papiro"},           {"-o", "=x"},
+        {"--mode", "join", "--odd"},
+        {"--mode", "join", "--reverse"},
+        {"--sheet", "8"},
+        {"--sides", "both"},
+        {"--media", "papiro"},
+        {"-o", "=x"},
         {"--duplex", "--sides", "one-sided"},
     };
     for (const QStringList& args : refused) {
@@ -1117,9 +1122,8 @@ TEST_F(ConverterProgram, OwnerPasswordAloneRestrictsWhatTheOptionsSay) {
     // A text report's PDF takes the same rights.
     const QString text = dir.write("r.GVP", ReportBuilder().item(1, 1, 1, "SIGILOSO").build());
     const QString textPdf = dir.path("texto.pdf");
-    ASSERT_EQ(runConverter({"convert", "--owner-password", "dono", "--no-print", text, textPdf})
-                  .code,
-              0);
+    ASSERT_EQ(
+        runConverter({"convert", "--owner-password", "dono", "--no-print", text, textPdf}).code, 0);
     const QByteArray textShown = zr::test::runProgram("qpdf", {"--show-encryption", textPdf}).out;
     EXPECT_TRUE(textShown.contains("\nP = -8\n")) << textShown.constData();
     EXPECT_TRUE(textShown.contains("print high resolution: not allowed")) << textShown.constData();
@@ -1255,6 +1259,12 @@ TEST_F(ConverterProgram, ArchivalPdfsKeepTheRules) {
         }
         EXPECT_TRUE(problems.isEmpty()) << c.input.toStdString() << ":\n"
                                         << problems.join('\n').toStdString();
+        // Embedded faces hold the glyphs the file can draw, not the whole font.
+        const QByteArray fonts = zr::test::runProgram("pdffonts", {out}).out;
+        for (const QByteArray& row : fonts.split('\n').mid(2)) {
+            EXPECT_TRUE(row.isEmpty() || row.contains('+'))
+                << c.input.toStdString() << row.constData();
+        }
         if (c.text) {
             const std::optional<QByteArray> text = zr::test::popplerText(out);
             ASSERT_TRUE(text.has_value());

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 namespace zr::textreport {
 
@@ -33,6 +34,20 @@ void putInt(std::string& out, long long v) {
     out += std::to_string(v);
 }
 
+// Six capital letters that stay the same for the same face name (FNV-1a of the name).
+QByteArray SubsetTag(const QByteArray& name) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : name) {
+        hash = (hash ^ std::uint8_t(c)) * 16777619u;
+    }
+    QByteArray tag(6, 'A');
+    for (char& c : tag) {
+        c = char('A' + hash % 26);
+        hash /= 26;
+    }
+    return tag;
+}
+
 } // namespace
 
 EmbeddedTrueTypeFace EmbeddedTrueTypeFace::Load(int index) {
@@ -51,20 +66,14 @@ EmbeddedTrueTypeFace EmbeddedTrueTypeFace::Load(int index) {
     if (!face || !face->HasTrueTypeOutlines()) {
         throw std::runtime_error("no TrueType face for " + name.toStdString());
     }
-    const QByteArray data = face->FaceData();
-    if (data.isEmpty()) {
-        throw std::runtime_error("cannot read " + location->file.toStdString());
-    }
-
     EmbeddedTrueTypeFace f;
     f.m_family = location->family.toUtf8();
     QByteArray base = f.m_family;
     base.replace(' ', QByteArray());
     static const char* const kStyles[] = {"", "-Bold", "-Italic", "-BoldItalic"};
     f.m_baseName = base + kStyles[style];
-    f.m_fileLength = data.size();
-    f.m_file = deflate(data);
 
+    std::vector<char32_t> characters;
     const QString spaceText(QLatin1Char(' '));
     const std::vector<fonts::ShapedGlyph> spaceShape = face->ShapeLine(spaceText, false);
     const int spaceWidth = spaceShape.empty() ? 0 : spaceShape.front().advance;
@@ -75,6 +84,9 @@ EmbeddedTrueTypeFace EmbeddedTrueTypeFace::Load(int index) {
         const bool defined = b >= 32 && ch != 0 && ch != 0xFFFD && !(ch >= 0x80 && ch < 0xA0);
         const std::uint32_t glyph = defined ? face->GlyphForChar(ch) : 0;
         f.m_draws[std::size_t(b)] = glyph != 0 || b == ' ';
+        if (glyph != 0) {
+            characters.push_back(ch);
+        }
         f.m_widths[std::size_t(b)] = spaceWidth;
         if (glyph != 0) {
             const std::vector<fonts::ShapedGlyph> shape = face->ShapeLine(text, false);
@@ -83,6 +95,20 @@ EmbeddedTrueTypeFace EmbeddedTrueTypeFace::Load(int index) {
             }
         }
     }
+    // Only what code page 1252 can name is ever drawn: the file holds those glyphs alone, under
+    // a subset name (six capitals and "+").
+    QByteArray data = face->SubsetForCharacters(characters);
+    if (!data.isEmpty()) {
+        f.m_baseName = SubsetTag(f.m_baseName) + '+' + f.m_baseName;
+    } else {
+        data = face->FaceData();
+    }
+    if (data.isEmpty()) {
+        throw std::runtime_error("cannot read " + location->file.toStdString());
+    }
+    f.m_fileLength = data.size();
+    f.m_file = deflate(data);
+
     const fonts::FontMetrics& m = face->Metrics();
     f.m_flags = 32 | (family == 1 ? 1 : 0) | (family == 2 ? 2 : 0) | (italic ? 64 : 0);
     f.m_boxLeft = m.boxLeft;
