@@ -415,27 +415,9 @@ void TqdxPDFExport::EndPageOutput(TqdxReportPage&, int) {
         w.line("]");
     }
     w.line("/Resources <<");
-    QByteArray fonts = "/Font << ";
-    for (int i = 0; i < d.fonts.Count(); ++i) {
-        TqdxPDFFont& f = d.fonts.Font(i);
-        if (f.ObjectNumber() > 0) {
-            fonts += f.ResourceName() + ' ' + ref(f.ObjectNumber()) + ' ';
-        }
-    }
-    w.line(fonts + ">>");
-    if (!s.imageUses.empty()) {
-        QByteArray images = "/XObject << ";
-        std::vector<int> listed;
-        for (const int use : s.imageUses) {
-            if (use < 0 || std::size_t(use) >= s.imageObjects.size() ||
-                std::find(listed.begin(), listed.end(), use) != listed.end()) {
-                continue;
-            }
-            listed.push_back(use);
-            images +=
-                "/Im" + QByteArray::number(use) + ' ' + ref(s.imageObjects[std::size_t(use)]) + ' ';
-        }
-        w.line(images + ">>");
+    w.line(fontResources());
+    if (const QByteArray images = imageResources(); !images.isEmpty()) {
+        w.line(images);
     }
     w.line("/ProcSet [/PDF /Text /ImageC ]");
     w.line(">>");
@@ -446,30 +428,41 @@ void TqdxPDFExport::EndPageOutput(TqdxReportPage&, int) {
     s.resetPage();
 }
 
-QByteArray TqdxPDFExport::resourcesDict() {
+QByteArray TqdxPDFExport::fontResources() {
     Document& d = *m_doc;
-    const PdfPageState& s = d.state;
-    QByteArray dict = "<< /Font << ";
+    QByteArray fonts = "/Font << ";
     for (int i = 0; i < d.fonts.Count(); ++i) {
         TqdxPDFFont& f = d.fonts.Font(i);
         if (f.ObjectNumber() > 0) {
-            dict += f.ResourceName() + ' ' + ref(f.ObjectNumber()) + ' ';
+            fonts += f.ResourceName() + ' ' + ref(f.ObjectNumber()) + ' ';
         }
     }
-    dict += ">> ";
-    if (!s.imageUses.empty()) {
-        dict += "/XObject << ";
-        std::vector<int> listed;
-        for (const int use : s.imageUses) {
-            if (use < 0 || std::size_t(use) >= s.imageObjects.size() ||
-                std::find(listed.begin(), listed.end(), use) != listed.end()) {
-                continue;
-            }
-            listed.push_back(use);
-            dict += "/Im" + QByteArray::number(use) + ' ' + ref(s.imageObjects[std::size_t(use)]) +
-                    ' ';
+    return fonts + ">>";
+}
+
+QByteArray TqdxPDFExport::imageResources() const {
+    const PdfPageState& s = m_doc->state;
+    if (s.imageUses.empty()) {
+        return {};
+    }
+    QByteArray images = "/XObject << ";
+    std::vector<int> listed;
+    for (const int use : s.imageUses) {
+        if (use < 0 || std::size_t(use) >= s.imageObjects.size() ||
+            std::find(listed.begin(), listed.end(), use) != listed.end()) {
+            continue;
         }
-        dict += ">> ";
+        listed.push_back(use);
+        images +=
+            "/Im" + QByteArray::number(use) + ' ' + ref(s.imageObjects[std::size_t(use)]) + ' ';
+    }
+    return images + ">>";
+}
+
+QByteArray TqdxPDFExport::resourcesDict() {
+    QByteArray dict = "<< " + fontResources() + ' ';
+    if (const QByteArray images = imageResources(); !images.isEmpty()) {
+        dict += images + ' ';
     }
     return dict + "/ProcSet [/PDF /Text /ImageC ] >>";
 }

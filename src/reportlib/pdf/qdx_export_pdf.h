@@ -168,7 +168,11 @@ private:
     struct Document;
     // `dict`: further entries of the stream's dictionary.
     void writeStream(int number, const QByteArray& data, const QByteArray& dict = {});
-    // The page's resources (fonts, pictures) as one dictionary.
+    // The page's font and picture entries ("/Font << ... >>", "/XObject << ... >>"; the latter
+    // empty without pictures), which a page's resources list; resourcesDict() gives them as
+    // one dictionary, for a form.
+    QByteArray fontResources();
+    QByteArray imageResources() const;
     QByteArray resourcesDict();
     void endForm();
     void writeOutline();
