@@ -36,7 +36,7 @@ struct JobOptions {
     int copias = 1;
     bool agrupar = true;  // collate
     bool inverter = false; // reverse order
-    QByteArray faixa;      // page range text, empty for all pages
+    QByteArray faixa;      // page selection text (PageSelection), empty for all pages
     int parImpar = 0;      // 0 all pages, 1 odd only, 2 even only
 };
 
@@ -244,6 +244,8 @@ private:
     void raiseBeforeNewPageIfPending();
     // What a long job's progress display shows, in the component's window colours.
     ProgressInfo progressInfo(const QString& caption, const QString& label, qint64 maximum) const;
+    // Prints `pages` (from 1, in printing order), each collated copy in turn or each page as many
+    // times as there are copies.
     void printPages(const std::vector<int>& pages, Progress& progress);
     // True once the user asked to cancel the running job; raises OnCancel the first time.
     bool cancelRequested();

@@ -1,5 +1,7 @@
 #include "gvtools.h"
 
+#include "platform/text/hex_digits.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -106,19 +108,6 @@ std::optional<int> decimal(QByteArrayView text) {
     return static_cast<int>(value);
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 } // namespace
 
 QByteArray RemoverAcentos(QByteArrayView text) {
@@ -152,58 +141,6 @@ QByteArray CodigosParaBytes(QByteArrayView codes) {
     return out;
 }
 
-std::vector<int> ListaPaginas(QByteArrayView range) {
-    // Blanks go first, so that "1 - - 3" collapses like "1--3"; then runs of "-" and "," shrink
-    // to one character.
-    QByteArray text;
-    text.reserve(range.size() + 1);
-    for (const char c : range) {
-        if (c == ' ') {
-            continue;
-        }
-        if ((c == '-' || c == ',') && !text.isEmpty() && text.back() == c) {
-            continue;
-        }
-        text.append(c);
-    }
-    std::vector<int> pages;
-    if (text.isEmpty()) {
-        return pages;
-    }
-    text.append(',');
-
-    const auto add = [&pages](int first, int last) {
-        const int from = std::max(first, 1);
-        const int to = std::min(last, kListaPaginasLimite);
-        for (int page = from; page <= to; ++page) {
-            if (pages.size() >= static_cast<std::size_t>(kListaPaginasLimite)) {
-                return;
-            }
-            pages.push_back(page);
-        }
-    };
-
-    bool rangeOpen = false;
-    int first = 0;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c != '-' && c != ',') {
-            continue;
-        }
-        const int n = decimal(QByteArrayView(text).sliced(start, i - start)).value_or(0);
-        start = i + 1;
-        if (c == '-') {
-            rangeOpen = true;
-            first = n;
-        } else {
-            add(rangeOpen ? first : n, n);
-            rangeOpen = false;
-        }
-    }
-    return pages;
-}
-
 QByteArray CorParaHex(const QColor& colour) {
     static constexpr char digits[] = "0123456789ABCDEF";
     QByteArray out(6, Qt::Uninitialized);
@@ -222,8 +159,8 @@ std::optional<QColor> HexParaCor(QByteArrayView hex) {
     }
     std::array<int, 3> parts{};
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        const int high = hexDigit(hex[static_cast<qsizetype>(2 * i)]);
-        const int low = hexDigit(hex[static_cast<qsizetype>(2 * i + 1)]);
+        const int high = zr::text::hexDigitValue(hex[static_cast<qsizetype>(2 * i)]);
+        const int low = zr::text::hexDigitValue(hex[static_cast<qsizetype>(2 * i + 1)]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }

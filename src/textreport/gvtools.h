@@ -27,17 +27,6 @@ QByteArray CodigosParaBytes(QByteArrayView codes);
 // One byte n for n in 0..255, an empty string otherwise.
 QByteArray Caractere(int n);
 
-// Highest page number ListaPaginas lists, and the most entries its list holds; keeps a range
-// such as "1-999999999" from exhausting memory.
-inline constexpr int kListaPaginasLimite = 1'000'000;
-
-// Page range text such as "1,3,5-12" to page numbers in the order written (duplicates kept,
-// nothing sorted, pages below 1 and above kListaPaginasLimite dropped). Blanks are ignored and
-// runs of "-" or "," count as one. A range without a first page starts at 1 ("-3" is 1, 2, 3);
-// a range without a last page, or whose last page is below its first, lists nothing. A part
-// that is not a number counts as 0.
-std::vector<int> ListaPaginas(QByteArrayView range);
-
 // Colour as six upper-case hexadecimal digits, red first.
 QByteArray CorParaHex(const QColor& colour);
 

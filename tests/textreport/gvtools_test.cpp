@@ -89,54 +89,6 @@ TEST(Caractere, GivesOneByteOnlyForZeroTo255) {
     EXPECT_TRUE(Caractere(INT_MAX).isEmpty());
 }
 
-struct PagesCase {
-    const char* range;
-    std::vector<int> expected;
-};
-
-class ListaPaginasTest : public testing::TestWithParam<PagesCase> {};
-
-TEST_P(ListaPaginasTest, ListsPagesInTheOrderWritten) {
-    EXPECT_EQ(ListaPaginas(GetParam().range), GetParam().expected) << GetParam().range;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ListaPaginasTest,
-    testing::Values(PagesCase{"1,3,5-12", {1, 3, 5, 6, 7, 8, 9, 10, 11, 12}}, // the usual form
-                    PagesCase{" 1 , 3 - 4 ", {1, 3, 4}},                      // blanks ignored
-                    PagesCase{"4,2-3,1", {4, 2, 3, 1}},                       // not sorted
-                    PagesCase{"2,2,1-2", {2, 2, 1, 2}},                       // duplicates kept
-                    PagesCase{"-3", {1, 2, 3}},                               // no first page
-                    PagesCase{"0-2", {1, 2}},                                 // below 1 skipped
-                    PagesCase{"5-", {}},                                      // no last page
-                    PagesCase{"5-3", {}},                                     // reversed
-                    PagesCase{"5-5", {5}},                                    // one-page range
-                    PagesCase{"1--3,,5", {1, 2, 3, 5}}, // runs of - and , count once
-                    PagesCase{"1 - - 3", {1, 2, 3}},    // blanks inside a run
-                    PagesCase{"1-3-5", {3, 4, 5}},      // the last "-" opens the range
-                    PagesCase{"0,x,2,3y", {2}},         // zero and non-numbers dropped
-                    PagesCase{"x-2", {1, 2}},           // non-number first page counts as 0
-                    PagesCase{"+2", {2}},               // explicit sign
-                    PagesCase{"99999999999,2", {2}},    // too big for a number
-                    PagesCase{",,,", {}},               // commas only
-                    PagesCase{"   ", {}},               // blanks only
-                    PagesCase{"", {}}));                // nothing
-
-TEST(ListaPaginas, BoundsHugeRangesAtTheLimit) {
-    const std::vector<int> pages = ListaPaginas("1-2147483647");
-    ASSERT_EQ(pages.size(), static_cast<std::size_t>(kListaPaginasLimite));
-    EXPECT_EQ(pages.front(), 1);
-    EXPECT_EQ(pages.back(), kListaPaginasLimite);
-
-    const QByteArray above = QByteArray::number(kListaPaginasLimite + 1);
-    EXPECT_EQ(ListaPaginas(above + ",7"), std::vector<int>{7});
-    EXPECT_EQ(ListaPaginas("2147483647"), std::vector<int>{});
-
-    // The list stops growing, whatever the number of ranges.
-    const std::vector<int> repeated = ListaPaginas("1-1000000,1-1000000,5");
-    EXPECT_EQ(repeated.size(), static_cast<std::size_t>(kListaPaginasLimite));
-}
-
 TEST(CorParaHex, WritesRedGreenBlueInUpperCaseHex) {
     EXPECT_EQ(CorParaHex(QColor(0, 0, 255)), "0000FF");
     EXPECT_EQ(CorParaHex(QColor(0x12, 0xAB, 0xEF)), "12ABEF");

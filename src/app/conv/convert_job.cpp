@@ -12,6 +12,7 @@
 #include "platform/interaction/interaction.h"
 #include "platform/printing/system_printer.h"
 #include "platform/text/codepages.h"
+#include "platform/text/page_selection.h"
 #include "reportlib/document/qdx_preview_pages.h"
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/pdf/qdx_export_pdf.h"
@@ -136,18 +137,6 @@ bool outputWritable(const QString& output, Interaction& ui) {
     }
     probe.discard();
     return true;
-}
-
-QString noPageMessage() {
-    return QStringLiteral("Nenhuma página selecionada");
-}
-
-// Whether `text` is a page range: numbers, single or as "N-M" or "N-", separated by commas
-// (blanks allowed).
-bool validRange(const QString& text) {
-    static const QRegularExpression range(
-        QStringLiteral("^\\s*\\d+\\s*(-\\s*\\d*\\s*)?(,\\s*\\d+\\s*(-\\s*\\d*\\s*)?)*$"));
-    return range.match(text).hasMatch();
 }
 
 // Loads a text report into a component with the program's settings. False when the engine
@@ -403,8 +392,7 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             if (!value(job.pages)) {
                 return std::nullopt;
             }
-            if (!validRange(job.pages)) {
-                error = QStringLiteral("faixa de páginas inválida: %1").arg(job.pages);
+            if (!PageSelection::parse(job.pages, &error)) {
                 return std::nullopt;
             }
         } else if (a == QLatin1String("--to")) {
@@ -746,39 +734,14 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
 }
 
 std::vector<int> ConvertJob::selectedPages(int total) const {
-    std::vector<int> range;
-    if (pages.trimmed().isEmpty()) {
-        for (int p = 1; p <= total; ++p) {
-            range.push_back(p);
-        }
-    } else {
-        auto number = [](const QString& text, int fallback) {
-            bool ok = false;
-            const qlonglong n = text.trimmed().toLongLong(&ok);
-            return !ok ? fallback : int(std::min<qlonglong>(n, std::numeric_limits<int>::max()));
-        };
-        for (const QString& part : pages.split(QLatin1Char(','))) {
-            const qsizetype dash = part.indexOf(QLatin1Char('-'));
-            const int first = number(dash < 0 ? part : part.left(dash), 0);
-            const int last = dash < 0 ? first : number(part.mid(dash + 1), total);
-            for (int p = std::max(first, 1); p <= std::min(last, total); ++p) {
-                range.push_back(p);
-            }
-        }
-    }
-    std::vector<int> selected;
-    std::vector<bool> seen(std::size_t(std::max(total, 0)) + 1, false);
-    for (const int p : range) {
-        if (seen[std::size_t(p)] || (oddEven == 1 && p % 2 == 0) || (oddEven == 2 && p % 2 != 0)) {
-            continue;
-        }
-        seen[std::size_t(p)] = true;
-        selected.push_back(p);
-    }
-    if (reverse) {
-        std::reverse(selected.begin(), selected.end());
-    }
-    return selected;
+    // The text was checked when the command line was read.
+    const std::optional<PageSelection> selection = PageSelection::parse(pages);
+    return selection ? selection->pages(total,
+                                        oddEven == 1   ? PageSelection::Parity::Odd
+                                        : oddEven == 2 ? PageSelection::Parity::Even
+                                                       : PageSelection::Parity::All,
+                                        reverse)
+                     : std::vector<int>{};
 }
 
 namespace {
@@ -897,19 +860,6 @@ public:
         ForwardingInteraction::message(kind, text, caption);
     }
 };
-
-// Whether `pages` is every page of a report of `total` pages, in order.
-bool everyPageInOrder(const std::vector<int>& pages, int total) {
-    if (int(pages.size()) != total) {
-        return false;
-    }
-    for (int i = 0; i < total; ++i) {
-        if (pages[std::size_t(i)] != i + 1) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Replaces the open text report's pages by `pages`, in that order, numbered from 1, so that the
 // engine's saves and exports write just those pages. The page-count macro keeps showing the
@@ -1074,7 +1024,7 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
     const bool pageOptions = !pages.isEmpty() || oddEven != 0 || reverse;
     if (selection.empty() &&
         (command == Command::Print || pageOptions || (ext != QLatin1String("gvp") && !pageGiven))) {
-        ui.message(MessageKind::Error, noPageMessage());
+        ui.message(MessageKind::Error, PageSelection::noPageMessage());
         code = ExitFailed;
     } else if (command == Command::Print || ext == QLatin1String("prn")) {
         // The print job takes the selection as an explicit list in its final order, and adds
@@ -1090,7 +1040,7 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
                                          : writeTextReport(g, counted, page);
     } else {
         // The other outputs are given just the selected pages.
-        if (ext != QLatin1String("png") && !everyPageInOrder(selection, total)) {
+        if (ext != QLatin1String("png") && !PageSelection::everyPageInOrder(selection, total)) {
             keepTextPages(g, selection);
         }
         code =
@@ -1190,7 +1140,7 @@ int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
     const bool pageOptions = !pages.isEmpty() || oddEven != 0 || reverse;
     if (selection.empty() && (command == Command::Print || ext == QLatin1String("pdf") ||
                               (ext == QLatin1String("png") && !pageGiven))) {
-        ui.message(MessageKind::Error, noPageMessage());
+        ui.message(MessageKind::Error, PageSelection::noPageMessage());
         return ExitFailed;
     }
     if (command == Command::Print) {
@@ -1202,8 +1152,9 @@ int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
     }
     if (ext == QLatin1String("pdf")) {
         return writePreparedPdf(report, ui,
-                                everyPageInOrder(selection, store.Count()) ? std::vector<int>{}
-                                                                           : selection);
+                                PageSelection::everyPageInOrder(selection, store.Count())
+                                    ? std::vector<int>{}
+                                    : selection);
     }
     AtomicFile::clearLastError();
     if (!store.SaveToFile(output)) {
@@ -1309,7 +1260,7 @@ int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& 
     o.Collate = collate;
     // The pages as `convert` selects them (a backward range selects nothing), in their order.
     QStringList numbers;
-    if (!everyPageInOrder(selection, report.PreviewPages().Count())) {
+    if (!PageSelection::everyPageInOrder(selection, report.PreviewPages().Count())) {
         for (const int p : selection) {
             numbers.append(QString::number(p));
         }

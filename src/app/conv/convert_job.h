@@ -45,7 +45,7 @@ struct ConvertJob {
 
     // Options of `convert`. Each is honoured by the outputs it applies to and refused as a usage
     // error by the others; nothing is ignored.
-    QString pages; // page range, "1,3,5-12"
+    QString pages; // page selection, "1,3,5-12" (checked by parse)
     std::optional<textreport::TModelo> model;
     std::optional<textreport::TAcento> accents;
     int copies = 1;
@@ -99,9 +99,9 @@ struct ConvertJob {
     // "iso_a5_148x210mm", "na_legal_8.5x14in"); 0 for a name that names no standard paper.
     static int mediaPaperCode(const QString& name);
 
-    // The pages `convert` and `print` go through, numbered from 1, in order: the range (all
-    // pages when empty; pages beyond `total` and backward ranges select nothing), odd or even
-    // ones only, reversed on request. Each page appears once.
+    // The pages `convert` and `print` go through, numbered from 1, in order: those the range
+    // selects (a PageSelection, all pages when empty), odd or even ones only, reversed on
+    // request. Each page appears once.
     std::vector<int> selectedPages(int total) const;
 
     // Runs the job; `out` receives the `info` lines and the help text. After an interruption

@@ -5,6 +5,7 @@
 #include "qdx_unicode_utils.h"
 
 #include "platform/text/codepages.h"
+#include "platform/text/hex_digits.h"
 
 #include <QLocale>
 
@@ -41,23 +42,11 @@ QByteArray hexOf(const QByteArray& bytes) {
 } // namespace
 
 QByteArray BytesOfHex(QByteArrayView hex) {
-    auto value = [](char c) -> int {
-        if (c >= '0' && c <= '9') {
-            return c - '0';
-        }
-        if (c >= 'A' && c <= 'F') {
-            return c - 'A' + 10;
-        }
-        if (c >= 'a' && c <= 'f') {
-            return c - 'a' + 10;
-        }
-        return -1;
-    };
     QByteArray out;
     out.reserve(hex.size() / 2);
     for (qsizetype i = 0; i + 1 < hex.size(); i += 2) {
-        const int hi = value(hex[i]);
-        const int lo = value(hex[i + 1]);
+        const int hi = zr::text::hexDigitValue(hex[i]);
+        const int lo = zr::text::hexDigitValue(hex[i + 1]);
         if (hi < 0 || lo < 0) {
             break;
         }

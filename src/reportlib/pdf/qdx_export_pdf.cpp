@@ -5,6 +5,7 @@
 #include "pdfwriter/pdf_object_writer.h"
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
+#include "platform/text/page_selection.h"
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/pdf/pdf_page_content.h"
 #include "reportlib/pdf/writer/qdx_pdf_font.h"
@@ -234,21 +235,10 @@ bool TqdxPDFExport::BeginOutput() {
     if (Report && !PageOrder.empty()) {
         doc->expectedPages = int(PageOrder.size());
     } else if (Report) {
-        const int count = Report->PreviewPages().Count();
-        std::vector<int> list;
-        try {
-            list = render::ParsePageRange(PageNumbers, count);
-        } catch (const std::exception&) {
-            // The driver has parsed the same text already; nothing to add here.
-        }
-        if (list.empty()) {
-            doc->expectedPages = count;
-        } else {
-            std::sort(list.begin(), list.end());
-            list.erase(std::unique(list.begin(), list.end()), list.end());
-            doc->expectedPages = int(std::count_if(list.begin(), list.end(),
-                                                   [&](int n) { return n >= 1 && n <= count; }));
-        }
+        // The driver has refused a text that is no selection already.
+        const std::optional<PageSelection> selection = PageSelection::parse(PageNumbers);
+        doc->expectedPages =
+            selection ? int(selection->pages(Report->PreviewPages().Count()).size()) : 0;
     }
 
     PdfPageState& s = doc->state;

@@ -1,8 +1,9 @@
 #include "qdx_pdf_export_dialog.h"
 
 #include "platform/text/codepages.h"
-#include "reportlib/print/qdx_res.h"
+#include "platform/text/page_selection.h"
 #include "reportlib/document/qdx_report.h"
+#include "reportlib/print/qdx_res.h"
 #include "reportlib/render/page_services.h"
 
 #include <QCheckBox>
@@ -333,26 +334,17 @@ void TqdxPDFExportDialog::accept() {
         return;
     }
     if (PageNumbersRB->isChecked()) {
-        // The export reads the range later; a malformed one ("1,,3", "-2") is refused here,
-        // while the user can still mend it.
-        const int count = m_filter.Report ? m_filter.Report->PreviewPages().Count() : 0;
-        std::vector<int> pages;
-        try {
-            pages = render::ParsePageRange(PageNumbersE->text(), std::max(count, 1));
-        } catch (const std::invalid_argument&) {
-            refuse(ExportPage, PageNumbersE,
-                   QStringLiteral("Intervalo de páginas inválido: '%1'.\n%2")
-                       .arg(PageNumbersE->text(), text(9)));
-            return;
-        }
-        // Numbers were typed but none names a page of the report ("7" of 6 pages, "0", "5-2"):
-        // an empty document is no export.
-        const bool typed = !PageNumbersE->text().trimmed().isEmpty();
-        const bool anyPage = std::any_of(pages.begin(), pages.end(), [&](int page) {
-            return page >= 1 && (count == 0 || page <= count);
-        });
-        if (typed && !anyPage) {
-            refuse(ExportPage, PageNumbersE, QStringLiteral("Nenhuma página selecionada."));
+        // The export reads the range later; one that is none ("1-2-3", "5-2") or names no page
+        // of the report ("7" of 6 pages) is refused here, while the user can still mend it.
+        // Without a report only the text is checked.
+        QString problem;
+        const bool refused =
+            m_filter.Report ? !PageSelection::select(PageNumbersE->text(),
+                                                     m_filter.Report->PreviewPages().Count(),
+                                                     PageSelection::Parity::All, false, &problem)
+                            : !PageSelection::parse(PageNumbersE->text(), &problem);
+        if (refused) {
+            refuse(ExportPage, PageNumbersE, problem + QLatin1Char('\n') + text(9));
             return;
         }
     }

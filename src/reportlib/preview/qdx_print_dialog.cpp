@@ -1,10 +1,11 @@
 #include "qdx_print_dialog.h"
 
+#include "platform/text/page_selection.h"
 #include "qdx_page_settings.h"
+#include "reportlib/document/qdx_report.h"
 #include "reportlib/print/qdx_print_job.h"
 #include "reportlib/print/qdx_printer.h"
 #include "reportlib/print/qdx_res.h"
-#include "reportlib/document/qdx_report.h"
 #include "reportlib/render/page_services.h"
 
 #include <QCheckBox>
@@ -454,15 +455,13 @@ QString TqdxPrintDialog::PrinterFileName(const QString& chosen) {
 
 void TqdxPrintDialog::accept() {
     if (PageNumbersRB->isChecked()) {
-        // The job reads the range later; a malformed one ("1,,3", "-") or a backward one
-        // ("5-2") is refused here, while the user can still mend it.
+        // The job reads the range later; one that is none ("1-2-3", "-") or a backward one
+        // ("5-2"), or one that names no page of the report, is refused here, while the user can
+        // still mend it.
         QString problem;
-        try {
-            CheckPrintRange(PageNumbersE->text());
-        } catch (const std::invalid_argument& e) {
-            problem = QString::fromUtf8(e.what());
-        }
-        if (!problem.isEmpty()) {
+        const int count = m_report.PreviewPages().Count();
+        if (!PageSelection::select(PageNumbersE->text(), count, PageSelection::Parity::All, false,
+                                   &problem)) {
             PageNumbersE->setFocus();
             PageNumbersE->selectAll();
             if (ShowError) {

@@ -2,13 +2,14 @@
 
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
+#include "platform/printing/printer_info.h"
 #include "platform/printing/printer_properties.h"
 #include "platform/printing/sheet_printer.h"
-#include "reportlib/pdf/qdx_export_pdf.h"
 #include "platform/printing/system_printer.h"
-#include "reportlib/document/qdx_components.h"
-#include "platform/printing/printer_info.h"
 #include "platform/text/codepages.h"
+#include "platform/text/page_selection.h"
+#include "reportlib/document/qdx_components.h"
+#include "reportlib/pdf/qdx_export_pdf.h"
 #include "reportlib/print/qdx_printer.h"
 #include "reportlib/print/qdx_res.h"
 #include "reportlib/render/page_services.h"
@@ -41,56 +42,18 @@ double clampLength(double v) {
 
 // ---- Arithmetic -------------------------------------------------------------------------------
 
-void CheckPrintRange(const QString& range) {
-    QString text = range;
-    text.remove(QLatin1Char(' '));
-    try {
-        (void)render::ParsePageRange(text, 1);
-    } catch (const std::invalid_argument&) {
-        throw std::invalid_argument(
-            QStringLiteral("Intervalo de páginas inválido: '%1'.").arg(range).toStdString());
-    }
-    // A pair whose end comes before its start would silently select nothing of it.
-    for (const QString& item : text.split(QLatin1Char(','))) {
-        const qsizetype dash = item.indexOf(QLatin1Char('-'));
-        if (dash <= 0 || dash == item.size() - 1) {
-            continue;
-        }
-        if (item.mid(dash + 1).toLongLong() < item.left(dash).toLongLong()) {
-            throw std::invalid_argument(
-                QStringLiteral("Intervalo de páginas invertido: '%1' (a primeira página vem "
-                               "depois da última).")
-                    .arg(item)
-                    .toStdString());
-        }
-    }
-}
-
 std::vector<int> PrintPageOrder(const QString& range, int count, int printPages, bool reverse) {
-    std::vector<int> order;
-    CheckPrintRange(range);
-    const std::vector<int> list = render::ParsePageRange(range, count);
-    auto add = [&](int index) {
-        if (index < 0 || index >= count) {
-            return;
-        }
-        const int number = index + 1;
-        if ((printPages == ppOdd && number % 2 == 0) || (printPages == ppEven && number % 2 != 0)) {
-            return;
-        }
-        order.push_back(index);
-    };
-    if (list.empty()) {
-        for (int i = 0; i < count; ++i) {
-            add(i);
-        }
-    } else {
-        for (int n : list) {
-            add(n - 1);
-        }
+    QString error;
+    const std::optional<PageSelection> selection = PageSelection::parse(range, &error);
+    if (!selection) {
+        throw std::invalid_argument(error.toStdString());
     }
-    if (reverse) {
-        std::reverse(order.begin(), order.end());
+    const PageSelection::Parity parity = printPages == ppOdd    ? PageSelection::Parity::Odd
+                                         : printPages == ppEven ? PageSelection::Parity::Even
+                                                                : PageSelection::Parity::All;
+    std::vector<int> order = selection->pages(count, parity, reverse);
+    for (int& page : order) {
+        --page;
     }
     return order;
 }
@@ -869,7 +832,10 @@ private:
 TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, int duplex,
                                    const TqdxJobRequest& request) {
     // A bad range is refused before anything happens.
-    CheckPrintRange(QString::fromLatin1(report.PrintOptions.PageNumbers));
+    QString rangeError;
+    if (!PageSelection::parse(QString::fromLatin1(report.PrintOptions.PageNumbers), &rangeError)) {
+        throw std::invalid_argument(rangeError.toStdString());
+    }
     report.PreviewPages().PrintScale = 1;
     PrintRun run(report, device, duplex, request);
     TqdxPrintResult result = run.run();

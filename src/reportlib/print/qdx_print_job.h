@@ -26,13 +26,10 @@ namespace zr::reportlib::preview {
 
 // ---- Arithmetic -------------------------------------------------------------------------------
 
-// Throws std::invalid_argument, with a message ready to show, for a page-range text that is not
-// valid ("1,,3", "a") or holds a backward range ("5-2"), which would select nothing.
-void CheckPrintRange(const QString& range);
-
-// The page indexes (0-based) a job prints, in printing order: the range text (empty = all,
-// "1,3,5-12"), pages outside 1..count dropped, `printPages` (ppAll/ppOdd/ppEven) on the page
-// number, reversed when asked. Throws std::invalid_argument as CheckPrintRange does.
+// The page indexes (0-based) a job prints, in printing order: the pages the range text selects
+// (PageSelection: empty = all, "1,3,5-12", in the order written, each once, pages beyond `count`
+// dropped), `printPages` (ppAll/ppOdd/ppEven) on the page number, reversed when asked. Throws
+// std::invalid_argument, with the message ready to show, for a text that is no page selection.
 std::vector<int> PrintPageOrder(const QString& range, int count, int printPages, bool reverse);
 
 // How many lengths `sheet` are needed along `length` (millimetres): up to 11 mm beyond whole

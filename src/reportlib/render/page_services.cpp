@@ -4,6 +4,7 @@
 #include "view_painter.h"
 
 #include "platform/interaction/interaction.h"
+#include "platform/text/page_selection.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -255,53 +256,6 @@ void ObjectAtPoint(TqdxPreviewPages& pages, TqdxReport& report, int index, int x
     }
 }
 
-std::vector<int> ParsePageRange(const QString& input, int lastPage) {
-    std::vector<int> pages;
-    QString text = input;
-    text.remove(QLatin1Char(' '));
-    if (text.isEmpty()) {
-        return pages;
-    }
-    if (text.endsWith(QLatin1Char('-'))) {
-        text += QString::number(lastPage);
-    }
-    text += QLatin1Char(',');
-    auto number = [](const QString& item) {
-        bool ok = false;
-        const int n = item.toInt(&ok);
-        if (!ok) {
-            throw std::invalid_argument("'" + item.toStdString() +
-                                        "' is not a valid integer value");
-        }
-        return n;
-    };
-    qsizetype start = 0;
-    bool pending = false;
-    int rangeStart = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == QLatin1Char('-')) {
-            rangeStart = number(text.mid(start, i - start));
-            pending = true;
-            start = i + 1;
-        } else if (c == QLatin1Char(',')) {
-            const int n = number(text.mid(start, i - start));
-            if (!pending) {
-                pages.push_back(n);
-            } else {
-                // Bounded: a range of billions would only add numbers matching no page.
-                const int to = int(std::min<qint64>(n, qint64(rangeStart) + 1000000));
-                for (int p = rangeStart; p <= to; ++p) {
-                    pages.push_back(p);
-                }
-                pending = false;
-            }
-            start = i + 1;
-        }
-    }
-    return pages;
-}
-
 namespace {
 
 // The body of one page's export: BeginPageOutput, the page's background, bands and objects (memos
@@ -405,11 +359,14 @@ bool Export(TqdxPreviewPages& pages, TqdxCustomExportFilter* filter, bool hasPre
             }
         }
     } else {
-        const std::vector<int> list = ParsePageRange(filter->PageNumbers, pages.Count());
-        for (int i = 0; i < pages.Count(); ++i) {
-            if (list.empty() || std::find(list.begin(), list.end(), i + 1) != list.end()) {
-                order.push_back(i);
-            }
+        QString error;
+        const std::optional<PageSelection> selection =
+            PageSelection::parse(filter->PageNumbers, &error);
+        if (!selection) {
+            throw std::invalid_argument(error.toStdString());
+        }
+        for (const int pageNumber : selection->pages(pages.Count())) {
+            order.push_back(pageNumber - 1);
         }
     }
     if (filter->OnBeginExport) {

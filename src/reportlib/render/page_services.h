@@ -50,11 +50,6 @@ void ObjectAtPoint(TqdxPreviewPages& pages, TqdxReport& report, int index, int x
 // addresses, and documents that exist on this machine (never programs).
 bool IsOpenableLink(const QString& url);
 
-// Page numbers of a range text such as "1,3,5-12" (blanks ignored, a final "-" reaching
-// `lastPage`); empty means every page. Throws std::invalid_argument for items that are not
-// whole numbers.
-std::vector<int> ParsePageRange(const QString& text, int lastPage);
-
 // The receiving end of an export: PDF and the other formats derive from it.
 class TqdxCustomExportFilter {
 public:
@@ -66,6 +61,8 @@ public:
     std::function<void()> OnBeginExport;
     TqdxReport* Report = nullptr;
     bool CurrentPage = false;
+    // The pages to export as a PageSelection text ("1,3,5-12"; empty: every page), in the order
+    // written; a text that is none makes Export throw std::invalid_argument.
     QString PageNumbers;
     // When not empty, the pages exported (from 1, each once) in this order; PageNumbers and
     // CurrentPage are then not used.

@@ -7,6 +7,7 @@
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
+#include "platform/text/page_selection.h"
 #include "textreport/gvtools.h"
 #include "textreport/printing/port_output.h"
 
@@ -34,12 +35,22 @@ void TGravana::Imprimir(const QString& fileName) {
     m_graphicPageStarted = false;
     m_cancelRaised = false;
 
+    // A range that is none, or leaves no page, starts no job.
+    QString rangeError;
+    const std::optional<std::vector<int>> chosen =
+        PageSelection::select(QString::fromLatin1(s.job.faixa), TotalPaginas(),
+                              s.job.parImpar == 1   ? PageSelection::Parity::Odd
+                              : s.job.parImpar == 2 ? PageSelection::Parity::Even
+                                                    : PageSelection::Parity::All,
+                              s.job.inverter, &rangeError);
+    if (!chosen) {
+        m_ui.message(MessageKind::Error, rangeError);
+        return;
+    }
+    const std::vector<int>& pages = *chosen;
     if (!IniciarTrabalho(fileName)) {
         return;
     }
-    const QByteArray range =
-        s.job.faixa.isEmpty() ? "1-" + QByteArray::number(TotalPaginas()) : s.job.faixa;
-    const std::vector<int> pages = ListaPaginas(range);
     const int copies = std::max(1, s.job.copias);
 
     std::unique_ptr<Progress> progress;
@@ -77,15 +88,8 @@ void TGravana::printPages(const std::vector<int>& pages, Progress& progress) {
     const int copies = std::max(1, s.job.copias);
     const int passes = s.job.agrupar ? copies : 1;
     const int perPage = s.job.agrupar ? 1 : copies;
-    const int total = TotalPaginas();
-
     for (int pass = 0; pass < passes; ++pass) {
-        for (size_t k = 0; k < pages.size(); ++k) {
-            const int p = s.job.inverter ? pages[pages.size() - 1 - k] : pages[k];
-            if (p > total || (s.job.parImpar == 1 && p % 2 == 0) ||
-                (s.job.parImpar == 2 && p % 2 != 0)) {
-                continue;
-            }
+        for (const int p : pages) {
             for (int c = 0; c < perPage; ++c) {
                 if (Impressora == TModelo::Grafico) {
                     if (m_graphicPageStarted && impressoraGrafica) {

@@ -2,7 +2,9 @@
 
 #include "accessible_caption.h"
 #include "draw_transparent.h"
+#include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
+#include "platform/text/page_selection.h"
 #include "textreport/gravana.h"
 #include "textreport/printing/sequences.h"
 #include "ui_resources.h"
@@ -482,6 +484,22 @@ void TDFMsetup::BitBtn1Click() {
 void TDFMsetup::OKClick() {
     if (chkTodas->isChecked()) {
         EdPaginas->clear();
+    }
+    if (chkSelecao->isChecked()) {
+        // The job reads the range later; one that is none ("5-2") or leaves no page of the
+        // report is refused here, while the user can still mend it.
+        const int parity = EdParImpar->currentIndex();
+        QString problem;
+        if (!PageSelection::select(EdPaginas->text(), m_gravana.TotalPaginas(),
+                                   parity == 1   ? PageSelection::Parity::Odd
+                                   : parity == 2 ? PageSelection::Parity::Even
+                                                 : PageSelection::Parity::All,
+                                   false, &problem)) {
+            m_gravana.ui().message(MessageKind::Warning, problem);
+            EdPaginas->setFocus();
+            EdPaginas->selectAll();
+            return;
+        }
     }
     if (m_printers.makeCurrent) {
         m_printers.makeCurrent(IMPRESSORAS->currentText());

@@ -251,7 +251,7 @@ TEST_F(PdfExportDialog, PageRangeIsAllTheCurrentPageOrTypedNumbers) {
 
     // A range the export could not read is refused while it can still be mended.
     auto bad = open();
-    bad->PageNumbersE->setText(QStringLiteral("1,,3"));
+    bad->PageNumbersE->setText(QStringLiteral("1,3x"));
     bad->PageNumbersRB->click();
     bad->OkB->click();
     EXPECT_TRUE(bad->isVisible());
@@ -259,7 +259,6 @@ TEST_F(PdfExportDialog, PageRangeIsAllTheCurrentPageOrTypedNumbers) {
     EXPECT_EQ(focused(bad.get()), bad->PageNumbersE);
     EXPECT_TRUE(filter.PageNumbers.isEmpty());
     key(bad->PageNumbersE, Qt::Key_End);
-    key(bad->PageNumbersE, Qt::Key_Left);
     key(bad->PageNumbersE, Qt::Key_Backspace);
     key(bad->PageNumbersE, Qt::Key_Return); // the default button
     EXPECT_EQ(bad->result(), QDialog::Accepted);
@@ -272,16 +271,17 @@ TEST_F(PdfExportDialog, PageRangeIsAllTheCurrentPageOrTypedNumbers) {
     tools::BuildPreparedReport(report, options);
     filter.Report = &report;
     errors.clear();
-    for (const char* none : {"7", "0", "5-2"}) {
+    for (const char* none : {"7", "4-9"}) {
         auto empty = open();
         empty->PageNumbersE->setText(QString::fromLatin1(none));
         empty->PageNumbersRB->click();
         empty->OkB->click();
         EXPECT_TRUE(empty->isVisible()) << none;
-        EXPECT_EQ(errors.value(errors.size() - 1), QStringLiteral("Nenhuma página selecionada."))
+        EXPECT_EQ(errors.value(errors.size() - 1).section(QLatin1Char('\n'), 0, 0),
+                  QStringLiteral("Nenhuma página selecionada."))
             << none;
     }
-    EXPECT_EQ(errors.size(), 3);
+    EXPECT_EQ(errors.size(), 2);
     EXPECT_EQ(filter.PageNumbers, QStringLiteral("1,3"));
     filter.Report = nullptr;
 }

@@ -179,7 +179,7 @@ TEST(PrintArithmetic, PageOrder) {
     EXPECT_EQ(PrintPageOrder(QStringLiteral("2-4"), 5, ppAll, true), (V{3, 2, 1}));
     EXPECT_EQ(PrintPageOrder({}, 5, ppEven, false), (V{1, 3}));
     EXPECT_EQ(PrintPageOrder({}, 5, ppOdd, true), (V{4, 2, 0}));
-    EXPECT_EQ(PrintPageOrder(QStringLiteral("0,3,9"), 5, ppAll, false), (V{2}));
+    EXPECT_EQ(PrintPageOrder(QStringLiteral("3,9,2-3"), 5, ppAll, false), (V{2, 1}));
     EXPECT_EQ(PrintPageOrder(QStringLiteral("4-"), 5, ppAll, false), (V{3, 4}));
     EXPECT_THROW(PrintPageOrder(QStringLiteral("x"), 5, ppAll, false), std::invalid_argument);
     EXPECT_THROW(PrintPageOrder(QStringLiteral("1,5-2"), 5, ppAll, false), std::invalid_argument);

@@ -194,11 +194,11 @@ TEST_F(SetupDialog, EnterAndEscapeInTheFieldsStillPressTheButtons) {
     ASSERT_TRUE(g.Abrir());
     drive = [](TDFMsetup& d) {
         d.chkSelecao->click();
-        QTest::keyClicks(d.EdPaginas, QStringLiteral("2"));
+        QTest::keyClicks(d.EdPaginas, QStringLiteral("1"));
         QTest::keyClick(d.EdPaginas, Qt::Key_Return);
     };
     EXPECT_TRUE(g.Setup());
-    EXPECT_EQ(g.state().job.faixa, QByteArray("2"));
+    EXPECT_EQ(g.state().job.faixa, QByteArray("1"));
 
     g.state().previewAtivo = true; // so that cancelling keeps the report
     drive = [](TDFMsetup& d) { QTest::keyClick(d.UpDown1, Qt::Key_Escape); };
