@@ -2,8 +2,10 @@
 
 #include "app/common/document_kind.h"
 #include "app/common/printing_hooks.h"
+#include "app/common/report_file.h"
 #include "app/common/version.h"
 #include "app/common/viewer_settings.h"
+#include "app/conv/convert_options.h"
 #include "app/conv/font_report.h"
 #include "pdfwriter/qdx_pdf_security.h"
 #include "platform/files/atomic_file.h"
@@ -34,6 +36,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <new>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -45,39 +48,6 @@ namespace zr::app {
 using namespace zr::textreport;
 
 namespace {
-
-std::optional<TModelo> modelFromName(const QString& name) {
-    const QString n = name.toLower();
-    if (n == QLatin1String("epson")) {
-        return TModelo::Epson;
-    }
-    if (n == QLatin1String("rima")) {
-        return TModelo::Rima;
-    }
-    if (n == QLatin1String("hp")) {
-        return TModelo::HP;
-    }
-    if (n == QLatin1String("grafico")) {
-        return TModelo::Grafico;
-    }
-    if (n == QLatin1String("personalizado")) {
-        return TModelo::Personalizado;
-    }
-    if (n == QLatin1String("bobina")) {
-        return TModelo::Bobina;
-    }
-    return std::nullopt;
-}
-
-bool positiveInt(const QString& text, int& out) {
-    bool ok = false;
-    const int v = text.toInt(&ok);
-    if (!ok || v < 1) {
-        return false;
-    }
-    out = v;
-    return true;
-}
 
 // The outputs each kind of input can be converted to, by lower-case extension.
 bool outputKnown(DocumentKind kind, const QString& ext) {
@@ -101,60 +71,31 @@ QString reason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-QString missingInputMessage(const QString& input, int error) {
-    return QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + input +
-           QLatin1Char('\r') + reason(error);
-}
-
 // The converter's own message for an output it could not write.
 QString writeFailedMessage(const QString& output, int error = 0) {
-    return QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + output +
-           (error != 0 ? QLatin1Char('\r') + reason(error) : QString());
-}
-
-// Whether the input can be read; says why not (with the system's reason) when it cannot.
-bool inputReadable(const QString& input, Interaction& ui) {
-    if (QFileInfo(input).isDir()) {
-        ui.message(MessageKind::Error, missingInputMessage(input, EISDIR));
-        return false;
-    }
-    const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        ui.message(MessageKind::Error, missingInputMessage(input, errno));
-        return false;
-    }
-    ::close(fd);
-    return true;
+    return QStringLiteral("Erro na gravação do arquivo ") + output +
+           (error != 0 ? QStringLiteral(": ") + reason(error) : QString());
 }
 
 // Whether a file can be written as `output` (its folder exists and takes a new file of that
-// name); says why not, with the system's reason, before any work is done.
+// name, or it is a device or pipe that may be written); says why not, with the system's
+// reason, before any work is done.
 bool outputWritable(const QString& output, Interaction& ui) {
-    AtomicFile probe(output);
-    if (!probe.open()) {
-        ui.message(MessageKind::Error, writeFailedMessage(output, probe.error()));
+    const int error = AtomicFile::writableError(output);
+    if (error != 0) {
+        ui.message(MessageKind::Error, writeFailedMessage(output, error));
         return false;
     }
-    probe.discard();
     return true;
 }
 
-// Loads a text report into a component with the program's settings. False when the engine
-// rejected the file (it has already said why).
-bool loadTextReport(TGravana& g, const QString& input, LoadResult& result) {
-    applyViewerSettings(g);
-    g.OpcoesPreview.Preview = false;
-    g.Abrir();
-    result = g.LerRelatorio(input);
-    return result == LoadResult::Loaded || result == LoadResult::CountWarning;
+// The message for a picture the size of which no memory would hold.
+QString tooLargeMessage(qint64 width, qint64 height) {
+    return QStringLiteral("A imagem seria grande demais (%1 x %2 pixels): use uma escala menor.")
+        .arg(width)
+        .arg(height);
 }
 
-// Closes the report without previewing or printing it.
-void closeTextReport(TGravana& g) {
-    if (g.state().aberto) {
-        g.Abortar();
-    }
-}
 
 } // namespace
 
@@ -162,107 +103,86 @@ QString ConvertJob::usageHint() {
     return QStringLiteral("Use 'zeralconv --help' para ver as opções.");
 }
 
+namespace {
+
+struct CommandName {
+    const char* name;
+    ConvertJob::Command command;
+    unsigned bit;
+    // The help's first line after the command's name, then its description.
+    const char* synopsis;
+    const char* description;
+};
+
+const CommandName kCommands[] = {
+    {"info", ConvertJob::Command::Info, ForInfo, "ARQUIVO",
+     "  Escreve linhas \"chave: valor\": format, title, pages; de relatórios texto também\n"
+     "  items, lines, columns, lpp, pitch e style; de relatórios preparados uma linha\n"
+     "  \"page N: L x A\" por página (pixels a 96 por polegada).\n"},
+    {"fonts", ConvertJob::Command::Fonts, ForFonts, "ARQUIVO",
+     "  Lista as fontes (família e estilo) dos textos de um relatório preparado, cada uma\n"
+     "  com a fonte instalada que a desenha e as fontes de reserva que foram precisas.\n"},
+    {"convert", ConvertJob::Command::Convert, ForConvert, "[OPÇÕES] ENTRADA SAÍDA",
+     "  O tipo da saída vem da extensão de SAÍDA (maiúsculas ou minúsculas) ou de --to:\n"
+     "    de relatórios texto: gvp prn txt htm html pdf png\n"
+     "    de relatórios preparados: qp3 pdf png\n"},
+    {"print", ConvertJob::Command::Print, ForPrint, "[OPÇÕES] [--printer FILA] ENTRADA",
+     "  Envia o relatório a uma fila do CUPS, sem diálogo, e escreve \"pedido ID: FILA-N\".\n"},
+    {"thumbnail", ConvertJob::Command::Thumbnail, ForThumbnail, "[--size N] ENTRADA SAÍDA.png",
+     "  Desenha a primeira página de um relatório de qualquer tipo numa imagem PNG:\n"},
+};
+
+QString commandHelp(const CommandName& c) {
+    QString text = QStringLiteral("zeralconv ") + QLatin1String(c.name) + QLatin1Char(' ') +
+                   QString::fromUtf8(c.synopsis) + QLatin1Char('\n') +
+                   QString::fromUtf8(c.description);
+    QString options = optionHelp(c.bit);
+    // -h/--help closes every command's list; the general help states it once.
+    const qsizetype help = options.indexOf(QLatin1String("  -h, --help"));
+    if (help >= 0) {
+        options.truncate(help);
+    }
+    text += options;
+    if (c.command == ConvertJob::Command::Convert) {
+        text += QStringLiteral(
+            "  Uma seleção sem nenhuma página é um erro; o arquivo de saída não é gravado.\n");
+    }
+    return text;
+}
+
+} // namespace
+
 QString ConvertJob::usage(const QString& command) {
-    static const QString synopsis = QStringLiteral(
-        "Uso:\n"
-        "  zeralconv info ARQUIVO\n"
-        "  zeralconv fonts ARQUIVO\n"
-        "  zeralconv convert [OPÇÕES] ENTRADA SAÍDA\n"
-        "  zeralconv print [OPÇÕES] [--printer FILA] ENTRADA\n"
-        "  zeralconv thumbnail [--size N] ENTRADA SAÍDA.png\n"
-        "  zeralconv COMANDO --help | zeralconv --version\n"
-        "\n"
-        "O tipo do relatório (texto .GVP ou preparado .QP3) é reconhecido pelo conteúdo.\n"
-        "ENTRADA \"-\" lê a entrada padrão; SAÍDA \"-\" grava na saída padrão (com --to).\n");
-    static const QString info = QStringLiteral(
-        "zeralconv info ARQUIVO\n"
-        "  Escreve linhas \"chave: valor\": format, title, pages; de relatórios texto também\n"
-        "  items, lines, columns, lpp, pitch e style; de relatórios preparados uma linha\n"
-        "  \"page N: L x A\" por página (pixels a 96 por polegada).\n");
-    static const QString fonts = QStringLiteral(
-        "zeralconv fonts ARQUIVO\n"
-        "  Lista as fontes (família e estilo) dos textos de um relatório preparado, cada uma\n"
-        "  com a fonte instalada que a desenha e as fontes de reserva que foram precisas.\n");
-    static const QString convert = QStringLiteral(
-        "zeralconv convert [OPÇÕES] ENTRADA SAÍDA\n"
-        "  O tipo da saída vem da extensão de SAÍDA (maiúsculas ou minúsculas) ou de --to:\n"
-        "    de relatórios texto: gvp prn txt htm html pdf png\n"
-        "    de relatórios preparados: qp3 pdf png\n"
-        "  --to TIPO            tipo da saída (obrigatório com SAÍDA \"-\")\n"
-        "  --pages FAIXA        páginas, por exemplo 1,3,5-12 ou 4- (todas as saídas menos\n"
-        "                       .qp3; em .png escolhe a página desenhada)\n"
-        "  --odd | --even       só páginas ímpares ou só pares (idem)\n"
-        "  --reverse            ordem inversa (idem)\n"
-        "  --copies N           número de cópias (só .prn)\n"
-        "  --no-collate         cópias não agrupadas (só .prn)\n"
-        "  --model MODELO       epson, rima, hp, grafico, personalizado ou bobina (de .GVP)\n"
-        "  --accents MODO       transliterate ou sem-acento (de .GVP)\n"
-        "  --page N             página de uma saída .png\n"
-        "  --scale S            escala de uma saída .png\n"
-        "  --user-password P    senha de abertura do PDF\n"
-        "  --owner-password P   senha de permissões do PDF\n"
-        "  --aes256             protege o PDF com AES-256 em vez de RC4\n"
-        "  --no-print, --no-copy, --no-modify, --no-annotate\n"
-        "                       tira do PDF o direito de imprimir, copiar, alterar ou\n"
-        "                       anotar (com --owner-password)\n"
-        "  --outline            o resumo (outline) do relatório como marcadores (de .QP3)\n"
-        "  --title TÍTULO       título do PDF (de .QP3; por omissão o nome do relatório)\n"
-        "  --background         grava o fundo das páginas (de .QP3)\n"
-        "  --quality N          qualidade JPEG das imagens do PDF, de 1 a 100 (de .QP3;\n"
-        "                       95 por omissão)\n"
-        "  --pdfa               PDF/A-2b para arquivamento (fontes embutidas, sem senha)\n"
-        "  Uma seleção sem nenhuma página é um erro; o arquivo de saída não é gravado.\n");
-    static const QString print = QStringLiteral(
-        "zeralconv print [OPÇÕES] [--printer FILA] ENTRADA\n"
-        "  Envia o relatório a uma fila do CUPS, sem diálogo, e escreve \"pedido ID: FILA-N\".\n"
-        "  --printer FILA       fila de impressão (sem ela, o destino padrão do CUPS:\n"
-        "                       lpoptions, PRINTER, o padrão do servidor)\n"
-        "  --pages FAIXA, --odd, --even, --reverse, --copies N, --no-collate\n"
-        "  --model MODELO, --accents MODO   de .GVP: modo texto (bruto) com os modelos de\n"
-        "                       impressora matricial, modo gráfico com --model grafico\n"
-        "  --mode MODO          de .QP3: default, scale, split ou join\n"
-        "  --sheet CÓDIGO       de .QP3: papel da folha dos modos scale, split e join\n"
-        "                       (código de papel, 9 = A4 por omissão)\n"
-        "  --media NOME         de .QP3: papel do trabalho como o lp o aceita (A4, Letter,\n"
-        "                       Legal, A5, iso_a4_210x297mm...); também a folha dos modos\n"
-        "  --duplex             de .QP3: frente e verso (lado maior)\n"
-        "  --sides LADOS        de .QP3: one-sided, two-sided-long-edge ou\n"
-        "                       two-sided-short-edge\n"
-        "  -t, --title TÍTULO   de .QP3: nome do trabalho (por omissão o do relatório)\n"
-        "  -o NOME=VALOR        de .QP3: opção do CUPS para o trabalho (repetível); as\n"
-        "                       opções acima prevalecem\n");
-    static const QString thumbnail = QStringLiteral(
-        "zeralconv thumbnail [--size N] ENTRADA SAÍDA.png\n"
-        "  Desenha a primeira página de um relatório de qualquer tipo numa imagem PNG:\n"
-        "  --size N             lado do quadrado em que a página cabe, em pixels\n"
-        "                       (1 a 4096, 256 por omissão)\n");
     static const QString exits = QStringLiteral(
         "Saída: 0 concluído; 1 entrada rejeitada, saída não gravada ou operação cancelada;\n"
         "2 erro de uso.\n");
-    if (command == QLatin1String("info")) {
-        return QStringLiteral("Uso: ") + info + QLatin1Char('\n') + exits;
+    for (const CommandName& c : kCommands) {
+        if (command == QLatin1String(c.name)) {
+            return QStringLiteral("Uso: ") + commandHelp(c) + QLatin1Char('\n') + exits;
+        }
     }
-    if (command == QLatin1String("fonts")) {
-        return QStringLiteral("Uso: ") + fonts + QLatin1Char('\n') + exits;
+    QString text = QStringLiteral("Uso:\n");
+    for (const CommandName& c : kCommands) {
+        text += QStringLiteral("  zeralconv ") + QLatin1String(c.name) + QLatin1Char(' ') +
+                QString::fromUtf8(c.synopsis) + QLatin1Char('\n');
     }
-    if (command == QLatin1String("convert")) {
-        return QStringLiteral("Uso: ") + convert + QLatin1Char('\n') + exits;
+    text += QStringLiteral(
+        "  zeralconv COMANDO --help | zeralconv --help | zeralconv --version\n"
+        "\n"
+        "O tipo do relatório (texto .GVP ou preparado .QP3) é reconhecido pelo conteúdo.\n"
+        "ENTRADA \"-\" lê a entrada padrão; SAÍDA \"-\" grava na saída padrão (a de convert\n"
+        "com --to). Um argumento que começa por \"-\" e não é opção é um erro de uso; depois\n"
+        "de \"--\" todos são arquivos. --OPÇÃO=VALOR vale o mesmo que --OPÇÃO VALOR.\n");
+    for (const CommandName& c : kCommands) {
+        text += QLatin1Char('\n') + commandHelp(c);
     }
-    if (command == QLatin1String("print")) {
-        return QStringLiteral("Uso: ") + print + QLatin1Char('\n') + exits;
-    }
-    if (command == QLatin1String("thumbnail")) {
-        return QStringLiteral("Uso: ") + thumbnail + QLatin1Char('\n') + exits;
-    }
-    return synopsis + QLatin1Char('\n') + info + QLatin1Char('\n') + fonts + QLatin1Char('\n') +
-           convert + QLatin1Char('\n') + print + QLatin1Char('\n') + thumbnail + QLatin1Char('\n') +
-           exits;
+    return text + QLatin1Char('\n') + exits;
 }
 
 std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& error) {
     ConvertJob job;
     if (args.isEmpty()) {
-        error = QStringLiteral("falta o comando (info, convert, print ou thumbnail)");
+        error = QStringLiteral("falta o comando (info, fonts, convert, print ou thumbnail)");
         return std::nullopt;
     }
     const QString& verb = args.first();
@@ -278,308 +198,99 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         job.command = Command::Version;
         return job;
     }
-    if (verb == QLatin1String("info")) {
-        job.command = Command::Info;
-    } else if (verb == QLatin1String("fonts")) {
-        job.command = Command::Fonts;
-    } else if (verb == QLatin1String("convert")) {
-        job.command = Command::Convert;
-    } else if (verb == QLatin1String("print")) {
-        job.command = Command::Print;
-    } else if (verb == QLatin1String("thumbnail")) {
-        job.command = Command::Thumbnail;
-    } else {
+    const CommandName* command = nullptr;
+    for (const CommandName& c : kCommands) {
+        if (verb == QLatin1String(c.name)) {
+            command = &c;
+        }
+    }
+    if (!command) {
         error = QStringLiteral("comando desconhecido: %1").arg(verb);
         return std::nullopt;
     }
+    job.command = command->command;
 
     QStringList positional;
-    bool odd = false;
-    bool even = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
-        auto value = [&](QString& into) {
-            if (i + 1 >= args.size()) {
-                error = QStringLiteral("a opção %1 precisa de um valor").arg(a);
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
         if (a == QLatin1String("--")) {
             positional += args.mid(i + 1);
             break;
+        }
+        if (a == QLatin1String("-") || !a.startsWith(QLatin1Char('-'))) {
+            positional += a;
+            continue;
         }
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             job.command = Command::Help;
             job.helpTopic = verb;
             return job;
         }
-        if (job.command == Command::Print &&
-            (a == QLatin1String("-t") || a == QLatin1String("-o"))) {
-            QString v;
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            if (a == QLatin1String("-t")) {
-                job.title = v;
+        // "--name value", "--name=value" and "-x value".
+        const bool isLong = a.startsWith(QLatin1String("--"));
+        const qsizetype equals = isLong ? a.indexOf(QLatin1Char('=')) : -1;
+        const QString spelled = equals < 0 ? a : a.left(equals);
+        const ConvertOption* option = nullptr;
+        bool elsewhere = false;
+        for (const ConvertOption& o : convertOptions()) {
+            const bool named = isLong ? spelled.mid(2) == QLatin1String(o.name) && *o.name != '\0'
+                                      : spelled.size() == 2 && o.shortName != 0 &&
+                                            spelled[1] == QLatin1Char(o.shortName);
+            if (!named || !o.apply) {
                 continue;
             }
-            // As lp: NAME=VALUE, or NAME alone for a true value.
-            const qsizetype equals = v.indexOf(QLatin1Char('='));
-            const QString name = (equals < 0 ? v : v.left(equals)).trimmed();
-            static const QRegularExpression attribute(QStringLiteral("^[a-zA-Z][a-zA-Z0-9-]*$"));
-            if (!attribute.match(name).hasMatch()) {
-                error = QStringLiteral("opção do CUPS inválida: %1 (use -o NOME=VALOR)").arg(v);
-                return std::nullopt;
+            if (isLong ? o.takes(command->bit) : o.takesShort(command->bit)) {
+                option = &o;
+                break;
             }
-            job.jobOptions.emplace_back(name.toUtf8(), equals < 0 ? QByteArray("true")
-                                                                  : v.mid(equals + 1).toUtf8());
-            continue;
+            elsewhere = true;
         }
-        if (!a.startsWith(QLatin1String("--")) || a.size() == 2) {
-            positional += a;
-            continue;
-        }
-        if (job.command == Command::Info || job.command == Command::Fonts) {
-            error = QStringLiteral("opção desconhecida para %1: %2").arg(verb, a);
+        if (!option) {
+            error = elsewhere ? QStringLiteral("opção desconhecida para %1: %2").arg(verb, spelled)
+                              : QStringLiteral("opção desconhecida: %1").arg(spelled);
             return std::nullopt;
         }
-        if (job.command == Command::Thumbnail) {
-            QString v;
-            if (a != QLatin1String("--size")) {
-                error = QStringLiteral("opção desconhecida para thumbnail: %1").arg(a);
+        QString value;
+        if (!option->argument) {
+            if (equals >= 0) {
+                error = QStringLiteral("a opção %1 não leva valor").arg(spelled);
                 return std::nullopt;
             }
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            if (!positiveInt(v, job.thumbnailSize) || job.thumbnailSize > kMaxThumbnailSize) {
-                error = QStringLiteral("tamanho inválido: %1 (de 1 a %2)")
-                            .arg(v)
-                            .arg(kMaxThumbnailSize);
-                return std::nullopt;
-            }
-            continue;
-        }
-        const bool printOnly = a == QLatin1String("--printer") || a == QLatin1String("--mode") ||
-                               a == QLatin1String("--sheet") || a == QLatin1String("--duplex") ||
-                               a == QLatin1String("--sides") || a == QLatin1String("--media");
-        static const QStringList convertOptions = {QStringLiteral("--page"),
-                                                   QStringLiteral("--scale"),
-                                                   QStringLiteral("--to"),
-                                                   QStringLiteral("--user-password"),
-                                                   QStringLiteral("--owner-password"),
-                                                   QStringLiteral("--aes256"),
-                                                   QStringLiteral("--outline"),
-                                                   QStringLiteral("--background"),
-                                                   QStringLiteral("--no-print"),
-                                                   QStringLiteral("--no-copy"),
-                                                   QStringLiteral("--no-modify"),
-                                                   QStringLiteral("--no-annotate"),
-                                                   QStringLiteral("--quality"),
-                                                   QStringLiteral("--pdfa")};
-        const bool convertOnly = convertOptions.contains(a);
-        const bool printOrConvert = a == QLatin1String("--title");
-        if ((printOnly && job.command != Command::Print) ||
-            (convertOnly && job.command != Command::Convert) ||
-            (printOrConvert && job.command != Command::Print && job.command != Command::Convert)) {
-            error = QStringLiteral("opção desconhecida para %1: %2").arg(verb, a);
-            return std::nullopt;
-        }
-        QString v;
-        if (a == QLatin1String("--pages")) {
-            if (!value(job.pages)) {
-                return std::nullopt;
-            }
-            if (!PageSelection::parse(job.pages, &error)) {
-                return std::nullopt;
-            }
-        } else if (a == QLatin1String("--to")) {
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            static const QStringList kinds = {QStringLiteral("pdf"), QStringLiteral("txt"),
-                                              QStringLiteral("htm"), QStringLiteral("html"),
-                                              QStringLiteral("prn"), QStringLiteral("gvp"),
-                                              QStringLiteral("qp3"), QStringLiteral("png")};
-            job.to = v.toLower();
-            if (!kinds.contains(job.to)) {
-                error = QStringLiteral("tipo de saída desconhecido: %1").arg(v);
-                return std::nullopt;
-            }
-        } else if (a == QLatin1String("--model")) {
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            job.model = modelFromName(v);
-            if (!job.model) {
-                error = QStringLiteral("modelo desconhecido: %1").arg(v);
-                return std::nullopt;
-            }
-        } else if (a == QLatin1String("--accents")) {
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            if (v.toLower() == QLatin1String("transliterate")) {
-                job.accents = TAcento::Transliterate;
-            } else if (v.toLower() == QLatin1String("sem-acento")) {
-                job.accents = TAcento::SemAcento;
-            } else {
-                error = QStringLiteral("acentuação desconhecida: %1").arg(v);
-                return std::nullopt;
-            }
-        } else if (a == QLatin1String("--copies")) {
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            if (!positiveInt(v, job.copies)) {
-                error = QStringLiteral("número de cópias inválido: %1").arg(v);
-                return std::nullopt;
-            }
-        } else if (a == QLatin1String("--page")) {
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            if (!positiveInt(v, job.page)) {
-                error = QStringLiteral("página inválida: %1").arg(v);
-                return std::nullopt;
-            }
-            job.pageGiven = true;
-        } else if (a == QLatin1String("--scale")) {
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            bool ok = false;
-            job.scale = v.toDouble(&ok);
-            if (!ok || !(job.scale > 0.0) || job.scale > 100.0) {
-                error = QStringLiteral("escala inválida: %1").arg(v);
-                return std::nullopt;
-            }
-            job.scaleGiven = true;
-        } else if (a == QLatin1String("--no-collate")) {
-            job.collate = false;
-        } else if (a == QLatin1String("--reverse")) {
-            job.reverse = true;
-        } else if (a == QLatin1String("--odd")) {
-            odd = true;
-        } else if (a == QLatin1String("--even")) {
-            even = true;
-        } else if (a == QLatin1String("--user-password")) {
-            if (!value(job.userPassword)) {
-                return std::nullopt;
-            }
-        } else if (a == QLatin1String("--owner-password")) {
-            if (!value(job.ownerPassword)) {
-                return std::nullopt;
-            }
-        } else if (a == QLatin1String("--aes256")) {
-            job.aes256 = true;
-        } else if (a == QLatin1String("--outline")) {
-            job.outline = true;
-        } else if (a == QLatin1String("--background")) {
-            job.background = true;
-        } else if (a == QLatin1String("--no-print")) {
-            job.noPrint = true;
-        } else if (a == QLatin1String("--no-copy")) {
-            job.noCopy = true;
-        } else if (a == QLatin1String("--no-modify")) {
-            job.noModify = true;
-        } else if (a == QLatin1String("--no-annotate")) {
-            job.noAnnotate = true;
-        } else if (a == QLatin1String("--quality")) {
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            bool ok = false;
-            job.quality = v.trimmed().toInt(&ok);
-            if (!ok || job.quality < 1 || job.quality > 100) {
-                error = QStringLiteral("qualidade JPEG inválida: %1 (de 1 a 100)").arg(v);
-                return std::nullopt;
-            }
-        } else if (a == QLatin1String("--pdfa")) {
-            job.pdfa = true;
-        } else if (a == QLatin1String("--printer")) {
-            if (!value(job.printer)) {
-                return std::nullopt;
-            }
-        } else if (a == QLatin1String("--mode")) {
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            static const QStringList modes = {QStringLiteral("default"), QStringLiteral("split"),
-                                              QStringLiteral("join"), QStringLiteral("scale")};
-            job.printMode = int(modes.indexOf(v.toLower()));
-            if (job.printMode < 0) {
-                error = QStringLiteral("modo de impressão desconhecido: %1").arg(v);
-                return std::nullopt;
-            }
-        } else if (a == QLatin1String("--sheet")) {
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            if (!positiveInt(v, job.sheet) || !reportlib::StandardPaperSize(job.sheet)) {
-                error = QStringLiteral("código de papel inválido: %1").arg(v);
-                return std::nullopt;
-            }
-            job.sheetGiven = true;
-        } else if (a == QLatin1String("--duplex")) {
-            job.duplex = true;
-        } else if (a == QLatin1String("--sides")) {
-            if (!value(v)) {
-                return std::nullopt;
-            }
-            static const QStringList sides = {QStringLiteral("one-sided"),
-                                              QStringLiteral("two-sided-long-edge"),
-                                              QStringLiteral("two-sided-short-edge")};
-            if (!sides.contains(v)) {
-                error = QStringLiteral("lados desconhecidos: %1 (one-sided, two-sided-long-edge "
-                                       "ou two-sided-short-edge)")
-                            .arg(v);
-                return std::nullopt;
-            }
-            job.sides = v;
-        } else if (a == QLatin1String("--title")) {
-            if (!value(job.title)) {
-                return std::nullopt;
-            }
-            job.titleGiven = true;
-        } else if (a == QLatin1String("--media")) {
-            if (!value(job.media)) {
-                return std::nullopt;
-            }
-            if (mediaPaperCode(job.media) == 0) {
-                error = QStringLiteral("papel desconhecido: %1").arg(job.media);
-                return std::nullopt;
-            }
+        } else if (equals >= 0) {
+            value = a.mid(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
         } else {
-            error = QStringLiteral("opção desconhecida: %1").arg(a);
+            error = QStringLiteral("a opção %1 precisa de um valor").arg(a);
             return std::nullopt;
         }
+        if (!option->apply(job, value, error)) {
+            return std::nullopt;
+        }
+        job.given.push_back(option);
     }
-    if (odd && even) {
+    if (job.oddEven == 3) {
         error = QStringLiteral("--odd e --even não podem ser usadas juntas");
         return std::nullopt;
     }
-    job.oddEven = odd ? 1 : (even ? 2 : 0);
+    if (!PageSelection::parse(job.pages, &error)) {
+        return std::nullopt;
+    }
+    job.pageGiven = job.gave("page");
+    job.scaleGiven = job.gave("scale");
+    job.sheetGiven = job.gave("sheet");
 
     const qsizetype wanted =
         job.command == Command::Convert || job.command == Command::Thumbnail ? 2 : 1;
     if (positional.size() != wanted) {
-        error = job.command == Command::Info    ? QStringLiteral("info precisa de um arquivo")
-                : job.command == Command::Fonts ? QStringLiteral("fonts precisa de um arquivo")
-                : job.command == Command::Thumbnail
-                    ? QStringLiteral("thumbnail precisa de um arquivo de entrada e um de saída")
-                : job.command == Command::Print
-                    ? QStringLiteral("print precisa de um arquivo")
-                    : QStringLiteral("convert precisa de um arquivo de entrada e "
-                                     "um de saída");
+        error = wanted == 2 ? QStringLiteral("%1 precisa de um arquivo de entrada e um de saída")
+                                  .arg(verb)
+                            : QStringLiteral("%1 precisa de um arquivo").arg(verb);
         return std::nullopt;
     }
     job.input = positional[0];
-    if (job.command == Command::Thumbnail) {
+    if (wanted == 2) {
         job.output = positional[1];
-        return job;
     }
     if (job.command == Command::Print) {
         if (job.duplex && !job.sides.isEmpty()) {
@@ -594,12 +305,9 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             job.sheet = mediaPaperCode(job.media);
         }
     }
-    if (job.command == Command::Convert) {
-        job.output = positional[1];
-        if (job.output == QLatin1String("-") && job.to.isEmpty()) {
-            error = QStringLiteral("a saída padrão (-) precisa de --to TIPO");
-            return std::nullopt;
-        }
+    if (job.command == Command::Convert && job.output == QLatin1String("-") && job.to.isEmpty()) {
+        error = QStringLiteral("a saída padrão (-) precisa de --to TIPO");
+        return std::nullopt;
     }
     // Standard input is read, and its kind told, when the job runs.
     if (job.input != QLatin1String("-") &&
@@ -607,6 +315,11 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
         return std::nullopt;
     }
     return job;
+}
+
+bool ConvertJob::gave(const char* name) const {
+    return std::any_of(given.begin(), given.end(),
+                       [&](const ConvertOption* o) { return std::strcmp(o->name, name) == 0; });
 }
 
 QString ConvertJob::outputKind() const {
@@ -638,18 +351,29 @@ int ConvertJob::mediaPaperCode(const QString& name) {
 }
 
 bool ConvertJob::checkFor(bool prepared, QString& error) const {
+    const unsigned kind = prepared ? OfPrepared : OfText;
+    const QString ext = outputKind();
+    const unsigned outputKindBit = outputBit(ext);
+    if (command == Command::Convert &&
+        !outputKnown(prepared ? DocumentKind::PreparedReport : DocumentKind::TextReport, ext)) {
+        error = QStringLiteral("tipo de saída não suportado para esta entrada: %1")
+                    .arg(ext.isEmpty() ? output : QLatin1Char('.') + ext);
+        return false;
+    }
+    // What the table says each option applies to.
+    for (const ConvertOption* o : given) {
+        if (command == Command::Print && (o->kinds & kind) == 0) {
+            error = QString::fromUtf8(o->kindRefusal);
+            return false;
+        }
+        if (command == Command::Convert && ((o->kinds & kind) == 0 || (o->outputs & outputKindBit) == 0)) {
+            error = QString::fromUtf8(o->refusal ? o->refusal : o->kindRefusal);
+            return false;
+        }
+    }
+    // What options say of each other.
     const bool pageOptions = !pages.isEmpty() || oddEven != 0 || reverse;
     if (command == Command::Print) {
-        if (prepared && (model || accents)) {
-            error = QStringLiteral("--model e --accents são de relatórios texto (.GVP)");
-            return false;
-        }
-        if (!prepared && (printMode != 0 || duplex || sheetGiven || !sides.isEmpty() ||
-                          !media.isEmpty() || !title.isEmpty() || !jobOptions.empty())) {
-            error = QStringLiteral("--mode, --sheet, --media, --duplex, --sides, --title e -o são "
-                                   "de relatórios preparados (.QP3)");
-            return false;
-        }
         if (printMode == 2 && (oddEven != 0 || reverse)) {
             error = QStringLiteral("--odd, --even e --reverse não valem com --mode join (as "
                                    "páginas se juntam em ordem)");
@@ -665,29 +389,7 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
     if (command != Command::Convert) {
         return true;
     }
-    const QString ext = outputKind();
-    if (!outputKnown(prepared ? DocumentKind::PreparedReport : DocumentKind::TextReport, ext)) {
-        error = QStringLiteral("tipo de saída não suportado para esta entrada: %1")
-                    .arg(ext.isEmpty() ? output : QLatin1Char('.') + ext);
-        return false;
-    }
-    const bool passwords = !userPassword.isEmpty() || !ownerPassword.isEmpty() || aes256;
-    if (passwords && ext != QLatin1String("pdf")) {
-        error = QStringLiteral("--user-password, --owner-password e --aes256 só valem para .pdf");
-        return false;
-    }
     const bool denied = noPrint || noCopy || noModify || noAnnotate;
-    if (denied && ext != QLatin1String("pdf")) {
-        error = QStringLiteral("--no-print, --no-copy, --no-modify e --no-annotate só valem para "
-                               ".pdf");
-        return false;
-    }
-    const bool preparedOptions = outline || background || titleGiven || quality != 0;
-    if (preparedOptions && (!prepared || ext != QLatin1String("pdf"))) {
-        error = QStringLiteral("--outline, --title, --background e --quality só valem para o .pdf "
-                               "de relatórios preparados (.QP3)");
-        return false;
-    }
     if (denied && (ownerPassword.isEmpty() || ownerPassword == userPassword)) {
         // Without an owner password of its own whoever opens the file is its owner, with every
         // right.
@@ -695,39 +397,13 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
                                "--owner-password (diferente de --user-password)");
         return false;
     }
-    if (pdfa && ext != QLatin1String("pdf")) {
-        error = QStringLiteral("--pdfa só vale para .pdf");
-        return false;
-    }
-    if (pdfa && passwords) {
+    if (pdfa && (!userPassword.isEmpty() || !ownerPassword.isEmpty() || aes256)) {
         // An archival file must open without a password.
         error = QStringLiteral("--pdfa não admite senha (um PDF/A não pode ser cifrado)");
         return false;
     }
-    if (prepared && (model || accents)) {
-        error = QStringLiteral("--model e --accents são de relatórios texto (.GVP)");
-        return false;
-    }
-    if ((model || accents) && ext != QLatin1String("prn") && ext != QLatin1String("txt")) {
-        // Only the printer file and the plain text carry the printer's characters.
-        error = QStringLiteral("--model e --accents só valem para .prn e .txt (ou para print)");
-        return false;
-    }
-    if ((copies != 1 || !collate) && ext != QLatin1String("prn")) {
-        error = QStringLiteral("--copies e --no-collate só valem para .prn (ou para print)");
-        return false;
-    }
-    if ((pageGiven || scaleGiven) && ext != QLatin1String("png")) {
-        error = QStringLiteral("--page e --scale só valem para .png");
-        return false;
-    }
     if (pageGiven && pageOptions) {
         error = QStringLiteral("--page não pode ser usada com --pages, --odd, --even ou --reverse");
-        return false;
-    }
-    if (prepared && ext == QLatin1String("qp3") && pageOptions) {
-        error = QStringLiteral("a saída .qp3 guarda o relatório inteiro: --pages, --odd, --even e "
-                               "--reverse não valem para ela");
         return false;
     }
     return true;
@@ -795,8 +471,7 @@ private:
 bool copyStandardInput(const QString& path, Interaction& ui) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        ui.message(MessageKind::Error,
-                   writeFailedMessage(path) + QLatin1Char('\r') + file.errorString());
+        ui.message(MessageKind::Error, writeFailedMessage(path, int(file.error() != 0 ? errno : 0)));
         return false;
     }
     char buffer[64 * 1024];
@@ -814,51 +489,82 @@ bool copyStandardInput(const QString& path, Interaction& ui) {
             return false;
         }
         if (file.write(buffer, n) != n) {
-            ui.message(MessageKind::Error,
-                       writeFailedMessage(path) + QLatin1Char('\r') + file.errorString());
+            ui.message(MessageKind::Error, writeFailedMessage(path, errno));
             return false;
         }
     }
     return false;
 }
 
+// Whether everything written to `out` (standard output) has reached it; says why not.
+// `error` is the reason of a write already seen to fail.
+bool outputFlushed(std::FILE* out, Interaction& ui, int error = 0) {
+    errno = 0;
+    if (std::fflush(out) != 0 || std::ferror(out) != 0 || error != 0) {
+        error = error != 0 ? error : errno;
+        ui.message(MessageKind::Error, QStringLiteral("Erro na gravação da saída padrão: ") +
+                                           reason(error != 0 ? error : EIO));
+        std::clearerr(out);
+        return false;
+    }
+    return true;
+}
+
 // Copies the file at `path` to `out` (standard output). False (having said why) on an error.
 bool copyToOutput(const QString& path, std::FILE* out, Interaction& ui) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        ui.message(MessageKind::Error, missingInputMessage(path, ENOENT));
+        ui.message(MessageKind::Error, openFailedMessage(path, ENOENT));
         return false;
     }
     while (!file.atEnd() && !CancelRequest::interrupted()) {
         const QByteArray chunk = file.read(256 * 1024);
+        errno = 0;
         if (chunk.isEmpty() || std::fwrite(chunk.constData(), 1, std::size_t(chunk.size()), out) !=
                                    std::size_t(chunk.size())) {
-            ui.message(MessageKind::Error,
-                       QStringLiteral("Erro na gravação da saída padrão: ") + reason(errno));
+            outputFlushed(out, ui, errno != 0 ? errno : EIO);
             return false;
         }
     }
-    if (std::fflush(out) != 0) {
-        ui.message(MessageKind::Error,
-                   QStringLiteral("Erro na gravação da saída padrão: ") + reason(errno));
-        return false;
-    }
-    return !CancelRequest::interrupted();
+    return outputFlushed(out, ui) && !CancelRequest::interrupted();
 }
 
-// Ends the engines' error messages with the system's reason when a file they were saving failed
-// (the engines' own texts do not give it).
-class SystemReason final : public ForwardingInteraction {
+// Gives every error message of the engines one line. A save they report in their own words
+// ("Erro na gravação do arquivo...", then the file on a line of its own, or a printer port's
+// error number) becomes what failed, the file and the system's reason; other messages of that
+// layout ("...\r\rArquivo: NAME\rREASON") are joined the same way.
+class OneLineMessages final : public ForwardingInteraction {
 public:
-    using ForwardingInteraction::ForwardingInteraction;
+    OneLineMessages(Interaction& next, QString output)
+        : ForwardingInteraction(next), m_output(std::move(output)) {}
     void message(MessageKind kind, const QString& text, const QString& caption = {}) override {
-        const int error = AtomicFile::lastError();
-        if (kind == MessageKind::Error && error != 0 && !text.endsWith(reason(error))) {
-            ForwardingInteraction::message(kind, text + QLatin1Char('\r') + reason(error), caption);
+        if (kind != MessageKind::Error) {
+            ForwardingInteraction::message(kind, text, caption);
             return;
         }
-        ForwardingInteraction::message(kind, text, caption);
+        const int error = AtomicFile::lastError();
+        if (error != 0 && !m_output.isEmpty()) {
+            ForwardingInteraction::message(kind, writeFailedMessage(m_output, error), caption);
+            return;
+        }
+        static const QRegularExpression layout(
+            QStringLiteral("^(.*?)\\.\\.\\.\\r\\r?Arquivo: ([^\\r]*)(?:\\r(.*))?$"),
+            QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch m = layout.match(text);
+        if (!m.hasMatch()) {
+            ForwardingInteraction::message(kind, text, caption);
+            return;
+        }
+        QString what = m.captured(1);
+        what.replace(QLatin1String(" na Abertura"), QLatin1String(" na abertura"));
+        const QString why = m.captured(3).trimmed().replace(QLatin1Char('\r'), QLatin1Char(' '));
+        ForwardingInteraction::message(
+            kind, what + QLatin1Char(' ') + m.captured(2) + (why.isEmpty() ? QString() : QStringLiteral(": ") + why),
+            caption);
     }
+
+private:
+    QString m_output;
 };
 
 // Replaces the open text report's pages by `pages`, in that order, numbered from 1, so that the
@@ -910,7 +616,27 @@ void printLine(std::FILE* out, const char* key, const QByteArray& value) {
 
 int ConvertJob::run(Interaction& ui, std::FILE* out) const {
     InterruptFilter filtered(ui);
-    const int code = runCommand(filtered, out);
+    int code = ExitFailed;
+    try {
+        code = runCommand(filtered, out);
+    } catch (const std::bad_alloc&) {
+        // Whatever was being built has been freed on the way out, and no output was replaced.
+        static const char* const doing[] = {"descrever o relatório", "converter o relatório",
+                                            "imprimir o relatório", "desenhar a miniatura",
+                                            "listar as fontes"};
+        const int at = command == Command::Info      ? 0
+                       : command == Command::Convert ? 1
+                       : command == Command::Print   ? 2
+                       : command == Command::Thumbnail ? 3
+                                                       : 4;
+        filtered.message(MessageKind::Error, QStringLiteral("Memória insuficiente para %1.")
+                                                 .arg(QString::fromUtf8(doing[at])));
+        return ExitFailed;
+    }
+    // What was written to standard output must have reached it.
+    if (code == ExitDone && !outputFlushed(out, filtered)) {
+        code = ExitFailed;
+    }
     // A job that finished before the interruption came has done its work; any other has
     // replaced nothing (AtomicFile refuses every commit after an interruption).
     if (CancelRequest::interrupted() && code != ExitDone) {
@@ -921,28 +647,23 @@ int ConvertJob::run(Interaction& ui, std::FILE* out) const {
 }
 
 int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
-    switch (command) {
-    case Command::Help:
+    if (command == Command::Help) {
         std::fputs(usage(helpTopic).toLocal8Bit().constData(), out);
         return ExitDone;
-    case Command::Version:
+    }
+    if (command == Command::Version) {
         std::fprintf(out, "zeralconv %s\n", app::kProgramVersion);
         return ExitDone;
-    case Command::Thumbnail:
-        return writeThumbnail(input, output, thumbnailSize, ui);
-    case Command::Fonts:
-        return inputReadable(input, ui) ? WriteFontReport(input, ui, out) : ExitFailed;
-    case Command::Info:
-    case Command::Convert:
-    case Command::Print:
-        break;
     }
+    // Every command reads "-" as standard input; the commands that write a file write "-" to
+    // standard output. Both go through a private folder, since the engines read and write
+    // files by name.
     const bool fromStdin = input == QLatin1String("-");
-    const bool toStdout = command == Command::Convert && output == QLatin1String("-");
+    const bool toStdout = (command == Command::Convert || command == Command::Thumbnail) &&
+                          output == QLatin1String("-");
     if (!fromStdin && !toStdout) {
         return runOnFiles(ui, out);
     }
-
     Scratch scratch;
     if (!scratch.isValid()) {
         ui.message(MessageKind::Error,
@@ -957,13 +678,16 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
             return ExitFailed;
         }
         QString error;
-        if (!job.checkFor(detectDocumentKind(job.input) == DocumentKind::PreparedReport, error)) {
+        if (!job.checkFor(reportContentOfFile(job.input) == ReportContent::PreparedReport,
+                          error)) {
             ui.message(MessageKind::Error, error + QLatin1Char('\n') + usageHint());
             return ExitUsage;
         }
     }
     if (toStdout) {
-        job.output = scratch.file(QStringLiteral("saida.") + outputKind());
+        job.output = scratch.file(QStringLiteral("saida.") +
+                                  (command == Command::Thumbnail ? QStringLiteral("png")
+                                                                 : outputKind()));
     }
     const int code = job.runOnFiles(ui, out);
     if (code != ExitDone || !toStdout) {
@@ -973,24 +697,41 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
 }
 
 int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
-    if (!inputReadable(input, ui) || (command == Command::Convert && !outputWritable(output, ui))) {
+    if (command == Command::Thumbnail) {
+        return writeThumbnail(input, output, thumbnailSize, ui);
+    }
+    // Both files are looked at before any work is done.
+    QString error;
+    if (judgeReportFile(input, error) == ReportContent::Unknown) {
+        ui.message(MessageKind::Error, error);
         return ExitFailed;
     }
-    SystemReason withReason(ui);
-    if (detectDocumentKind(input) == DocumentKind::PreparedReport) {
-        return runPreparedReport(withReason, out);
+    if (command == Command::Convert && !outputWritable(output, ui)) {
+        return ExitFailed;
     }
-    ErrorCounter counted(withReason);
-    TGravana g(counted);
-    LoadResult loaded = LoadResult::Failed;
-    const bool ok = loadTextReport(g, input, loaded);
-    if (!ok) {
-        closeTextReport(g);
-        if (loaded == LoadResult::Cancelled) {
+    OneLineMessages oneLine(ui, command == Command::Convert ? output : QString());
+    ErrorCounter counted(oneLine);
+    OpenedReport report = openReport(input, counted);
+    if (report.kind == ReportContent::Unknown) {
+        if (report.cancelled) {
             ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
         }
         return ExitFailed;
     }
+    if (command == Command::Fonts) {
+        if (!report.prepared) {
+            ui.message(MessageKind::Error,
+                       QStringLiteral("%1 não é um relatório preparado (.QP3): só estes usam "
+                                      "fontes do sistema")
+                           .arg(QFileInfo(input).fileName()));
+            return ExitFailed;
+        }
+        return WriteFontReport(*report.prepared, counted, out);
+    }
+    if (report.prepared) {
+        return runPreparedReport(*report.prepared, counted, out);
+    }
+    TGravana& g = *report.text;
     if (model) {
         g.Impressora = *model;
         g.MontarSequencias(g.Impressora, g.TamanhoQteLinhas, g.TamanhoQteLPP);
@@ -1002,7 +743,6 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
     options.copias = copies;
     options.agrupar = collate;
 
-    int code = ExitDone;
     if (command == Command::Info) {
         printLine(out, "format", "GVP " + QByteArray::number(g.versaoLida()));
         printLine(out, "title", codepages::fromCp1252(g.TitulodoRelatorio).toUtf8());
@@ -1013,10 +753,9 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
         printLine(out, "lpp", g.TamanhoQteLPP == TLinha::Seis ? "6" : "8");
         printLine(out, "pitch", pitchNumber(g.FonteTamanhoPadrao));
         printLine(out, "style", gvp::styleLetters(g.FonteEstiloPadrao));
-        std::fflush(out);
-        closeTextReport(g);
         return ExitDone;
     }
+    int code = ExitDone;
     // An empty store is a report of no page (the engine counts it as one blank page).
     const int total = g.store() && !g.store()->empty() ? g.TotalPaginas() : 0;
     const std::vector<int> selection = selectedPages(total);
@@ -1046,7 +785,6 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
         code =
             writeTextReport(g, counted, pageGiven || selection.empty() ? page : selection.front());
     }
-    closeTextReport(g);
     return code;
 }
 
@@ -1088,52 +826,54 @@ void ConvertJob::writePageImage(TGravana& g, Interaction& ui, int picturePage) c
                                            .arg(g.TotalPaginas()));
         return;
     }
+    const PageGeometry paper =
+        pageGeometry(PageLayout::Print, g.TamanhoQteColunas, g.TamanhoQteLinhas);
+    const qint64 width = qRound64(paper.width * scale);
+    const qint64 height = qRound64(paper.height * scale);
+    if (width * height > kMaxImagePixels || width > kMaxImageSide || height > kMaxImageSide) {
+        ui.message(MessageKind::Error, tooLargeMessage(width, height));
+        return;
+    }
     const QImage image = renderPageImage(g, picturePage, scale);
+    if (image.isNull()) {
+        throw std::bad_alloc(); // the size is allowed: only memory was missing
+    }
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     AtomicFile file(output);
-    if (image.isNull() || !image.save(&buffer, "PNG")) {
+    if (!image.save(&buffer, "PNG")) {
         ui.message(MessageKind::Error, writeFailedMessage(output));
     } else if (!file.open() || !file.write(png) || !file.commit()) {
         ui.message(MessageKind::Error, writeFailedMessage(output, file.error()));
     }
 }
 
-int ConvertJob::runPreparedReport(Interaction& ui, std::FILE* out) const {
+int ConvertJob::runPreparedReport(reportlib::TqdxReport& report, Interaction& ui,
+                                  std::FILE* out) const {
     const QString ext = outputKind();
-    reportlib::TqdxReport report;
     reportlib::TqdxPreviewPages& store = report.PreviewPages();
-    QByteArray info;
-    try {
-        store.LoadFromFile(input, true);
-        if (command == Command::Info) {
-            // Gathered before anything is printed, so that a page that cannot be built leaves
-            // no half description behind.
-            const int count = store.Count();
-            info += infoLine("format", "QP3");
-            info += infoLine("title", codepages::fromCp1252(report.ReportOptions.Name).toUtf8());
-            info += infoLine("pages", QByteArray::number(count));
+    if (command == Command::Info) {
+        // Gathered before anything is printed, so that a page that cannot be measured leaves
+        // no half description behind.
+        const int count = store.Count();
+        QByteArray info = infoLine("format", "QP3");
+        info += infoLine("title", codepages::fromCp1252(report.ReportOptions.Name).toUtf8());
+        info += infoLine("pages", QByteArray::number(count));
+        try {
             for (int i = 0; i < count; ++i) {
                 const QSize size = store.PageExtent(i);
                 info += infoLine("page " + QByteArray::number(i + 1),
                                  QByteArray::number(size.width()) + " x " +
                                      QByteArray::number(size.height()));
             }
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& e) {
+            ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
+            return ExitFailed;
         }
-    } catch (const std::exception& e) {
-        // "Invalid file format" for what is not a prepared report; an unreadable file or a
-        // page of an unknown class says so in its own words.
-        ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
-        return ExitFailed;
-    }
-    // Attributes that could not be applied do not stop the report from being shown or saved.
-    if (!report.Errors.isEmpty()) {
-        ui.message(MessageKind::Warning, report.ErrorsText());
-    }
-    if (command == Command::Info) {
         std::fwrite(info.constData(), 1, std::size_t(info.size()), out);
-        std::fflush(out);
         return ExitDone;
     }
     const std::vector<int> selection = selectedPages(store.Count());
@@ -1210,6 +950,8 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
     bool exported = false;
     try {
         exported = reportlib::render::Export(report.PreviewPages(), &filter);
+    } catch (const std::bad_alloc&) {
+        throw; // reported where the job ends
     } catch (const std::exception& e) {
         // A page range that is no range (a file that cannot be begun is reported by Export()).
         ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
@@ -1289,6 +1031,8 @@ int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& 
     reportlib::preview::TqdxPrintResult result;
     try {
         result = reportlib::preview::PrintReport(report, queue, {}, request);
+    } catch (const std::bad_alloc&) {
+        throw; // reported where the job ends
     } catch (const std::exception& e) {
         ui.message(MessageKind::Error, QString::fromUtf8(e.what())); // a page range that is none
         report.UserInteraction = nullptr;
@@ -1303,7 +1047,6 @@ int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& 
         const QByteArray line =
             QStringLiteral("pedido ID: %1-%2\n").arg(queue).arg(result.jobId).toUtf8();
         std::fwrite(line.constData(), 1, std::size_t(line.size()), out);
-        std::fflush(out);
     }
     return result.printed ? ExitDone : ExitFailed; // the job has said why
 }
@@ -1349,22 +1092,19 @@ int ConvertJob::writePreparedPageImage(reportlib::TqdxPreviewPages& store, Inter
     const QSize size(std::max(1, reportlib::render::Round(paper.width() * scale)),
                      std::max(1, reportlib::render::Round(paper.height() * scale)));
     if (qint64(size.width()) * size.height() > kMaxImagePixels) {
-        ui.message(MessageKind::Error,
-                   QStringLiteral("A imagem seria grande demais (%1 x %2 pixels): use uma "
-                                  "escala menor.")
-                       .arg(size.width())
-                       .arg(size.height()));
+        ui.message(MessageKind::Error, tooLargeMessage(size.width(), size.height()));
         return ExitFailed;
     }
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) {
-        ui.message(MessageKind::Error, writeFailedMessage(output));
-        return ExitFailed;
+        throw std::bad_alloc();
     }
     image.fill(Qt::white);
     try {
         QPainter painter(&image);
         reportlib::render::PaintPage(store, picturePage - 1, painter, scale, scale, 0, 0);
+    } catch (const std::bad_alloc&) {
+        throw; // reported where the job ends
     } catch (const std::exception& e) {
         ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
         return ExitFailed;

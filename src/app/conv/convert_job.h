@@ -29,6 +29,8 @@ class TqdxReport;
 
 namespace zr::app {
 
+struct ConvertOption;
+
 enum ExitCode : int {
     ExitDone = 0,   // done (warnings may have been shown)
     ExitFailed = 1, // input rejected or output not written
@@ -51,7 +53,7 @@ struct ConvertJob {
     int copies = 1;
     bool collate = true;
     bool reverse = false;
-    int oddEven = 0; // 0 all, 1 odd, 2 even
+    int oddEven = 0; // 0 all, 1 odd, 2 even (3, both, is refused)
     int page = 1;    // the page of a picture output
     double scale = 1.0;
     bool pageGiven = false;
@@ -83,6 +85,10 @@ struct ConvertJob {
     std::vector<std::pair<QByteArray, QByteArray>> jobOptions; // -o NAME=VALUE, in order
     // Option of `thumbnail`: the side of the square the first page is fitted into, in pixels.
     int thumbnailSize = kDefaultThumbnailSize;
+    // The options given, in order (entries of convertOptions()).
+    std::vector<const ConvertOption*> given;
+    // Whether the option of that long name was given.
+    bool gave(const char* name) const;
 
     // Parses the arguments after the program name. nullopt with `error` set on a usage error
     // (one line). When INPUT is a file, the options are also checked against its kind.
@@ -130,9 +136,9 @@ private:
     int runOnFiles(Interaction& ui, std::FILE* out) const;
     // Writes the open text report as the output; `picturePage` is the page of a picture.
     int writeTextReport(textreport::TGravana& g, ErrorCounter& ui, int picturePage) const;
-    // `info` and `convert` of a prepared report (.QP3): loads it into a report object of its
-    // own; `convert` writes it as .QP3, .PDF or a picture of one page.
-    int runPreparedReport(Interaction& ui, std::FILE* out) const;
+    // `info`, `convert` and `print` of an open prepared report (.QP3); `convert` writes it as
+    // .QP3, .PDF or a picture of one page.
+    int runPreparedReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* out) const;
     int writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui,
                                int picturePage) const;
     // `order`: the pages to export, from 1, in order; empty for all.

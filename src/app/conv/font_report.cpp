@@ -1,15 +1,13 @@
 #include "font_report.h"
 
-#include "app/common/document_kind.h"
 #include "platform/fonts/font_resolver.h"
 #include "platform/text/codepages.h"
 #include "reportlib/document/qdx_components.h"
 #include "reportlib/document/qdx_preview_pages.h"
 #include "reportlib/document/qdx_report.h"
 
-#include <QFileInfo>
-
 #include <exception>
+#include <new>
 #include <map>
 #include <vector>
 
@@ -42,19 +40,10 @@ QString StyleName(bool bold, bool italic) {
 
 } // namespace
 
-int WriteFontReport(const QString& input, Interaction& ui, std::FILE* out) {
-    if (detectDocumentKind(input) != DocumentKind::PreparedReport) {
-        ui.message(MessageKind::Error,
-                   QStringLiteral("%1 não é um relatório preparado (.QP3): só estes usam fontes "
-                                  "do sistema")
-                       .arg(QFileInfo(input).fileName()));
-        return 1;
-    }
-    reportlib::TqdxReport report;
+int WriteFontReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* out) {
     reportlib::TqdxPreviewPages& store = report.PreviewPages();
     std::vector<Used> used;
     try {
-        store.LoadFromFile(input, true);
         for (int p = 0; p < store.Count(); ++p) {
             reportlib::TqdxReportPage* page = store.PageObject(p);
             if (page == nullptr) {
@@ -94,6 +83,8 @@ int WriteFontReport(const QString& input, Interaction& ui, std::FILE* out) {
                 }
             }
         }
+    } catch (const std::bad_alloc&) {
+        throw; // reported where the job ends
     } catch (const std::exception& e) {
         ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
         return 1;
@@ -122,7 +113,6 @@ int WriteFontReport(const QString& input, Interaction& ui, std::FILE* out) {
         }
     }
     std::fwrite(text.constData(), 1, std::size_t(text.size()), out);
-    std::fflush(out);
     return 0;
 }
 

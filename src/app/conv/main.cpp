@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,10 +63,14 @@ public:
 int main(int argc, char** argv) {
     installInterruptHandler();
     // The engines draw with Qt's painting classes, which need a GUI application; the offscreen
-    // platform makes that work without a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    // platform makes that work without a display. It is the converter's platform whatever the
+    // environment names: another one (xcb without a display, wayland) would end the program
+    // before it starts, and none would draw differently.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Standard output is written in one piece where it fits, so that a failing write is seen
+    // (with its reason) when the job flushes it.
+    static char outputBuffer[1 << 16];
+    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     // Without a desktop session there is no runtime folder; give Qt a private one quietly.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QByteArray dir = "/tmp/zeralconv-runtime-" + QByteArray::number(getuid());
@@ -88,5 +93,14 @@ int main(int argc, char** argv) {
     }
     zr::ConsoleInteraction console(stderr);
     ProgramMessages ui(console);
-    return job->run(ui, stdout);
+    const int code = job->run(ui, stdout);
+    // A file system that reports a failed write only when the file is closed (NFS) is heard
+    // here.
+    if (std::fclose(stdout) != 0 && code == zr::app::ExitDone) {
+        const int closeError = errno;
+        std::fprintf(stderr, "zeralconv: Erro na gravação da saída padrão: %s\n",
+                     std::strerror(closeError));
+        return zr::app::ExitFailed;
+    }
+    return code;
 }

@@ -1,6 +1,7 @@
 #include "thumbnail.h"
 
 #include "app/common/report_content.h"
+#include "app/common/report_file.h"
 #include "app/common/viewer_settings.h"
 #include "app/conv/convert_job.h"
 #include "platform/files/atomic_file.h"
@@ -20,6 +21,8 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cerrno>
+#include <new>
 #include <exception>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -165,6 +168,10 @@ QImage preparedReportThumbnail(QFile& file, const QString& input, int size, Inte
         } else {
             store.LoadFromFile(input, true);
         }
+        if (const QString defect = preparedReportDefect(store, 1); !defect.isEmpty()) {
+            ui.message(MessageKind::Error, defect);
+            return {};
+        }
         if (store.Count() == 0) {
             ui.message(MessageKind::Error, QStringLiteral("O relatório não tem páginas."));
             return {};
@@ -186,6 +193,8 @@ QImage preparedReportThumbnail(QFile& file, const QString& input, int size, Inte
         QPainter painter(&image);
         reportlib::render::PaintPage(store, 0, painter, scale, scale, 0, 0);
         return image;
+    } catch (const std::bad_alloc&) {
+        throw; // reported where the job ends
     } catch (const std::exception& e) {
         ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
         return {};
@@ -465,35 +474,31 @@ std::optional<QByteArray> preparedReportFirstPage(QFile& file) {
 
 int writeThumbnail(const QString& input, const QString& output, int size, Interaction& ui) {
     QuietInteraction quiet(ui);
+    // Judged as every command judges a file; only the reading differs (the first page alone).
+    QString error;
+    const ReportContent kind = judgeReportFile(input, error);
     QFile file(input);
-    if (!QFileInfo(input).isFile() || !file.open(QIODevice::ReadOnly)) {
-        ui.message(MessageKind::Error,
-                   QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + input);
+    if (kind == ReportContent::Unknown || !file.open(QIODevice::ReadOnly)) {
+        ui.message(MessageKind::Error, error.isEmpty() ? openFailedMessage(input, EIO) : error);
         return ExitFailed;
     }
-    QImage image;
-    switch (reportContentOf(file.read(kReportHeadSize))) {
-    case ReportContent::TextReport:
-        image = textReportThumbnail(file, input, size, quiet);
-        break;
-    case ReportContent::PreparedReport:
-        image = preparedReportThumbnail(file, input, size, quiet);
-        break;
-    case ReportContent::Unknown:
-        ui.message(MessageKind::Error,
-                   QStringLiteral("O arquivo não é um relatório Zeral (.GVP ou .QP3): ") + input);
-        return ExitFailed;
-    }
+    const QImage image = kind == ReportContent::TextReport
+                             ? textReportThumbnail(file, input, size, quiet)
+                             : preparedReportThumbnail(file, input, size, quiet);
     if (image.isNull()) {
         return ExitFailed; // the loader or the drawing has said why
     }
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        ui.message(MessageKind::Error, QStringLiteral("Erro na gravação do arquivo ") + output);
+        return ExitFailed;
+    }
     AtomicFile out(output);
-    if (!image.save(&buffer, "PNG") || !out.open() || !out.write(png) || !out.commit()) {
-        ui.message(MessageKind::Error,
-                   QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + output);
+    if (!out.open() || !out.write(png) || !out.commit()) {
+        ui.message(MessageKind::Error, QStringLiteral("Erro na gravação do arquivo %1: %2")
+                                           .arg(output, out.errorString()));
         return ExitFailed;
     }
     return ExitDone;

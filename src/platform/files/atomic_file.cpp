@@ -59,18 +59,32 @@ bool AtomicFile::open() {
     }
     // An existing target that may not be written (read-only, a folder) is refused here, as an
     // in-place write would be, rather than silently replaced by the rename.
-    // A device or pipe is no file to replace: renaming over it would remove the device.
+    m_direct = false;
     if (::stat(m_target.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
             m_errno = EISDIR;
-        } else if (!S_ISREG(st.st_mode)) {
-            m_errno = EINVAL;
         } else if (::access(m_target.constData(), W_OK) != 0) {
-            m_errno = EACCES;
+            m_errno = errno == EROFS ? EROFS : EACCES;
         }
         if (m_errno != 0) {
             g_lastError.store(m_errno);
             return false;
+        }
+        // A device or pipe is no file to replace (renaming over it would remove it): it is
+        // written as it is.
+        if (!S_ISREG(st.st_mode)) {
+            m_direct = true;
+            if (m_probe) {
+                return true;
+            }
+            m_fd = ::open(m_target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            if (m_fd < 0) {
+                m_errno = errno;
+                g_lastError.store(m_errno);
+                return false;
+            }
+            m_buffer.reserve(kBufferSize);
+            return true;
         }
     }
     // A hidden name in the target's folder (same file system, so the rename is atomic): a file
@@ -165,6 +179,16 @@ bool AtomicFile::commit() {
         return false;
     }
     bool ok = flushBuffer();
+    if (m_direct) {
+        // Nothing to sync or rename: a pipe or device has taken the bytes as they came.
+        if (::close(m_fd) != 0 && ok) {
+            fail();
+            ok = false;
+        }
+        m_fd = -1;
+        m_buffer.clear();
+        return ok;
+    }
     if (ok && ::fsync(m_fd) != 0) {
         fail();
         ok = false;
@@ -204,6 +228,16 @@ void AtomicFile::discard() {
         m_temp.clear();
     }
     m_buffer.clear();
+}
+
+int AtomicFile::writableError(const QString& path) {
+    AtomicFile probe(path);
+    probe.m_probe = true;
+    if (!probe.open()) {
+        return probe.error();
+    }
+    probe.discard();
+    return 0;
 }
 
 QString AtomicFile::errorString() const {

@@ -12,9 +12,11 @@ namespace zr {
 // the target. Until commit() succeeds an
 // existing file of that name stays exactly as it was; destroying an uncommitted AtomicFile (a
 // failed or cancelled save) removes the temporary file. A target that is a symbolic link is
-// written through the link; an existing target keeps its permission bits. Targets that are
-// folders, devices or pipes, or read-only files, are refused by open(). The temporary file is
-// registered with TemporaryFiles while it exists.
+// written through the link; an existing target keeps its permission bits. A target that is no
+// regular file (a named pipe, a terminal, /dev/stdout, /dev/null) cannot be replaced: it is
+// written directly, as a stream, and commit() only flushes and closes it (what was written
+// before a failure or an interruption has gone). Folders and read-only targets are refused by
+// open(). The temporary file is registered with TemporaryFiles while it exists.
 class AtomicFile {
 public:
     explicit AtomicFile(QString path);
@@ -22,8 +24,13 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file. False on failure (see error()).
+    // Creates the temporary file (opens a pipe or device). False on failure (see error()).
     bool open();
+    // The error open() would meet for `path` (0 when none), found without writing or opening a
+    // pipe or device (opening a pipe would wait for its reader).
+    static int writableError(const QString& path);
+    // Whether the target is written directly (no regular file).
+    bool direct() const { return m_direct; }
     // Appends bytes (buffered). False once any write has failed.
     bool write(QByteArrayView bytes);
     // Flushes, syncs and renames the temporary file over the target. False on failure, in which
@@ -55,6 +62,8 @@ private:
     int m_fd = -1;
     int m_errno = 0;
     int m_slot = -1; // in TemporaryFiles
+    bool m_direct = false;
+    bool m_probe = false; // writableError(): look, do not open a pipe or device
 };
 
 } // namespace zr

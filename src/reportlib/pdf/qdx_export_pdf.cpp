@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <new>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -226,7 +227,7 @@ bool TqdxPDFExport::BeginOutput() {
     if (Output) {
         doc->writer.open(std::move(Output));
     } else if (!doc->writer.open(m_path)) {
-        fail(QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + m_path +
+        fail(QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + m_path +
              QStringLiteral("\r") + doc->writer.errorString());
         throw TqdxPDFExportError(ErrorText.toStdString());
     }
@@ -814,14 +815,18 @@ void TqdxPDFExport::EndOutput() {
         w.finishTrailer();
 
         if (!w.commit()) {
-            fail(QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + m_path +
+            fail(QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + m_path +
                  QStringLiteral("\r") + w.errorString());
             m_doc.reset();
             return;
         }
+    } catch (const std::bad_alloc&) {
+        w.discard();
+        m_doc.reset();
+        throw; // for the caller to report; the old file stays
     } catch (const std::exception& e) {
         w.discard();
-        fail(QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + m_path +
+        fail(QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + m_path +
              QStringLiteral("\r") + QString::fromUtf8(e.what()));
         m_doc.reset();
         return;

@@ -22,7 +22,7 @@
 //   or a password cannot be taken by the chosen encryption; nothing is written then.
 // - EndOutput never throws. When the file cannot be completed or renamed over the target, the
 //   temporary file is removed, the target stays as it was, Succeeded() is false and ErrorText
-//   holds a message ready to show ("Erro na gravaçao do arquivo..." and the file name, then the
+//   holds a message ready to show ("Erro na gravação do arquivo..." and the file name, then the
 //   system's reason). render::Export()'s result does not cover this last step: check
 //   Succeeded() after it.
 // - An error while a page is drawn ends the page walk (render::Export() handles it); EndOutput

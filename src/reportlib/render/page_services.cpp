@@ -7,6 +7,8 @@
 #include "platform/text/page_selection.h"
 
 #include <QCoreApplication>
+
+#include <new>
 #include <QFileInfo>
 #include <QImage>
 #include <QUrl>
@@ -376,6 +378,8 @@ bool Export(TqdxPreviewPages& pages, TqdxCustomExportFilter* filter, bool hasPre
         if (!filter->BeginOutput()) {
             return true;
         }
+    } catch (const std::bad_alloc&) {
+        throw; // for the caller to report: nothing has been written
     } catch (const std::exception& e) {
         // The file could not be begun (a folder that does not exist, a password the filter
         // cannot take): said through the report's error display, and nothing was written.
@@ -424,6 +428,9 @@ bool Export(TqdxPreviewPages& pages, TqdxCustomExportFilter* filter, bool hasPre
         if (current) {
             filter->EndPageOutput(*current, currentIndex);
         }
+    } catch (const std::bad_alloc&) {
+        pages.CopyNo = 0;
+        throw; // for the caller to report; the unfinished file is discarded with the filter
     } catch (const std::exception& e) {
         if (current) {
             filter->EndPageOutput(*current, currentIndex);

@@ -215,7 +215,7 @@ void TGravana::GravarHTML(QString fileName) {
     progress.reset();
     if (!ok) {
         m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + fileName);
+                     QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + fileName);
     }
 }
 

@@ -85,7 +85,7 @@ void TGravana::GravarTXT(QString fileName) {
     progress.reset();
     if (!file.commit()) {
         m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ") + fileName);
+                     QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + fileName);
     }
 }
 

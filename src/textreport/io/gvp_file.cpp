@@ -377,7 +377,7 @@ SaveResult TGravana::GravarRelatorio(QString fileName) {
     CancelRequest::clear();
     const auto progress =
         m_ui.beginProgress(progressInfo(QStringLiteral("Gravando..."), fileName, st.size()));
-    const QString writeError = QStringLiteral("Erro na gravaçao do arquivo...\r\rArquivo: ");
+    const QString writeError = QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ");
     for (qsizetype i = 0; i < st.size(); ++i) {
         progress->step();
         if (progress->cancelled()) {

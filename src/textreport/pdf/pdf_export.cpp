@@ -12,6 +12,7 @@
 #include <QRgb>
 
 #include <array>
+#include <new>
 #include <climits>
 #include <cmath>
 #include <exception>
@@ -174,6 +175,8 @@ void TGravana::GerarPDF(QString fileName) {
         pdf->PdfA = OpcoesPDF.archival;
         pdf->BeginDoc();
         pdf->LineWidth = 0.75;
+    } catch (const std::bad_alloc&) {
+        throw; // for the caller to report: nothing has been written
     } catch (const pdf::TqdxPDFPasswordError& e) {
         m_ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
         return;
@@ -270,11 +273,14 @@ void TGravana::GerarPDF(QString fileName) {
             }
         }
         pdf->EndDoc();
+    } catch (const std::bad_alloc&) {
+        progress.reset();
+        throw; // for the caller to report: nothing has been written
     } catch (const std::exception&) {
         // Nothing was written: the file keeps what it held before (see TPrintPDF::EndDoc).
         progress.reset();
         m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na grava\u00e7ao do arquivo...\r\rArquivo: ") + fileName);
+                     QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo...\r\rArquivo: ") + fileName);
     }
 }
 

@@ -12,6 +12,8 @@
 #include <QPen>
 #include <QPicture>
 
+#include <memory>
+#include <new>
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -497,9 +499,21 @@ QSize TGravana::DesenharPagina(int page, QPicture& picture, bool preview) {
     const PageGeometry geometry = pageGeometry(layoutFor(preview, OpcoesPreview.Remalina),
                                                TamanhoQteColunas, TamanhoQteLinhas);
     picture = QPicture();
-    {
-        QPainter painter(&picture);
-        drawPage(page, painter, preview);
+    // Ended here rather than by the painter's destructor: ending the recording writes to it,
+    // which may run out of memory, and a destructor must not throw.
+    auto painter = std::make_unique<QPainter>(&picture);
+    try {
+        drawPage(page, *painter, preview);
+        painter->end();
+    } catch (const std::bad_alloc&) {
+        try {
+            painter->end();
+        } catch (const std::bad_alloc&) {
+        }
+        if (painter->isActive()) {
+            (void)painter.release(); // destroying it would end it again, and throw
+        }
+        throw;
     }
     // The picture's frame is the page, whatever was drawn in it.
     picture.setBoundingRect(QRect(0, 0, geometry.width, geometry.height));

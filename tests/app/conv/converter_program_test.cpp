@@ -29,6 +29,8 @@
 #include <optional>
 #include <tuple>
 
+#include <sys/stat.h>
+
 using zr::test::ReportBuilder;
 using zr::test::TempDir;
 
@@ -125,18 +127,17 @@ TEST_F(ConverterProgram, QtOptionNamesArriveUnchanged) {
     const QStringList names = {"-reverse",  "-platform",     "-session",         "-display",
                                "-style",    "-qwindowtitle", "-qwindowgeometry", "-plugin",
                                "--reverse", "--platform",    "-stylesheet",      "-widgetcount"};
+    // A name that starts with "-" is a file after "--" (before it, an unknown option).
     for (const QString& name : names) {
         dir.write(name, report);
-        const QStringList args =
-            name.startsWith("--") ? QStringList{"info", "--", name} : QStringList{"info", name};
-        const ProgramRun r = runConverter(args, dir.root());
+        const ProgramRun r = runConverter({"info", "--", name}, dir.root());
         EXPECT_EQ(r.code, 0) << name.toStdString() << ": " << r.err.constData();
         EXPECT_TRUE(r.out.contains("title: Nome estranho")) << name.toStdString();
     }
-    // An option with a value keeps both: "-platform xcb" is two file names for info.
+    // Qt's own options are no options of the converter, and take nothing away.
     const ProgramRun two = runConverter({"info", "-platform", "offscreen"}, dir.root());
     EXPECT_EQ(two.code, 2);
-    EXPECT_TRUE(two.err.contains("info precisa de um arquivo")) << two.err.constData();
+    EXPECT_TRUE(two.err.contains("desconhecida: -platform")) << two.err.constData();
     // Our own two-dash options are ours, not Qt's.
     const ProgramRun unknown = runConverter({"info", "--session", "x"}, dir.root());
     EXPECT_EQ(unknown.code, 2);
@@ -540,8 +541,10 @@ TEST_F(ConverterProgram, BehavesLikeTheCommandLineToolsAroundIt) {
     for (const int e : {ENOENT, EACCES, EPERM, EROFS}) {
         reasons += QString::fromLocal8Bit(std::strerror(e));
     }
-    EXPECT_TRUE(reasons.contains(QString::fromLocal8Bit(r.err.trimmed().split('\n').last())))
-        << r.err.constData();
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
+    EXPECT_TRUE(std::any_of(reasons.begin(), reasons.end(), [&](const QString& why) {
+        return QString::fromLocal8Bit(r.err).trimmed().endsWith(": " + why);
+    })) << r.err.constData();
 
     // Names of up to 255 bytes are written, though the temporary name would be longer.
     for (const int length : {242, 255}) {
@@ -1325,3 +1328,164 @@ TEST_F(ConverterProgram, TextReportPdfsOpenOnlyWithTheirPassword) {
         EXPECT_TRUE(shown.out.contains(c.revision)) << shown.out.constData();
     }
 }
+
+// ---------------------------------------------------------------------------------------------
+// What a script relies on: options are options and files are files in either spelling, "-" is
+// a standard stream for every command, a failed write is never silent, pipes and devices are
+// written, every command judges a file alike, and each failure is one line with its reason.
+
+TEST_F(ConverterProgram, KeepsTheContractScriptsRelyOn) {
+    TempDir dir;
+    const QByteArray textReport = ReportBuilder().item(1, 1, 1, "PAGINA-1").item(2, 1, 1, "PAGINA-2").build();
+    const QString text = dir.write("r.gvp", textReport);
+    dir.write("-dash.gvp", textReport);
+    const QString prepared = dir.path("p.QP3");
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 3;
+    ASSERT_TRUE(zr::tools::WritePreparedReport(prepared, options));
+    // An object of page 2 renamed to a class nobody knows.
+    QByteArray mutant = TempDir::read(prepared);
+    const qsizetype page2 = mutant.indexOf("<page", mutant.indexOf("<page", mutant.indexOf("<previewpages") + 14) + 5);
+    const qsizetype object = mutant.indexOf('<', page2 + 5);
+    ASSERT_GT(object, 0);
+    qsizetype nameEnd = object + 1;
+    while (QByteArray(" />\t\r\n").indexOf(mutant[nameEnd]) < 0) {
+        ++nameEnd;
+    }
+    const QByteArray alias = mutant.mid(object + 1, nameEnd - object - 1);
+    const qsizetype tagEnd = mutant.indexOf('>', object);
+    if (mutant[tagEnd - 1] != '/') {
+        const qsizetype close = mutant.indexOf("</" + alias + ">", tagEnd);
+        ASSERT_GT(close, 0);
+        mutant.insert(close + 2, "zq");
+    }
+    mutant.insert(object + 1, "zq");
+    const QString unknownClass = dir.write("mutante.QP3", mutant);
+    const QString declaration = dir.write("decl.QP3", "<?xml version=\"1.0\"?>\n");
+    const QString missing = dir.path("falta.gvp");
+
+    enum Stream { Pipe, Full };
+    struct Case {
+        QStringList args;
+        QString input;      // standard input from this file
+        Stream out;
+        int code;
+        QString err;        // the whole of standard error ("" for none); "*" not looked at
+        QByteArray outStart; // what standard output starts with
+    };
+    const QString hint = QStringLiteral("\nUse 'zeralconv --help' para ver as opções.\n");
+    const QString notReport = "zeralconv: O arquivo não é um relatório Zeral (.GVP ou .QP3): " + declaration + "\n";
+    const QString unknown = QStringLiteral("zeralconv: o objeto 1 da página 2 é de uma classe desconhecida\n");
+    const Case cases[] = {
+        // Unknown single-dash options are usage errors, not file names; "--" ends the options.
+        {{"convert", "-z", text}, {}, Pipe, 2, "zeralconv: opção desconhecida: -z" + hint, {}},
+        {{"convert", "-p", "1", text, dir.path("o.txt")}, {}, Pipe, 2, "zeralconv: opção desconhecida: -p" + hint, {}},
+        {{"info", "--", "-dash.gvp"}, {}, Pipe, 0, "", "format: GVP"},
+        // Both spellings of a value; a flag takes none.
+        {{"convert", "--to=txt", "--pages=2", text, "-"}, {}, Pipe, 0, "", "PAGINA-2"},
+        {{"thumbnail", "--size=32", text, "-"}, {}, Pipe, 0, "", "\x89PNG"},
+        {{"convert", "--odd=1", text, dir.path("o.txt")}, {}, Pipe, 2, "zeralconv: a opção --odd não leva valor" + hint, {}},
+        {{"convert", "--to=doc", text, "-"}, {}, Pipe, 2, "zeralconv: tipo de saída desconhecido: doc" + hint, {}},
+        // "-" everywhere.
+        {{"thumbnail", "-", "-"}, prepared, Pipe, 0, "", "\x89PNG"},
+        {{"fonts", "-"}, prepared, Pipe, 0, "", "Arial"},
+        {{"info", "-"}, text, Pipe, 0, "", "format: GVP"},
+        // Devices and pipes: /dev/stdout (a pipe here) is written directly.
+        {{"convert", "--to", "pdf", prepared, "/dev/stdout"}, {}, Pipe, 0, "", "%PDF"},
+        // Standard output that takes nothing.
+        {{"info", text}, {}, Full, 1, "zeralconv: Erro na gravação da saída padrão: No space left on device\n", {}},
+        {{"fonts", prepared}, {}, Full, 1, "zeralconv: Erro na gravação da saída padrão: No space left on device\n", {}},
+        {{"--help"}, {}, Full, 1, "zeralconv: Erro na gravação da saída padrão: No space left on device\n", {}},
+        {{"--version"}, {}, Full, 1, "zeralconv: Erro na gravação da saída padrão: No space left on device\n", {}},
+        // One line with the reason.
+        {{"info", missing}, {}, Pipe, 1, "zeralconv: Erro na abertura do arquivo " + missing + ": No such file or directory\n", {}},
+        {{"thumbnail", missing, dir.path("t.png")}, {}, Pipe, 1, "zeralconv: Erro na abertura do arquivo " + missing + ": No such file or directory\n", {}},
+        // Every command judges a file alike.
+        {{"info", declaration}, {}, Pipe, 1, notReport, {}},
+        {{"convert", declaration, dir.path("d.pdf")}, {}, Pipe, 1, notReport, {}},
+        {{"thumbnail", declaration, dir.path("d.png")}, {}, Pipe, 1, notReport, {}},
+        {{"info", unknownClass}, {}, Pipe, 1, unknown, {}},
+        {{"convert", unknownClass, dir.path("m.pdf")}, {}, Pipe, 1, unknown, {}},
+        {{"fonts", unknownClass}, {}, Pipe, 1, unknown, {}},
+        // A picture too large says so, for both kinds.
+        {{"convert", "--scale", "100", text, dir.path("g.png")}, {}, Pipe, 1, "*", {}},
+        {{"convert", "--scale", "100", prepared, dir.path("g.png")}, {}, Pipe, 1, "*", {}},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.args.join(' ').toStdString();
+        QProcess p;
+        p.setWorkingDirectory(dir.root());
+        if (!c.input.isEmpty()) {
+            p.setStandardInputFile(c.input);
+        }
+        if (c.out == Full) {
+            p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        }
+        p.start(kProgram, c.args);
+        ASSERT_TRUE(p.waitForFinished(120000)) << name;
+        const QByteArray out = p.readAllStandardOutput();
+        const QByteArray err = p.readAllStandardError();
+        EXPECT_EQ(p.exitCode(), c.code) << name << ": " << err.constData();
+        if (c.err == QLatin1String("*")) {
+            EXPECT_TRUE(err.startsWith("zeralconv: A imagem seria grande demais (")) << name << ": " << err.constData();
+        } else {
+            EXPECT_EQ(err.toStdString(), c.err.toStdString()) << name;
+        }
+        EXPECT_TRUE(out.startsWith(c.outStart)) << name << ": " << out.left(40).toHex().constData();
+    }
+    EXPECT_EQ(TempDir::read(text), textReport); // "-z" overwrote nothing
+    EXPECT_FALSE(QFile::exists(dir.path("-z")));
+
+    // A named pipe is written as a stream, without a temporary file beside it.
+    const QString fifo = dir.path("saida.pdf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QProcess reader;
+    reader.setStandardOutputFile(dir.path("lido.pdf"));
+    reader.start(QStringLiteral("cat"), {fifo});
+    const ProgramRun toFifo = runConverter({"convert", prepared, fifo});
+    EXPECT_EQ(toFifo.code, 0) << toFifo.err.constData();
+    ASSERT_TRUE(reader.waitForFinished(60000));
+    EXPECT_TRUE(TempDir::read(dir.path("lido.pdf")).startsWith("%PDF"));
+    EXPECT_TRUE(QDir(dir.root()).entryList({"*zrtmp*"}, QDir::Files | QDir::Hidden).isEmpty());
+
+    // The platform in the environment does not matter: the converter needs no display.
+    QProcess xcb;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    xcb.setProcessEnvironment(env);
+    xcb.start(kProgram, {"info", prepared});
+    ASSERT_TRUE(xcb.waitForFinished(60000));
+    EXPECT_EQ(xcb.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(xcb.exitCode(), 0) << xcb.readAllStandardError().constData();
+}
+
+#ifndef ZR_SANITIZED_BUILD
+// Running out of memory is a message and exit 1, never an abort, and the old output stays.
+// (The sanitizers reserve more address space than the limit allows.)
+TEST_F(ConverterProgram, RunningOutOfMemoryIsReportedAndKeepsTheOldOutput) {
+    TempDir dir;
+    const QString big = dir.path("grande.GVP");
+    QProcess gen;
+    gen.start(QStringLiteral(ZR_BIN_DIR "/gen_report"),
+              {"--pages", "1", "--items-per-page", "200000", big});
+    ASSERT_TRUE(gen.waitForFinished(120000));
+    ASSERT_EQ(gen.exitCode(), 0);
+    const QString out = dir.write("antigo.png", kOld);
+    for (const QString& command : {QStringLiteral("thumbnail"), QStringLiteral("convert")}) {
+        QProcess p;
+        p.start(QStringLiteral("sh"),
+                {"-c", "ulimit -v 900000 && exec \"$0\" \"$@\"", kProgram, command, big, out});
+        ASSERT_TRUE(p.waitForFinished(120000));
+        const QByteArray err = p.readAllStandardError();
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << command.toStdString();
+        if (p.exitCode() == 0) {
+            continue; // this machine found the memory after all
+        }
+        EXPECT_EQ(p.exitCode(), 1) << command.toStdString() << ": " << err.constData();
+        EXPECT_TRUE(err.contains("zeralconv: Memória insuficiente para ")) << err.constData();
+        EXPECT_EQ(TempDir::read(out), kOld) << command.toStdString();
+    }
+}
+#endif

@@ -99,10 +99,19 @@ TEST(AtomicFile, RefusesTargetsThatCannotBeWritten) {
     }
 }
 
-TEST(AtomicFile, RefusesToReplaceDevicesAndOtherSpecialFiles) {
-    // Renaming over /dev/null would replace the device itself.
+TEST(AtomicFile, WritesDevicesAndPipesInPlaceInsteadOfReplacingThem) {
+    // Renaming over /dev/null would replace the device itself: it is written as a stream.
+    EXPECT_EQ(AtomicFile::writableError(QStringLiteral("/dev/null")), 0);
     AtomicFile f(QStringLiteral("/dev/null"));
-    EXPECT_FALSE(f.open());
+    ASSERT_TRUE(f.open());
+    EXPECT_TRUE(f.direct());
+    EXPECT_TRUE(f.write("bytes"));
+    EXPECT_TRUE(f.commit());
     EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/null")).exists());
     EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/null")).isFile());
+    // A device that takes no bytes fails at the write or the commit, with its reason.
+    AtomicFile full(QStringLiteral("/dev/full"));
+    ASSERT_TRUE(full.open());
+    EXPECT_FALSE(full.write(QByteArray(300 * 1024, 'x')) && full.commit());
+    EXPECT_EQ(full.error(), ENOSPC);
 }

@@ -416,7 +416,7 @@ TEST(PdfExportSaving, FailuresKeepTheExistingFile) {
     } catch (const TqdxPDFExportError&) {
     }
     EXPECT_FALSE(e.filter.Succeeded());
-    EXPECT_TRUE(e.filter.ErrorText.startsWith(QStringLiteral("Erro na gravaçao do arquivo...")))
+    EXPECT_TRUE(e.filter.ErrorText.startsWith(QStringLiteral("Erro na gravação do arquivo...")))
         << e.filter.ErrorText.toStdString();
     EXPECT_EQ(filesIn(e.dir), QStringList{QStringLiteral("out.pdf")});
 

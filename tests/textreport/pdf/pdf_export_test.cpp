@@ -257,7 +257,7 @@ TEST_F(PdfExportTest, AFailedSaveIsReportedAndKeepsTheOldFile) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
     EXPECT_EQ(ui.messages[0].text,
-              QStringLiteral("Erro na grava\u00e7ao do arquivo...\r\rArquivo: ") + old);
+              QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo...\r\rArquivo: ") + old);
     EXPECT_TRUE(ui.progresses.at(0).finished);
     EXPECT_EQ(TempDir::read(old), "old contents");
     EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("r.PDF")});
@@ -267,5 +267,5 @@ TEST_F(PdfExportTest, AFailedSaveIsReportedAndKeepsTheOldFile) {
     g.GerarPDF(missing);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text,
-              QStringLiteral("Erro na grava\u00e7ao do arquivo...\r\rArquivo: ") + missing);
+              QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo...\r\rArquivo: ") + missing);
 }
