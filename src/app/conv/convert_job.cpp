@@ -17,6 +17,7 @@
 #include "platform/text/page_selection.h"
 #include "reportlib/document/qdx_preview_pages.h"
 #include "reportlib/document/qdx_report.h"
+#include "reportlib/document/qdx_scoped_interaction.h"
 #include "reportlib/pdf/qdx_export_pdf.h"
 #include "reportlib/print/qdx_print_job.h"
 #include "reportlib/print/qdx_printer.h"
@@ -946,7 +947,8 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
     // A conversion either writes the whole file or leaves an existing one alone.
     filter.KeepIncompleteOutput = false;
     AtomicFile::clearLastError();
-    report.UserInteraction = &ui; // progress on a terminal, and the report's error display
+    // Progress on a terminal, and the report's error display.
+    const reportlib::ScopedUserInteraction interaction(report, ui);
     bool exported = false;
     try {
         exported = reportlib::render::Export(report.PreviewPages(), &filter);
@@ -955,10 +957,8 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
     } catch (const std::exception& e) {
         // A page range that is no range (a file that cannot be begun is reported by Export()).
         ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
-        report.UserInteraction = nullptr;
         return ExitFailed;
     }
-    report.UserInteraction = nullptr;
     if (!exported) {
         return ExitFailed; // the report's error display has said why
     }
@@ -1027,7 +1027,7 @@ int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& 
     request.media = media;
     request.extra = jobOptions;
     request.queueCollatedCopies = true; // the converter's copies show no copy number
-    report.UserInteraction = &ui;
+    const reportlib::ScopedUserInteraction interaction(report, ui);
     reportlib::preview::TqdxPrintResult result;
     try {
         result = reportlib::preview::PrintReport(report, queue, {}, request);
@@ -1035,10 +1035,8 @@ int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& 
         throw; // reported where the job ends
     } catch (const std::exception& e) {
         ui.message(MessageKind::Error, QString::fromUtf8(e.what())); // a page range that is none
-        report.UserInteraction = nullptr;
         return ExitFailed;
     }
-    report.UserInteraction = nullptr;
     if (result.cancelled) {
         ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
     }
