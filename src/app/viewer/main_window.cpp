@@ -280,6 +280,9 @@ void TfrmMenu::loadPreparedReport(const QString& fileName) {
         if (!report.Errors.isEmpty()) {
             report.ShowErrors(report.ErrorsText());
         }
+        for (const QString& warning : report.PreviewPages().LoadWarnings()) {
+            m_ui.message(MessageKind::Warning, warning, QString::fromUtf8(kViewerCaption));
+        }
     } catch (const std::exception& e) {
         // "Invalid file format" and the like: said here, and the preview opens empty.
         m_ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
