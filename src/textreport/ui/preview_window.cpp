@@ -587,7 +587,12 @@ void TDFMPreview::btABRIRClick() {
     }
     rememberReportFolder(*fileName);
     m_arquivoAberto = *fileName;
-    guarded([this, &fileName] { m_gravana.LerRelatorio(*fileName); });
+    // A file that does not load leaves the report on screen as it was, page and all.
+    LoadResult loaded = LoadResult::Failed;
+    guarded([this, &fileName, &loaded] { loaded = m_gravana.SubstituirRelatorio(*fileName); });
+    if (loaded == LoadResult::Failed) {
+        return;
+    }
     // A match found in the previous report means nothing in this one: its highlight would be
     // drawn over the new pages, and the search index points into the old store.
     m_gravana.state().destaque.clear();
