@@ -178,6 +178,11 @@ public:
 
     // ---- The .GVP file.
     LoadResult LerRelatorio(QString fileName);
+    // LerRelatorio into a fresh store, for a window that shows a report while the user picks
+    // another: the open report is replaced only when the file loads. When it does not (Failed,
+    // or a failure thrown), the store, the report's title, size, spacing, pitch and style and
+    // the version read are those of before.
+    LoadResult SubstituirRelatorio(QString fileName);
     SaveResult GravarRelatorio(QString fileName);
 
     // ---- Preview and print setup (through the hooks above). Setup returns true when the user

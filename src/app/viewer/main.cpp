@@ -26,7 +26,8 @@ constexpr char kUsage[] =
     "\n"
     "Sem argumentos, abre a janela principal. Com um relatório, mostra-o e termina quando\n"
     "a visualização é fechada: a extensão .GVP (exatamente assim, em maiúsculas) abre um\n"
-    "relatório texto e .QP3 (maiúsculas ou minúsculas) um relatório preparado; qualquer\n"
+    "relatório texto e .QP3 (maiúsculas ou minúsculas) um relatório preparado; um arquivo\n"
+    "com essa extensão que não é relatório é indicado numa mensagem (saída 1); qualquer\n"
     "outro argumento é ignorado e a janela principal abre.\n"
     "\n"
     "  --open ARQUIVO   abre o relatório pelo conteúdo, qualquer que seja a extensão\n"
@@ -85,9 +86,16 @@ int main(int argc, char** argv) {
         return zr::app::openFromDesktop(frmMenu, ui, arguments.arguments().at(1));
     }
     // Started from the desktop's menu the entry gives no file: the main window opens as usual.
-    if (!desktop && frmMenu.FormCreate(first) != zr::app::StartAction::None) {
-        // The report has been shown and its preview closed: the program's work is done.
-        return 0;
+    if (!desktop) {
+        const zr::app::StartAction done = frmMenu.FormCreate(first);
+        if (done == zr::app::StartAction::Refused) {
+            // Named as a report but none: the user has been told, as with --open.
+            return 1;
+        }
+        if (done != zr::app::StartAction::None) {
+            // The report has been shown and its preview closed: the program's work is done.
+            return 0;
+        }
     }
     frmMenu.showMaximized();
     return QApplication::exec();

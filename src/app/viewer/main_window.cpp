@@ -173,7 +173,18 @@ TfrmMenu::Picture TfrmMenu::backgroundFor(int screenWidth) {
 }
 
 StartAction TfrmMenu::FormCreate(const QString& firstArgument) {
-    const StartDecision decision = startActionFor(firstArgument);
+    StartDecision decision = startActionFor(firstArgument);
+    if (decision.action == StartAction::None) {
+        return StartAction::None;
+    }
+    QString problem;
+    const StartDecision byContent = openFileDecision(decision.fileName, problem);
+    if (byContent.action == StartAction::None) {
+        m_ui.message(MessageKind::Error, problem, QString::fromUtf8(kViewerCaption));
+        return StartAction::Refused;
+    }
+    // A report under the other kind's extension goes to the engine that reads it.
+    decision.action = byContent.action;
     switch (decision.action) {
     case StartAction::OpenGvp:
         openTextReport(decision.fileName);
@@ -182,6 +193,7 @@ StartAction TfrmMenu::FormCreate(const QString& firstArgument) {
         openPreparedReport(decision.fileName);
         break;
     case StartAction::None:
+    case StartAction::Refused:
         break;
     }
     return decision.action;
@@ -279,6 +291,9 @@ void TfrmMenu::loadPreparedReport(const QString& fileName) {
         report.PreviewPages().LoadFromFile(fileName, false);
         if (!report.Errors.isEmpty()) {
             report.ShowErrors(report.ErrorsText());
+        }
+        for (const QString& warning : report.PreviewPages().LoadWarnings()) {
+            m_ui.message(MessageKind::Warning, warning, QString::fromUtf8(kViewerCaption));
         }
     } catch (const std::exception& e) {
         // "Invalid file format" and the like: said here, and the preview opens empty.

@@ -56,7 +56,10 @@ public:
 
     // The start-up rule for the program's first argument (see startActionFor): opens the file
     // when the rule says so, and returns what it did. A text report is previewed modally and
-    // closed before this returns, so the program can end at once.
+    // closed before this returns, so the program can end at once. The name only says that the
+    // argument is meant as a report; what the file holds decides, as for the desktop
+    // (openFileDecision): a file that is neither kind of report (empty, unreadable, anything
+    // else) is said so through the window's Interaction and gives Refused, with no preview.
     StartAction FormCreate(const QString& firstArgument);
 
     // The open command: asks for a file and opens it by openActionFor. Nothing on cancel.

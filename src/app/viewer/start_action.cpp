@@ -109,6 +109,7 @@ int openFromDesktop(TfrmMenu& window, Interaction& ui, const QString& fileName) 
         return 0;
     }
     case StartAction::None:
+    case StartAction::Refused:
         break;
     }
     ui.message(MessageKind::Error, problem, QString::fromUtf8(kViewerCaption));

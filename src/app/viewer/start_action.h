@@ -17,6 +17,7 @@ enum class StartAction {
     None,    // nothing: the main window is used as usual
     OpenGvp, // the text report component loads and previews the file
     OpenQp3, // the prepared-report store loads and previews the file
+    Refused, // the file was named as a report but holds none: the user was told, nothing opened
 };
 
 struct StartDecision {

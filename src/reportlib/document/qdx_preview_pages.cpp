@@ -323,6 +323,7 @@ std::vector<int> TqdxPreviewPages::CachedPages() const {
 
 void TqdxPreviewPages::Clear() {
     ClearCache();
+    m_loadWarnings.clear();
     m_templatePages.clear();
     m_designPages.clear();
     m_outline.Reset();
@@ -495,25 +496,63 @@ bool TqdxPreviewPages::LoadFromFile(const QString& fileName, bool failIfMissing)
     return exists;
 }
 
+namespace {
+
+bool isCompletePageElement(const TqdxXMLItem& element) {
+    return element.Name.compare("TqdxReportPage", Qt::CaseInsensitive) == 0 ||
+           element.Name.compare("TqdxDMPPage", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
 void TqdxPreviewPages::LoadFromStream(QIODevice& stream, bool /*partialLoad*/) {
     Clear();
     // The bytes stay in memory; the objects of each page are read from them only when the
     // page is built, and dropped again when it leaves the page cache.
-    auto source = std::make_unique<QBuffer>();
-    source->setData(stream.readAll());
-    source->open(QIODevice::ReadOnly);
-    // Pages, and the outline, anchors and logical page numbers, are read when first used.
-    m_document.LoadDeferred(
-        std::move(source), [](QByteArrayView name, QByteArrayView parent, int level) {
-            if (level == 3) {
-                return parent.compare("previewpages", Qt::CaseInsensitive) == 0;
-            }
-            return level == 2 && (name.compare("outline", Qt::CaseInsensitive) == 0 ||
-                                  name.compare("anchors", Qt::CaseInsensitive) == 0 ||
-                                  name.compare("logicalpagenumbers", Qt::CaseInsensitive) == 0);
-        });
+    QByteArray bytes = stream.readAll();
+    const auto load = [this](const QByteArray& data) {
+        auto source = std::make_unique<QBuffer>();
+        source->setData(data);
+        source->open(QIODevice::ReadOnly);
+        // Pages, and the outline, anchors and logical page numbers, are read when first used.
+        m_document.LoadDeferred(
+            std::move(source), [](QByteArrayView name, QByteArrayView parent, int level) {
+                if (level == 3) {
+                    return parent.compare("previewpages", Qt::CaseInsensitive) == 0;
+                }
+                return level == 2 && (name.compare("outline", Qt::CaseInsensitive) == 0 ||
+                                      name.compare("anchors", Qt::CaseInsensitive) == 0 ||
+                                      name.compare("logicalpagenumbers", Qt::CaseInsensitive) == 0);
+            });
+    };
+    try {
+        load(bytes);
+    } catch (const TqdxTruncatedXMLException&) {
+        // The file ends inside a tag: it is read as if cut just before that tag.
+        const qsizetype lastTagEnd = bytes.lastIndexOf('>');
+        if (lastTagEnd < 0) {
+            throw;
+        }
+        Clear();
+        bytes.truncate(lastTagEnd + 1);
+        load(bytes);
+    }
     TqdxXMLItem& root = m_document.Root();
+    const bool cutShort = root.Truncated();
     m_pagesElement = &root.FindItem("previewpages");
+    if (cutShort) {
+        // The page the file breaks off in is not shown, nor a section it breaks off in that
+        // only points into the pages.
+        if (m_pagesElement->Count() > 0 &&
+            m_pagesElement->Items(m_pagesElement->Count() - 1).Truncated()) {
+            m_pagesElement->Delete(m_pagesElement->Count() - 1);
+        }
+        for (const char* name : {"outline", "anchors", "logicalpagenumbers"}) {
+            if (const int i = root.Find(name); i >= 0 && root.Items(i).Truncated()) {
+                root.Delete(i);
+            }
+        }
+    }
 
     TqdxXMLSerializer serializer;
     serializer.PlainStrings = m_document.LegacyHeader;
@@ -522,6 +561,14 @@ void TqdxPreviewPages::LoadFromStream(QIODevice& stream, bool /*partialLoad*/) {
         serializer.ReadObjectTree(m_report, &root.Items(r).Items(0));
     }
 
+    // In a file cut short, the source pages and the dictionary count only when they end there.
+    bool sourcesComplete = true;
+    if (cutShort) {
+        const int s = root.Find("sourcepages");
+        const int d = root.Find("dictionary");
+        sourcesComplete =
+            s >= 0 && !root.Items(s).Truncated() && d >= 0 && !root.Items(d).Truncated();
+    }
     if (const int s = root.Find("sourcepages"); s >= 0) {
         TqdxXMLItem& sources = root.Items(s);
         for (int i = 0; i < sources.Count(); ++i) {
@@ -569,6 +616,36 @@ void TqdxPreviewPages::LoadFromStream(QIODevice& stream, bool /*partialLoad*/) {
         m_pictures.LoadFromXML(root.Items(p));
         root.Items(p).Clear(); // saving writes the store's pictures again
     }
+
+    if (cutShort) {
+        keepCompletePages(sourcesComplete);
+    }
+}
+
+void TqdxPreviewPages::keepCompletePages(bool sourcesComplete) {
+    // A page stored whole stands alone; a numbered one needs its source page and the
+    // dictionary, which a file cut short may have lost. The pages are kept up to the first one
+    // that cannot be built.
+    int kept = 0;
+    while (kept < m_pagesElement->Count()) {
+        const TqdxXMLItem& element = m_pagesElement->Items(kept);
+        if (!isCompletePageElement(element) && (!sourcesComplete || !numberedSource(element))) {
+            break;
+        }
+        ++kept;
+    }
+    if (kept == 0) {
+        Clear();
+        throw TqdxTruncatedXMLException();
+    }
+    while (m_pagesElement->Count() > kept) {
+        m_pagesElement->Delete(m_pagesElement->Count() - 1);
+    }
+    m_loadWarnings.push_back(
+        kept == 1 ? QStringLiteral("O arquivo está incompleto: só a primeira página pôde ser lida.")
+                  : QStringLiteral("O arquivo está incompleto: só as %1 primeiras páginas "
+                                   "puderam ser lidas.")
+                        .arg(kept));
 }
 
 TqdxXMLItem& TqdxPreviewPages::section(QByteArrayView name) {

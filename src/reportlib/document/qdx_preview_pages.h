@@ -14,6 +14,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <memory>
@@ -128,8 +129,13 @@ public:
 
     // Loading and saving. LoadFromFile returns whether the file existed; a file that is not
     // of this dialect raises TqdxInvalidXMLException, an unreadable one std::runtime_error.
+    // A file cut short (the root element never closed) keeps its first pages, up to the page it
+    // breaks off in or the first one that cannot be built without what was lost, and says so
+    // in LoadWarnings(); when no page is left it raises TqdxTruncatedXMLException.
     bool LoadFromFile(const QString& fileName, bool failIfMissing = false);
     void LoadFromStream(QIODevice& stream, bool partialLoad = false);
+    // What the last load worked around, in Portuguese, for the user; empty for a whole file.
+    const QStringList& LoadWarnings() const { return m_loadWarnings; }
     // Writes through a temporary file renamed over the target; false (old file intact) on
     // failure.
     bool SaveToFile(const QString& fileName);
@@ -202,6 +208,9 @@ private:
     void fetch(TqdxXMLItem& item);
     int sourcePageIndex(const TqdxReportPage* designPage) const;
     void evictOne();
+    // For a file cut short: drops the pages from the first that cannot be built (see
+    // LoadFromStream) and records the warning.
+    void keepCompletePages(bool sourcesComplete);
 
     TqdxReport& m_report;
     TqdxXMLDocument m_document;
@@ -220,6 +229,7 @@ private:
     qint64 m_elementBytes = 0;
     int m_logicalCounter = 0;
     int m_logicalPassStart = 0;
+    QStringList m_loadWarnings;
 };
 
 } // namespace zr::reportlib

@@ -446,7 +446,7 @@ public:
                 }
                 if (defer && (*defer)(child->Name, parent.Name, int(stack.size()) + 1)) {
                     // Its children stay in the stream until somebody asks for them.
-                    skipSubtree(stack.size(), child->Name);
+                    child->m_cut = !skipSubtree(stack.size(), child->Name);
                     removeDeferredMark(child->Text);
                     child->SetOffset(childStart);
                     child->m_inSwapFile = false;
@@ -466,6 +466,9 @@ public:
             case Kind::End: {
                 const Frame frame = stack.back();
                 stack.pop_back();
+                if (m_atEnd) {
+                    frame.item->m_cut = true;
+                }
                 if (!m_lastName.isEmpty() &&
                     !(m_lastName.startsWith('/') &&
                       equalsIgnoringCase(QByteArrayView(m_lastName).sliced(1), frame.item->Name))) {
@@ -486,6 +489,7 @@ private:
         start = m_base + m_pos;
         if (!readTag(item.Name, item.Text)) {
             m_lastName.clear();
+            m_atEnd = true;
             return Kind::End;
         }
         m_lastName = item.Name;
@@ -549,7 +553,7 @@ private:
                 }
                 const qsizetype dropped = start;
                 if (!fill(dropped)) {
-                    throw TqdxInvalidXMLException();
+                    throw TqdxTruncatedXMLException();
                 }
                 start -= dropped;
                 i -= dropped;
@@ -596,8 +600,8 @@ private:
     // including its end tag, without building them, but checking them as reading them would:
     // tags, nesting depth and end tags that close the element they should (compared through a
     // case-folded hash of the names). The end of the stream between two tags ends the element,
-    // as when it is read.
-    void skipSubtree(std::size_t depthAbove, QByteArrayView name) {
+    // as when it is read; false then.
+    bool skipSubtree(std::size_t depthAbove, QByteArrayView name) {
         std::vector<quint32> open{foldedHash(name)};
         qsizetype start = 0;
         qsizetype end = 0;
@@ -623,6 +627,7 @@ private:
                 open.push_back(foldedHash(tagName));
             }
         }
+        return open.empty();
     }
 
     static quint32 foldedHash(QByteArrayView name) {
@@ -708,6 +713,7 @@ private:
     qint64 m_end;       // stream size when the reader was made, -1 for a sequential stream
     qint64 m_block;
     QByteArray m_lastName;
+    bool m_atEnd = false; // the stream ended where a tag was looked for
 };
 
 // ----------------------------------------------------------------------------------------------
@@ -874,6 +880,7 @@ void TqdxXMLDocument::load(QIODevice& stream, bool loadAll, const DeferRule* def
     m_root.Value.clear();
     m_root.Loaded = true;
     m_root.Unloadable = false;
+    m_root.m_cut = false;
     m_root.SetOffset(0);
     XmlReader reader(stream, defer ? kSequentialBlock : 0);
     LegacyHeader = reader.readHeader();

@@ -29,6 +29,9 @@ public:
     TqdxInvalidXMLException() : std::runtime_error("Invalid file format") {}
 };
 
+// The input ending inside a tag: a file cut short there (still an invalid one to its callers).
+class TqdxTruncatedXMLException : public TqdxInvalidXMLException {};
+
 // Escapes a byte string for a double-quoted attribute value: LF, CR, '"', '<' and '>' become
 // decimal references ("&#10;"...), and "&quot;" becomes "&#34;". Another '&' is kept as it is
 // in values shorter than 32 bytes and becomes "&#38;" in longer ones.
@@ -68,6 +71,9 @@ public:
     bool Unloadable = false;
 
     TqdxXMLItem* Parent() const { return m_parent; }
+    // The input ended before the element's end tag, between two tags: the reader closed the
+    // element there, with the children read so far.
+    bool Truncated() const { return m_cut; }
 
     // Where the start tag begins in the stream the element can be read again from. Positions
     // are kept to 40 bits (an 8-bit high and a 32-bit low part).
@@ -120,6 +126,7 @@ private:
     // The children were left in the document's source when it was loaded and can be read
     // from there again while they are unchanged.
     bool m_deferred = false;
+    bool m_cut = false; // see Truncated()
 };
 
 // A document: a header and one root element, with optional deferred subtrees kept outside

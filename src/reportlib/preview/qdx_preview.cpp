@@ -7,8 +7,10 @@
 #include "reportlib/document/qdx_unicode_utils.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -31,6 +33,7 @@
 #include <exception>
 #include <iterator>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -870,8 +873,9 @@ void TqdxPreview::LoadFromFile() {
     if (OpenFileName) {
         name = OpenFileName();
     } else {
-        name = QFileDialog::getOpenFileName(this, QString(), reportFolder(), qp3Filter(),
-                                            nullptr, QFileDialog::ReadOnly);
+        name =
+            QFileDialog::getOpenFileName(this, QString(), reportFolder(), qp3Filter(), nullptr,
+                                         QFileDialog::ReadOnly | QFileDialog::DontUseNativeDialog);
     }
     if (name.isEmpty()) {
         return;
@@ -885,6 +889,27 @@ bool TqdxPreview::LoadFromFile(const QString& fileName) {
     TqdxPreviewPages* pages = Pages();
     if (m_building || !pages) {
         return false;
+    }
+    if (!QFileInfo::exists(fileName)) {
+        return false; // as the store does: a missing file changes nothing
+    }
+    QFile file(fileName);
+    if (QFileInfo(fileName).isDir() || !file.open(QIODevice::ReadOnly)) {
+        throw std::runtime_error("Cannot open file \"" + fileName.toStdString() + "\". " +
+                                 file.errorString().toStdString());
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    // The file is read into a store of its own first: one that is not a prepared report, or is
+    // damaged, throws there and leaves the report on screen, its caption and its page, as they
+    // were. Only a file that loads replaces them.
+    {
+        TqdxReport trial;
+        trial.EngineOptions.TempDir = m_report->EngineOptions.TempDir;
+        QBuffer source;
+        source.setData(bytes);
+        source.open(QIODevice::ReadOnly);
+        trial.PreviewPages().LoadFromStream(source, false);
     }
     Lock();
     ShowNotice(qdxResources().Text("clLoading"));
@@ -900,15 +925,22 @@ bool TqdxPreview::LoadFromFile(const QString& fileName) {
         Unlock();
         m_workspace->ScrollToPage(m_pageNo);
     };
-    bool result = false;
     try {
-        result = pages->LoadFromFile(fileName, false);
+        QBuffer source;
+        source.setData(bytes);
+        source.open(QIODevice::ReadOnly);
+        pages->LoadFromStream(source, false);
     } catch (...) {
         finish();
         throw;
     }
     finish();
-    return result;
+    if (Interaction* ui = m_report->UserInteraction) {
+        for (const QString& warning : pages->LoadWarnings()) {
+            ui->message(MessageKind::Warning, warning);
+        }
+    }
+    return true;
 }
 
 void TqdxPreview::EditPageSettings() {

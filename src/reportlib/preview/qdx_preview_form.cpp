@@ -597,16 +597,21 @@ void TqdxPreviewForm::OpenBClick() {
     if (m_preview->OpenFileName) {
         name = m_preview->OpenFileName();
     } else {
-        name = QFileDialog::getOpenFileName(this, QString(), reportFolder(m_fileName),
-                                            qp3Filter(), nullptr, QFileDialog::ReadOnly);
+        name = QFileDialog::getOpenFileName(
+            this, QString(), reportFolder(m_fileName), qp3Filter(), nullptr,
+            QFileDialog::ReadOnly | QFileDialog::DontUseNativeDialog);
     }
     if (name.isEmpty()) {
         return;
     }
     rememberReportFolder(name);
+    // A file that does not load leaves the report shown, and its name, as they were.
     runJob(qdxResources().Text("clLoading"), false, [&] {
-        m_fileName = name;
-        return m_preview->LoadFromFile(name);
+        const bool loaded = m_preview->LoadFromFile(name);
+        if (loaded) {
+            m_fileName = name;
+        }
+        return loaded;
     });
     renewCaption();
     pageChanged(m_preview->PageNo());

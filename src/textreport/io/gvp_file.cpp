@@ -334,6 +334,39 @@ LoadResult TGravana::LerRelatorio(QString fileName) {
     return result;
 }
 
+LoadResult TGravana::SubstituirRelatorio(QString fileName) {
+    ReportState& s = state();
+    std::unique_ptr<PageStore> previous = std::move(s.store);
+    const QByteArray titulo = TitulodoRelatorio;
+    const int linhas = TamanhoQteLinhas;
+    const int colunas = TamanhoQteColunas;
+    const TLinha lpp = TamanhoQteLPP;
+    const TSize tamanho = FonteTamanhoPadrao;
+    const TStyle estilo = FonteEstiloPadrao;
+    const int versao = m_versionRead;
+    auto restore = [&] {
+        s.store = std::move(previous);
+        TitulodoRelatorio = titulo;
+        TamanhoQteLinhas = linhas;
+        TamanhoQteColunas = colunas;
+        TamanhoQteLPP = lpp;
+        FonteTamanhoPadrao = tamanho;
+        FonteEstiloPadrao = estilo;
+        m_versionRead = versao;
+    };
+    LoadResult result = LoadResult::Failed;
+    try {
+        result = LerRelatorio(std::move(fileName));
+    } catch (...) {
+        restore();
+        throw;
+    }
+    if (result == LoadResult::Failed) {
+        restore();
+    }
+    return result;
+}
+
 SaveResult TGravana::GravarRelatorio(QString fileName) {
     if (fileName.isEmpty()) {
         fileName = QStringLiteral("Gravana.GVP");

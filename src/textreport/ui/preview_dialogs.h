@@ -50,7 +50,9 @@ public:
 // The dialogs on screen, modal to `owner`. The two file dialogs are made on first use as
 // children of the owner, named SaveDialog1 and OpenDialog1; they use Qt's own dialog so that the
 // file-type captions show exactly as written. A PDF save shows the check box PdfACB below the
-// file type. `owner` must outlive this object.
+// file type. In the save dialog the type box follows a typed extension of one of its types
+// (in any case), and the answer's filterIndex is the type the box shows. `owner` must outlive
+// this object.
 class QtPreviewDialogs final : public PreviewDialogs {
 public:
     explicit QtPreviewDialogs(QWidget& owner);
@@ -64,6 +66,7 @@ private:
     QFileDialog* m_save = nullptr;
     QFileDialog* m_open = nullptr;
     QCheckBox* m_archival = nullptr; // in the save dialog, shown for PDF saves
+    QString m_saveFilter;            // the filter of the save dialog's current request
 };
 
 } // namespace zr::textreport::ui

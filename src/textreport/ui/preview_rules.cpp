@@ -129,6 +129,39 @@ QString filterExtension(const QString& filter, int index) {
     return dot < 0 ? QString() : pattern.mid(dot);
 }
 
+namespace {
+
+// The extension of the name's last component with its dot, empty when it has none.
+QString extensionOfName(const QString& fileName) {
+    const qsizetype nameStart = fileName.lastIndexOf(QLatin1Char('/')) + 1;
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot > nameStart ? fileName.mid(dot) : QString();
+}
+
+} // namespace
+
+int filterIndexOfName(const QString& filter, const QString& fileName, int chosen) {
+    const QString extension = extensionOfName(fileName);
+    if (extension.size() < 2) {
+        return chosen;
+    }
+    const qsizetype entries = (filter.count(QLatin1Char('|')) + 1) / 2;
+    for (int index = 1; index <= entries; ++index) {
+        if (filterExtension(filter, index).compare(extension, Qt::CaseInsensitive) == 0) {
+            return index;
+        }
+    }
+    return chosen;
+}
+
+QString savedFileName(const QString& fileName, const QString& extension) {
+    if (!extension.isEmpty() &&
+        extensionOfName(fileName).compare(extension, Qt::CaseInsensitive) == 0) {
+        return fileName;
+    }
+    return withExtension(fileName, extension);
+}
+
 QStringList nameFiltersOf(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList result;

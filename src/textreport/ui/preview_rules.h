@@ -71,6 +71,16 @@ QString withExtension(const QString& fileName, const QString& extension);
 // pattern. Empty when there is no such entry.
 QString filterExtension(const QString& filter, int index);
 
+// The entry (from 1) of a file-type filter whose extension (filterExtension) is the extension of
+// the name's last component, in any case; `chosen` when the name has no extension or one that no
+// entry has. A save follows what the user typed: "r1.htm" is an HTML file whatever the type box
+// says.
+int filterIndexOfName(const QString& filter, const QString& fileName, int chosen);
+
+// The name a save writes to for a type whose extension is `extension` (with its dot): the name as
+// typed when its extension already is that one (in any case), else withExtension.
+QString savedFileName(const QString& fileName, const QString& extension);
+
 // File dialog name filters for a filter written as "caption|patterns|...": "caption (patterns)",
 // one per pair. The caption is kept as written so that a dialog that hides the patterns shows it
 // exactly; each pattern is listed as written and in lower case, since file names on Linux are

@@ -8,6 +8,7 @@
 #include "platform/text/codepages.h"
 #include "preview_glyphs.h"
 #include "preview_rules.h"
+#include "textreport/export/report_format.h"
 #include "textreport/gravana.h"
 #include "textreport/gvtools.h"
 #include "textreport/render/page_renderer.h"
@@ -537,28 +538,18 @@ void TDFMPreview::btSALVARClick() {
     if (!choice) {
         return;
     }
-    m_tipoSalvar = std::clamp(choice->filterIndex, 1, 5);
+    // A typed extension of one of the types decides the type, and the name is kept as typed;
+    // otherwise the type chosen in the box gives the name its extension.
+    m_tipoSalvar =
+        std::clamp(filterIndexOfName(request.filter, choice->fileName, choice->filterIndex), 1, 5);
     const QString fileName =
-        withExtension(choice->fileName, filterExtension(request.filter, m_tipoSalvar));
-    guarded([this, &fileName] {
-        switch (m_tipoSalvar) {
-        case 1:
-            m_gravana.GravarRelatorio(fileName);
-            break;
-        case 2:
-            m_gravana.GravarPRN(fileName);
-            break;
-        case 3:
-            m_gravana.GravarTXT(fileName);
-            break;
-        case 4:
-            m_gravana.GravarHTML(fileName);
-            break;
-        default:
-            m_gravana.GerarPDF(fileName);
-            break;
-        }
-    });
+        savedFileName(choice->fileName, filterExtension(request.filter, m_tipoSalvar));
+    // The types of kSaveFilter, in its order.
+    constexpr TextReportFormat kFormats[] = {TextReportFormat::Gvp, TextReportFormat::Prn,
+                                             TextReportFormat::Txt, TextReportFormat::Htm,
+                                             TextReportFormat::Pdf};
+    const TextReportFormat format = kFormats[m_tipoSalvar - 1];
+    guarded([this, format, &fileName] { writeReportAs(m_gravana, format, fileName); });
 }
 
 void TDFMPreview::btPDFClick() {
@@ -596,7 +587,12 @@ void TDFMPreview::btABRIRClick() {
     }
     rememberReportFolder(*fileName);
     m_arquivoAberto = *fileName;
-    guarded([this, &fileName] { m_gravana.LerRelatorio(*fileName); });
+    // A file that does not load leaves the report on screen as it was, page and all.
+    LoadResult loaded = LoadResult::Failed;
+    guarded([this, &fileName, &loaded] { loaded = m_gravana.SubstituirRelatorio(*fileName); });
+    if (loaded == LoadResult::Failed) {
+        return;
+    }
     // A match found in the previous report means nothing in this one: its highlight would be
     // drawn over the new pages, and the search index points into the old store.
     m_gravana.state().destaque.clear();

@@ -285,10 +285,10 @@ TEST(PreviewPages, BadFilesFailOrLoadWhatWasRead) {
 
     BuiltReport built;
     const QByteArray whole = saved(built.report.PreviewPages());
+    // Cut short before its source pages, a file of numbered pages has no page to show.
     const qsizetype cut = whole.indexOf("</page0><page0 ld=\"0\">") + 8;
-    load(pages, whole.left(cut));
-    EXPECT_EQ(pages.Count(), 2);
-    EXPECT_EQ(pages.PageExtent(1), QSize(0, 0)); // no source pages were read
+    EXPECT_THROW(load(pages, whole.left(cut)), TqdxInvalidXMLException);
+    EXPECT_EQ(pages.Count(), 0);
 
     // Pages and the outline are read when first used, but checked when the file is read: an
     // end tag that closes the wrong element fails the load as it always did.
@@ -315,6 +315,81 @@ TEST(PreviewPages, BadFilesFailOrLoadWhatWasRead) {
     EXPECT_THROW(load(pages, "<?xml version=\"1.0\"?><preparedreport><dictionary>"
                              "<m1 name=\"Pagex.Memo1\"/></dictionary></preparedreport>"),
                  std::invalid_argument);
+}
+
+TEST(PreviewPages, AFileCutShortKeepsThePagesThatEndBeforeTheCut) {
+    auto page = [](int n) {
+        return "<TqdxReportPage PaperSize=\"9\" PaperWidth=\"210\" PaperHeight=\"297\">"
+               "<TqdxPageHeader Name=\"H\" Top=\"0\" Height=\"300\"><TqdxMemoView Name=\"T\" "
+               "Left=\"0\" Top=\"0\" Width=\"200\" Height=\"20\" Text=\"Pagina " +
+               QByteArray::number(n) + "\"/></TqdxPageHeader></TqdxReportPage>";
+    };
+    const QByteArray whole = "<?xml version=\"1.0\"?><preparedreport><previewpages>" + page(1) +
+                             page(2) + page(3) + page(4) +
+                             "</previewpages><outline><item text=\"Um\" page=\"0\"/>"
+                             "<item text=\"Quatro\" page=\"3\"/></outline></preparedreport>";
+    auto endOfPage = [&](int n) {
+        qsizetype at = 0;
+        for (int i = 0; i < n; ++i) {
+            at = whole.indexOf("</TqdxReportPage>", at) + 17;
+        }
+        return at;
+    };
+    const qsizetype inPage3 = whole.indexOf("Pagina 3");
+    const struct {
+        const char* where;
+        qsizetype cut;
+        int pages; // 0: nothing can be shown, the load fails
+    } cases[] = {
+        {"whole", whole.size(), 4},
+        {"in the root's end tag", whole.size() - 3, 4},
+        {"in the outline", whole.indexOf("<item text=\"Quatro\"") + 4, 4},
+        {"after the pages", whole.indexOf("</previewpages>") + 15, 4},
+        {"just after page 2", endOfPage(2), 2},
+        {"in a tag of page 3", inPage3, 2},
+        {"between tags of page 3", whole.indexOf("<TqdxMemoView", inPage3 - 120), 2},
+        {"at the start of page 3", endOfPage(2) + 5, 2},
+        {"just after page 1", endOfPage(1), 1},
+        {"in page 1", whole.indexOf("Pagina 1"), 0},
+        {"before any page", whole.indexOf("<previewpages>") + 3, 0},
+        {"in the header", 10, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        TqdxReport report;
+        TqdxPreviewPages& pages = report.PreviewPages();
+        if (c.pages == 0) {
+            EXPECT_THROW(load(pages, whole.left(c.cut)), TqdxInvalidXMLException);
+            EXPECT_EQ(pages.Count(), 0);
+            continue;
+        }
+        ASSERT_NO_THROW(load(pages, whole.left(c.cut)));
+        ASSERT_EQ(pages.Count(), c.pages);
+        for (int i = 0; i < c.pages; ++i) {
+            TqdxReportPage* built = pages.PageObject(i);
+            ASSERT_TRUE(built);
+            ASSERT_EQ(built->Objects().size(), 1u);
+            ASSERT_EQ(built->Objects()[0]->Objects().size(), 1u);
+            auto* memo = qdx_cast<TqdxMemoView>(built->Objects()[0]->Objects()[0]);
+            ASSERT_TRUE(memo);
+            EXPECT_EQ(memo->Text(), QStringLiteral("Pagina %1").arg(i + 1));
+        }
+        // An outline the file breaks off in is dropped; a whole one stays.
+        pages.Outline().LevelRoot();
+        EXPECT_EQ(pages.Outline().Count(), c.cut >= whole.indexOf("</outline>") ? 2 : 0);
+        if (c.cut == whole.size()) {
+            EXPECT_TRUE(pages.LoadWarnings().isEmpty());
+        } else if (c.pages == 1) {
+            EXPECT_EQ(pages.LoadWarnings(),
+                      QStringList{QStringLiteral(
+                          "O arquivo está incompleto: só a primeira página pôde ser lida.")});
+        } else {
+            EXPECT_EQ(pages.LoadWarnings(),
+                      QStringList{QStringLiteral("O arquivo está incompleto: só as %1 primeiras "
+                                                 "páginas puderam ser lidas.")
+                                      .arg(c.pages)});
+        }
+    }
 }
 
 TEST(PreviewPages, EditingPages) {
