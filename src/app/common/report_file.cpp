@@ -155,6 +155,10 @@ OpenedReport openReport(const QString& path, Interaction& ui) {
         ui.message(MessageKind::Error, error);
         return opened;
     }
+    // A file cut short keeps the pages that end before the cut, and says so.
+    for (const QString& warning : store.LoadWarnings()) {
+        ui.message(MessageKind::Warning, warning);
+    }
     // Attributes that could not be applied do not stop the report from being shown or saved.
     if (!opened.prepared->Errors.isEmpty()) {
         ui.message(MessageKind::Warning, opened.prepared->ErrorsText());

@@ -1489,3 +1489,23 @@ TEST_F(ConverterProgram, RunningOutOfMemoryIsReportedAndKeepsTheOldOutput) {
     }
 }
 #endif
+
+// A prepared report cut short keeps the pages that end before the cut, in the converter as in
+// the viewer, and says so.
+TEST_F(ConverterProgram, APreparedReportCutShortKeepsItsCompletePages) {
+    TempDir dir;
+    QByteArray xml = "<?xml version=\"1.0\"?><preparedreport><previewpages>";
+    for (int n = 1; n <= 3; ++n) {
+        xml += "<TqdxReportPage PaperSize=\"9\" PaperWidth=\"210\" PaperHeight=\"297\">"
+               "<TqdxPageHeader Name=\"H\" Top=\"0\" Height=\"300\"><TqdxMemoView Name=\"T\" "
+               "Left=\"0\" Top=\"0\" Width=\"200\" Height=\"20\" Text=\"Pagina " +
+               QByteArray::number(n) + "\"/></TqdxPageHeader></TqdxReportPage>";
+    }
+    const qsizetype cut = xml.indexOf("Pagina 3");
+    const QString in = dir.write("cortado.QP3", xml.left(cut));
+    const ProgramRun r = runConverter({"info", in});
+    EXPECT_EQ(r.code, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("pages: 2\n")) << r.out.constData();
+    EXPECT_EQ(r.err,
+              "zeralconv: O arquivo está incompleto: só as 2 primeiras páginas puderam ser lidas.\n");
+}
