@@ -23,6 +23,7 @@
 #include "reportlib/print/qdx_printer.h"
 #include "reportlib/render/page_services.h"
 #include "reportlib/render/view_painter.h"
+#include "textreport/export/report_format.h"
 #include "textreport/gravana.h"
 #include "textreport/io/gvp_file.h"
 #include "textreport/render/page_renderer.h"
@@ -793,25 +794,20 @@ int ConvertJob::writeTextReport(TGravana& g, ErrorCounter& ui, int picturePage) 
     const QString ext = outputKind();
     const int errorsBefore = ui.errors;
     AtomicFile::clearLastError();
-    // The engine's operations report their own failures; the converter only counts them.
-    if (ext == QLatin1String("gvp")) {
-        g.GravarRelatorio(output);
-    } else if (ext == QLatin1String("prn")) {
-        g.GravarPRN(output);
-    } else if (ext == QLatin1String("txt")) {
-        g.GravarTXT(output);
-    } else if (ext == QLatin1String("htm") || ext == QLatin1String("html")) {
-        g.GravarHTML(output);
-    } else if (ext == QLatin1String("pdf")) {
-        g.OpcoesPDF.userPassword = userPassword;
-        g.OpcoesPDF.ownerPassword = ownerPassword;
-        g.OpcoesPDF.aes256 = aes256;
-        g.OpcoesPDF.permissions =
-            zr::pdf::TqdxPDFSecurity::PermissionValue(!noPrint, !noModify, !noCopy, !noAnnotate);
-        g.OpcoesPDF.archival = pdfa;
-        g.GerarPDF(output);
-    } else if (ext == QLatin1String("png")) {
+    // The engine's operations report their own failures; the converter only counts them. The
+    // formats go through the one write the text preview's Save uses.
+    if (ext == QLatin1String("png")) {
         writePageImage(g, ui, picturePage);
+    } else if (const std::optional<TextReportFormat> format = textReportFormatOf(ext)) {
+        if (*format == TextReportFormat::Pdf) {
+            g.OpcoesPDF.userPassword = userPassword;
+            g.OpcoesPDF.ownerPassword = ownerPassword;
+            g.OpcoesPDF.aes256 = aes256;
+            g.OpcoesPDF.permissions = zr::pdf::TqdxPDFSecurity::PermissionValue(
+                !noPrint, !noModify, !noCopy, !noAnnotate);
+            g.OpcoesPDF.archival = pdfa;
+        }
+        writeReportAs(g, *format, output);
     }
     if (CancelRequest::isSet()) {
         ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));

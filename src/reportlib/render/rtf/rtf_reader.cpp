@@ -2,6 +2,7 @@
 
 #include "platform/text/code_page_conversion.h"
 #include "platform/text/codepages.h"
+#include "platform/text/hex_digits.h"
 #include "reportlib/document/qdx_unicode_utils.h"
 
 #include <QColor>
@@ -461,17 +462,7 @@ qsizetype Parser::control(qsizetype i) {
                 if (at >= n) {
                     return -1;
                 }
-                const char h = m_data[at];
-                if (isDigit(h)) {
-                    return h - '0';
-                }
-                if (h >= 'a' && h <= 'f') {
-                    return h - 'a' + 10;
-                }
-                if (h >= 'A' && h <= 'F') {
-                    return h - 'A' + 10;
-                }
-                return -1;
+                return zr::text::hexDigitValue(m_data[at]);
             };
             const int hi = hex(i + 1);
             const int lo = hi < 0 ? -1 : hex(i + 2);
