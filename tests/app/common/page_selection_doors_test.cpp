@@ -88,6 +88,27 @@ ConverterRun convert(const QStringList& args) {
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
 }
 
+// Types `text` into a prepared report dialog's page box and presses Enter, as a user would.
+// Returns whether the dialog took it; a refusal must be shown, as the first line of the dialog's
+// error, with `message`.
+template <class Dialog>
+bool typeIntoPageBox(Dialog& d, const QString& text, const QString& message) {
+    QStringList errors;
+    d.ShowError = [&](const QString& m) { errors.append(m.section('\n', 0, 0)); };
+    test::showActive(&d);
+    d.PageNumbersE->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    if (message.isEmpty()) {
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+        EXPECT_TRUE(errors.isEmpty());
+        return d.result() == QDialog::Accepted;
+    }
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(errors, QStringList{message});
+    return false;
+}
+
 class PageSelectionDoors : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -186,18 +207,8 @@ TEST_F(PageSelectionDoors, EveryDoorSelectsTheSamePages) {
 
         // The prepared report's print dialog, and the order the print job takes from it.
         {
-            QStringList errors;
             reportlib::preview::TqdxPrintDialog d(report, reportlib::dmNone);
-            d.ShowError = [&](const QString& m) { errors.append(m.section('\n', 0, 0)); };
-            test::showActive(&d);
-            d.PageNumbersE->setFocus();
-            QTest::keyClicks(QApplication::focusWidget(), text);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-            if (expected.isEmpty()) {
-                EXPECT_TRUE(d.isVisible());
-                EXPECT_EQ(errors, QStringList{message});
-            } else {
-                ASSERT_EQ(d.result(), QDialog::Accepted);
+            if (typeIntoPageBox(d, text, message)) {
                 QStringList order;
                 for (const int index : reportlib::preview::PrintPageOrder(
                          QString::fromLatin1(report.PrintOptions.PageNumbers), kPages,
@@ -210,21 +221,11 @@ TEST_F(PageSelectionDoors, EveryDoorSelectsTheSamePages) {
 
         // The PDF options dialog, then the export it sets up.
         {
-            QStringList errors;
             reportlib::pdf::TqdxPDFExport filter;
             reportlib::pdf::ApplyMainWindowDefaults(filter);
             filter.Report = &report;
             reportlib::preview::TqdxPDFExportDialog d(filter);
-            d.ShowError = [&](const QString& m) { errors.append(m.section('\n', 0, 0)); };
-            test::showActive(&d);
-            d.PageNumbersE->setFocus();
-            QTest::keyClicks(QApplication::focusWidget(), text);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-            if (expected.isEmpty()) {
-                EXPECT_TRUE(d.isVisible());
-                EXPECT_EQ(errors, QStringList{message});
-            } else {
-                ASSERT_EQ(d.result(), QDialog::Accepted);
+            if (typeIntoPageBox(d, text, message)) {
                 const QString exported = dir.path(QStringLiteral("d.pdf"));
                 filter.FileName = exported;
                 filter.ShowDialog = false;
