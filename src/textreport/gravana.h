@@ -3,9 +3,10 @@
 // The text report component: one character-grid report at a time in a sorted page store,
 // loaded from and saved to .GVP files, printed, previewed and exported.
 
-#include "textreport/model/page_store.h"
 #include "platform/interaction/interaction.h"
+#include "platform/interaction/outcome.h"
 #include "platform/printing/print_output.h"
+#include "textreport/model/page_store.h"
 #include "textreport/printing/sequences.h"
 #include "textreport/types.h"
 
@@ -97,9 +98,6 @@ enum class LoadResult {
     Failed,       // not loaded: no name, unreadable, or not a saved text report
 };
 
-// How GravarRelatorio ended.
-enum class SaveResult { Saved, Cancelled, Failed };
-
 class TGravana {
 public:
     // `ui` must outlive the component; it shows every message, question and progress.
@@ -183,7 +181,11 @@ public:
     // or a failure thrown), the store, the report's title, size, spacing, pitch and style and
     // the version read are those of before.
     LoadResult SubstituirRelatorio(QString fileName);
-    SaveResult GravarRelatorio(QString fileName);
+    // GravarRelatorio, the print job and the exports show their failures through the
+    // Interaction and return what they came to: Failed with the error number of the call of the
+    // system that failed, when one did; Cancelled when the user stopped the work or a hook
+    // declined it (a cancelled save keeps the old file, a cancelled export what it wrote).
+    zr::Outcome GravarRelatorio(QString fileName);
 
     // ---- Preview and print setup (through the hooks above). Setup returns true when the user
     // confirmed; cancelling outside the preview abandons the report.
@@ -192,10 +194,10 @@ public:
 
     // ---- The print job. With an empty file name a real job (events, spooler or port);
     // with a file name (from GravarPRN) the same bytes go to that file.
-    void Imprimir(const QString& fileName);
-    bool IniciarTrabalho(const QString& fileName);
+    zr::Outcome Imprimir(const QString& fileName);
+    zr::Outcome IniciarTrabalho(const QString& fileName);
     bool EnviarBytes(QByteArrayView bytes);
-    void EncerrarTrabalho();
+    zr::Outcome EncerrarTrabalho();
     void ImprimirPaginaTexto(int page);
     void ImprimirPaginaGrafica(int page);
 
@@ -206,10 +208,10 @@ public:
     void drawPage(int page, QPainter& painter, bool preview);
 
     // ---- Exports.
-    void GravarPRN(QString fileName);
-    void GravarTXT(QString fileName);
-    void GravarHTML(QString fileName);
-    void GerarPDF(QString fileName);
+    zr::Outcome GravarPRN(QString fileName);
+    zr::Outcome GravarTXT(QString fileName);
+    zr::Outcome GravarHTML(QString fileName);
+    zr::Outcome GerarPDF(QString fileName);
 
     // The range [first, last) of store indices holding the items of a page, in store order.
     std::pair<qsizetype, qsizetype> itensDaPagina(int page) const;

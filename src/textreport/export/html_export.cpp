@@ -75,7 +75,7 @@ QByteArray divRuleStart(int pitch) {
 
 } // namespace
 
-void TGravana::GravarHTML(QString fileName) {
+Outcome TGravana::GravarHTML(QString fileName) {
     if (fileName.isEmpty()) {
         fileName = QStringLiteral("Gravana.HTM");
     }
@@ -83,7 +83,7 @@ void TGravana::GravarHTML(QString fileName) {
         OnSave(*this, fileName);
     }
     if (fileName.isEmpty()) {
-        return;
+        return Outcome::cancellation(); // the hook took the name away
     }
     const Layout L =
         layoutFor(FonteTamanhoPadrao, TamanhoQteLPP, TamanhoQteColunas, TamanhoQteLinhas);
@@ -138,12 +138,14 @@ void TGravana::GravarHTML(QString fileName) {
     const qint64 pages = TotalPaginas();
     int lastPage = 0;
     qint64 r = 0;
+    bool cancelled = false;
     for (qsizetype i = 0; i < st.size(); ++i) {
         progress->step();
         if (progress->cancelled()) {
             if (OnCancel) {
                 OnCancel(*this);
             }
+            cancelled = true;
             break; // the page is still finished with what was collected
         }
         const QByteArrayView raw = st.item(i);
@@ -216,7 +218,9 @@ void TGravana::GravarHTML(QString fileName) {
     if (!ok) {
         m_ui.message(MessageKind::Error,
                      QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + fileName);
+        return Outcome::failure(file.error());
     }
+    return cancelled ? Outcome::cancellation() : Outcome::success();
 }
 
 } // namespace zr::textreport

@@ -49,24 +49,20 @@ QString extensionOf(TextReportFormat format) {
     return {};
 }
 
-void writeReportAs(TGravana& gravana, TextReportFormat format, const QString& fileName) {
+Outcome writeReportAs(TGravana& gravana, TextReportFormat format, const QString& fileName) {
     switch (format) {
     case TextReportFormat::Gvp:
-        gravana.GravarRelatorio(fileName);
-        return;
+        return gravana.GravarRelatorio(fileName);
     case TextReportFormat::Prn:
-        gravana.GravarPRN(fileName);
-        return;
+        return gravana.GravarPRN(fileName);
     case TextReportFormat::Txt:
-        gravana.GravarTXT(fileName);
-        return;
+        return gravana.GravarTXT(fileName);
     case TextReportFormat::Htm:
-        gravana.GravarHTML(fileName);
-        return;
+        return gravana.GravarHTML(fileName);
     case TextReportFormat::Pdf:
-        gravana.GerarPDF(fileName);
-        return;
+        return gravana.GerarPDF(fileName);
     }
+    return Outcome::failure();
 }
 
 } // namespace zr::textreport

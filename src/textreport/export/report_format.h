@@ -4,6 +4,8 @@
 // engine's write. Every door that writes a report (the preview's Save, the converter) goes
 // through writeReportAs, so a format means the same bytes whichever door asked for it.
 
+#include "platform/interaction/outcome.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -34,8 +36,9 @@ std::optional<TextReportFormat> textReportFormatOfFileName(const QString& fileNa
 QString extensionOf(TextReportFormat format);
 
 // Writes the open report of `gravana` to `fileName` in `format`, through the engine's write for
-// that format; the write reports its own failures, and leaves an existing file intact when it
-// fails. The name is used as given (no extension is added or changed).
-void writeReportAs(TGravana& gravana, TextReportFormat format, const QString& fileName);
+// that format, and returns what the write came to; the write reports its own failures, and
+// leaves an existing file intact when it fails. The name is used as given (no extension is
+// added or changed).
+Outcome writeReportAs(TGravana& gravana, TextReportFormat format, const QString& fileName);
 
 } // namespace zr::textreport

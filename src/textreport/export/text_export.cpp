@@ -10,7 +10,7 @@
 
 namespace zr::textreport {
 
-void TGravana::GravarTXT(QString fileName) {
+Outcome TGravana::GravarTXT(QString fileName) {
     if (fileName.isEmpty()) {
         fileName = QStringLiteral("Gravana.TXT");
     }
@@ -19,13 +19,13 @@ void TGravana::GravarTXT(QString fileName) {
         OnSave(*this, fileName);
     }
     if (fileName.isEmpty()) {
-        return;
+        return Outcome::cancellation(); // the hook took the name away
     }
     AtomicFile file(fileName);
     if (!file.open()) {
         m_ui.message(MessageKind::Error,
                      QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + fileName);
-        return;
+        return Outcome::failure(file.error());
     }
     static const PageStore kEmpty;
     const PageStore& st = store() ? *store() : kEmpty;
@@ -36,6 +36,7 @@ void TGravana::GravarTXT(QString fileName) {
     int page = 1;
     int line = 1;
     QByteArray buffer;
+    bool cancelled = false;
     auto writeLine = [&file](QByteArrayView text) {
         file.write(text);
         file.write("\r\n");
@@ -46,6 +47,7 @@ void TGravana::GravarTXT(QString fileName) {
             if (OnCancel) {
                 OnCancel(*this);
             }
+            cancelled = true;
             break; // the file keeps the lines written so far
         }
         const DecodedItem& d = DecodificarItem(st.item(i));
@@ -86,7 +88,9 @@ void TGravana::GravarTXT(QString fileName) {
     if (!file.commit()) {
         m_ui.message(MessageKind::Error,
                      QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + fileName);
+        return Outcome::failure(file.error());
     }
+    return cancelled ? Outcome::cancellation() : Outcome::success();
 }
 
 } // namespace zr::textreport

@@ -367,7 +367,7 @@ LoadResult TGravana::SubstituirRelatorio(QString fileName) {
     return result;
 }
 
-SaveResult TGravana::GravarRelatorio(QString fileName) {
+Outcome TGravana::GravarRelatorio(QString fileName) {
     if (fileName.isEmpty()) {
         fileName = QStringLiteral("Gravana.GVP");
     }
@@ -380,7 +380,7 @@ SaveResult TGravana::GravarRelatorio(QString fileName) {
     if (!file.open()) {
         m_ui.message(MessageKind::Error,
                      QStringLiteral("Erro na abertura do arquivo...\r\rArquivo: ") + fileName);
-        return SaveResult::Failed;
+        return Outcome::failure(file.error());
     }
 
     static const PageStore kEmpty;
@@ -404,7 +404,7 @@ SaveResult TGravana::GravarRelatorio(QString fileName) {
     if (!file.write(record)) {
         m_ui.message(MessageKind::Error,
                      QStringLiteral("Erro na gravação do Registro de Controle...") + fileName);
-        return SaveResult::Failed;
+        return Outcome::failure(file.error());
     }
 
     CancelRequest::clear();
@@ -419,19 +419,19 @@ SaveResult TGravana::GravarRelatorio(QString fileName) {
             }
             // The file being replaced stays as it was; nothing half-written takes its place.
             file.discard();
-            return SaveResult::Cancelled;
+            return Outcome::cancellation();
         }
         const QByteArrayView item = st.item(i);
         if (!file.write(item) || !file.write("\r\n")) {
             m_ui.message(MessageKind::Error, writeError + fileName);
-            return SaveResult::Failed;
+            return Outcome::failure(file.error());
         }
     }
     if (!file.commit()) {
         m_ui.message(MessageKind::Error, writeError + fileName);
-        return SaveResult::Failed;
+        return Outcome::failure(file.error());
     }
-    return SaveResult::Saved;
+    return Outcome::success();
 }
 
 } // namespace zr::textreport

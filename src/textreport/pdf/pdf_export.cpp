@@ -138,7 +138,7 @@ double scalingFor(int pitch, double h) {
 
 } // namespace
 
-void TGravana::GerarPDF(QString fileName) {
+Outcome TGravana::GerarPDF(QString fileName) {
     if (fileName.isEmpty()) {
         fileName = QStringLiteral("Gravana.PDF");
     }
@@ -179,11 +179,11 @@ void TGravana::GerarPDF(QString fileName) {
         throw; // for the caller to report: nothing has been written
     } catch (const pdf::TqdxPDFPasswordError& e) {
         m_ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
-        return;
+        return Outcome::failure();
     } catch (const std::exception&) {
         m_ui.message(MessageKind::Error,
                      QStringLiteral("Erro na cria\u00e7\u00e3o do PDF...\r\rArquivo: ") + fileName);
-        return;
+        return Outcome::failure();
     }
 
     const qsizetype count = store() ? store()->size() : 0;
@@ -203,6 +203,7 @@ void TGravana::GerarPDF(QString fileName) {
     constexpr qint64 kNone = -1;
     qint64 lineColour = kNone;
     qint64 fillColour = kNone;
+    bool cancelled = false;
     try {
         for (qsizetype i = 0; i < count; ++i) {
             progress->step();
@@ -210,6 +211,7 @@ void TGravana::GerarPDF(QString fileName) {
                 if (OnCancel) {
                     OnCancel(*this);
                 }
+                cancelled = true;
                 break;
             }
             // An OnErro handler may have closed the report meanwhile.
@@ -276,12 +278,15 @@ void TGravana::GerarPDF(QString fileName) {
     } catch (const std::bad_alloc&) {
         progress.reset();
         throw; // for the caller to report: nothing has been written
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // Nothing was written: the file keeps what it held before (see TPrintPDF::EndDoc).
         progress.reset();
         m_ui.message(MessageKind::Error,
                      QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo...\r\rArquivo: ") + fileName);
+        const auto* written = dynamic_cast<const PdfWriteError*>(&e);
+        return Outcome::failure(written ? written->error() : 0);
     }
+    return cancelled ? Outcome::cancellation() : Outcome::success();
 }
 
 } // namespace zr::textreport

@@ -21,13 +21,13 @@ QString ioError(int error, const QString& port) {
 
 } // namespace
 
-void TGravana::Imprimir(const QString& fileName) {
+Outcome TGravana::Imprimir(const QString& fileName) {
     ReportState& s = state();
     if (fileName.isEmpty() && OnBeforePrint) {
         bool continuar = true;
         OnBeforePrint(*this, continuar);
         if (!continuar) {
-            return;
+            return Outcome::cancellation();
         }
     }
     s.abortado = false;
@@ -45,11 +45,11 @@ void TGravana::Imprimir(const QString& fileName) {
                               s.job.inverter, &rangeError);
     if (!chosen) {
         m_ui.message(MessageKind::Error, rangeError);
-        return;
+        return Outcome::failure();
     }
     const std::vector<int>& pages = *chosen;
-    if (!IniciarTrabalho(fileName)) {
-        return;
+    if (const Outcome begun = IniciarTrabalho(fileName); !begun.done()) {
+        return begun;
     }
     const int copies = std::max(1, s.job.copias);
 
@@ -63,11 +63,14 @@ void TGravana::Imprimir(const QString& fileName) {
     }
     printPages(pages, *progress);
     progress.reset();
+    // A job stopped half-way still ends: what it sent is kept.
+    const bool stopped = CancelRequest::isSet() || s.abortado;
 
-    EncerrarTrabalho();
+    const Outcome ended = EncerrarTrabalho();
     if (fileName.isEmpty() && OnAfterPrint) {
         OnAfterPrint(*this);
     }
+    return !ended.done() ? ended : stopped ? Outcome::cancellation() : Outcome::success();
 }
 
 bool TGravana::cancelRequested() {
@@ -111,7 +114,7 @@ void TGravana::printPages(const std::vector<int>& pages, Progress& progress) {
     }
 }
 
-bool TGravana::IniciarTrabalho(const QString& fileName) {
+Outcome TGravana::IniciarTrabalho(const QString& fileName) {
     ReportState& s = state();
     if (Impressora == TModelo::Grafico && fileName.isEmpty()) {
         if (!impressoraGrafica ||
@@ -119,9 +122,9 @@ bool TGravana::IniciarTrabalho(const QString& fileName) {
                                               Orientacao == TOrientacao::poLandscape)) {
             m_ui.message(MessageKind::Error,
                          QStringLiteral("Erro - a impressora do sistema não está disponível."));
-            return false;
+            return Outcome::failure();
         }
-        return true;
+        return Outcome::success();
     }
 
     const bool toPort = !fileName.isEmpty() || !UsaGerenciadorImpr;
@@ -133,7 +136,7 @@ bool TGravana::IniciarTrabalho(const QString& fileName) {
         m_output = PortOutput::open(port, error);
         if (!m_output) {
             reportError(ioError(error, PortaComunicacao));
-            return false;
+            return Outcome::failure(error);
         }
     } else {
         QString error;
@@ -145,18 +148,18 @@ bool TGravana::IniciarTrabalho(const QString& fileName) {
                          QStringLiteral("Error ") +
                              (error.isEmpty() ? QStringLiteral("- nenhuma impressora do sistema.")
                                               : error));
-            return false;
+            return Outcome::failure();
         }
     }
 
     const SequenceSet& q = s.sequencias;
     EnviarBytes(q.espacamento + q.tamanhoPagina + q.reset + q.prefixoPadrao);
-    if (toPort && m_output->error() != 0) {
-        reportError(ioError(m_output->error(), PortaComunicacao));
+    if (const int error = toPort ? m_output->error() : 0; error != 0) {
+        reportError(ioError(error, PortaComunicacao));
         m_output.reset(); // a file begun is dropped; an older one stays as it was
-        return false;
+        return Outcome::failure(error);
     }
-    return true;
+    return Outcome::success();
 }
 
 bool TGravana::EnviarBytes(QByteArrayView bytes) {
@@ -166,7 +169,7 @@ bool TGravana::EnviarBytes(QByteArrayView bytes) {
     return bytes.isEmpty() || m_output->write(bytes);
 }
 
-void TGravana::EncerrarTrabalho() {
+Outcome TGravana::EncerrarTrabalho() {
     if (Impressora == TModelo::Grafico && !m_output) {
         if (impressoraGrafica) {
             impressoraGrafica->endDocument();
@@ -176,28 +179,32 @@ void TGravana::EncerrarTrabalho() {
                              QStringLiteral("Error %1 - a impressora do sistema não recebeu o "
                                             "documento.")
                                  .arg(error));
+                return Outcome::failure(); // a status of the print system, not of a call
             }
         }
-        return;
+        return Outcome::success();
     }
     if (!m_output) {
-        return;
+        return Outcome::success();
     }
     EnviarBytes(state().sequencias.inicializar);
     const bool ok = m_output->finish();
     const int error = m_output->error();
     m_output.reset();
-    if (!ok) {
-        if (m_outputIsPort) {
-            reportError(ioError(error, PortaComunicacao));
-        } else {
-            // The spooler's job failed: the port has nothing to do with it.
-            m_ui.message(MessageKind::Error,
-                         QStringLiteral("Error %1 - a impressora do sistema não recebeu o "
-                                        "trabalho.")
-                             .arg(error));
-        }
+    if (ok) {
+        return Outcome::success();
     }
+    if (m_outputIsPort) {
+        reportError(ioError(error, PortaComunicacao));
+        return Outcome::failure(error);
+    }
+    // The spooler's job failed: the port has nothing to do with it (and its number may be a
+    // status of the print system).
+    m_ui.message(MessageKind::Error,
+                 QStringLiteral("Error %1 - a impressora do sistema não recebeu o "
+                                "trabalho.")
+                     .arg(error));
+    return Outcome::failure();
 }
 
 void TGravana::ImprimirPaginaTexto(int page) {
@@ -286,13 +293,13 @@ void TGravana::ImprimirPaginaTexto(int page) {
     }
 }
 
-void TGravana::GravarPRN(QString fileName) {
+Outcome TGravana::GravarPRN(QString fileName) {
     if (Impressora == TModelo::Grafico) {
         m_ui.message(MessageKind::Error,
                      QStringLiteral("O modelo de impressora Gráfico imprime pela impressora do "
                                     "sistema e não pode ser gravado em arquivo.\r\rEscolha outro "
                                     "modelo para gerar o arquivo .PRN."));
-        return;
+        return Outcome::failure();
     }
     if (fileName.isEmpty()) {
         fileName = QStringLiteral("Gravana.PRN");
@@ -302,13 +309,14 @@ void TGravana::GravarPRN(QString fileName) {
         OnSave(*this, fileName);
     }
     if (fileName.isEmpty()) {
-        return;
+        return Outcome::cancellation(); // the hook took the name away
     }
     const QString port = PortaComunicacao;
     PortaComunicacao = fileName;
     state().paginaAtual = 1;
-    Imprimir(fileName);
+    const Outcome outcome = Imprimir(fileName);
     PortaComunicacao = port;
+    return outcome;
 }
 
 } // namespace zr::textreport

@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <cerrno>
+
 using namespace zr::textreport;
 using zr::test::RecordingInteraction;
 using zr::test::ReportBuilder;
@@ -90,7 +92,7 @@ TEST_F(ExportTest, TextCancelKeepsWhatWasWrittenAndFailuresAreReported) {
     zr::CancelRequest::clear();
 
     const QString bad = dir.path("none/r.txt");
-    g.GravarTXT(bad);
+    EXPECT_EQ(g.GravarTXT(bad).systemError, ENOENT);
     EXPECT_EQ(ui.texts().back(), "Erro na Abertura do arquivo...\r\rArquivo: " + bad);
     EXPECT_EQ(ui.progresses.front().info.caption, "Gravando...");
 }

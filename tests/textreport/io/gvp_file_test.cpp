@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
+
 using namespace zr::textreport;
 using zr::MessageKind;
 using zr::test::RecordingInteraction;
@@ -86,7 +88,7 @@ TEST_F(GvpFileTest, ReadsOlderVersionsAndGivesVersion3ItemsBlack) {
 
     // Saving writes version 5, the colour field included.
     const QString out = dir.path("out.gvp");
-    ASSERT_EQ(g.GravarRelatorio(out), SaveResult::Saved);
+    ASSERT_TRUE(g.GravarRelatorio(out).done());
     const QByteArray saved = TempDir::read(out);
     EXPECT_TRUE(saved.startsWith("<< Gravana 5.0 - Morvane Sistemas >>\r\n"
                                  "<< ESTE  ARQUIVO N\xc3O DEVE SER EDITADO >>\r\n000002\r\n"));
@@ -186,7 +188,7 @@ TEST_F(GvpFileTest, NamesFromTheLoadAndSaveEventsAreUsed) {
 
     const QString saved = dir.path("saved.GVP");
     g.OnSave = [&](TGravana&, QString& name) { name = saved; };
-    EXPECT_EQ(g.GravarRelatorio(dir.path("ignored.GVP")), SaveResult::Saved);
+    EXPECT_TRUE(g.GravarRelatorio(dir.path("ignored.GVP")).done());
     EXPECT_TRUE(QFile::exists(saved));
     EXPECT_FALSE(QFile::exists(dir.path("ignored.GVP")));
 }
@@ -195,7 +197,7 @@ TEST_F(GvpFileTest, SavingWithNoNameWritesGravanaGvpInTheCurrentFolder) {
     const QString previous = QDir::currentPath();
     QDir::setCurrent(dir.root());
     g.store()->add("0001001001016T000000x");
-    EXPECT_EQ(g.GravarRelatorio(QString()), SaveResult::Saved);
+    EXPECT_TRUE(g.GravarRelatorio(QString()).done());
     QDir::setCurrent(previous);
     EXPECT_TRUE(QFile::exists(dir.path("Gravana.GVP")));
 }
@@ -208,17 +210,19 @@ TEST_F(GvpFileTest, AFailedOrCancelledSaveLeavesTheOldFileAsItWas) {
     int cancels = 0;
     g.OnCancel = [&](TGravana&) { ++cancels; };
     ui.cancelAfterSteps = 3;
-    EXPECT_EQ(g.GravarRelatorio(target), SaveResult::Cancelled);
+    EXPECT_TRUE(g.GravarRelatorio(target).cancelled());
     EXPECT_EQ(cancels, 1);
     EXPECT_EQ(TempDir::read(target), "old contents");
     EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.GVP"}); // no leftovers
     zr::CancelRequest::clear();
 
     const QString nowhere = dir.path("no/such/folder/r.GVP");
-    EXPECT_EQ(g.GravarRelatorio(nowhere), SaveResult::Failed);
+    const zr::Outcome failed = g.GravarRelatorio(nowhere);
+    EXPECT_EQ(failed.status, zr::Outcome::Status::Failed);
+    EXPECT_EQ(failed.systemError, ENOENT);
     EXPECT_EQ(ui.texts(),
               std::vector<QString>{"Erro na abertura do arquivo...\r\rArquivo: " + nowhere});
-    EXPECT_EQ(g.GravarRelatorio(target), SaveResult::Saved);
+    EXPECT_TRUE(g.GravarRelatorio(target).done());
     EXPECT_EQ(ui.progresses.back().info.caption, "Gravando...");
     EXPECT_EQ(ui.progresses.back().value, 5);
 }
@@ -235,7 +239,7 @@ TEST_F(GvpFileTest, ASavedReportReadsBackIdentically) {
                                 .build();
     ASSERT_EQ(load(file), LoadResult::Loaded);
     const QString out = dir.path("copy.GVP");
-    ASSERT_EQ(g.GravarRelatorio(out), SaveResult::Saved);
+    ASSERT_TRUE(g.GravarRelatorio(out).done());
     EXPECT_EQ(TempDir::read(out), file);
 }
 
