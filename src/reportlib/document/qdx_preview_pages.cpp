@@ -715,9 +715,9 @@ bool TqdxPreviewPages::SaveToStream(QIODevice& stream) {
     return m_document.SaveToStream(stream);
 }
 
-bool TqdxPreviewPages::SaveToFile(const QString& fileName) {
+bool TqdxPreviewPages::SaveToFile(const QString& fileName, int* error) {
     prepareForSaving();
-    return m_document.SaveToFile(fileName);
+    return m_document.SaveToFile(fileName, error);
 }
 
 // ---- Building

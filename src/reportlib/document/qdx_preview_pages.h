@@ -137,8 +137,8 @@ public:
     // What the last load worked around, in Portuguese, for the user; empty for a whole file.
     const QStringList& LoadWarnings() const { return m_loadWarnings; }
     // Writes through a temporary file renamed over the target; false (old file intact) on
-    // failure.
-    bool SaveToFile(const QString& fileName);
+    // failure, with the system's error number in `error` (0 when no call of the system failed).
+    bool SaveToFile(const QString& fileName, int* error = nullptr);
     bool SaveToStream(QIODevice& stream);
 
     // Building (the report engine's side; used by tools and tests to make reports).

@@ -999,10 +999,16 @@ bool TqdxXMLDocument::SaveToStream(QIODevice& stream) const {
     return writer.finish();
 }
 
-bool TqdxXMLDocument::SaveToFile(const QString& path) const {
+bool TqdxXMLDocument::SaveToFile(const QString& path, int* error) const {
     AtomicFile file(path);
-    if (!file.open()) {
+    const auto failed = [&] {
+        if (error) {
+            *error = file.error();
+        }
         return false;
+    };
+    if (!file.open()) {
+        return failed();
     }
     XmlWriter writer(
         [&file](QByteArrayView bytes) { return file.write(bytes); }, IndentOutput,
@@ -1010,7 +1016,10 @@ bool TqdxXMLDocument::SaveToFile(const QString& path) const {
         [this](const TqdxXMLItem& item) { return rawChildren(item); });
     writer.writeProlog();
     writer.writeElement(m_root, 0);
-    return writer.finish() && file.commit();
+    if (!writer.finish() || !file.commit()) {
+        return failed();
+    }
+    return true;
 }
 
 QByteArray TqdxXMLDocument::SaveToBytes() const {

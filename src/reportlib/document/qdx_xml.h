@@ -174,8 +174,9 @@ public:
     // Writes the header and Root; subtrees out of memory are read back for the purpose.
     // False when the stream refused a write.
     bool SaveToStream(QIODevice& stream) const;
-    // Saves through a temporary file renamed over `path`. False on failure.
-    bool SaveToFile(const QString& path) const;
+    // Saves through a temporary file renamed over `path`. False on failure, with the system's
+    // error number in `error` (0 when no call of the system failed).
+    bool SaveToFile(const QString& path, int* error = nullptr) const;
     QByteArray SaveToBytes() const;
 
     // Reads a not Loaded element's children back in; its attribute text stays as it is now.

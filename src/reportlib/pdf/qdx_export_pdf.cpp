@@ -170,8 +170,9 @@ void TqdxPDFExport::warn(const QString& text) {
     }
 }
 
-void TqdxPDFExport::fail(const QString& text) {
+void TqdxPDFExport::fail(const QString& text, int systemError) {
     ErrorText = text;
+    SystemError = systemError;
     m_succeeded = false;
 }
 
@@ -188,6 +189,7 @@ bool TqdxPDFExport::BeginOutput() {
     m_succeeded = false;
     m_pagesWritten = 0;
     ErrorText.clear();
+    SystemError = 0;
     Warnings.clear();
     if (FileName.isEmpty() && !Output) {
         return false;
@@ -228,7 +230,8 @@ bool TqdxPDFExport::BeginOutput() {
         doc->writer.open(std::move(Output));
     } else if (!doc->writer.open(m_path)) {
         fail(QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + m_path +
-             QStringLiteral("\r") + doc->writer.errorString());
+                 QStringLiteral("\r") + doc->writer.errorString(),
+             doc->writer.error());
         throw TqdxPDFExportError(ErrorText.toStdString());
     }
 
@@ -816,7 +819,8 @@ void TqdxPDFExport::EndOutput() {
 
         if (!w.commit()) {
             fail(QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + m_path +
-                 QStringLiteral("\r") + w.errorString());
+                     QStringLiteral("\r") + w.errorString(),
+                 w.error());
             m_doc.reset();
             return;
         }

@@ -139,6 +139,8 @@ public:
     // True once EndOutput has put the complete file in place.
     bool Succeeded() const { return m_succeeded; }
     QString ErrorText;
+    // The system's error number of the write that failed, 0 when no call of the system did.
+    int SystemError = 0;
     // What the last export worked around, each said once, in order (a paper beyond the PDF's
     // limits); each is also given to the report's UserInteraction as a warning when it has one.
     QStringList Warnings;
@@ -177,7 +179,7 @@ private:
     void endForm();
     void writeOutline();
     void writeLinks();
-    void fail(const QString& text);
+    void fail(const QString& text, int systemError = 0);
     void warn(const QString& text);
     QByteArray dateString() const;
 

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 
 namespace zr::reportlib {
@@ -431,8 +432,11 @@ TEST(PreviewPages, FailedSaveKeepsTheOldFile) {
     const QString path = dir.path(QStringLiteral("r.qp3"));
     ASSERT_TRUE(pages.SaveToFile(path));
     const QByteArray before = TempDir::read(path);
-    EXPECT_FALSE(pages.SaveToFile(dir.path(QStringLiteral("missing/r.qp3"))));
-    EXPECT_FALSE(pages.SaveToFile(dir.root()));
+    int error = 0;
+    EXPECT_FALSE(pages.SaveToFile(dir.path(QStringLiteral("missing/r.qp3")), &error));
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_FALSE(pages.SaveToFile(dir.root(), &error));
+    EXPECT_EQ(error, EISDIR);
     EXPECT_EQ(TempDir::read(path), before);
 
     TqdxReport loaded;
