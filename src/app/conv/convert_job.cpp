@@ -12,6 +12,7 @@
 #include "platform/files/temporary_files.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
+#include "platform/interaction/outcome.h"
 #include "platform/printing/system_printer.h"
 #include "platform/text/codepages.h"
 #include "platform/text/page_selection.h"
@@ -531,22 +532,15 @@ bool copyToOutput(const QString& path, std::FILE* out, Interaction& ui) {
     return outputFlushed(out, ui) && !CancelRequest::interrupted();
 }
 
-// Gives every error message of the engines one line. A save they report in their own words
-// ("Erro na gravação do arquivo...", then the file on a line of its own, or a printer port's
-// error number) becomes what failed, the file and the system's reason; other messages of that
-// layout ("...\r\rArquivo: NAME\rREASON") are joined the same way.
+// Gives every error message of the engines one line: one of the layout "WHAT...\r\rArquivo:
+// NAME\rREASON" becomes "WHAT NAME: REASON". (A write that failed in a call of the system is
+// said by WriteMessages in the converter's own words.)
 class OneLineMessages final : public ForwardingInteraction {
 public:
-    OneLineMessages(Interaction& next, QString output)
-        : ForwardingInteraction(next), m_output(std::move(output)) {}
+    using ForwardingInteraction::ForwardingInteraction;
     void message(MessageKind kind, const QString& text, const QString& caption = {}) override {
         if (kind != MessageKind::Error) {
             ForwardingInteraction::message(kind, text, caption);
-            return;
-        }
-        const int error = AtomicFile::lastError();
-        if (error != 0 && !m_output.isEmpty()) {
-            ForwardingInteraction::message(kind, writeFailedMessage(m_output, error), caption);
             return;
         }
         static const QRegularExpression layout(
@@ -564,10 +558,15 @@ public:
             kind, what + QLatin1Char(' ') + m.captured(2) + (why.isEmpty() ? QString() : QStringLiteral(": ") + why),
             caption);
     }
-
-private:
-    QString m_output;
 };
+
+// The exit code of work that came to `outcome`; cancelled work says so.
+int exitCodeOf(const Outcome& outcome, Interaction& ui) {
+    if (outcome.cancelled()) {
+        ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
+    }
+    return outcome.done() ? ExitDone : ExitFailed;
+}
 
 // Replaces the open text report's pages by `pages`, in that order, numbered from 1, so that the
 // engine's saves and exports write just those pages. The page-count macro keeps showing the
@@ -615,6 +614,41 @@ void printLine(std::FILE* out, const char* key, const QByteArray& value) {
 }
 
 } // namespace
+
+// Passes everything on, except that between hold() and release() error messages are held back
+// until the write's outcome is known: a write that failed in a call of the system is then said
+// in the converter's own line, with the system's reason, in place of the engine's words;
+// otherwise what was held passes on.
+class ConvertJob::WriteMessages final : public ForwardingInteraction {
+public:
+    using ForwardingInteraction::ForwardingInteraction;
+    void message(MessageKind kind, const QString& text, const QString& caption = {}) override {
+        if (m_holding && kind == MessageKind::Error) {
+            m_held.emplace_back(text, caption);
+            return;
+        }
+        ForwardingInteraction::message(kind, text, caption);
+    }
+    void hold() { m_holding = true; }
+    // Ends the hold of a write to `output` that came to `outcome`, says why it failed, and
+    // returns the job's exit code.
+    int release(const Outcome& outcome, const QString& output) {
+        m_holding = false;
+        const std::vector<std::pair<QString, QString>> held = std::exchange(m_held, {});
+        if (outcome.systemError != 0) {
+            message(MessageKind::Error, writeFailedMessage(output, outcome.systemError));
+        } else {
+            for (const auto& [text, caption] : held) {
+                message(MessageKind::Error, text, caption);
+            }
+        }
+        return exitCodeOf(outcome, *this);
+    }
+
+private:
+    std::vector<std::pair<QString, QString>> m_held; // text and caption
+    bool m_holding = false;
+};
 
 int ConvertJob::run(Interaction& ui, std::FILE* out) const {
     InterruptFilter filtered(ui);
@@ -711,9 +745,9 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
     if (command == Command::Convert && !outputWritable(output, ui)) {
         return ExitFailed;
     }
-    OneLineMessages oneLine(ui, command == Command::Convert ? output : QString());
-    ErrorCounter counted(oneLine);
-    OpenedReport report = openReport(input, counted);
+    OneLineMessages oneLine(ui);
+    WriteMessages messages(oneLine);
+    OpenedReport report = openReport(input, messages);
     if (report.kind == ReportContent::Unknown) {
         if (report.cancelled) {
             ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
@@ -728,10 +762,10 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
                            .arg(QFileInfo(input).fileName()));
             return ExitFailed;
         }
-        return WriteFontReport(*report.prepared, counted, out);
+        return WriteFontReport(*report.prepared, messages, out);
     }
     if (report.prepared) {
-        return runPreparedReport(*report.prepared, counted, out);
+        return runPreparedReport(*report.prepared, messages, out);
     }
     TGravana& g = *report.text;
     if (model) {
@@ -777,51 +811,47 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
         options.faixa = list.join(QLatin1Char(',')).toLatin1();
         options.inverter = false;
         options.parImpar = 0;
-        code = command == Command::Print ? printTextReport(g, counted)
-                                         : writeTextReport(g, counted, page);
+        code = command == Command::Print ? printTextReport(g, messages)
+                                         : writeTextReport(g, messages, page);
     } else {
         // The other outputs are given just the selected pages.
         if (ext != QLatin1String("png") && !PageSelection::everyPageInOrder(selection, total)) {
             keepTextPages(g, selection);
         }
         code =
-            writeTextReport(g, counted, pageGiven || selection.empty() ? page : selection.front());
+            writeTextReport(g, messages, pageGiven || selection.empty() ? page : selection.front());
     }
     return code;
 }
 
-int ConvertJob::writeTextReport(TGravana& g, ErrorCounter& ui, int picturePage) const {
+int ConvertJob::writeTextReport(TGravana& g, WriteMessages& ui, int picturePage) const {
     const QString ext = outputKind();
-    const int errorsBefore = ui.errors;
-    AtomicFile::clearLastError();
-    // The engine's operations report their own failures; the converter only counts them. The
-    // formats go through the one write the text preview's Save uses.
     if (ext == QLatin1String("png")) {
-        writePageImage(g, ui, picturePage);
-    } else if (const std::optional<TextReportFormat> format = textReportFormatOf(ext)) {
-        if (*format == TextReportFormat::Pdf) {
-            g.OpcoesPDF.userPassword = userPassword;
-            g.OpcoesPDF.ownerPassword = ownerPassword;
-            g.OpcoesPDF.aes256 = aes256;
-            g.OpcoesPDF.permissions = zr::pdf::TqdxPDFSecurity::PermissionValue(
-                !noPrint, !noModify, !noCopy, !noAnnotate);
-            g.OpcoesPDF.archival = pdfa;
-        }
-        writeReportAs(g, *format, output);
+        return writePageImage(g, ui, picturePage);
     }
-    if (CancelRequest::isSet()) {
-        ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
-        return ExitFailed;
+    // The formats go through the one write the text preview's Save uses.
+    const std::optional<TextReportFormat> format = textReportFormatOf(ext);
+    if (!format) {
+        return ExitFailed; // parse() refuses any other kind
     }
-    return ui.errors == errorsBefore ? ExitDone : ExitFailed;
+    if (*format == TextReportFormat::Pdf) {
+        g.OpcoesPDF.userPassword = userPassword;
+        g.OpcoesPDF.ownerPassword = ownerPassword;
+        g.OpcoesPDF.aes256 = aes256;
+        g.OpcoesPDF.permissions =
+            zr::pdf::TqdxPDFSecurity::PermissionValue(!noPrint, !noModify, !noCopy, !noAnnotate);
+        g.OpcoesPDF.archival = pdfa;
+    }
+    ui.hold();
+    return ui.release(writeReportAs(g, *format, output), output);
 }
 
-void ConvertJob::writePageImage(TGravana& g, Interaction& ui, int picturePage) const {
+int ConvertJob::writePageImage(TGravana& g, Interaction& ui, int picturePage) const {
     if (picturePage > g.TotalPaginas()) {
         ui.message(MessageKind::Error, QStringLiteral("O relatório não tem a página %1 (tem %2).")
                                            .arg(picturePage)
                                            .arg(g.TotalPaginas()));
-        return;
+        return ExitFailed;
     }
     const PageGeometry paper =
         pageGeometry(PageLayout::Print, g.TamanhoQteColunas, g.TamanhoQteLinhas);
@@ -829,7 +859,7 @@ void ConvertJob::writePageImage(TGravana& g, Interaction& ui, int picturePage) c
     const qint64 height = qRound64(paper.height * scale);
     if (width * height > kMaxImagePixels || width > kMaxImageSide || height > kMaxImageSide) {
         ui.message(MessageKind::Error, tooLargeMessage(width, height));
-        return;
+        return ExitFailed;
     }
     const QImage image = renderPageImage(g, picturePage, scale);
     if (image.isNull()) {
@@ -841,9 +871,13 @@ void ConvertJob::writePageImage(TGravana& g, Interaction& ui, int picturePage) c
     AtomicFile file(output);
     if (!image.save(&buffer, "PNG")) {
         ui.message(MessageKind::Error, writeFailedMessage(output));
-    } else if (!file.open() || !file.write(png) || !file.commit()) {
-        ui.message(MessageKind::Error, writeFailedMessage(output, file.error()));
+        return ExitFailed;
     }
+    if (!file.open() || !file.write(png) || !file.commit()) {
+        ui.message(MessageKind::Error, writeFailedMessage(output, file.error()));
+        return ExitFailed;
+    }
+    return ExitDone;
 }
 
 int ConvertJob::runPreparedReport(reportlib::TqdxReport& report, Interaction& ui,
@@ -893,9 +927,9 @@ int ConvertJob::runPreparedReport(reportlib::TqdxReport& report, Interaction& ui
                                     ? std::vector<int>{}
                                     : selection);
     }
-    AtomicFile::clearLastError();
-    if (!store.SaveToFile(output)) {
-        ui.message(MessageKind::Error, writeFailedMessage(output, AtomicFile::lastError()));
+    int error = 0;
+    if (!store.SaveToFile(output, &error)) {
+        ui.message(MessageKind::Error, writeFailedMessage(output, error));
         return ExitFailed;
     }
     return ExitDone;
@@ -942,29 +976,28 @@ int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
     filter.PdfA = pdfa;
     // A conversion either writes the whole file or leaves an existing one alone.
     filter.KeepIncompleteOutput = false;
-    AtomicFile::clearLastError();
+    WriteMessages held(ui);
+    held.hold();
     // Progress on a terminal, and the report's error display.
-    const reportlib::ScopedUserInteraction interaction(report, ui);
-    bool exported = false;
+    const reportlib::ScopedUserInteraction interaction(report, held);
     try {
-        exported = reportlib::render::Export(report.PreviewPages(), &filter);
+        // When the export fails the report's error display has said why, except for the last
+        // step (see TqdxPDFExport).
+        if (!reportlib::render::Export(report.PreviewPages(), &filter)) {
+            return held.release(Outcome::failure(filter.SystemError), output);
+        }
     } catch (const std::bad_alloc&) {
         throw; // reported where the job ends
     } catch (const std::exception& e) {
         // A page range that is no range (a file that cannot be begun is reported by Export()).
-        ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
-        return ExitFailed;
+        held.message(MessageKind::Error, QString::fromUtf8(e.what()));
+        return held.release(Outcome::failure(), output);
     }
-    if (!exported) {
-        return ExitFailed; // the report's error display has said why
+    if (!filter.Succeeded() && !filter.ErrorText.isEmpty()) {
+        held.message(MessageKind::Error, filter.ErrorText);
     }
-    if (!filter.Succeeded()) {
-        if (!filter.ErrorText.isEmpty()) {
-            ui.message(MessageKind::Error, filter.ErrorText);
-        }
-        return ExitFailed;
-    }
-    return ExitDone;
+    return held.release(
+        filter.Succeeded() ? Outcome::success() : Outcome::failure(filter.SystemError), output);
 }
 
 // The queue a print job goes to: `printer`, or the print system's default destination (the
@@ -1045,32 +1078,18 @@ int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& 
     return result.printed ? ExitDone : ExitFailed; // the job has said why
 }
 
-int ConvertJob::printTextReport(TGravana& g, ErrorCounter& ui) const {
+int ConvertJob::printTextReport(TGravana& g, Interaction& ui) const {
     const QString queue = printQueue(printer, ui);
     if (queue.isEmpty()) {
         return ExitFailed;
     }
-    const int errorsBefore = ui.errors;
     const QString previous = chosenPrinter();
     setCurrentPrinter(queue);
     g.UsaGerenciadorImpr = true; // raw models go to the queue, not to a port
     connectSystemPrinting(g);
-    bool printed = false;
-    const auto after = g.OnAfterPrint;
-    g.OnAfterPrint = [&](TGravana& gravana) {
-        printed = true;
-        if (after) {
-            after(gravana);
-        }
-    };
-    g.Imprimir(QString());
-    g.OnAfterPrint = after;
+    const Outcome printed = g.Imprimir(QString());
     setCurrentPrinter(previous);
-    if (CancelRequest::isSet()) {
-        ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
-        return ExitFailed;
-    }
-    return printed && ui.errors == errorsBefore ? ExitDone : ExitFailed;
+    return exitCodeOf(printed, ui);
 }
 
 int ConvertJob::writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui,

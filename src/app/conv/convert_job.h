@@ -120,22 +120,14 @@ struct ConvertJob {
     // The line that follows a usage error.
     static QString usageHint();
 
-    // Passes everything on to another Interaction and counts the error messages.
-    class ErrorCounter final : public ForwardingInteraction {
-    public:
-        using ForwardingInteraction::ForwardingInteraction;
-        void message(MessageKind kind, const QString& text, const QString& caption = {}) override {
-            errors += kind == MessageKind::Error ? 1 : 0;
-            ForwardingInteraction::message(kind, text, caption);
-        }
-        int errors = 0;
-    };
-
 private:
+    // What the engines say while a write runs, held until its outcome is known.
+    class WriteMessages;
+
     int runCommand(Interaction& ui, std::FILE* out) const;
     int runOnFiles(Interaction& ui, std::FILE* out) const;
     // Writes the open text report as the output; `picturePage` is the page of a picture.
-    int writeTextReport(textreport::TGravana& g, ErrorCounter& ui, int picturePage) const;
+    int writeTextReport(textreport::TGravana& g, WriteMessages& ui, int picturePage) const;
     // `info`, `convert` and `print` of an open prepared report (.QP3); `convert` writes it as
     // .QP3, .PDF or a picture of one page.
     int runPreparedReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* out) const;
@@ -147,8 +139,8 @@ private:
     // Prints the job's number ("pedido ID: FILA-N") on `out`.
     int printPreparedReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* out,
                             const std::vector<int>& selection) const;
-    int printTextReport(textreport::TGravana& g, ErrorCounter& ui) const;
-    void writePageImage(textreport::TGravana& g, Interaction& ui, int picturePage) const;
+    int printTextReport(textreport::TGravana& g, Interaction& ui) const;
+    int writePageImage(textreport::TGravana& g, Interaction& ui, int picturePage) const;
 };
 
 } // namespace zr::app

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -18,7 +17,6 @@
 namespace zr {
 
 namespace {
-std::atomic<int> g_lastError{0};
 constexpr qsizetype kBufferSize = 256 * 1024;
 constexpr qsizetype kNameMax = 255; // bytes in one file name (NAME_MAX of Linux file systems)
 
@@ -67,7 +65,6 @@ bool AtomicFile::open() {
             m_errno = errno == EROFS ? EROFS : EACCES;
         }
         if (m_errno != 0) {
-            g_lastError.store(m_errno);
             return false;
         }
         // A device or pipe is no file to replace (renaming over it would remove it): it is
@@ -80,7 +77,6 @@ bool AtomicFile::open() {
             m_fd = ::open(m_target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
             if (m_fd < 0) {
                 m_errno = errno;
-                g_lastError.store(m_errno);
                 return false;
             }
             m_buffer.reserve(kBufferSize);
@@ -94,7 +90,6 @@ bool AtomicFile::open() {
     m_fd = ::mkstemp(m_temp.data());
     if (m_fd < 0) {
         m_errno = errno;
-        g_lastError.store(m_errno);
         m_temp.clear();
         return false;
     }
@@ -153,15 +148,6 @@ void AtomicFile::fail() {
     if (m_errno == 0) {
         m_errno = errno != 0 ? errno : EIO;
     }
-    g_lastError.store(m_errno);
-}
-
-int AtomicFile::lastError() noexcept {
-    return g_lastError.load();
-}
-
-void AtomicFile::clearLastError() noexcept {
-    g_lastError.store(0);
 }
 
 bool AtomicFile::commit() {

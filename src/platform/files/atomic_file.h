@@ -45,12 +45,6 @@ public:
     int error() const { return m_errno; }
     QString errorString() const;
 
-    // The error number of the latest failure of any AtomicFile in the process, 0 when none
-    // since clearLastError(): lets a program give the system's reason for a save that an
-    // engine reported in its own words.
-    static int lastError() noexcept;
-    static void clearLastError() noexcept;
-
 private:
     bool flushBuffer();
     void fail();

@@ -283,6 +283,28 @@ TEST(ConvertJobPrepared, ConvertWritesAReportThatDescribesAndSavesTheSame) {
     EXPECT_EQ(TempDir::read(again), TempDir::read(copy));
 }
 
+TEST(ConvertJob, AWriteThatFailsGivesTheSystemsReasonInOneLine) {
+    const QString full = QStringLiteral("/dev/full"); // takes no byte: every write fails
+    if (!QFile::exists(full)) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    TempDir dir;
+    const QString text = dir.write("r.GVP", ReportBuilder().item(1, 1, 1, "a").build());
+    const QString prepared = dir.write("r.QP3", kSmallPrepared);
+    const QString said = "Erro na gravação do arquivo " + full + ": No space left on device";
+    const struct {
+        QString input;
+        const char* kind;
+    } cases[] = {{text, "gvp"},     {text, "prn"},     {text, "txt"},
+                 {text, "htm"},     {text, "pdf"},     {text, "png"},
+                 {prepared, "qp3"}, {prepared, "pdf"}, {prepared, "png"}};
+    for (const auto& c : cases) {
+        const Outcome o = runJob({"convert", "--to", c.kind, c.input, full});
+        EXPECT_EQ(o.code, 1) << c.kind;
+        EXPECT_EQ(o.messages, std::vector<QString>{said}) << c.kind;
+    }
+}
+
 TEST(ConvertJobPrepared, RejectsWhatItCannotReadOrWriteAndKeepsTheOldOutput) {
     TempDir dir;
     const QString out = dir.write("out.qp3", "previous");
