@@ -6,7 +6,7 @@ src="${1:-$(dirname "$0")/../src}"
 status=0
 
 engine_dirs=()
-for d in platform pdfwriter textreport reportlib/document reportlib/render reportlib/pdf reportlib/print; do
+for d in platform pdfwriter textreport reportlib/document reportlib/render reportlib/pdf reportlib/print app/common; do
     [ -d "$src/$d" ] && engine_dirs+=("$src/$d")
 done
 

@@ -1,12 +1,8 @@
 #include "report_file.h"
 
-#include "app/common/viewer_settings.h"
-#include "platform/interaction/interaction.h"
 #include "reportlib/document/qdx_classes.h"
 #include "reportlib/document/qdx_preview_pages.h"
-#include "reportlib/document/qdx_report.h"
 #include "reportlib/document/qdx_xml.h"
-#include "textreport/gravana.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -59,6 +55,12 @@ QString openFailedMessage(const QString& path, int error) {
         .arg(path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
+QString writeFailedMessage(const QString& path, int error) {
+    return QStringLiteral("Erro na gravação do arquivo ") + path +
+           (error != 0 ? QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error))
+                       : QString());
+}
+
 ReportContent judgeReportFile(const QString& path, QString& error) {
     if (QFileInfo(path).isDir()) {
         error = openFailedMessage(path, EISDIR);
@@ -105,66 +107,6 @@ QString preparedReportDefect(reportlib::TqdxPreviewPages& store, int pages) {
         }
     }
     return {};
-}
-
-OpenedReport::OpenedReport() = default;
-OpenedReport::OpenedReport(OpenedReport&&) noexcept = default;
-OpenedReport& OpenedReport::operator=(OpenedReport&&) noexcept = default;
-
-OpenedReport::~OpenedReport() {
-    if (text && text->state().aberto) {
-        text->Abortar();
-    }
-}
-
-OpenedReport openReport(const QString& path, Interaction& ui) {
-    OpenedReport opened;
-    QString error;
-    const ReportContent kind = judgeReportFile(path, error);
-    if (kind == ReportContent::Unknown) {
-        ui.message(MessageKind::Error, error);
-        return opened;
-    }
-    if (kind == ReportContent::TextReport) {
-        opened.text = std::make_unique<textreport::TGravana>(ui);
-        textreport::TGravana& g = *opened.text;
-        applyViewerSettings(g);
-        g.OpcoesPreview.Preview = false;
-        g.Abrir();
-        const textreport::LoadResult result = g.LerRelatorio(path);
-        opened.cancelled = result == textreport::LoadResult::Cancelled;
-        if (result == textreport::LoadResult::Loaded ||
-            result == textreport::LoadResult::CountWarning) {
-            opened.kind = kind;
-        }
-        return opened;
-    }
-    opened.prepared = std::make_unique<reportlib::TqdxReport>();
-    reportlib::TqdxPreviewPages& store = opened.prepared->PreviewPages();
-    try {
-        store.LoadFromFile(path, true);
-        error = preparedReportDefect(store);
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const reportlib::TqdxInvalidXMLException&) {
-        error = QStringLiteral("Formato do arquivo é inválido...");
-    } catch (const std::exception& e) {
-        error = QString::fromUtf8(e.what());
-    }
-    if (!error.isEmpty()) {
-        ui.message(MessageKind::Error, error);
-        return opened;
-    }
-    // A file cut short keeps the pages that end before the cut, and says so.
-    for (const QString& warning : store.LoadWarnings()) {
-        ui.message(MessageKind::Warning, warning);
-    }
-    // Attributes that could not be applied do not stop the report from being shown or saved.
-    if (!opened.prepared->Errors.isEmpty()) {
-        ui.message(MessageKind::Warning, opened.prepared->ErrorsText());
-    }
-    opened.kind = kind;
-    return opened;
 }
 
 } // namespace zr::app

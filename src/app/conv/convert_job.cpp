@@ -1,84 +1,35 @@
 #include "convert_job.h"
 
 #include "app/common/document_kind.h"
-#include "app/common/printing_hooks.h"
+#include "app/common/report_document.h"
 #include "app/common/report_file.h"
 #include "app/common/version.h"
-#include "app/common/viewer_settings.h"
 #include "app/conv/convert_options.h"
-#include "app/conv/font_report.h"
-#include "pdfwriter/qdx_pdf_security.h"
 #include "platform/files/atomic_file.h"
 #include "platform/files/temporary_files.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
-#include "platform/interaction/outcome.h"
 #include "platform/printing/system_printer.h"
-#include "platform/text/codepages.h"
 #include "platform/text/page_selection.h"
-#include "reportlib/document/qdx_preview_pages.h"
-#include "reportlib/document/qdx_report.h"
-#include "reportlib/document/qdx_scoped_interaction.h"
-#include "reportlib/pdf/qdx_export_pdf.h"
-#include "reportlib/print/qdx_print_job.h"
+#include "reportlib/document/qdx_components.h"
 #include "reportlib/print/qdx_printer.h"
-#include "reportlib/render/page_services.h"
-#include "reportlib/render/view_painter.h"
-#include "textreport/export/report_format.h"
-#include "textreport/gravana.h"
-#include "textreport/io/gvp_file.h"
-#include "textreport/render/page_renderer.h"
+#include "standard_streams.h"
 #include "thumbnail.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <algorithm>
-#include <new>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <limits>
+#include <new>
 #include <unistd.h>
 
 namespace zr::app {
 
-using namespace zr::textreport;
-
 namespace {
-
-// The outputs each kind of input can be converted to, by lower-case extension.
-bool outputKnown(DocumentKind kind, const QString& ext) {
-    static const QStringList text = {
-        QStringLiteral("gvp"),  QStringLiteral("prn"), QStringLiteral("txt"), QStringLiteral("htm"),
-        QStringLiteral("html"), QStringLiteral("pdf"), QStringLiteral("png")};
-    static const QStringList prepared = {QStringLiteral("qp3"), QStringLiteral("pdf"),
-                                         QStringLiteral("png")};
-    return (kind == DocumentKind::TextReport ? text : prepared).contains(ext);
-}
-
-QByteArray pitchNumber(TSize size) {
-    return QByteArray::number(pitchOf(size));
-}
-
-// Largest picture output: 100 million pixels (400 MiB in memory).
-constexpr qint64 kMaxImagePixels = 100'000'000;
-
-// The system's reason for an error number, as the tools around the converter give it.
-QString reason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// The converter's own message for an output it could not write.
-QString writeFailedMessage(const QString& output, int error = 0) {
-    return QStringLiteral("Erro na gravação do arquivo ") + output +
-           (error != 0 ? QStringLiteral(": ") + reason(error) : QString());
-}
 
 // Whether a file can be written as `output` (its folder exists and takes a new file of that
 // name, or it is a device or pipe that may be written); says why not, with the system's
@@ -91,14 +42,6 @@ bool outputWritable(const QString& output, Interaction& ui) {
     }
     return true;
 }
-
-// The message for a picture the size of which no memory would hold.
-QString tooLargeMessage(qint64 width, qint64 height) {
-    return QStringLiteral("A imagem seria grande demais (%1 x %2 pixels): use uma escala menor.")
-        .arg(width)
-        .arg(height);
-}
-
 
 } // namespace
 
@@ -358,7 +301,8 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
     const QString ext = outputKind();
     const unsigned outputKindBit = outputBit(ext);
     if (command == Command::Convert &&
-        !outputKnown(prepared ? DocumentKind::PreparedReport : DocumentKind::TextReport, ext)) {
+        !reportFormats(prepared ? ReportContent::PreparedReport : ReportContent::TextReport)
+             .contains(ext)) {
         error = QStringLiteral("tipo de saída não suportado para esta entrada: %1")
                     .arg(ext.isEmpty() ? output : QLatin1Char('.') + ext);
         return false;
@@ -438,100 +382,6 @@ public:
     }
 };
 
-// A private folder in the temporary folder for standard input and output, removed with what
-// it holds when the job ends (and by a repeated interruption, through TemporaryFiles).
-class Scratch {
-public:
-    Scratch() : m_dir(QDir::tempPath() + QStringLiteral("/zeralconv-XXXXXX")) {
-        if (m_dir.isValid()) {
-            m_slots.push_back(TemporaryFiles::track(QFile::encodeName(m_dir.path())));
-        }
-    }
-    ~Scratch() {
-        for (const int slot : m_slots) {
-            TemporaryFiles::untrack(slot);
-        }
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    bool isValid() const { return m_dir.isValid(); }
-    QString errorString() const { return m_dir.errorString(); }
-    // The path of a file `name` in the folder, removed with it.
-    QString file(const QString& name) {
-        const QString path = m_dir.filePath(name);
-        m_slots.push_back(TemporaryFiles::track(QFile::encodeName(path)));
-        return path;
-    }
-
-private:
-    QTemporaryDir m_dir;
-    std::vector<int> m_slots;
-};
-
-// Copies standard input into `path`. False (having said why) on a read or write error or an
-// interruption.
-bool copyStandardInput(const QString& path, Interaction& ui) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        ui.message(MessageKind::Error, writeFailedMessage(path, int(file.error() != 0 ? errno : 0)));
-        return false;
-    }
-    char buffer[64 * 1024];
-    while (!CancelRequest::interrupted()) {
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n == 0) {
-            return true;
-        }
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ui.message(MessageKind::Error,
-                       QStringLiteral("Erro na leitura da entrada padrão: ") + reason(errno));
-            return false;
-        }
-        if (file.write(buffer, n) != n) {
-            ui.message(MessageKind::Error, writeFailedMessage(path, errno));
-            return false;
-        }
-    }
-    return false;
-}
-
-// Whether everything written to `out` (standard output) has reached it; says why not.
-// `error` is the reason of a write already seen to fail.
-bool outputFlushed(std::FILE* out, Interaction& ui, int error = 0) {
-    errno = 0;
-    if (std::fflush(out) != 0 || std::ferror(out) != 0 || error != 0) {
-        error = error != 0 ? error : errno;
-        ui.message(MessageKind::Error, QStringLiteral("Erro na gravação da saída padrão: ") +
-                                           reason(error != 0 ? error : EIO));
-        std::clearerr(out);
-        return false;
-    }
-    return true;
-}
-
-// Copies the file at `path` to `out` (standard output). False (having said why) on an error.
-bool copyToOutput(const QString& path, std::FILE* out, Interaction& ui) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ui.message(MessageKind::Error, openFailedMessage(path, ENOENT));
-        return false;
-    }
-    while (!file.atEnd() && !CancelRequest::interrupted()) {
-        const QByteArray chunk = file.read(256 * 1024);
-        errno = 0;
-        if (chunk.isEmpty() || std::fwrite(chunk.constData(), 1, std::size_t(chunk.size()), out) !=
-                                   std::size_t(chunk.size())) {
-            outputFlushed(out, ui, errno != 0 ? errno : EIO);
-            return false;
-        }
-    }
-    return outputFlushed(out, ui) && !CancelRequest::interrupted();
-}
-
 // Gives every error message of the engines one line: one of the layout "WHAT...\r\rArquivo:
 // NAME\rREASON" becomes "WHAT NAME: REASON". (A write that failed in a call of the system is
 // said by WriteMessages in the converter's own words.)
@@ -554,9 +404,10 @@ public:
         QString what = m.captured(1);
         what.replace(QLatin1String(" na Abertura"), QLatin1String(" na abertura"));
         const QString why = m.captured(3).trimmed().replace(QLatin1Char('\r'), QLatin1Char(' '));
-        ForwardingInteraction::message(
-            kind, what + QLatin1Char(' ') + m.captured(2) + (why.isEmpty() ? QString() : QStringLiteral(": ") + why),
-            caption);
+        ForwardingInteraction::message(kind,
+                                       what + QLatin1Char(' ') + m.captured(2) +
+                                           (why.isEmpty() ? QString() : QStringLiteral(": ") + why),
+                                       caption);
     }
 };
 
@@ -568,58 +419,11 @@ int exitCodeOf(const Outcome& outcome, Interaction& ui) {
     return outcome.done() ? ExitDone : ExitFailed;
 }
 
-// Replaces the open text report's pages by `pages`, in that order, numbered from 1, so that the
-// engine's saves and exports write just those pages. The page-count macro keeps showing the
-// whole report's count ("page 3 of 10", not "of 2").
-void keepTextPages(TGravana& g, const std::vector<int>& pages) {
-    static constexpr QByteArrayView kPageCount = "&PAGE&";
-    static constexpr qsizetype kTextStart = 20; // an item's text follows its 20-byte header
-    const QByteArray pageCount = g.ExpandirMacros(kPageCount);
-    const PageStore& old = *g.store();
-    auto subset = std::make_unique<PageStore>();
-    for (std::size_t k = 0; k < pages.size(); ++k) {
-        const QByteArray number = QByteArray::number(qulonglong(k + 1)).rightJustified(4, '0');
-        const auto [first, last] = g.itensDaPagina(pages[k]);
-        for (qsizetype i = first; i < last; ++i) {
-            QByteArray item = old.item(i).toByteArray();
-            item.replace(0, 4, number);
-            // The engine expands the first occurrence only, in any case.
-            const qsizetype at =
-                item.contains('&') ? item.toUpper().indexOf(kPageCount, kTextStart) : -1;
-            if (at >= 0) {
-                item.replace(at, kPageCount.size(), pageCount);
-            }
-            subset->appendUnsorted(item);
-        }
-    }
-    subset->sort();
-    g.state().store = std::move(subset);
-}
-
-// An `info` line without trailing blanks; control characters in the value become blanks.
-QByteArray infoLine(QByteArrayView key, QByteArray value) {
-    for (char& c : value) {
-        if (uchar(c) < 0x20) {
-            c = ' ';
-        }
-    }
-    while (value.endsWith(' ')) {
-        value.chop(1);
-    }
-    return key.toByteArray() + (value.isEmpty() ? ":" : ": ") + value + '\n';
-}
-
-void printLine(std::FILE* out, const char* key, const QByteArray& value) {
-    std::fputs(infoLine(key, value).constData(), out);
-}
-
-} // namespace
-
 // Passes everything on, except that between hold() and release() error messages are held back
 // until the write's outcome is known: a write that failed in a call of the system is then said
 // in the converter's own line, with the system's reason, in place of the engine's words;
 // otherwise what was held passes on.
-class ConvertJob::WriteMessages final : public ForwardingInteraction {
+class WriteMessages final : public ForwardingInteraction {
 public:
     using ForwardingInteraction::ForwardingInteraction;
     void message(MessageKind kind, const QString& text, const QString& caption = {}) override {
@@ -649,6 +453,21 @@ private:
     std::vector<std::pair<QString, QString>> m_held; // text and caption
     bool m_holding = false;
 };
+
+// An `info` line without trailing blanks; control characters in the value become blanks.
+QByteArray infoLine(QByteArrayView key, QByteArray value) {
+    for (char& c : value) {
+        if (uchar(c) < 0x20) {
+            c = ' ';
+        }
+    }
+    while (value.endsWith(' ')) {
+        value.chop(1);
+    }
+    return key.toByteArray() + (value.isEmpty() ? ":" : ": ") + value + '\n';
+}
+
+} // namespace
 
 int ConvertJob::run(Interaction& ui, std::FILE* out) const {
     InterruptFilter filtered(ui);
@@ -732,278 +551,12 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
     return copyToOutput(job.output, out, ui) ? ExitDone : ExitFailed;
 }
 
-int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
-    if (command == Command::Thumbnail) {
-        return writeThumbnail(input, output, thumbnailSize, ui);
-    }
-    // Both files are looked at before any work is done.
-    QString error;
-    if (judgeReportFile(input, error) == ReportContent::Unknown) {
-        ui.message(MessageKind::Error, error);
-        return ExitFailed;
-    }
-    if (command == Command::Convert && !outputWritable(output, ui)) {
-        return ExitFailed;
-    }
-    OneLineMessages oneLine(ui);
-    WriteMessages messages(oneLine);
-    OpenedReport report = openReport(input, messages);
-    if (report.kind == ReportContent::Unknown) {
-        if (report.cancelled) {
-            ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
-        }
-        return ExitFailed;
-    }
-    if (command == Command::Fonts) {
-        if (!report.prepared) {
-            ui.message(MessageKind::Error,
-                       QStringLiteral("%1 não é um relatório preparado (.QP3): só estes usam "
-                                      "fontes do sistema")
-                           .arg(QFileInfo(input).fileName()));
-            return ExitFailed;
-        }
-        return WriteFontReport(*report.prepared, messages, out);
-    }
-    if (report.prepared) {
-        return runPreparedReport(*report.prepared, messages, out);
-    }
-    TGravana& g = *report.text;
-    if (model) {
-        g.Impressora = *model;
-        g.MontarSequencias(g.Impressora, g.TamanhoQteLinhas, g.TamanhoQteLPP);
-    }
-    if (accents) {
-        g.Acentuacao = *accents;
-    }
-    JobOptions& options = g.state().job;
-    options.copias = copies;
-    options.agrupar = collate;
-
-    if (command == Command::Info) {
-        printLine(out, "format", "GVP " + QByteArray::number(g.versaoLida()));
-        printLine(out, "title", codepages::fromCp1252(g.TitulodoRelatorio).toUtf8());
-        printLine(out, "pages", QByteArray::number(g.TotalPaginas()));
-        printLine(out, "items", QByteArray::number(g.store()->size()));
-        printLine(out, "lines", QByteArray::number(g.TamanhoQteLinhas));
-        printLine(out, "columns", QByteArray::number(g.TamanhoQteColunas));
-        printLine(out, "lpp", g.TamanhoQteLPP == TLinha::Seis ? "6" : "8");
-        printLine(out, "pitch", pitchNumber(g.FonteTamanhoPadrao));
-        printLine(out, "style", gvp::styleLetters(g.FonteEstiloPadrao));
-        return ExitDone;
-    }
-    int code = ExitDone;
-    // An empty store is a report of no page (the engine counts it as one blank page).
-    const int total = g.store() && !g.store()->empty() ? g.TotalPaginas() : 0;
-    const std::vector<int> selection = selectedPages(total);
-    const QString ext = outputKind();
-    const bool pageOptions = !pages.isEmpty() || oddEven != 0 || reverse;
-    if (selection.empty() &&
-        (command == Command::Print || pageOptions || (ext != QLatin1String("gvp") && !pageGiven))) {
-        ui.message(MessageKind::Error, PageSelection::noPageMessage());
-        code = ExitFailed;
-    } else if (command == Command::Print || ext == QLatin1String("prn")) {
-        // The print job takes the selection as an explicit list in its final order, and adds
-        // the copies and their collation itself.
-        QStringList list;
-        for (const int p : selection) {
-            list += QString::number(p);
-        }
-        options.faixa = list.join(QLatin1Char(',')).toLatin1();
-        options.inverter = false;
-        options.parImpar = 0;
-        code = command == Command::Print ? printTextReport(g, messages)
-                                         : writeTextReport(g, messages, page);
-    } else {
-        // The other outputs are given just the selected pages.
-        if (ext != QLatin1String("png") && !PageSelection::everyPageInOrder(selection, total)) {
-            keepTextPages(g, selection);
-        }
-        code =
-            writeTextReport(g, messages, pageGiven || selection.empty() ? page : selection.front());
-    }
-    return code;
-}
-
-int ConvertJob::writeTextReport(TGravana& g, WriteMessages& ui, int picturePage) const {
-    const QString ext = outputKind();
-    if (ext == QLatin1String("png")) {
-        return writePageImage(g, ui, picturePage);
-    }
-    // The formats go through the one write the text preview's Save uses.
-    const std::optional<TextReportFormat> format = textReportFormatOf(ext);
-    if (!format) {
-        return ExitFailed; // parse() refuses any other kind
-    }
-    if (*format == TextReportFormat::Pdf) {
-        g.OpcoesPDF.userPassword = userPassword;
-        g.OpcoesPDF.ownerPassword = ownerPassword;
-        g.OpcoesPDF.aes256 = aes256;
-        g.OpcoesPDF.permissions =
-            zr::pdf::TqdxPDFSecurity::PermissionValue(!noPrint, !noModify, !noCopy, !noAnnotate);
-        g.OpcoesPDF.archival = pdfa;
-    }
-    ui.hold();
-    return ui.release(writeReportAs(g, *format, output), output);
-}
-
-int ConvertJob::writePageImage(TGravana& g, Interaction& ui, int picturePage) const {
-    if (picturePage > g.TotalPaginas()) {
-        ui.message(MessageKind::Error, QStringLiteral("O relatório não tem a página %1 (tem %2).")
-                                           .arg(picturePage)
-                                           .arg(g.TotalPaginas()));
-        return ExitFailed;
-    }
-    const PageGeometry paper =
-        pageGeometry(PageLayout::Print, g.TamanhoQteColunas, g.TamanhoQteLinhas);
-    const qint64 width = qRound64(paper.width * scale);
-    const qint64 height = qRound64(paper.height * scale);
-    if (width * height > kMaxImagePixels || width > kMaxImageSide || height > kMaxImageSide) {
-        ui.message(MessageKind::Error, tooLargeMessage(width, height));
-        return ExitFailed;
-    }
-    const QImage image = renderPageImage(g, picturePage, scale);
-    if (image.isNull()) {
-        throw std::bad_alloc(); // the size is allowed: only memory was missing
-    }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    AtomicFile file(output);
-    if (!image.save(&buffer, "PNG")) {
-        ui.message(MessageKind::Error, writeFailedMessage(output));
-        return ExitFailed;
-    }
-    if (!file.open() || !file.write(png) || !file.commit()) {
-        ui.message(MessageKind::Error, writeFailedMessage(output, file.error()));
-        return ExitFailed;
-    }
-    return ExitDone;
-}
-
-int ConvertJob::runPreparedReport(reportlib::TqdxReport& report, Interaction& ui,
-                                  std::FILE* out) const {
-    const QString ext = outputKind();
-    reportlib::TqdxPreviewPages& store = report.PreviewPages();
-    if (command == Command::Info) {
-        // Gathered before anything is printed, so that a page that cannot be measured leaves
-        // no half description behind.
-        const int count = store.Count();
-        QByteArray info = infoLine("format", "QP3");
-        info += infoLine("title", codepages::fromCp1252(report.ReportOptions.Name).toUtf8());
-        info += infoLine("pages", QByteArray::number(count));
-        try {
-            for (int i = 0; i < count; ++i) {
-                const QSize size = store.PageExtent(i);
-                info += infoLine("page " + QByteArray::number(i + 1),
-                                 QByteArray::number(size.width()) + " x " +
-                                     QByteArray::number(size.height()));
-            }
-        } catch (const std::bad_alloc&) {
-            throw;
-        } catch (const std::exception& e) {
-            ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
-            return ExitFailed;
-        }
-        std::fwrite(info.constData(), 1, std::size_t(info.size()), out);
-        return ExitDone;
-    }
-    const std::vector<int> selection = selectedPages(store.Count());
-    const bool pageOptions = !pages.isEmpty() || oddEven != 0 || reverse;
-    if (selection.empty() && (command == Command::Print || ext == QLatin1String("pdf") ||
-                              (ext == QLatin1String("png") && !pageGiven))) {
-        ui.message(MessageKind::Error, PageSelection::noPageMessage());
-        return ExitFailed;
-    }
-    if (command == Command::Print) {
-        return printPreparedReport(report, ui, out, selection);
-    }
-    if (ext == QLatin1String("png")) {
-        return writePreparedPageImage(store, ui,
-                                      pageGiven || !pageOptions ? page : selection.front());
-    }
-    if (ext == QLatin1String("pdf")) {
-        return writePreparedPdf(report, ui,
-                                PageSelection::everyPageInOrder(selection, store.Count())
-                                    ? std::vector<int>{}
-                                    : selection);
-    }
-    int error = 0;
-    if (!store.SaveToFile(output, &error)) {
-        ui.message(MessageKind::Error, writeFailedMessage(output, error));
-        return ExitFailed;
-    }
-    return ExitDone;
-}
-
-int ConvertJob::writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
-                                 const std::vector<int>& order) const {
-    reportlib::pdf::TqdxPDFExport filter;
-    reportlib::pdf::ApplyMainWindowDefaults(filter);
-    filter.Report = &report;
-    filter.FileName = output;
-    filter.ShowDialog = false; // the converter never asks
-    filter.PageOrder = order;
-    filter.UserPassword = userPassword;
-    filter.OwnerPassword = ownerPassword;
-    // What the options dialog would set: the permissions, the outline, the background, the
-    // pictures' quality, and the title, the report's name unless one is given.
-    filter.ProtectionFlags =
-        (noPrint ? 0 : reportlib::pdf::ePrint) | (noModify ? 0 : reportlib::pdf::eModify) |
-        (noCopy ? 0 : reportlib::pdf::eCopy) | (noAnnotate ? 0 : reportlib::pdf::eAnnot);
-    filter.Outline = outline;
-    filter.Background = background;
-    if (quality != 0) {
-        filter.Quality = quality;
-    }
-    filter.Title = titleGiven ? title : codepages::fromCp1252(report.ReportOptions.Name);
-    if (aes256) {
-        filter.Encryption = reportlib::pdf::TqdxPDFEncryption::AES_256;
-    }
-    if (outline) {
-        // Read only, as the export reads it: a report without an outline is not given one.
-        reportlib::TqdxPreviewPages& store = report.PreviewPages();
-        bool items = false;
-        if (store.Document().Root().Find("outline") >= 0) {
-            store.Outline().LevelRoot();
-            items = store.Outline().Count() > 0;
-            store.Outline().Reset();
-        }
-        if (!items) {
-            ui.message(MessageKind::Warning,
-                       QStringLiteral("O relatório não tem resumo: o PDF não terá marcadores."));
-        }
-    }
-    filter.PdfA = pdfa;
-    // A conversion either writes the whole file or leaves an existing one alone.
-    filter.KeepIncompleteOutput = false;
-    WriteMessages held(ui);
-    held.hold();
-    // Progress on a terminal, and the report's error display.
-    const reportlib::ScopedUserInteraction interaction(report, held);
-    try {
-        // When the export fails the report's error display has said why, except for the last
-        // step (see TqdxPDFExport).
-        if (!reportlib::render::Export(report.PreviewPages(), &filter)) {
-            return held.release(Outcome::failure(filter.SystemError), output);
-        }
-    } catch (const std::bad_alloc&) {
-        throw; // reported where the job ends
-    } catch (const std::exception& e) {
-        // A page range that is no range (a file that cannot be begun is reported by Export()).
-        held.message(MessageKind::Error, QString::fromUtf8(e.what()));
-        return held.release(Outcome::failure(), output);
-    }
-    if (!filter.Succeeded() && !filter.ErrorText.isEmpty()) {
-        held.message(MessageKind::Error, filter.ErrorText);
-    }
-    return held.release(
-        filter.Succeeded() ? Outcome::success() : Outcome::failure(filter.SystemError), output);
-}
+namespace {
 
 // The queue a print job goes to: `printer`, or the print system's default destination (the
 // user's lpoptions, PRINTER, then the server's default). Empty, having said why, when that is
 // no queue of the system.
-static QString printQueue(const QString& printer, Interaction& ui) {
+QString printQueue(const QString& printer, Interaction& ui) {
     if (printer.isEmpty()) {
         const QString queue = defaultPrinterName();
         if (queue.isEmpty()) {
@@ -1020,121 +573,113 @@ static QString printQueue(const QString& printer, Interaction& ui) {
     return {};
 }
 
-int ConvertJob::printPreparedReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* out,
-                                    const std::vector<int>& selection) const {
-    const QString queue = printQueue(printer, ui);
-    if (queue.isEmpty()) {
+} // namespace
+
+int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
+    if (command == Command::Thumbnail) {
+        return writeThumbnail(input, output, thumbnailSize, ui);
+    }
+    // Both files are looked at before any work is done.
+    QString error;
+    if (judgeReportFile(input, error) == ReportContent::Unknown) {
+        ui.message(MessageKind::Error, error);
         return ExitFailed;
     }
-    reportlib::TqdxPrintOptions& o = report.PrintOptions;
-    o.Copies = copies;
-    o.Collate = collate;
-    // The pages as `convert` selects them (a backward range selects nothing), in their order.
-    QStringList numbers;
-    if (!PageSelection::everyPageInOrder(selection, report.PreviewPages().Count())) {
-        for (const int p : selection) {
-            numbers.append(QString::number(p));
-        }
+    if (command == Command::Convert && !outputWritable(output, ui)) {
+        return ExitFailed;
     }
-    o.PageNumbers = numbers.join(QLatin1Char(',')).toLatin1();
-    o.PrintPages = reportlib::ppAll;
-    o.Reverse = false;
-    o.PrintMode = printMode;
-    o.PrintOnSheet = sheet;
-    o.ShowDialog = false;
-    o.Duplex = sides == QLatin1String("one-sided")              ? reportlib::dmSimplex
-               : sides == QLatin1String("two-sided-long-edge")  ? reportlib::dmVertical
-               : sides == QLatin1String("two-sided-short-edge") ? reportlib::dmHorizontal
-               : duplex                                         ? reportlib::dmVertical
-                                                                : reportlib::dmNone;
-    reportlib::preview::TqdxJobRequest request;
+    OneLineMessages oneLine(ui);
+    WriteMessages messages(oneLine);
+    bool cancelled = false;
+    const std::unique_ptr<ReportDocument> document =
+        openReportDocument(input, messages, {model, accents}, &cancelled);
+    if (!document) {
+        if (cancelled) {
+            ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
+        }
+        return ExitFailed;
+    }
+    if (command == Command::Info) {
+        std::vector<InfoLine> lines;
+        if (!document->describe(lines).done()) {
+            return ExitFailed;
+        }
+        for (const auto& [key, value] : lines) {
+            std::fputs(infoLine(key, value).constData(), out);
+        }
+        return ExitDone;
+    }
+    if (command == Command::Fonts) {
+        QByteArray text;
+        if (!document->listFonts(text).done()) {
+            return ExitFailed;
+        }
+        std::fwrite(text.constData(), 1, std::size_t(text.size()), out);
+        return ExitDone;
+    }
+    const std::vector<int> selection = selectedPages(document->pageCount());
+    const QString ext = outputKind();
+    const bool pageOptions = !pages.isEmpty() || oddEven != 0 || reverse;
+    // A report written in its own format needs no page; a picture of the page asked for needs
+    // no other.
+    const bool ownFormat = ext == reportFormats(document->kind()).front();
+    if (selection.empty() &&
+        (command == Command::Print || pageOptions || (!ownFormat && !pageGiven))) {
+        ui.message(MessageKind::Error, PageSelection::noPageMessage());
+        return ExitFailed;
+    }
+    if (command == Command::Print) {
+        return printDocument(*document, selection, messages, out);
+    }
+    WriteOptions options;
+    options.userPassword = userPassword;
+    options.ownerPassword = ownerPassword;
+    options.aes256 = aes256;
+    options.allowPrint = !noPrint;
+    options.allowCopy = !noCopy;
+    options.allowModify = !noModify;
+    options.allowAnnotate = !noAnnotate;
+    options.archival = pdfa;
+    options.outline = outline;
+    options.background = background;
+    options.quality = quality;
+    if (titleGiven) {
+        options.title = title;
+    }
+    options.page = pageGiven || selection.empty() ? page : selection.front();
+    options.scale = scale;
+    options.copies = copies;
+    options.collate = collate;
+    messages.hold();
+    return messages.release(document->write(ext, output, options, selection), output);
+}
+
+int ConvertJob::printDocument(ReportDocument& document, const std::vector<int>& selection,
+                              Interaction& ui, std::FILE* out) const {
+    PrintRequest request;
+    request.queue = printQueue(printer, ui);
+    if (request.queue.isEmpty()) {
+        return ExitFailed;
+    }
     request.title = title;
-    if (request.title.isEmpty() && report.ReportOptions.Name.isEmpty() &&
-        input != QLatin1String("-")) {
+    if (request.title.isEmpty() && document.title().isEmpty() && input != QLatin1String("-")) {
         request.title = QFileInfo(input).fileName();
     }
+    request.copies = copies;
+    request.collate = collate;
+    request.mode = printMode;
+    request.sheet = sheet;
+    request.sides = sides.isEmpty() && duplex ? QStringLiteral("two-sided-long-edge") : sides;
     request.media = media;
-    request.extra = jobOptions;
-    request.queueCollatedCopies = true; // the converter's copies show no copy number
-    const reportlib::ScopedUserInteraction interaction(report, ui);
-    reportlib::preview::TqdxPrintResult result;
-    try {
-        result = reportlib::preview::PrintReport(report, queue, {}, request);
-    } catch (const std::bad_alloc&) {
-        throw; // reported where the job ends
-    } catch (const std::exception& e) {
-        ui.message(MessageKind::Error, QString::fromUtf8(e.what())); // a page range that is none
-        return ExitFailed;
-    }
-    if (result.cancelled) {
-        ui.message(MessageKind::Error, QStringLiteral("Operação cancelada."));
-    }
-    if (result.printed && result.jobId > 0) {
+    request.options = jobOptions;
+    const PrintOutcome printed = document.print(request, selection);
+    if (printed.outcome.done() && printed.jobId > 0) {
         // As lp's "request id is": the queue and the job's number.
         const QByteArray line =
-            QStringLiteral("pedido ID: %1-%2\n").arg(queue).arg(result.jobId).toUtf8();
+            QStringLiteral("pedido ID: %1-%2\n").arg(request.queue).arg(printed.jobId).toUtf8();
         std::fwrite(line.constData(), 1, std::size_t(line.size()), out);
     }
-    return result.printed ? ExitDone : ExitFailed; // the job has said why
-}
-
-int ConvertJob::printTextReport(TGravana& g, Interaction& ui) const {
-    const QString queue = printQueue(printer, ui);
-    if (queue.isEmpty()) {
-        return ExitFailed;
-    }
-    const QString previous = chosenPrinter();
-    setCurrentPrinter(queue);
-    g.UsaGerenciadorImpr = true; // raw models go to the queue, not to a port
-    connectSystemPrinting(g);
-    const Outcome printed = g.Imprimir(QString());
-    setCurrentPrinter(previous);
-    return exitCodeOf(printed, ui);
-}
-
-int ConvertJob::writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui,
-                                       int picturePage) const {
-    if (picturePage > store.Count()) {
-        ui.message(MessageKind::Error, QStringLiteral("O relatório não tem a página %1 (tem %2).")
-                                           .arg(picturePage)
-                                           .arg(store.Count()));
-        return ExitFailed;
-    }
-    // A white image of the page's paper at the scale, the page painted on it.
-    const QSize paper = store.PageExtent(picturePage - 1);
-    const QSize size(std::max(1, reportlib::render::Round(paper.width() * scale)),
-                     std::max(1, reportlib::render::Round(paper.height() * scale)));
-    if (qint64(size.width()) * size.height() > kMaxImagePixels) {
-        ui.message(MessageKind::Error, tooLargeMessage(size.width(), size.height()));
-        return ExitFailed;
-    }
-    QImage image(size, QImage::Format_RGB32);
-    if (image.isNull()) {
-        throw std::bad_alloc();
-    }
-    image.fill(Qt::white);
-    try {
-        QPainter painter(&image);
-        reportlib::render::PaintPage(store, picturePage - 1, painter, scale, scale, 0, 0);
-    } catch (const std::bad_alloc&) {
-        throw; // reported where the job ends
-    } catch (const std::exception& e) {
-        ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
-        return ExitFailed;
-    }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    AtomicFile file(output);
-    if (!image.save(&buffer, "PNG")) {
-        ui.message(MessageKind::Error, writeFailedMessage(output));
-        return ExitFailed;
-    }
-    if (!file.open() || !file.write(png) || !file.commit()) {
-        ui.message(MessageKind::Error, writeFailedMessage(output, file.error()));
-        return ExitFailed;
-    }
-    return ExitDone;
+    return exitCodeOf(printed.outcome, ui);
 }
 
 } // namespace zr::app

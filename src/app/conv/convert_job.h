@@ -19,16 +19,9 @@
 #include "app/conv/thumbnail.h"
 #include "platform/interaction/interaction.h"
 
-namespace zr::textreport {
-class TGravana;
-}
-namespace zr::reportlib {
-class TqdxPreviewPages;
-class TqdxReport;
-} // namespace zr::reportlib
-
 namespace zr::app {
 
+class ReportDocument;
 struct ConvertOption;
 
 enum ExitCode : int {
@@ -121,26 +114,11 @@ struct ConvertJob {
     static QString usageHint();
 
 private:
-    // What the engines say while a write runs, held until its outcome is known.
-    class WriteMessages;
-
     int runCommand(Interaction& ui, std::FILE* out) const;
     int runOnFiles(Interaction& ui, std::FILE* out) const;
-    // Writes the open text report as the output; `picturePage` is the page of a picture.
-    int writeTextReport(textreport::TGravana& g, WriteMessages& ui, int picturePage) const;
-    // `info`, `convert` and `print` of an open prepared report (.QP3); `convert` writes it as
-    // .QP3, .PDF or a picture of one page.
-    int runPreparedReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* out) const;
-    int writePreparedPageImage(reportlib::TqdxPreviewPages& store, Interaction& ui,
-                               int picturePage) const;
-    // `order`: the pages to export, from 1, in order; empty for all.
-    int writePreparedPdf(reportlib::TqdxReport& report, Interaction& ui,
-                         const std::vector<int>& order) const;
     // Prints the job's number ("pedido ID: FILA-N") on `out`.
-    int printPreparedReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* out,
-                            const std::vector<int>& selection) const;
-    int printTextReport(textreport::TGravana& g, Interaction& ui) const;
-    int writePageImage(textreport::TGravana& g, Interaction& ui, int picturePage) const;
+    int printDocument(ReportDocument& document, const std::vector<int>& selection, Interaction& ui,
+                      std::FILE* out) const;
 };
 
 } // namespace zr::app

@@ -1,31 +1,19 @@
 #include "thumbnail.h"
 
 #include "app/common/report_content.h"
+#include "app/common/report_document.h"
 #include "app/common/report_file.h"
-#include "app/common/viewer_settings.h"
 #include "app/conv/convert_job.h"
-#include "platform/files/atomic_file.h"
 #include "platform/interaction/interaction.h"
-#include "reportlib/document/qdx_preview_pages.h"
-#include "reportlib/document/qdx_report.h"
-#include "reportlib/render/page_services.h"
-#include "reportlib/render/view_painter.h"
-#include "textreport/gravana.h"
 #include "textreport/io/gvp_file.h"
-#include "textreport/render/page_renderer.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
-#include <QPainter>
 
 #include <algorithm>
 #include <cerrno>
-#include <new>
 #include <exception>
-#include <sys/mman.h>
-#include <unistd.h>
+#include <new>
 #include <vector>
 
 namespace zr::app {
@@ -90,115 +78,8 @@ public:
     }
 };
 
-// A file of the process's own that lives in memory only, named by a path the loaders can open.
-class MemoryFile {
-public:
-    explicit MemoryFile(const QByteArray& bytes) {
-        m_fd = memfd_create("zeralconv-thumbnail", MFD_CLOEXEC);
-        qsizetype done = 0;
-        while (m_fd >= 0 && done < bytes.size()) {
-            const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n <= 0) {
-                ::close(m_fd);
-                m_fd = -1;
-            } else {
-                done += n;
-            }
-        }
-    }
-    ~MemoryFile() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    MemoryFile(const MemoryFile&) = delete;
-    MemoryFile& operator=(const MemoryFile&) = delete;
-
-    bool valid() const { return m_fd >= 0; }
-    QString path() const { return QStringLiteral("/proc/self/fd/%1").arg(m_fd); }
-
-private:
-    int m_fd = -1;
-};
-
 double fitScale(int width, int height, int size) {
     return double(size) / double(std::max(width, height));
-}
-
-QImage textReportThumbnail(QFile& file, const QString& input, int size, Interaction& ui) {
-    const std::optional<QByteArray> firstPage = textReportFirstPage(file);
-    if (!firstPage) {
-        ui.message(MessageKind::Error, QStringLiteral("Formato do arquivo é inválido..."));
-        return {};
-    }
-    const MemoryFile reduced(*firstPage);
-    textreport::TGravana g(ui);
-    applyViewerSettings(g);
-    g.OpcoesPreview.Preview = false;
-    g.MostrarProgresso = false;
-    g.Abrir();
-    // Without a memory file (an old kernel) the whole report is read, as the viewer reads it.
-    const textreport::LoadResult result = g.LerRelatorio(reduced.valid() ? reduced.path() : input);
-    QImage image;
-    if (result == textreport::LoadResult::Loaded ||
-        result == textreport::LoadResult::CountWarning) {
-        const textreport::PageGeometry page = textreport::pageGeometry(
-            textreport::PageLayout::Print, g.TamanhoQteColunas, g.TamanhoQteLinhas);
-        if (page.width > 0 && page.height > 0) {
-            image = textreport::renderPageImage(g, 1, fitScale(page.width, page.height, size));
-        }
-        if (image.isNull()) {
-            ui.message(MessageKind::Error, QStringLiteral("A página não pôde ser desenhada."));
-        }
-    }
-    if (g.state().aberto) {
-        g.Abortar();
-    }
-    return image;
-}
-
-QImage preparedReportThumbnail(QFile& file, const QString& input, int size, Interaction& ui) {
-    reportlib::TqdxReport report;
-    reportlib::TqdxPreviewPages& store = report.PreviewPages();
-    try {
-        if (std::optional<QByteArray> firstPage = preparedReportFirstPage(file)) {
-            QBuffer buffer(&*firstPage);
-            buffer.open(QIODevice::ReadOnly);
-            store.LoadFromStream(buffer);
-        } else {
-            store.LoadFromFile(input, true);
-        }
-        if (const QString defect = preparedReportDefect(store, 1); !defect.isEmpty()) {
-            ui.message(MessageKind::Error, defect);
-            return {};
-        }
-        if (store.Count() == 0) {
-            ui.message(MessageKind::Error, QStringLiteral("O relatório não tem páginas."));
-            return {};
-        }
-        const QSize paper = store.PageExtent(0);
-        if (paper.width() <= 0 || paper.height() <= 0) {
-            ui.message(MessageKind::Error, QStringLiteral("A página não pôde ser desenhada."));
-            return {};
-        }
-        const double scale = fitScale(paper.width(), paper.height(), size);
-        const QSize pixels(std::clamp(reportlib::render::Round(paper.width() * scale), 1, size),
-                           std::clamp(reportlib::render::Round(paper.height() * scale), 1, size));
-        QImage image(pixels, QImage::Format_RGB32);
-        if (image.isNull()) {
-            ui.message(MessageKind::Error, QStringLiteral("A página não pôde ser desenhada."));
-            return {};
-        }
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        reportlib::render::PaintPage(store, 0, painter, scale, scale, 0, 0);
-        return image;
-    } catch (const std::bad_alloc&) {
-        throw; // reported where the job ends
-    } catch (const std::exception& e) {
-        ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
-        return {};
-    }
 }
 
 // Where a top-level section (start tag to end tag) lies in XML text: its first byte and the byte
@@ -474,7 +355,8 @@ std::optional<QByteArray> preparedReportFirstPage(QFile& file) {
 
 int writeThumbnail(const QString& input, const QString& output, int size, Interaction& ui) {
     QuietInteraction quiet(ui);
-    // Judged as every command judges a file; only the reading differs (the first page alone).
+    // Judged as every command judges a file; only the reading differs (the first page alone,
+    // or the whole file when it is laid out otherwise).
     QString error;
     const ReportContent kind = judgeReportFile(input, error);
     QFile file(input);
@@ -482,26 +364,27 @@ int writeThumbnail(const QString& input, const QString& output, int size, Intera
         ui.message(MessageKind::Error, error.isEmpty() ? openFailedMessage(input, EIO) : error);
         return ExitFailed;
     }
-    const QImage image = kind == ReportContent::TextReport
-                             ? textReportThumbnail(file, input, size, quiet)
-                             : preparedReportThumbnail(file, input, size, quiet);
+    const std::optional<QByteArray> firstPage = kind == ReportContent::TextReport
+                                                    ? textReportFirstPage(file)
+                                                    : preparedReportFirstPage(file);
+    file.close();
+    const std::unique_ptr<ReportDocument> document =
+        firstPage ? openReportDocument(*firstPage, kind, input, quiet)
+                  : openReportDocument(input, quiet);
+    if (!document) {
+        return ExitFailed; // the engine has said why
+    }
+    if (document->pageCount() == 0) {
+        ui.message(MessageKind::Error, QStringLiteral("O relatório não tem páginas."));
+        return ExitFailed;
+    }
+    const QSize paper = document->pageSize(1);
+    const QImage image =
+        document->pageImage(1, paper.isEmpty() ? 0 : fitScale(paper.width(), paper.height(), size));
     if (image.isNull()) {
-        return ExitFailed; // the loader or the drawing has said why
+        return ExitFailed; // the drawing has said why
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) {
-        ui.message(MessageKind::Error, QStringLiteral("Erro na gravação do arquivo ") + output);
-        return ExitFailed;
-    }
-    AtomicFile out(output);
-    if (!out.open() || !out.write(png) || !out.commit()) {
-        ui.message(MessageKind::Error, QStringLiteral("Erro na gravação do arquivo %1: %2")
-                                           .arg(output, out.errorString()));
-        return ExitFailed;
-    }
-    return ExitDone;
+    return writePng(image, output, ui).done() ? ExitDone : ExitFailed;
 }
 
 } // namespace zr::app

@@ -184,19 +184,8 @@ StartAction TfrmMenu::FormCreate(const QString& firstArgument) {
         return StartAction::Refused;
     }
     // A report under the other kind's extension goes to the engine that reads it.
-    decision.action = byContent.action;
-    switch (decision.action) {
-    case StartAction::OpenGvp:
-        openTextReport(decision.fileName);
-        break;
-    case StartAction::OpenQp3:
-        openPreparedReport(decision.fileName);
-        break;
-    case StartAction::None:
-    case StartAction::Refused:
-        break;
-    }
-    return decision.action;
+    openReport(decision.fileName);
+    return byContent.action;
 }
 
 void TfrmMenu::showEvent(QShowEvent* event) {
@@ -250,8 +239,12 @@ void TfrmMenu::miAbrirRelatorioClick() {
     if (fileName.isEmpty()) {
         return;
     }
+    openReport(fileName);
+}
+
+void TfrmMenu::openReport(const QString& fileName, const QString& pdfExportName) {
     if (openActionFor(fileName) == StartAction::OpenQp3) {
-        openPreparedReport(fileName);
+        openPreparedReport(fileName, pdfExportName);
     } else {
         openTextReport(fileName);
     }
@@ -275,8 +268,8 @@ void TfrmMenu::openTextReport(const QString& fileName) {
     }
 }
 
-void TfrmMenu::openPreparedReport(const QString& fileName) {
-    m_pdfExportFileName = pdfExportNameFor(fileName);
+void TfrmMenu::openPreparedReport(const QString& fileName, const QString& pdfExportName) {
+    m_pdfExportFileName = pdfExportName.isEmpty() ? pdfExportNameFor(fileName) : pdfExportName;
     m_pdfExport->FileName = m_pdfExportFileName;
     m_preparedFileName = fileName;
     if (preparedReportHook) {

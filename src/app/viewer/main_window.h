@@ -62,7 +62,7 @@ public:
     // else) is said so through the window's Interaction and gives Refused, with no preview.
     StartAction FormCreate(const QString& firstArgument);
 
-    // The open command: asks for a file and opens it by openActionFor. Nothing on cancel.
+    // The open command: asks for a file and opens it (openReport). Nothing on cancel.
     void miAbrirRelatorioClick();
     // Closes the window, through the same question as any other close.
     void miSairClick();
@@ -71,8 +71,12 @@ public:
 
     // The text report sequence: Abrir, LerRelatorio, Fechar (which previews the report).
     void openTextReport(const QString& fileName);
-    // Sets the PDF export name from the file name and hands the file to preparedReportHook.
-    void openPreparedReport(const QString& fileName);
+    // Sets the PDF export name (`pdfExportName`, else the file's name without ".QP3") and hands
+    // the file to preparedReportHook.
+    void openPreparedReport(const QString& fileName, const QString& pdfExportName = {});
+    // Opens the file in the preview openActionFor tells: every door of the window (its first
+    // argument, the desktop's --open, the open command) comes through here.
+    void openReport(const QString& fileName, const QString& pdfExportName = {});
     // The prepared report sequence: loads the file into the report's prepared pages (a missing
     // file changes nothing) and shows them in the preview window, modally. A file the store
     // rejects is reported through the window's Interaction with the store's message, and the

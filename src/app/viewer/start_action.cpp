@@ -1,5 +1,6 @@
 #include "start_action.h"
 
+#include "app/common/document_kind.h"
 #include "app/common/report_content.h"
 #include "main_window.h"
 #include "platform/interaction/interaction.h"
@@ -90,35 +91,17 @@ StartDecision openFileDecision(const QString& fileName, QString& problem) {
 int openFromDesktop(TfrmMenu& window, Interaction& ui, const QString& fileName) {
     QString problem;
     const StartDecision decision = openFileDecision(fileName, problem);
-    switch (decision.action) {
-    case StartAction::OpenGvp:
-        window.openTextReport(decision.fileName);
-        return 0;
-    case StartAction::OpenQp3: {
-        // The window names the PDF export after a ".QP3" file; a file from the desktop may
-        // have another extension or none, so the name is set again just before loading.
-        const auto load = window.preparedReportHook;
-        window.preparedReportHook = [&](const QString& name) {
-            window.PdfExport().FileName = decision.pdfExportName;
-            if (load) {
-                load(name);
-            }
-        };
-        window.openPreparedReport(decision.fileName);
-        window.preparedReportHook = load;
-        return 0;
+    if (decision.action == StartAction::None) {
+        ui.message(MessageKind::Error, problem, QString::fromUtf8(kViewerCaption));
+        return 1;
     }
-    case StartAction::None:
-    case StartAction::Refused:
-        break;
-    }
-    ui.message(MessageKind::Error, problem, QString::fromUtf8(kViewerCaption));
-    return 1;
+    window.openReport(decision.fileName, decision.pdfExportName);
+    return 0;
 }
 
 StartAction openActionFor(const QString& fileName) {
-    return fileExtension(fileName).toUpper() == QLatin1String(".QP3") ? StartAction::OpenQp3
-                                                                      : StartAction::OpenGvp;
+    return detectDocumentKind(fileName) == DocumentKind::PreparedReport ? StartAction::OpenQp3
+                                                                        : StartAction::OpenGvp;
 }
 
 } // namespace zr::app

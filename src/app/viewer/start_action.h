@@ -71,9 +71,9 @@ inline constexpr const char* kViewerCaption = "ZeralVisualizador";
 // file is missing or no report, after telling the user so through `ui`.
 int openFromDesktop(TfrmMenu& window, Interaction& ui, const QString& fileName);
 
-// Where a file chosen in the open dialog goes: ".QP3" in any case to the prepared reports, every
-// other name (".GVP" in any case, or anything else the user typed) to the text report component,
-// whose loader rejects what is not a saved text report.
+// Where a file chosen in the open dialog goes: its content decides, as for the desktop; a file
+// whose content tells nothing goes by its name, ".QP3" in any case to the prepared reports,
+// every other name to the text report component, whose loader then says why it cannot read it.
 StartAction openActionFor(const QString& fileName);
 
 } // namespace zr::app

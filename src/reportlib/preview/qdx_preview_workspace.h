@@ -11,6 +11,7 @@
 
 #include "reportlib/document/qdx_report.h"
 #include "reportlib/render/page_services.h"
+#include "reportlib/render/page_text.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -136,14 +137,8 @@ struct TqdxSearchState {
 };
 TqdxSearchState& SearchState();
 
-// One piece of text a page drew: the characters of one line of output and their box, in page
-// pixels at scale 1.
-struct TqdxTextRecord {
-    QString Text;
-    QRect Bounds;
-};
-// The text records of page `index`, in drawing order. Errors of building the page pass out.
-std::vector<TqdxTextRecord> RecordPageText(TqdxPreviewPages& pages, int index);
+using render::RecordPageText;
+using render::TqdxTextRecord;
 
 // Pages that could not be built: painted blank and reported once. Shared by the workspaces of
 // one preview.

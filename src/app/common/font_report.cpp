@@ -7,8 +7,8 @@
 #include "reportlib/document/qdx_report.h"
 
 #include <exception>
-#include <new>
 #include <map>
+#include <new>
 #include <vector>
 
 namespace zr::app {
@@ -40,7 +40,7 @@ QString StyleName(bool bold, bool italic) {
 
 } // namespace
 
-int WriteFontReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* out) {
+Outcome WriteFontReport(reportlib::TqdxReport& report, Interaction& ui, QByteArray& text) {
     reportlib::TqdxPreviewPages& store = report.PreviewPages();
     std::vector<Used> used;
     try {
@@ -70,8 +70,9 @@ int WriteFontReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* o
                     used.push_back(std::move(u));
                     it = used.end() - 1;
                 }
-                const QString text = memo->Text();
-                for (const fonts::FaceRun& run : fonts::SplitByFace(text, family, bold, italic)) {
+                const QString memoText = memo->Text();
+                for (const fonts::FaceRun& run :
+                     fonts::SplitByFace(memoText, family, bold, italic)) {
                     const int count = run.end - run.start;
                     if (run.missing) {
                         it->missing += count;
@@ -87,9 +88,9 @@ int WriteFontReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* o
         throw; // reported where the job ends
     } catch (const std::exception& e) {
         ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
-        return 1;
+        return Outcome::failure();
     }
-    QByteArray text;
+    text.clear();
     for (const Used& u : used) {
         QString line =
             u.family + QStringLiteral(" (") + StyleName(u.bold, u.italic) + QStringLiteral("): ");
@@ -112,8 +113,7 @@ int WriteFontReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* o
             text += QStringLiteral("  sem fonte: %1 caracteres\n").arg(u.missing).toUtf8();
         }
     }
-    std::fwrite(text.constData(), 1, std::size_t(text.size()), out);
-    return 0;
+    return Outcome::success();
 }
 
 } // namespace zr::app

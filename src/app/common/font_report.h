@@ -4,10 +4,11 @@
 // see why a line wraps differently from the machine the report was made on.
 
 #include "platform/interaction/interaction.h"
+#include "platform/interaction/outcome.h"
 
 #include <QString>
 
-#include <cstdio>
+#include <QByteArray>
 
 namespace zr::reportlib {
 class TqdxReport;
@@ -19,7 +20,7 @@ namespace zr::app {
 //   "Arial (negrito): Liberation Sans Bold — /usr/share/fonts/…/LiberationSans-Bold.ttf"
 // then, indented, one line per fallback face its texts needed ("  reserva: DejaVu Sans — FILE
 // (N caracteres)") and the count of characters no installed face has ("  sem fonte: N
-// caracteres"). Returns the program's exit code; a page that cannot be built is an error.
-int WriteFontReport(reportlib::TqdxReport& report, Interaction& ui, std::FILE* out);
+// caracteres") into `text`. A page that cannot be built is a failure (`ui` is told why).
+Outcome WriteFontReport(reportlib::TqdxReport& report, Interaction& ui, QByteArray& text);
 
 } // namespace zr::app
