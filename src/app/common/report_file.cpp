@@ -82,9 +82,8 @@ ReportContent judgeReportFile(const QString& path, QString& error) {
     return kind;
 }
 
-QString preparedReportDefect(reportlib::TqdxPreviewPages& store, int pages) {
-    const int count = pages < 0 ? store.Count() : std::min(pages, store.Count());
-    for (int p = 0; p < count; ++p) {
+QString preparedReportDefect(reportlib::TqdxPreviewPages& store) {
+    for (int p = 0; p < store.Count(); ++p) {
         reportlib::TqdxXMLItem& element = store.PagesElement().Items(p);
         if (!isPageObjectElement(element.Name) && store.PageExtent(p).isEmpty()) {
             return QStringLiteral("a página %1 se refere a uma página de modelo que não existe")

@@ -32,8 +32,8 @@ QString writeFailedMessage(const QString& path, int error = 0);
 ReportContent judgeReportFile(const QString& path, QString& error);
 
 // Why the pages of a loaded prepared report cannot all be built, in the user's words ("o objeto
-// 12 da página 3 é de uma classe desconhecida"); empty when they can. Looks at the first
-// `pages` pages (all when negative), reading each page's elements and dropping them again.
-QString preparedReportDefect(reportlib::TqdxPreviewPages& store, int pages = -1);
+// 12 da página 3 é de uma classe desconhecida"); empty when they can. Reads each page's
+// elements and drops them again.
+QString preparedReportDefect(reportlib::TqdxPreviewPages& store);
 
 } // namespace zr::app

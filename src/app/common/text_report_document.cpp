@@ -16,6 +16,7 @@
 #include "textreport/io/gvp_file.h"
 #include "textreport/render/page_renderer.h"
 
+#include <QFileInfo>
 #include <QPainter>
 #include <QPicture>
 
@@ -70,7 +71,9 @@ QByteArray pageList(const std::vector<int>& pages) {
 
 class TextReportDocument final : public ReportDocument {
 public:
-    explicit TextReportDocument(Interaction& ui) : ReportDocument(ui), m_g(ui) {
+    // `name` stands for the file in messages.
+    TextReportDocument(Interaction& ui, QString name)
+        : ReportDocument(ui), m_name(std::move(name)), m_g(ui) {
         applyViewerSettings(m_g);
         m_g.OpcoesPreview.Preview = false;
         m_g.Abrir();
@@ -141,8 +144,9 @@ public:
 
     Outcome listFonts(QByteArray&) override {
         m_ui.message(MessageKind::Error,
-                     QStringLiteral("O relatório não é um relatório preparado (.QP3): só estes "
-                                    "usam fontes do sistema"));
+                     QStringLiteral("%1 não é um relatório preparado (.QP3): só estes usam "
+                                    "fontes do sistema")
+                         .arg(m_name));
         return Outcome::failure();
     }
 
@@ -167,6 +171,7 @@ private:
     // showing the whole report's count ("page 3 of 10", not "of 2").
     class PageSubset;
 
+    QString m_name;
     std::unique_ptr<MemoryFile> m_memory; // what the report was read from, when in memory
     TGravana m_g;
 };
@@ -275,7 +280,7 @@ PrintOutcome TextReportDocument::print(const PrintRequest& request, const std::v
 std::unique_ptr<ReportDocument> openTextReportDocument(const QString& path, Interaction& ui,
                                                        const DocumentSettings& settings,
                                                        bool* cancelled) {
-    auto document = std::make_unique<TextReportDocument>(ui);
+    auto document = std::make_unique<TextReportDocument>(ui, QFileInfo(path).fileName());
     const LoadResult result = document->load(path, settings);
     if (cancelled) {
         *cancelled = result == LoadResult::Cancelled;
@@ -288,7 +293,7 @@ std::unique_ptr<ReportDocument> openTextReportDocument(const QString& path, Inte
 
 std::unique_ptr<ReportDocument> openTextReportDocument(const QByteArray& bytes, const QString& name,
                                                        Interaction& ui) {
-    auto document = std::make_unique<TextReportDocument>(ui);
+    auto document = std::make_unique<TextReportDocument>(ui, QFileInfo(name).fileName());
     const LoadResult result = document->load(bytes, name);
     if (result != LoadResult::Loaded && result != LoadResult::CountWarning) {
         return nullptr;

@@ -10,6 +10,7 @@
 #include "platform/files/report_folder.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/text/codepages.h"
+#include "reportlib/document/qdx_scoped_interaction.h"
 #include "reportlib/pdf/qdx_export_pdf.h"
 
 #include <QAction>
@@ -839,7 +840,6 @@ bool TqdxPreviewForm::runJob(const QString& progressFormat, bool lock,
         m_interaction->SetInner(previous);
     }
     m_interaction->SetProgressFormat(progressFormat);
-    m_report->UserInteraction = m_interaction.get();
     m_report->Terminated = false;
     CancelRequest::clear();
     if (lock) {
@@ -847,18 +847,21 @@ bool TqdxPreviewForm::runJob(const QString& progressFormat, bool lock,
     }
     bool result = false;
     QString error;
-    try {
-        result = job();
-    } catch (const std::exception& e) {
-        error = QString::fromUtf8(e.what());
-        if (error.isEmpty()) {
-            error = qdxResources().Text("mbError");
+    {
+        // The job reports through the window's progress for its run only.
+        const ScopedUserInteraction interaction(*m_report, *m_interaction);
+        try {
+            result = job();
+        } catch (const std::exception& e) {
+            error = QString::fromUtf8(e.what());
+            if (error.isEmpty()) {
+                error = qdxResources().Text("mbError");
+            }
         }
     }
     if (lock && m_preview->Locked()) {
         m_preview->Unlock();
     }
-    m_report->UserInteraction = m_interaction->Inner();
     m_jobRunning = false;
     CancelRequest::clear();
     UpdateButtons();
