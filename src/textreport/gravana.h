@@ -198,6 +198,9 @@ public:
     zr::Outcome IniciarTrabalho(const QString& fileName);
     bool EnviarBytes(QByteArrayView bytes);
     zr::Outcome EncerrarTrabalho();
+    // The print system's number of the job the last print went to; 0 when it went to a port
+    // or a file, failed, or the print system gave none.
+    int lastJobId() const { return m_lastJobId; }
     void ImprimirPaginaTexto(int page);
     void ImprimirPaginaGrafica(int page);
 
@@ -261,6 +264,7 @@ private:
     bool m_graphicPageStarted = false;
     bool m_cancelRaised = false;
     bool m_outputIsPort = false; // the open job writes to a port or file, not the spooler
+    int m_lastJobId = 0;
 
     Interaction& m_ui;
     DecodedItem m_item;

@@ -272,7 +272,7 @@ PrintOutcome TextReportDocument::print(const PrintRequest& request, const std::v
     connectSystemPrinting(m_g);
     const Outcome printed = m_g.Imprimir(QString());
     setCurrentPrinter(previous);
-    return {printed, 0};
+    return {printed, printed.done() ? m_g.lastJobId() : 0};
 }
 
 } // namespace

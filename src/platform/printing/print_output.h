@@ -39,6 +39,8 @@ public:
     // When the last document ended could not be handed to the print system: its status code (or
     // the system's error number); 0 when it was.
     virtual int error() const { return 0; }
+    // The print system's number of the job the last document went to; 0 when it gave none.
+    virtual int jobId() const { return 0; }
 };
 
 } // namespace zr

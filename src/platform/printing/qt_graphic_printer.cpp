@@ -77,6 +77,7 @@ bool QtGraphicPrinter::beginDocument(const QString& title, bool landscape) {
         return false;
     }
     m_error = 0;
+    m_jobId = 0;
     m_title = title;
     m_printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     m_printer.setDocName(title);
@@ -138,7 +139,9 @@ void QtGraphicPrinter::send() {
     if (!file.atEnd() || !job->finish()) {
         m_error = job->error() != 0 ? job->error() : -1;
         // the job is cancelled when dropped unfinished
+        return;
     }
+    m_jobId = job->jobId();
 }
 
 void QtGraphicPrinter::placeOrigin() {

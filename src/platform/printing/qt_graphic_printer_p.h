@@ -45,6 +45,7 @@ public:
     void endDocument() override;
     // The CUPS status code (or system error number) of a document the queue did not take.
     int error() const override { return m_error; }
+    int jobId() const override { return m_jobId; }
 
 private:
     QtGraphicPrinter() = default;
@@ -59,6 +60,7 @@ private:
     QPainter m_painter;
     QMarginsF m_margins; // the printer's unprintable strips, paper upright, in points
     int m_error = 0;
+    int m_jobId = 0; // of the last document the queue took
 };
 
 } // namespace zr

@@ -32,6 +32,7 @@ public:
     bool beginDocument(const QString& title, bool landscape) override {
         m_open.reset();
         m_error = 0;
+        m_jobId = 0;
         QString error;
         m_open = openGraphicPrinter(ImpressoraAtual().deviceName, error);
         if (!m_open || !m_open->beginDocument(title, landscape)) {
@@ -53,15 +54,18 @@ public:
         if (m_open) {
             m_open->endDocument();
             m_error = m_open->error();
+            m_jobId = m_open->jobId();
             m_open.reset();
         }
     }
     int error() const override { return m_error; }
+    int jobId() const override { return m_jobId; }
 
 private:
     std::unique_ptr<GraphicPrinter> m_open;
     QPainter m_idle;
     int m_error = 0;
+    int m_jobId = 0;
 };
 
 } // namespace

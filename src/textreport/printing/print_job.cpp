@@ -116,6 +116,7 @@ void TGravana::printPages(const std::vector<int>& pages, Progress& progress) {
 
 Outcome TGravana::IniciarTrabalho(const QString& fileName) {
     ReportState& s = state();
+    m_lastJobId = 0;
     if (Impressora == TModelo::Grafico && fileName.isEmpty()) {
         if (!impressoraGrafica ||
             !impressoraGrafica->beginDocument(codepages::fromCp1252(TitulodoRelatorio),
@@ -181,6 +182,7 @@ Outcome TGravana::EncerrarTrabalho() {
                                  .arg(error));
                 return Outcome::failure(); // a status of the print system, not of a call
             }
+            m_lastJobId = impressoraGrafica->jobId();
         }
         return Outcome::success();
     }
@@ -190,8 +192,10 @@ Outcome TGravana::EncerrarTrabalho() {
     EnviarBytes(state().sequencias.inicializar);
     const bool ok = m_output->finish();
     const int error = m_output->error();
+    const int job = m_output->jobId();
     m_output.reset();
     if (ok) {
+        m_lastJobId = job;
         return Outcome::success();
     }
     if (m_outputIsPort) {

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -458,12 +459,18 @@ TEST(ConvertJobPrint, PrintsEitherKindOfReportOnAQueue) {
     }
     ASSERT_TRUE(cups.addQueue(QStringLiteral("laser")));
     TempDir dir;
+    // Every print, of either kind and either mode, says its job as lp does.
+    const auto saysItsJob = [](const Outcome& printed) {
+        static const QRegularExpression id(QStringLiteral("^pedido ID: laser-\\d+\n$"));
+        return id.match(QString::fromUtf8(printed.out)).hasMatch();
+    };
 
     // A prepared report: three pages, two collated copies of the odd ones, which the queue
     // makes.
     const QString prepared = dir.write("r.QP3", kSmallPrepared);
     Outcome o = runJob({"print", "--printer", "laser", "--copies", "2", "--odd", prepared});
     ASSERT_EQ(o.code, 0) << (o.messages.empty() ? "" : o.messages[0].toStdString());
+    EXPECT_TRUE(saysItsJob(o)) << o.out.constData();
     std::optional<QByteArray> bytes = cups.nextJob(QStringLiteral("laser"));
     ASSERT_TRUE(bytes.has_value());
     EXPECT_EQ(cups.newestJobAttribute(QStringLiteral("laser"), "copies"), QStringLiteral("2"));
@@ -475,6 +482,7 @@ TEST(ConvertJobPrint, PrintsEitherKindOfReportOnAQueue) {
     // Joined: A4 pages two by two on A3.
     o = runJob({"print", "--printer", "laser", "--mode", "join", "--sheet", "8", prepared});
     ASSERT_EQ(o.code, 0);
+    EXPECT_TRUE(saysItsJob(o)) << o.out.constData();
     bytes = cups.nextJob(QStringLiteral("laser"));
     ASSERT_TRUE(bytes.has_value());
     if (zr::test::pdfInfoAvailable()) {
@@ -488,6 +496,7 @@ TEST(ConvertJobPrint, PrintsEitherKindOfReportOnAQueue) {
         "t.gvp", ReportBuilder().item(1, 1, 1, "PRIMEIRA").item(2, 1, 1, "SEGUNDA").build());
     o = runJob({"print", "--printer", "laser", "--model", "epson", text});
     ASSERT_EQ(o.code, 0) << (o.messages.empty() ? "" : o.messages[0].toStdString());
+    EXPECT_TRUE(saysItsJob(o)) << o.out.constData();
     bytes = cups.nextJob(QStringLiteral("laser"));
     ASSERT_TRUE(bytes.has_value());
     EXPECT_TRUE(bytes->contains("PRIMEIRA"));
@@ -495,6 +504,7 @@ TEST(ConvertJobPrint, PrintsEitherKindOfReportOnAQueue) {
     // ... and graphic.
     o = runJob({"print", "--printer", "laser", "--model", "grafico", text});
     ASSERT_EQ(o.code, 0) << (o.messages.empty() ? "" : o.messages[0].toStdString());
+    EXPECT_TRUE(saysItsJob(o)) << o.out.constData();
     bytes = cups.nextJob(QStringLiteral("laser"));
     ASSERT_TRUE(bytes.has_value());
     EXPECT_TRUE(bytes->startsWith("%PDF"));
