@@ -21,6 +21,13 @@ namespace {
 constexpr qint64 kMaxPicturePixels = 100'000'000;
 constexpr qint64 kMaxPictureSide = 16384;
 
+// The message for a picture the size of which no memory would hold.
+QString pictureTooLargeMessage(qint64 width, qint64 height) {
+    return QStringLiteral("A imagem seria grande demais (%1 x %2 pixels): use uma escala menor.")
+        .arg(width)
+        .arg(height);
+}
+
 } // namespace
 
 const QStringList& reportFormats(ReportContent kind) {
@@ -33,12 +40,6 @@ const QStringList& reportFormats(ReportContent kind) {
     return kind == ReportContent::TextReport       ? text
            : kind == ReportContent::PreparedReport ? prepared
                                                    : none;
-}
-
-QString pictureTooLargeMessage(qint64 width, qint64 height) {
-    return QStringLiteral("A imagem seria grande demais (%1 x %2 pixels): use uma escala menor.")
-        .arg(width)
-        .arg(height);
 }
 
 QImage ReportDocument::pageImage(int page, double scale) {

@@ -139,9 +139,6 @@ protected:
     Interaction& m_ui;
 };
 
-// The message for a picture the size of which no memory would hold.
-QString pictureTooLargeMessage(qint64 width, qint64 height);
-
 // Writes `image` to `target` as a PNG file, replacing an existing one only by a whole new file.
 Outcome writePng(const QImage& image, const QString& target, Interaction& ui);
 

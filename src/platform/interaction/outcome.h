@@ -8,9 +8,6 @@
 // number, so that a door with its own way of saying things (the converter's one-line messages)
 // can give the system's reason.
 
-#include <QString>
-#include <QStringList>
-
 namespace zr {
 
 struct Outcome {
@@ -21,15 +18,13 @@ struct Outcome {
     };
     Status status = Status::Done;
     int systemError = 0; // errno of the system call that failed, 0 when none did
-    QString error;       // the failure in the engine's words, when the door collected it
-    QStringList warnings; // warnings the door collected on the way
 
     bool done() const { return status == Status::Done; }
     bool cancelled() const { return status == Status::Cancelled; }
 
     static Outcome success() { return {}; }
-    static Outcome failure(int systemError = 0) { return {Status::Failed, systemError, {}, {}}; }
-    static Outcome cancellation() { return {Status::Cancelled, 0, {}, {}}; }
+    static Outcome failure(int systemError = 0) { return {Status::Failed, systemError}; }
+    static Outcome cancellation() { return {Status::Cancelled, 0}; }
 };
 
 } // namespace zr
