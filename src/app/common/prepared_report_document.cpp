@@ -81,7 +81,7 @@ public:
         return Outcome::success();
     }
 
-    PrintOutcome print(const PrintRequest& request, const std::vector<int>& pages) override;
+    PrintOutcome printPages(const PrintRequest& request, const std::vector<int>& pages) override;
 
 private:
     TqdxPreviewPages& store() const { return m_report.PreviewPages(); }
@@ -198,8 +198,8 @@ Outcome PreparedReportDocument::writePdf(const QString& target, const WriteOptio
     });
 }
 
-PrintOutcome PreparedReportDocument::print(const PrintRequest& request,
-                                           const std::vector<int>& pages) {
+PrintOutcome PreparedReportDocument::printPages(const PrintRequest& request,
+                                                const std::vector<int>& pages) {
     TqdxPrintOptions& o = m_report.PrintOptions;
     o.Copies = request.copies;
     o.Collate = request.collate;
@@ -223,12 +223,13 @@ PrintOutcome PreparedReportDocument::print(const PrintRequest& request,
     preview::TqdxJobRequest job;
     job.title = request.title;
     job.media = request.media;
+    job.sheetMm = request.sheetMm;
     job.extra = request.options;
     job.queueCollatedCopies = true; // copies show no copy number
     const ScopedUserInteraction interaction(m_report, m_ui);
     return guarded([&] {
         const preview::TqdxPrintResult result =
-            preview::PrintReport(m_report, request.queue, {}, job);
+            preview::PrintReport(m_report, request.destination.name(), {}, job);
         if (result.cancelled) {
             return PrintOutcome{Outcome::cancellation(), 0};
         }

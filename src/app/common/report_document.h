@@ -13,6 +13,7 @@
 // The engines show their own messages (failures, warnings, progress) through the Interaction
 // the document was opened with; each write and print also returns its Outcome.
 
+#include "app/common/print_request.h"
 #include "app/common/report_content.h"
 #include "platform/interaction/outcome.h"
 #include "textreport/types.h"
@@ -71,22 +72,6 @@ struct WriteOptions {
     bool collate = true;
 };
 
-// A print job for a queue of the print system.
-struct PrintRequest {
-    QString queue; // an installed queue (see the converter's printQueue)
-    QString title; // the job's name; empty: the report's
-    int copies = 1;
-    bool collate = true;
-    // A prepared report's print mode (TqdxPrintMode: 0 default, 1 split, 2 join, 3 scale),
-    // the paper code of the sheet of the last three, and the sides (IPP "sides": one-sided,
-    // two-sided-long-edge, two-sided-short-edge; empty: the queue's default).
-    int mode = 0;
-    int sheet = 9;
-    QString sides;
-    QString media;                                          // the job's "media", as lp takes it
-    std::vector<std::pair<QByteArray, QByteArray>> options; // further NAME=VALUE options
-};
-
 struct PrintOutcome {
     Outcome outcome;
     int jobId = 0; // the print system's number of the job, 0 when it gave none
@@ -126,7 +111,9 @@ public:
     // target that exists is replaced only by a whole new file.
     virtual Outcome write(QStringView format, const QString& target, const WriteOptions& options,
                           const std::vector<int>& pages) = 0;
-    virtual PrintOutcome print(const PrintRequest& request, const std::vector<int>& pages) = 0;
+    // Prints `pages` as `request` asks; a request the destination cannot take (too many
+    // copies) is refused before anything is drawn.
+    PrintOutcome print(const PrintRequest& request, const std::vector<int>& pages);
 
     // Page `page` at `scale` on white, as a picture; a null image (having said why) when the
     // report has no such page or the picture would be too large.
@@ -134,6 +121,7 @@ public:
 
 protected:
     explicit ReportDocument(Interaction& ui) : m_ui(ui) {}
+    virtual PrintOutcome printPages(const PrintRequest& request, const std::vector<int>& pages) = 0;
     // Writes page `options.page` at `options.scale` as a PNG file.
     Outcome writePicture(const QString& target, const WriteOptions& options);
     Interaction& m_ui;

@@ -152,7 +152,7 @@ public:
 
     Outcome write(QStringView format, const QString& target, const WriteOptions& options,
                   const std::vector<int>& pages) override;
-    PrintOutcome print(const PrintRequest& request, const std::vector<int>& pages) override;
+    PrintOutcome printPages(const PrintRequest& request, const std::vector<int>& pages) override;
 
 private:
     // The print job takes the selection as an explicit list in its final order, and adds the
@@ -264,10 +264,11 @@ Outcome TextReportDocument::write(QStringView format, const QString& target,
     return writeReportAs(m_g, *as, target);
 }
 
-PrintOutcome TextReportDocument::print(const PrintRequest& request, const std::vector<int>& pages) {
+PrintOutcome TextReportDocument::printPages(const PrintRequest& request,
+                                            const std::vector<int>& pages) {
     setPrintJob(pages, request.copies, request.collate);
     const QString previous = chosenPrinter();
-    setCurrentPrinter(request.queue);
+    setCurrentPrinter(request.destination.queue);
     m_g.UsaGerenciadorImpr = true; // raw models go to the queue, not to a port
     connectSystemPrinting(m_g);
     const Outcome printed = m_g.Imprimir(QString());

@@ -9,10 +9,8 @@
 #include "platform/files/temporary_files.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
-#include "platform/printing/system_printer.h"
+#include "platform/printing/print_destination.h"
 #include "platform/text/page_selection.h"
-#include "reportlib/document/qdx_components.h"
-#include "reportlib/print/qdx_printer.h"
 #include "standard_streams.h"
 #include "thumbnail.h"
 
@@ -247,9 +245,6 @@ std::optional<ConvertJob> ConvertJob::parse(const QStringList& args, QString& er
             error = QStringLiteral("--sheet e --media não podem ser usadas juntas");
             return std::nullopt;
         }
-        if (!job.media.isEmpty()) {
-            job.sheet = mediaPaperCode(job.media);
-        }
     }
     if (job.command == Command::Convert && job.output == QLatin1String("-") && job.to.isEmpty()) {
         error = QStringLiteral("a saída padrão (-) precisa de --to TIPO");
@@ -270,30 +265,6 @@ bool ConvertJob::gave(const char* name) const {
 
 QString ConvertJob::outputKind() const {
     return to.isEmpty() ? QFileInfo(output).suffix().toLower() : to;
-}
-
-int ConvertJob::mediaPaperCode(const QString& name) {
-    // The usual names (the print system's, any case), then self-describing PWG names, whose
-    // last part is the size ("iso_a4_210x297mm", "na_letter_8.5x11in").
-    static const std::pair<const char*, int> names[] = {
-        {"letter", 1},    {"tabloid", 3}, {"ledger", 4},  {"legal", 5}, {"statement", 6},
-        {"executive", 7}, {"a3", 8},      {"a4", 9},      {"a5", 11},   {"b4", 12},
-        {"b5", 13},       {"folio", 14},  {"quarto", 15}, {"10x14", 16}};
-    const QString lower = name.trimmed().toLower();
-    for (const auto& [n, code] : names) {
-        if (lower == QLatin1String(n)) {
-            return reportlib::StandardPaperSize(code) ? code : 0;
-        }
-    }
-    static const QRegularExpression pwg(
-        QStringLiteral("^[a-z0-9-]+_[a-z0-9.-]+_(\\d+(?:\\.\\d+)?)x(\\d+(?:\\.\\d+)?)(mm|in)$"));
-    const QRegularExpressionMatch m = pwg.match(lower);
-    if (!m.hasMatch()) {
-        return 0;
-    }
-    const double unit = m.captured(3) == QLatin1String("in") ? 25.4 : 1.0;
-    return reportlib::preview::StandardPaperCodeBySize(m.captured(1).toDouble() * unit,
-                                                       m.captured(2).toDouble() * unit, 1.0);
 }
 
 bool ConvertJob::checkFor(bool prepared, QString& error) const {
@@ -553,24 +524,19 @@ int ConvertJob::runCommand(Interaction& ui, std::FILE* out) const {
 
 namespace {
 
-// The queue a print job goes to: `printer`, or the print system's default destination (the
-// user's lpoptions, PRINTER, then the server's default). Empty, having said why, when that is
-// no queue of the system.
-QString printQueue(const QString& printer, Interaction& ui) {
-    if (printer.isEmpty()) {
-        const QString queue = defaultPrinterName();
-        if (queue.isEmpty()) {
-            ui.message(MessageKind::Error,
-                       QStringLiteral("Não há impressora padrão: use --printer FILA."));
-        }
-        return queue;
+// The request a print job starts from: the destination `printer` names, or the print system's
+// default one (the user's lpoptions, PRINTER, then the server's default), with its saved
+// options. Nothing, having said why, when there is no such destination.
+std::optional<PrintRequest> savedRequest(const QString& printer, Interaction& ui) {
+    const DestinationLookup lookup = findPrintDestination(printer);
+    if (!lookup.destination) {
+        ui.message(MessageKind::Error,
+                   lookup.problem == DestinationLookup::Problem::NoDefault
+                       ? QStringLiteral("Não há impressora padrão: use --printer FILA.")
+                       : lookup.message);
+        return std::nullopt;
     }
-    if (systemPrinters().contains(printer, Qt::CaseInsensitive)) {
-        return printer;
-    }
-    ui.message(MessageKind::Error,
-               QStringLiteral("A impressora \"%1\" não está instalada no sistema.").arg(printer));
-    return {};
+    return PrintRequest::startingFrom(*lookup.destination);
 }
 
 } // namespace
@@ -656,27 +622,46 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
 
 int ConvertJob::printDocument(ReportDocument& document, const std::vector<int>& selection,
                               Interaction& ui, std::FILE* out) const {
-    PrintRequest request;
-    request.queue = printQueue(printer, ui);
-    if (request.queue.isEmpty()) {
+    std::optional<PrintRequest> saved = savedRequest(printer, ui);
+    if (!saved) {
         return ExitFailed;
+    }
+    // The command line's options take the place of the saved ones: -o first, then the options
+    // of their own.
+    PrintRequest& request = *saved;
+    for (const auto& [name, value] : jobOptions) {
+        request.setOption(name, value);
     }
     request.title = title;
     if (request.title.isEmpty() && document.title().isEmpty() && input != QLatin1String("-")) {
         request.title = QFileInfo(input).fileName();
     }
-    request.copies = copies;
-    request.collate = collate;
+    if (gave("copies")) {
+        request.copies = copies;
+    }
+    if (!collate) {
+        request.collate = false;
+    }
     request.mode = printMode;
-    request.sheet = sheet;
-    request.sides = sides.isEmpty() && duplex ? QStringLiteral("two-sided-long-edge") : sides;
-    request.media = media;
-    request.options = jobOptions;
+    if (sheetGiven) {
+        // The sheet is the job's paper.
+        request.sheet = sheet;
+        request.sheetMm = {};
+        request.media.clear();
+    }
+    if (!media.isEmpty()) {
+        request.setMedia(*printMediaByName(media), media);
+    }
+    if (!sides.isEmpty() || duplex) {
+        request.sides = duplex ? QStringLiteral("two-sided-long-edge") : sides;
+    }
     const PrintOutcome printed = document.print(request, selection);
     if (printed.outcome.done() && printed.jobId > 0) {
         // As lp's "request id is": the queue and the job's number.
-        const QByteArray line =
-            QStringLiteral("pedido ID: %1-%2\n").arg(request.queue).arg(printed.jobId).toUtf8();
+        const QByteArray line = QStringLiteral("pedido ID: %1-%2\n")
+                                    .arg(request.destination.queue)
+                                    .arg(printed.jobId)
+                                    .toUtf8();
         std::fwrite(line.constData(), 1, std::size_t(line.size()), out);
     }
     return exitCodeOf(printed.outcome, ui);

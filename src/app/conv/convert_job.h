@@ -94,10 +94,6 @@ struct ConvertJob {
     // The kind of output: `to`, else OUTPUT's extension, in lower case.
     QString outputKind() const;
 
-    // The standard paper code of a media name as `lp -o media=` takes it ("A4", "letter",
-    // "iso_a5_148x210mm", "na_legal_8.5x14in"); 0 for a name that names no standard paper.
-    static int mediaPaperCode(const QString& name);
-
     // The pages `convert` and `print` go through, numbered from 1, in order: those the range
     // selects (a PageSelection, all pages when empty), odd or even ones only, reversed on
     // request. Each page appears once.

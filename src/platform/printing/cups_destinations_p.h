@@ -3,12 +3,20 @@
 // The print system's destinations, listed afresh when constructed. Private to the printing
 // layer.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <cups/cups.h>
 
 namespace zr {
+
+// A queue with no driver: the scheduler passes documents on as they come, and the backend makes
+// copies by sending the whole document again.
+inline bool isRawQueue(const cups_dest_t& dest) {
+    const char* model = cupsGetOption("printer-make-and-model", dest.num_options, dest.options);
+    return model && qstrcmp(model, "Local Raw Printer") == 0;
+}
 
 class Destinations {
 public:

@@ -1,20 +1,21 @@
 #include "cups_job_p.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace zr {
+
+http_t* connectToScheduler() {
+    return httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000,
+                        nullptr);
+}
 
 namespace {
 
 // Bytes gathered before a block goes to the scheduler: the print job writes item by item, a few
 // bytes at a time.
 constexpr qsizetype kBlockSize = 64 * 1024;
-
-http_t* connectToScheduler() {
-    return httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000,
-                        nullptr);
-}
 
 QString refused(const QString& queue, const QString& reason) {
     return QStringLiteral("a impressora \"%1\" não aceitou o trabalho (%2).").arg(queue, reason);
@@ -27,12 +28,10 @@ int createJob(http_t* http, const QByteArray& queue, const QByteArray& title,
     for (const auto& [name, value] : options) {
         count = cupsAddOption(name.constData(), value.constData(), count, &list);
     }
-    int job = cupsCreateJob(http, queue.constData(), title.constData(), count, list);
+    // An option the queue refuses fails the job with the scheduler's reason, as lp does: the
+    // job is never sent without what was asked of it.
+    const int job = cupsCreateJob(http, queue.constData(), title.constData(), count, list);
     cupsFreeOptions(count, list);
-    if (job <= 0 && count > 0 && cupsLastError() == IPP_STATUS_ERROR_ATTRIBUTES_OR_VALUES) {
-        // A queue that cannot print two-sided or has no such source still gets the job.
-        job = cupsCreateJob(http, queue.constData(), title.constData(), 0, nullptr);
-    }
     return job;
 }
 
@@ -97,7 +96,9 @@ bool CupsJob::flush() {
             cupsWriteRequestData(m_http, m_pending.constData() + sent, size_t(piece));
         if (status != HTTP_STATUS_CONTINUE) {
             const int system = httpError(m_http);
-            fail(system != 0 ? system : int(status));
+            fail(system != 0 ? system : int(status),
+                 system != 0 ? QString::fromLocal8Bit(std::strerror(system))
+                             : QString::fromUtf8(httpStatus(status)));
         }
         sent += piece;
     }
@@ -116,16 +117,17 @@ bool CupsJob::finish() {
     const ipp_status_t status = cupsFinishDocument(m_http, m_queue.constData());
     m_open = false;
     if (status > IPP_STATUS_OK_EVENTS_COMPLETE) {
-        fail(int(status));
+        fail(int(status), QString::fromUtf8(cupsLastErrorString()));
         cupsCancelJob2(m_http, m_queue.constData(), m_job, 0);
         return false;
     }
     return true;
 }
 
-void CupsJob::fail(int code) {
+void CupsJob::fail(int code, const QString& reason) {
     if (m_error == 0) {
         m_error = code != 0 ? code : -1;
+        m_reason = reason;
     }
 }
 

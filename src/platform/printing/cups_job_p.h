@@ -17,6 +17,10 @@
 
 namespace zr {
 
+// A connection of its own to the default CUPS server; null when the scheduler does not answer
+// (cupsLastErrorString() tells why).
+http_t* connectToScheduler();
+
 class CupsJob final : public RawOutput {
 public:
     using Options = std::vector<std::pair<QByteArray, QByteArray>>;
@@ -24,8 +28,8 @@ public:
     // Creates a job named `title` on `queue` (a queue name, without an instance) of the default
     // CUPS server, on a connection of its own, with job attributes `options` ("sides",
     // "media-source", "copies", ...), and starts its one document in `format` (a MIME type such
-    // as CUPS_FORMAT_RAW). Options the queue does not support are dropped rather than failing
-    // the job. Null on failure, with the CUPS status code in `code` and the reason in `error`
+    // as CUPS_FORMAT_RAW). An option the scheduler refuses fails the job. Null on failure, with the
+    // CUPS status code in `code` and the reason in `error`
     // ("a impressora "X" não aceitou o trabalho (...)", lower case first).
     static std::unique_ptr<CupsJob> start(const QString& queue, const QString& title,
                                           const char* format, const Options& options,
@@ -44,12 +48,13 @@ public:
     bool finish() override;
     // The system error number, or else the CUPS status code, of the first failure; 0 when none.
     int error() const override { return m_error; }
+    QString reason() const override { return m_reason; }
     int jobId() const override { return m_job; }
 
 private:
     CupsJob(http_t* http, QByteArray queue, int job);
     bool flush();
-    void fail(int code);
+    void fail(int code, const QString& reason);
     // Drops the connection (the document in progress with it) and cancels the job.
     void abandon();
 
@@ -58,6 +63,7 @@ private:
     int m_job;
     QByteArray m_pending;
     int m_error = 0;
+    QString m_reason;
     bool m_open = true; // the document is still being sent
 };
 

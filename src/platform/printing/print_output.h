@@ -22,6 +22,9 @@ public:
     virtual bool finish() = 0;
     // The system error number of the first failure, 0 when none.
     virtual int error() const = 0;
+    // The print system's words for the first failure of a job ("Printer not accepting jobs."),
+    // empty when none or when error() tells it all.
+    virtual QString reason() const { return {}; }
     // The print system's number of the job the bytes go to; 0 for outputs that are no job.
     virtual int jobId() const { return 0; }
 };
@@ -39,6 +42,8 @@ public:
     // When the last document ended could not be handed to the print system: its status code (or
     // the system's error number); 0 when it was.
     virtual int error() const { return 0; }
+    // The print system's words for that failure; empty when none.
+    virtual QString reason() const { return {}; }
     // The print system's number of the job the last document went to; 0 when it gave none.
     virtual int jobId() const { return 0; }
 };

@@ -107,6 +107,7 @@ PrinterInfo printerInfo(const QString& name) {
     }
     result.exists = true;
     result.isDefault = dest->is_default != 0;
+    result.raw = isRawQueue(*dest);
     const DestInfo info(dest);
     if (!info.get()) {
         return result; // the queue exists but tells nothing of itself

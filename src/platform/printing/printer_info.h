@@ -42,6 +42,7 @@ struct PrinterInfo {
     QString defaultSides;        // IPP "sides" default: "one-sided", "two-sided-long-edge",
                                  // "two-sided-short-edge"; empty when unknown
     int maxCopies = 1;           // the most copies the queue makes of a document itself
+    bool raw = false;            // no filter: copies would be the whole document sent again
 };
 
 // The queues of the print system (with instances as "queue/instance"), in its order.

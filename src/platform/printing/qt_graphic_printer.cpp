@@ -77,6 +77,7 @@ bool QtGraphicPrinter::beginDocument(const QString& title, bool landscape) {
         return false;
     }
     m_error = 0;
+    m_reason.clear();
     m_jobId = 0;
     m_title = title;
     m_printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
@@ -125,9 +126,11 @@ void QtGraphicPrinter::send() {
     }
     QString message;
     int code = 0;
-    std::unique_ptr<CupsJob> job = CupsJob::start(m_queue, m_title, CUPS_FORMAT_PDF, m_jobOptions, message, code);
+    std::unique_ptr<CupsJob> job =
+        CupsJob::start(m_queue, m_title, CUPS_FORMAT_PDF, m_jobOptions, message, code);
     if (!job) {
         m_error = code != 0 ? code : -1;
+        m_reason = QString::fromUtf8(cupsLastErrorString());
         return;
     }
     while (!file.atEnd()) {
@@ -138,6 +141,7 @@ void QtGraphicPrinter::send() {
     }
     if (!file.atEnd() || !job->finish()) {
         m_error = job->error() != 0 ? job->error() : -1;
+        m_reason = job->reason();
         // the job is cancelled when dropped unfinished
         return;
     }

@@ -45,6 +45,7 @@ public:
     void endDocument() override;
     // The CUPS status code (or system error number) of a document the queue did not take.
     int error() const override { return m_error; }
+    QString reason() const override { return m_reason; }
     int jobId() const override { return m_jobId; }
 
 private:
@@ -60,6 +61,7 @@ private:
     QPainter m_painter;
     QMarginsF m_margins; // the printer's unprintable strips, paper upright, in points
     int m_error = 0;
+    QString m_reason;
     int m_jobId = 0; // of the last document the queue took
 };
 

@@ -2,6 +2,7 @@
 
 #include "cups_destinations_p.h"
 #include "cups_job_p.h"
+#include "print_destination.h"
 #include "qt_graphic_printer_p.h"
 
 #include <QPainter>
@@ -32,6 +33,7 @@ public:
     bool beginDocument(const QString& title, bool landscape) override {
         m_open.reset();
         m_error = 0;
+        m_reason.clear();
         m_jobId = 0;
         QString error;
         m_open = openGraphicPrinter(ImpressoraAtual().deviceName, error);
@@ -54,17 +56,20 @@ public:
         if (m_open) {
             m_open->endDocument();
             m_error = m_open->error();
+            m_reason = m_open->reason();
             m_jobId = m_open->jobId();
             m_open.reset();
         }
     }
     int error() const override { return m_error; }
+    QString reason() const override { return m_reason; }
     int jobId() const override { return m_jobId; }
 
 private:
     std::unique_ptr<GraphicPrinter> m_open;
     QPainter m_idle;
     int m_error = 0;
+    QString m_reason;
     int m_jobId = 0;
 };
 
@@ -130,51 +135,45 @@ PrinterMetrics MetricasImpressora() {
     return printer ? printer->metrics() : PrinterMetrics{};
 }
 
-std::unique_ptr<RawOutput> startRawJob(const QString& printerName, const QString& documentName,
-                                       QString& error) {
-    if (printerName.isEmpty()) {
-        error = QStringLiteral("- nenhuma impressora do sistema.");
-        return nullptr;
-    }
-    const Destinations dests;
-    const cups_dest_t* dest = dests.find(printerName);
-    if (!dest) {
-        error = QStringLiteral("%1 - a impressora \"%2\" não está instalada no sistema.")
-                    .arg(int(IPP_STATUS_ERROR_NOT_FOUND))
-                    .arg(printerName);
-        return nullptr;
-    }
-    // Raw bytes take no options: an instance is its queue.
-    int code = 0;
-    QString reason;
-    std::unique_ptr<CupsJob> job =
-        CupsJob::start(QString::fromUtf8(dest->name), documentName, CUPS_FORMAT_RAW, {}, reason,
-                       code);
-    if (!job) {
-        error = QStringLiteral("%1 - %2").arg(code).arg(reason);
-    }
-    return job;
-}
+namespace {
 
-std::unique_ptr<RawOutput> startPdfJob(const QString& printerName, const QString& documentName,
-                                       const std::vector<std::pair<QByteArray, QByteArray>>& options,
-                                       QString& error) {
-    const Destinations dests;
-    const cups_dest_t* dest = printerName.isEmpty() ? nullptr : dests.find(printerName);
-    if (!dest) {
-        error = QStringLiteral("A impressora \"%1\" não está instalada no sistema.").arg(printerName);
+// A job on the queue of `printerName` (an instance prints on its queue); null, with a message
+// ready to show in `error`, when there is no such printer or it refuses the job.
+std::unique_ptr<RawOutput> startJob(const QString& printerName, const QString& documentName,
+                                    const char* format,
+                                    const std::vector<std::pair<QByteArray, QByteArray>>& options,
+                                    QString& error) {
+    if (printerName.isEmpty()) {
+        error = QStringLiteral("Nenhuma impressora do sistema.");
+        return nullptr;
+    }
+    const DestinationLookup lookup = findPrintDestination(printerName);
+    if (!lookup.destination) {
+        error = lookup.message;
         return nullptr;
     }
     int code = 0;
     QString reason;
     std::unique_ptr<CupsJob> job =
-        CupsJob::start(QString::fromUtf8(dest->name), documentName, CUPS_FORMAT_PDF, options,
-                       reason, code);
+        CupsJob::start(lookup.destination->queue, documentName, format, options, reason, code);
     if (!job) {
         error = reason; // "a impressora ... não aceitou o trabalho (...)."
         error[0] = error[0].toUpper();
     }
     return job;
+}
+
+} // namespace
+
+std::unique_ptr<RawOutput> startRawJob(const QString& printerName, const QString& documentName,
+                                       QString& error) {
+    return startJob(printerName, documentName, CUPS_FORMAT_RAW, {}, error);
+}
+
+std::unique_ptr<RawOutput> startPdfJob(const QString& printerName, const QString& documentName,
+                                       const std::vector<std::pair<QByteArray, QByteArray>>& options,
+                                       QString& error) {
+    return startJob(printerName, documentName, CUPS_FORMAT_PDF, options, error);
 }
 
 std::unique_ptr<RawOutput> startRawJobOnCurrentPrinter(const QString& documentName,

@@ -2,7 +2,8 @@
 
 // The system's printers, as the print system (CUPS) reports them. Every query asks the print
 // system afresh: printers come and go while the program runs. Names are CUPS destination names,
-// "queue" or "queue/instance"; jobs carry no options, so an instance prints as its queue does.
+// "queue" or "queue/instance"; a job goes to the queue with the options it is given, so an
+// instance's saved options (print_destination.h) are the caller's to start from.
 //
 // The graphic-mode functions (MetricasImpressora, openGraphicPrinter, currentGraphicPrinter)
 // need a QGuiApplication; without one they report no printer.
@@ -55,14 +56,15 @@ QString chosenPrinter();
 PrinterMetrics MetricasImpressora();
 
 // A raw job on a printer (bytes passed to the printer unchanged), named `documentName`.
-// Null on failure, with a message in `error` that reads well after "Error " (it begins with a
-// number, the print system's status code, or with "- " when there is none).
+// Null on failure, with a message ready to show in `error` (no such printer, the print service
+// does not answer, the queue refused the job and the print system's reason).
 std::unique_ptr<RawOutput> startRawJob(const QString& printerName, const QString& documentName,
                                        QString& error);
 
-// A job of one PDF document on a printer, with job attributes `options` (those the queue does
-// not support are dropped); the bytes go to the scheduler as they are written, so a long
-// document is spooled while it is produced. Null on failure, with a message ready to show.
+// A job of one PDF document on a printer, with job attributes `options` (one the scheduler
+// refuses fails the job, with its reason in the message); the bytes go to the scheduler as they are
+// written, so a long document is spooled while it is produced. Null on failure, with a message
+// ready to show.
 std::unique_ptr<RawOutput> startPdfJob(const QString& printerName, const QString& documentName,
                                        const std::vector<std::pair<QByteArray, QByteArray>>& options,
                                        QString& error);

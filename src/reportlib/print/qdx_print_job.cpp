@@ -2,6 +2,7 @@
 
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
+#include "platform/printing/print_destination.h"
 #include "platform/printing/printer_info.h"
 #include "platform/printing/printer_properties.h"
 #include "platform/printing/sheet_printer.h"
@@ -216,8 +217,10 @@ public:
             if (info.defaultPaper >= 0) {
                 m_default = info.papers[info.defaultPaper].sizeMm;
             }
-            // A file is no queue: its copies are drawn.
-            m_maxCopies = m_file.isEmpty() ? info.maxCopies : 1;
+            // A file is no queue, and a raw queue sends the whole document again for each
+            // copy (collated, the second starting on the back of the first's last sheet): their
+            // copies are drawn.
+            m_maxCopies = m_file.isEmpty() && !info.raw ? info.maxCopies : 1;
         }
     }
 
@@ -248,6 +251,7 @@ public:
     QSizeF DefaultPaper() const override { return m_default; }
     int MaxCopies() const override { return m_maxCopies; }
     int JobId() const override { return m_jobId; }
+    void ExpectWholePages(bool whole) override { m_wholePages = whole; }
     int DpiX() const override { return m_dpi; }
     int DpiY() const override { return m_dpi; }
 
@@ -262,6 +266,12 @@ public:
         options.sides = SidesKeyword(m_settings.duplex);
         options.mediaSource = MediaSourceKeyword(m_settings.bin);
         options.media = m_request.media;
+        // Sheets of the modes are the job's paper: the queue would otherwise print them on its
+        // default paper, shrunk or cut. Whole pages carry their own sizes.
+        if (options.media.isEmpty() && !m_wholePages) {
+            const double w = m_settings.width, h = m_settings.height;
+            options.media = printMediaNameForSize(QSizeF(std::min(w, h), std::max(w, h)));
+        }
         // What was chosen in the printer's properties: its source stands for the automatic
         // bin, and its driver options go with the job, as do the caller's.
         const PrinterProperties chosen = rememberedProperties(m_printer);
@@ -417,6 +427,7 @@ private:
     QSizeF m_default{210, 297};
     int m_maxCopies = 1;
     int m_jobId = 0;
+    bool m_wholePages = true;
     bool m_sheetOpen = false;
     bool m_pagePut = false;
     TqdxSheetSettings m_settings;
@@ -463,7 +474,8 @@ public:
                                              : codepages::fromCp1252(m_report.ReportOptions.Name);
         if (m_options.PrintMode != pmDefault) {
             // "Padrão" (256) is the printer's own paper.
-            const QSizeF own = m_device.DefaultPaper();
+            const QSizeF own =
+                m_request.sheetMm.isValid() ? m_request.sheetMm : m_device.DefaultPaper();
             const QSizeF sheet = SheetSize(m_options.PrintOnSheet, own.width(), own.height(), false);
             m_sheetW = sheet.width();
             m_sheetH = sheet.height();

@@ -164,6 +164,9 @@ public:
 struct TqdxJobRequest {
     QString title; // the job's name; empty: the report's name (cp1252), else "Quadrel Document"
     QString media; // the job's "media" attribute ("A4", "iso_a4_210x297mm"); empty: none
+    // The sheet of the modes, upright, in millimetres, for a sheet of paper code 256 (a media
+    // of no standard paper); invalid: the printer's own paper.
+    QSizeF sheetMm;
     // Further job attributes (NAME=VALUE); the job's own attributes win where names clash.
     std::vector<std::pair<QByteArray, QByteArray>> extra;
     // Collated copies of the default mode may be left to the queue too (every copy then shows

@@ -492,7 +492,7 @@ bool TqdxPrinter::StartRawDocument() {
     m_raw = startRawJob(m_name, m_title.isEmpty() ? QStringLiteral("Quadrel Document") : m_title,
                         error);
     if (!m_raw) {
-        m_lastError = QStringLiteral("Error ") + error;
+        m_lastError = error;
         return false;
     }
     return true;

@@ -19,6 +19,12 @@ QString ioError(int error, const QString& port) {
     return QStringLiteral("Erro #03 - I/O %1 %2").arg(error).arg(port);
 }
 
+// A job the print system did not take whole: its own words for why, else its status code.
+QString notReceived(const QString& what, int error, const QString& reason) {
+    return QStringLiteral("A impressora do sistema não recebeu %1 (%2).")
+        .arg(what, reason.isEmpty() ? QStringLiteral("código %1").arg(error) : reason);
+}
+
 } // namespace
 
 Outcome TGravana::Imprimir(const QString& fileName) {
@@ -145,10 +151,9 @@ Outcome TGravana::IniciarTrabalho(const QString& fileName) {
             m_output = spoolerHook(TitulodoRelatorio, error);
         }
         if (!m_output) {
-            m_ui.message(MessageKind::Error,
-                         QStringLiteral("Error ") +
-                             (error.isEmpty() ? QStringLiteral("- nenhuma impressora do sistema.")
-                                              : error));
+            m_ui.message(MessageKind::Error, error.isEmpty()
+                                                 ? QStringLiteral("Nenhuma impressora do sistema.")
+                                                 : error);
             return Outcome::failure();
         }
     }
@@ -176,10 +181,8 @@ Outcome TGravana::EncerrarTrabalho() {
             impressoraGrafica->endDocument();
             // A document the print system did not take is not a printed job.
             if (const int error = impressoraGrafica->error(); error != 0) {
-                m_ui.message(MessageKind::Error,
-                             QStringLiteral("Error %1 - a impressora do sistema não recebeu o "
-                                            "documento.")
-                                 .arg(error));
+                m_ui.message(MessageKind::Error, notReceived(QStringLiteral("o documento"), error,
+                                                             impressoraGrafica->reason()));
                 return Outcome::failure(); // a status of the print system, not of a call
             }
             m_lastJobId = impressoraGrafica->jobId();
@@ -192,6 +195,7 @@ Outcome TGravana::EncerrarTrabalho() {
     EnviarBytes(state().sequencias.inicializar);
     const bool ok = m_output->finish();
     const int error = m_output->error();
+    const QString reason = m_output->reason();
     const int job = m_output->jobId();
     m_output.reset();
     if (ok) {
@@ -204,10 +208,7 @@ Outcome TGravana::EncerrarTrabalho() {
     }
     // The spooler's job failed: the port has nothing to do with it (and its number may be a
     // status of the print system).
-    m_ui.message(MessageKind::Error,
-                 QStringLiteral("Error %1 - a impressora do sistema não recebeu o "
-                                "trabalho.")
-                     .arg(error));
+    m_ui.message(MessageKind::Error, notReceived(QStringLiteral("o trabalho"), error, reason));
     return Outcome::failure();
 }
 

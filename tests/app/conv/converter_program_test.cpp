@@ -19,6 +19,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -377,8 +378,8 @@ TEST_F(ConverterProgram, PageOptionsAreHonouredOrRefusedOnEveryOutput) {
 }
 
 // `print` as lp: the default destination, the job's title, sides, paper and CUPS options read
-// back from the scheduler, the copies left to the queue, the job id on standard output, the
-// report from standard input, and options the mode cannot honour refused.
+// back from the scheduler, the copies a raw queue cannot make drawn by the job, the job id on
+// standard output, the report from standard input, and options the mode cannot honour refused.
 TEST_F(ConverterProgram, PrintsLikeLp) {
     zr::test::PrivateCupsd cups;
     if (!cups.running()) {
@@ -415,11 +416,11 @@ TEST_F(ConverterProgram, PrintsLikeLp) {
     EXPECT_EQ(attribute("sides"), QStringLiteral("one-sided")); // ours win over -o
     EXPECT_EQ(attribute("media"), QStringLiteral("A4"));
     EXPECT_EQ(attribute("job-priority"), QStringLiteral("70"));
-    EXPECT_EQ(attribute("copies"), QStringLiteral("3"));
+    EXPECT_EQ(attribute("copies"), QString());
     if (zr::test::pdfInfoAvailable()) {
         const auto info = zr::test::pdfInfo(*job);
         ASSERT_TRUE(info.has_value());
-        EXPECT_EQ(info->pages, 3); // drawn once, the queue makes the copies
+        EXPECT_EQ(info->pages, 9); // the three copies drawn
         EXPECT_EQ(info->title, title);
     }
 
@@ -453,6 +454,171 @@ TEST_F(ConverterProgram, PrintsLikeLp) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "zeralconv: Nenhuma página selecionada.\n");
     EXPECT_FALSE(cups.nextJob(QStringLiteral("outra"), 1500).has_value());
+}
+
+// A queue with a driver, as an office laser printer: its filters make the copies.
+const QByteArray kOfficePpd = R"PPD(*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*ModelName: "Zeral Office"
+*NickName: "Zeral Office"
+*OpenUI *PageSize/Media Size: PickOne
+*DefaultPageSize: Letter
+*PageSize Letter/US Letter: "<</PageSize[612 792]>>setpagedevice"
+*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
+*PageSize A3/A3: "<</PageSize[842 1191]>>setpagedevice"
+*CloseUI: *PageSize
+*DefaultImageableArea: Letter
+*ImageableArea Letter/US Letter: "12 24 576 744"
+*ImageableArea A4/A4: "12 24 583 818"
+*ImageableArea A3/A3: "12 24 830 1167"
+*DefaultPaperDimension: Letter
+*PaperDimension Letter/US Letter: "612 792"
+*PaperDimension A4/A4: "595 842"
+*PaperDimension A3/A3: "842 1191"
+*OpenUI *Duplex/2-Sided Printing: PickOne
+*DefaultDuplex: None
+*Duplex None/Off: "<</Duplex false>>setpagedevice"
+*Duplex DuplexNoTumble/Long Edge: "<</Duplex true/Tumble false>>setpagedevice"
+*Duplex DuplexTumble/Short Edge: "<</Duplex true/Tumble true>>setpagedevice"
+*CloseUI: *Duplex
+)PPD";
+
+// What reaches the print system is what lp would send: the destination's saved options and
+// instances, the modes' sheet as the job's paper, custom papers, the queue's copy limit, every
+// refusal with the scheduler's reason, and on a raw queue copies drawn sheet by sheet.
+TEST_F(ConverterProgram, PrintJobsCarryWhatLpWouldSend) {
+    zr::test::PrivateCupsd cups;
+    if (!cups.running()) {
+        GTEST_SKIP() << cups.failure().toStdString();
+    }
+    TempDir dir;
+    const QString prepared = dir.path("p.QP3");
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 3;
+    ASSERT_TRUE(zr::tools::WritePreparedReport(prepared, options));
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("escritorio"), kOfficePpd));
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("bruta")));
+    // The user's saved options, as lpoptions writes them.
+    ASSERT_TRUE(QDir().mkpath(dir.path(".cups")));
+    dir.write(".cups/lpoptions",
+              "Dest escritorio/duplo copies=2 media=A4 sides=two-sided-long-edge\n"
+              "Default escritorio/duplo\n");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir.root());
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    const auto print = [&](const QStringList& args, const QProcessEnvironment& with) {
+        QProcess p;
+        p.setProcessEnvironment(with);
+        const bool named = !args.isEmpty() && args.back().endsWith(QLatin1String(".GVP"));
+        p.start(kProgram,
+                QStringList{"print"} + args + (named ? QStringList{} : QStringList{prepared}));
+        p.waitForFinished(120000);
+        return ProgramRun{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    };
+    const auto attribute = [&](const char* name) {
+        return cups.newestJobAttribute(QStringLiteral("escritorio"), name);
+    };
+
+    struct Case {
+        QStringList args;
+        QString copies, media, sides; // the job's attributes ("" for none)
+    };
+    const Case cases[] = {
+        {{}, "2", "A4", "two-sided-long-edge"}, // the default instance's saved options
+        {{"--printer", "escritorio/duplo", "--copies", "3", "--sides", "one-sided"},
+         "3",
+         "A4",
+         "one-sided"},
+        {{"--printer", "escritorio/duplo", "-o", "media=A3"}, "2", "A3", "two-sided-long-edge"},
+        {{"--printer", "escritorio", "--mode", "join", "--sheet", "8"}, "", "iso_a3_297x420mm", ""},
+        {{"--printer", "escritorio", "--mode", "scale", "--sheet", "9"},
+         "",
+         "iso_a4_210x297mm",
+         ""},
+        {{"--printer", "escritorio", "--media", "Custom.100x150mm"},
+         "",
+         "custom_100x150mm_100x150mm",
+         ""},
+        {{"--printer", "escritorio", "--media", "custom.4x6in"}, "", "custom_4x6in_4x6in", ""},
+        {{"--printer", "escritorio", "--media", "iso-a5"}, "", "iso-a5", ""},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun r = print(c.args, env);
+        const std::string what = c.args.join(' ').toStdString();
+        ASSERT_EQ(r.code, 0) << what << ": " << r.err.constData();
+        // The job's number names the queue, not the instance.
+        EXPECT_TRUE(r.out.startsWith("pedido ID: escritorio-"))
+            << what << ": " << r.out.constData();
+        EXPECT_EQ(attribute("copies"), c.copies) << what;
+        EXPECT_EQ(attribute("media"), c.media) << what;
+        EXPECT_EQ(attribute("sides"), c.sides) << what;
+    }
+
+    // Refused, with the reason, and no job left behind.
+    const QString textReport = dir.write("t.GVP", ReportBuilder().item(1, 1, 1, "linha").build());
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("recusa")));
+    ASSERT_TRUE(cups.rejectJobs(QStringLiteral("recusa")));
+    const QString jobsBefore = attribute("job-id");
+    QProcessEnvironment down = env;
+    down.insert(QStringLiteral("CUPS_SERVER"), dir.path("nenhum.sock"));
+    const struct {
+        QStringList args;
+        QProcessEnvironment env;
+        QString message;
+    } refused[] = {
+        {{"-o", "number-up=3"},
+         env,
+         "zeralconv: A impressora \"escritorio\" não aceitou o trabalho (Bad number-up value "
+         "3.).\n"},
+        {{"--copies", "10000"},
+         env,
+         "zeralconv: A impressora \"escritorio/duplo\" aceita no máximo 9999 cópias.\n"},
+        {{"--printer", "escritorio"}, down, "zeralconv: O serviço de impressão não responde ("},
+        {{"--printer", "recusa", textReport},
+         env,
+         "zeralconv: A impressora \"recusa\" não aceitou o trabalho (Destination \"recusa\" is "
+         "not accepting jobs.).\n"},
+        {{"--printer", "recusa", "--model", "grafico", textReport},
+         env,
+         "zeralconv: A impressora do sistema não recebeu o documento (Destination \"recusa\" is "
+         "not accepting jobs.).\n"},
+    };
+    for (const auto& c : refused) {
+        const ProgramRun r = print(c.args, c.env);
+        EXPECT_EQ(r.code, 1) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith(c.message.toUtf8())) << r.err.constData();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_EQ(attribute("job-id"), jobsBefore);
+
+    // A raw queue repeats whatever it is sent: the job draws its copies, each sheet whole.
+    for (const auto& [args, sheets] : std::initializer_list<std::pair<QStringList, QString>>{
+             {{"--no-collate"}, "1 2 1 2 3 - 3 -"}, {{}, "1 2 3 - 1 2 3 -"}}) {
+        const ProgramRun r =
+            print(QStringList{"--printer", "bruta", "--copies", "2", "--duplex"} + args, env);
+        ASSERT_EQ(r.code, 0) << r.err.constData();
+        const std::optional<QByteArray> job = cups.nextJob(QStringLiteral("bruta"));
+        ASSERT_TRUE(job.has_value());
+        EXPECT_EQ(cups.newestJobAttribute(QStringLiteral("bruta"), "copies"), QString());
+        const QString pdf = dir.write("bruta.pdf", *job);
+        const std::optional<QByteArray> text = zr::test::popplerText(pdf);
+        if (!text) {
+            continue; // no pdftotext here
+        }
+        QStringList order;
+        static const QRegularExpression sheet(QStringLiteral("folha (\\d+)"));
+        for (const QString& page : QString::fromUtf8(*text).split(QLatin1Char('\f'))) {
+            const QRegularExpressionMatch m = sheet.match(page);
+            order += m.hasMatch() ? m.captured(1) : QStringLiteral("-");
+        }
+        if (!order.isEmpty() && order.back() == QLatin1String("-") &&
+            QString::fromUtf8(*text).endsWith(QLatin1Char('\f'))) {
+            order.removeLast(); // pdftotext ends the last page with a form feed too
+        }
+        EXPECT_EQ(order.join(' '), sheets) << args.join(' ').toStdString();
+    }
 }
 
 TEST_F(ConverterProgram, BehavesLikeTheCommandLineToolsAroundIt) {

@@ -441,9 +441,31 @@ bool dark(const QImage& image, double xMm, double yMm, int dpi) {
     return image.valid(x, y) && qGray(image.pixel(x, y)) < 128;
 }
 
-// Copies of two-sided sheets keep each sheet whole: uncollated copies are left to the queue
-// (which can make them), drawn ones repeat front and back; collated copies of the split and
-// join modes each start on a front.
+// A queue whose PPD has US Letter as its default paper, A4 beside it, and unprintable strips of
+// 6.35 mm at the sides and 12.7 mm at top and bottom; it passes PDF to its printer unchanged.
+const QByteArray kMarginsPpd = R"PPD(*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*ModelName: "Zeral Margens"
+*NickName: "Zeral Margens"
+*cupsFilter: "application/pdf 0 -"
+*OpenUI *PageSize/Media Size: PickOne
+*DefaultPageSize: Letter
+*PageSize Letter/US Letter: "<</PageSize[612 792]>>setpagedevice"
+*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
+*CloseUI: *PageSize
+*DefaultImageableArea: Letter
+*ImageableArea Letter/US Letter: "18 36 594 756"
+*ImageableArea A4/A4: "18 36 577 806"
+*DefaultPaperDimension: Letter
+*PaperDimension Letter/US Letter: "612 792"
+*PaperDimension A4/A4: "595 842"
+)PPD";
+
+// Copies of two-sided sheets keep each sheet whole: uncollated copies are left to a queue with
+// a driver (which makes them), drawn ones (a file, a raw queue) repeat front and back;
+// collated copies of the split and join modes each start on a front.
 TEST(PrintJobCups, CopiesOfTwoSidedSheetsKeepEachSheetWhole) {
     if (!test::pdfInfoAvailable()) {
         GTEST_SKIP() << "poppler's tools missing";
@@ -453,7 +475,9 @@ TEST(PrintJobCups, CopiesOfTwoSidedSheetsKeepEachSheetWhole) {
         GTEST_SKIP() << cups.failure().toStdString();
     }
     ASSERT_TRUE(cups.addQueue(QStringLiteral("laser")));
+    ASSERT_TRUE(cups.addQueue(QStringLiteral("margens"), kMarginsPpd));
     const QString laser = QStringLiteral("laser");
+    const QString office = QStringLiteral("margens");
 
     TqdxReport report;
     load(report, filledReport({filledPage(210, 297, 16777215, 1), filledPage(210, 297, 16777215, 2),
@@ -463,25 +487,32 @@ TEST(PrintJobCups, CopiesOfTwoSidedSheetsKeepEachSheetWhole) {
     o.Copies = 2;
     o.Collate = false;
     o.Duplex = dmVertical;
-    ASSERT_TRUE(PrintReport(report, laser).printed);
-    const auto queued = cups.nextJob(laser);
+    ASSERT_TRUE(PrintReport(report, office).printed);
+    const auto queued = cups.nextJob(office);
     ASSERT_TRUE(queued.has_value());
-    EXPECT_EQ(cups.newestJobAttribute(laser, "copies"), QStringLiteral("2"));
-    EXPECT_EQ(cups.newestJobAttribute(laser, "multiple-document-handling"),
+    EXPECT_EQ(cups.newestJobAttribute(office, "copies"), QStringLiteral("2"));
+    EXPECT_EQ(cups.newestJobAttribute(office, "multiple-document-handling"),
               QStringLiteral("separate-documents-uncollated-copies"));
-    EXPECT_EQ(cups.newestJobAttribute(laser, "sides"), QStringLiteral("two-sided-long-edge"));
+    EXPECT_EQ(cups.newestJobAttribute(office, "sides"), QStringLiteral("two-sided-long-edge"));
     const QStringList once = sheetTexts(*queued);
     ASSERT_GE(once.size(), 3);
     EXPECT_EQ(once.mid(0, 3), (QStringList{"Folha 1", "Folha 2", "Folha 3"}));
 
-    // Drawn copies (a file makes none of its own): front and back of each sheet, twice.
+    // Drawn copies (a file or a raw queue makes none of its own): front and back of each
+    // sheet, twice.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("copias.pdf"));
     ASSERT_TRUE(PrintReport(report, {}, path).printed);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(sheetTexts(file.readAll()),
-              (QStringList{"Folha 1", "Folha 2", "Folha 1", "Folha 2", "Folha 3", "", "Folha 3", ""}));
+    const QStringList drawn{"Folha 1", "Folha 2", "Folha 1", "Folha 2",
+                            "Folha 3", "",        "Folha 3", ""};
+    EXPECT_EQ(sheetTexts(file.readAll()), drawn);
+    ASSERT_TRUE(PrintReport(report, laser).printed);
+    const auto raw = cups.nextJob(laser);
+    ASSERT_TRUE(raw.has_value());
+    EXPECT_EQ(cups.newestJobAttribute(laser, "copies"), QString());
+    EXPECT_EQ(sheetTexts(*raw), drawn);
 
     // Collated two-sided copies in the modes that draw several sheets a page, or several pages a
     // sheet: each copy ends on a back.
@@ -510,28 +541,6 @@ TEST(PrintJobCups, CopiesOfTwoSidedSheetsKeepEachSheetWhole) {
         EXPECT_EQ(info->pages, 2 * (c.sheetsPerCopy + 1)) << "mode " << c.mode;
     }
 }
-
-// A queue whose PPD has US Letter as its default paper, A4 beside it, and unprintable strips of
-// 6.35 mm at the sides and 12.7 mm at top and bottom; it passes PDF to its printer unchanged.
-const QByteArray kMarginsPpd = R"PPD(*PPD-Adobe: "4.3"
-*FormatVersion: "4.3"
-*LanguageVersion: English
-*LanguageEncoding: ISOLatin1
-*ModelName: "Zeral Margens"
-*NickName: "Zeral Margens"
-*cupsFilter: "application/pdf 0 -"
-*OpenUI *PageSize/Media Size: PickOne
-*DefaultPageSize: Letter
-*PageSize Letter/US Letter: "<</PageSize[612 792]>>setpagedevice"
-*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
-*CloseUI: *PageSize
-*DefaultImageableArea: Letter
-*ImageableArea Letter/US Letter: "18 36 594 756"
-*ImageableArea A4/A4: "18 36 577 806"
-*DefaultPaperDimension: Letter
-*PaperDimension Letter/US Letter: "612 792"
-*PaperDimension A4/A4: "595 842"
-)PPD";
 
 // The sheets follow the queue: "Padrão" is its default paper, split tiles step by what it
 // prints of each sheet, and join cells hold their page whole without covering a neighbour.

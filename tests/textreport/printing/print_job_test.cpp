@@ -251,7 +251,8 @@ TEST_F(PrintJobTest, GraphicJobThePrintSystemDidNotTakeIsReported) {
     EXPECT_EQ(printer.calls, "begin end");
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].kind, zr::MessageKind::Error);
-    EXPECT_EQ(ui.messages[0].text, "Error 1030 - a impressora do sistema não recebeu o documento.");
+    EXPECT_EQ(ui.messages[0].text,
+              "A impressora do sistema não recebeu o documento (código 1030).");
     EXPECT_EQ(after, 1); // the job did run to its end, as a failed spooler job does
 }
 

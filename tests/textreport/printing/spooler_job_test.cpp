@@ -112,8 +112,7 @@ TEST_F(SpoolerJob, PrinterRemovedAfterItWasChosenFailsEitherKindOfJobWithAMessag
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].kind, zr::MessageKind::Error);
     EXPECT_EQ(ui.messages[0].text,
-              QStringLiteral("Error 1030 - a impressora \"removida\" não está instalada no "
-                             "sistema."));
+              QStringLiteral("A impressora \"removida\" não está instalada no sistema."));
 
     g.Impressora = TModelo::Grafico;
     g.Imprimir(QString());

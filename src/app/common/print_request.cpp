@@ -1,0 +1,64 @@
+#include "print_request.h"
+
+#include "reportlib/print/qdx_printer.h"
+
+#include <algorithm>
+
+namespace zr::app {
+
+PrintRequest PrintRequest::startingFrom(const PrintDestination& destination) {
+    PrintRequest request;
+    request.destination = destination;
+    for (const auto& [name, value] : destination.options) {
+        request.setOption(name, value);
+    }
+    return request;
+}
+
+void PrintRequest::setMedia(const PrintMedia& paper, const QString& asGiven) {
+    // The name as given, as lp sends it; a custom size by its PWG name, which every queue reads.
+    media = asGiven.startsWith(QLatin1String("custom."), Qt::CaseInsensitive) ? paper.name
+                                                                              : asGiven.trimmed();
+    const int code = reportlib::preview::StandardPaperCodeBySize(paper.sizeMm.width(),
+                                                                 paper.sizeMm.height(), 1.0);
+    sheet = code != 0 ? code : reportlib::preview::kCustomPaper;
+    sheetMm = code != 0 ? QSizeF() : paper.sizeMm;
+}
+
+void PrintRequest::setOption(const QByteArray& name, const QByteArray& value) {
+    if (name == "copies") {
+        copies = std::max(1, value.toInt());
+    } else if (name == "multiple-document-handling") {
+        collate = value != "separate-documents-uncollated-copies";
+    } else if (name == "collate") {
+        collate = value != "false";
+    } else if (name == "sides") {
+        sides = QString::fromUtf8(value);
+    } else if (name == "media") {
+        const QString given = QString::fromUtf8(value);
+        if (const std::optional<PrintMedia> paper = printMediaByName(given)) {
+            setMedia(*paper, given);
+        } else {
+            media = given; // the queue's own name for a paper
+        }
+    } else {
+        const auto same = std::find_if(options.begin(), options.end(),
+                                       [&](const auto& option) { return option.first == name; });
+        if (same != options.end()) {
+            same->second = value;
+        } else {
+            options.emplace_back(name, value);
+        }
+    }
+}
+
+QString PrintRequest::problem() const {
+    if (copies > destination.maxCopies) {
+        return QStringLiteral("A impressora \"%1\" aceita no máximo %2 cópias.")
+            .arg(destination.name())
+            .arg(destination.maxCopies);
+    }
+    return {};
+}
+
+} // namespace zr::app
