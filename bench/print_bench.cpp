@@ -10,7 +10,7 @@
 // report is written by this program in a child process too (--generate), so that this process
 // stays small. See README.md.
 //
-// Usage: print_bench [--pages N] [--runs R] [--dir DIR] [--keep] [--conv PATH]
+// Usage: print_bench [--pages N[,M...]] [--runs R] [--dir DIR] [--keep] [--conv PATH]
 
 #include "bench_common.h"
 
@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdio>
@@ -130,7 +131,7 @@ struct Series {
 };
 
 struct Options {
-    int pages = 1000;
+    std::vector<int> pages{1000, 2000};
     int runs = 1;
     std::string dir;
     bool keep = false;
@@ -142,7 +143,11 @@ std::optional<Options> parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         if (a == "--pages" && i + 1 < argc) {
-            o.pages = std::atoi(argv[++i]);
+            // One size or several: "1000" or "1000,2000".
+            o.pages.clear();
+            for (const QByteArray& n : QByteArray(argv[++i]).split(',')) {
+                o.pages.push_back(n.toInt());
+            }
         } else if (a == "--runs" && i + 1 < argc) {
             o.runs = std::atoi(argv[++i]);
         } else if (a == "--dir" && i + 1 < argc) {
@@ -155,7 +160,7 @@ std::optional<Options> parse(int argc, char** argv) {
             return std::nullopt;
         }
     }
-    if (o.pages < 1 || o.runs < 1) {
+    if (o.pages.empty() || *std::min_element(o.pages.begin(), o.pages.end()) < 1 || o.runs < 1) {
         return std::nullopt;
     }
     return o;
@@ -198,7 +203,7 @@ bool submit(zr::test::PrivateCupsd& cups, const std::vector<std::string>& argv,
     return true;
 }
 
-int benchmark(const Options& o) {
+int benchmark(const Options& o, int pages) {
     bool madeDir = false;
     const std::string dir = workDir(kWho, o.dir, madeDir);
     const std::string self = selfPath(kWho);
@@ -216,7 +221,7 @@ int benchmark(const Options& o) {
     };
 
     std::fprintf(stderr, "%s: writing the report in %s\n", kWho, dir.c_str());
-    if (!run({self, "--generate", qp3, std::to_string(o.pages)}, out).ok) {
+    if (!run({self, "--generate", qp3, std::to_string(pages)}, out).ok) {
         return fail("the report could not be written");
     }
     Series exportSeries;
@@ -259,7 +264,7 @@ int benchmark(const Options& o) {
 
     std::printf("Prepared report: %d pages, %.1f MiB; our PDF export %.1f MiB; a raw queue of a "
                 "private CUPS scheduler; %d run(s), medians.\n\n",
-                o.pages, double(fileSize(qp3)) / kMiB, double(fileSize(ours)) / kMiB, o.runs);
+                pages, double(fileSize(qp3)) / kMiB, double(fileSize(ours)) / kMiB, o.runs);
     std::printf("  %-40s %9s %9s %12s %11s %8s\n", "", "wall ms", "cpu ms", "max RSS MiB",
                 "printer ms", "job MiB");
     auto line = [](const char* what, const Series& s) {
@@ -280,14 +285,20 @@ int benchmark(const Options& o) {
     std::printf("\n  wall and cpu ms, max RSS: the submitting process; printer ms: from its start "
                 "until the\n  queue's printer had the whole job.\n");
 
-    const double ratio = median(print.toPrinter) / median(lp.toPrinter);
-    const double ratioWithExport =
-        median(print.toPrinter) / (median(lp.toPrinter) + median(exportSeries.wall));
-    std::printf("  ours / lp until the printer: %.2f; ours / (convert + lp): %.2f\n", ratio,
-                ratioWithExport);
+    // The goal: each mode at most as long as convert + lp, and its job no larger than the
+    // export.
+    const double convertAndLp = median(lp.toPrinter) + median(exportSeries.wall);
+    const double exportMiB = double(fileSize(ours)) / kMiB;
+    std::printf("  ours / lp until the printer: %.2f\n",
+                median(print.toPrinter) / median(lp.toPrinter));
+    std::printf("  %-40s %14s %14s\n", "", "time / conv+lp", "bytes / export");
+    auto ratios = [&](const char* what, const Series& s) {
+        std::printf("  %-40s %14.2f %14.2f\n", what, median(s.toPrinter) / convertAndLp,
+                    median(s.jobMiB) / exportMiB);
+    };
+    ratios("default mode", print);
     for (int m = 0; m < 3; ++m) {
-        std::printf("  --mode %s / (convert + lp): %.2f\n", modes[m],
-                    median(others[m].toPrinter) / (median(lp.toPrinter) + median(exportSeries.wall)));
+        ratios(modes[m], others[m]);
     }
     const double first = median(print.firstBytes);
     if (first >= 0) {
@@ -315,13 +326,21 @@ int main(int argc, char** argv) {
     }
     const std::optional<Options> o = parse(argc, argv);
     if (!o) {
-        std::fputs("usage: print_bench [--pages N] [--runs R] [--dir DIR] [--keep] [--conv PATH]\n"
-                   "Prints a generated prepared report of N pages (default 1000) with zeralconv\n"
+        std::fputs("usage: print_bench [--pages N[,M...]] [--runs R] [--dir DIR] [--keep] [--conv "
+                   "PATH]\n"
+                   "Prints a generated prepared report of N pages (default 1000, then 2000) with\n"
+                   "zeralconv\n"
                    "to a queue of a private CUPS scheduler, next to lp submitting our PDF export\n"
                    "of it to the same queue; R runs (default 1), medians of wall and CPU time,\n"
                    "maximum RSS and the time until the queue's printer had the job.\n",
                    stderr);
         return 2;
     }
-    return benchmark(*o);
+    for (const int pages : o->pages) {
+        if (const int code = benchmark(*o, pages); code != 0) {
+            return code;
+        }
+        std::printf("\n");
+    }
+    return 0;
 }

@@ -389,8 +389,9 @@ private:
         auto filter = std::make_unique<pdf::TqdxPDFExport>();
         filter->ShowDialog = false;
         filter->ShowProgress = false;
-        filter->EmbeddedFonts = true;  // the printer has no fonts of ours
-        filter->PrintOptimized = true; // pictures and rasterised texts at the higher scale
+        // The export's own PDF, as `convert` writes it (pictures at the export's scale), with the
+        // fonts embedded: the printer has none of ours.
+        filter->EmbeddedFonts = true;
         filter->Title = options.title;
         filter->Creator = QStringLiteral("ZeralVisualizador");
         filter->KeepIncompleteOutput = false;
