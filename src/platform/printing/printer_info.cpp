@@ -73,11 +73,38 @@ private:
     cups_dinfo_t* m_info;
 };
 
+// The usual paper sources in words, for a printer that gives none of its own.
+QString binName(const QString& key) {
+    static const std::pair<const char*, const char*> names[] = {
+        {"main", "Principal"},        {"manual", "Manual"},
+        {"top", "Superior"},          {"middle", "Do meio"},
+        {"bottom", "Inferior"},       {"by-pass-tray", "Alimentação manual"},
+        {"envelope", "Envelopes"},    {"large-capacity", "Alta capacidade"},
+        {"alternate", "Alternativa"}, {"rear", "Traseira"},
+        {"side", "Lateral"},          {"roll", "Rolo"}};
+    for (const auto& [k, name] : names) {
+        if (key == QLatin1String(k)) {
+            return QString::fromUtf8(name);
+        }
+    }
+    if (key.startsWith(QLatin1String("tray-"))) {
+        return QStringLiteral("Bandeja %1").arg(key.mid(5));
+    }
+    return key;
+}
+
 PrinterPaper paperOf(cups_dest_t* dest, cups_dinfo_t* info, cups_size_t& size) {
     PrinterPaper paper;
     paper.key = QString::fromUtf8(size.media);
     const char* label = cupsLocalizeDestMedia(CUPS_HTTP_DEFAULT, dest, info, 0, &size);
     paper.name = label && *label ? QString::fromUtf8(label) : paper.key;
+    if (paper.name == paper.key) {
+        // No words of the printer's own: the paper's common name ("A4" for iso_a4_210x297mm).
+        const pwg_media_t* media = pwgMediaForPWG(size.media);
+        if (media && media->ppd) {
+            paper.name = QString::fromUtf8(media->ppd);
+        }
+    }
     paper.sizeMm = QSizeF(size.width / 100.0, size.length / 100.0);
     paper.marginsMm = QMarginsF(std::max(0, size.left) / 100.0, std::max(0, size.top) / 100.0,
                                 std::max(0, size.right) / 100.0,
@@ -160,7 +187,8 @@ PrinterInfo printerInfo(const QString& name) {
         const QByteArray k = key.toUtf8();
         const char* label =
             cupsLocalizeDestValue(CUPS_HTTP_DEFAULT, dest, info.get(), "media-source", k.constData());
-        bin.name = label && *label ? QString::fromUtf8(label) : key;
+        bin.name = label && *label && qstrcmp(label, k.constData()) != 0 ? QString::fromUtf8(label)
+                                                                         : binName(key);
         result.bins.append(bin);
     }
     result.defaultBin = info.defaultKeyword("media-source");

@@ -1,6 +1,6 @@
 #pragma once
 
-// What a user chose in a printer's own properties (the system print dialog): paper, two-sided
+// What a user chose in a printer's own properties (showPrinterProperties): paper, two-sided
 // printing, paper source and the driver's further options. The choice is kept per printer for
 // the rest of the program's run and applies to that printer's graphic jobs: the paper they are
 // laid out on and the options their CUPS jobs carry. Orientation, title and copies stay the
@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-class QPrinter;
 class QWidget;
 
 namespace zr {
@@ -32,20 +31,16 @@ struct PrinterProperties {
     std::vector<std::pair<QByteArray, QByteArray>> jobOptions() const;
 };
 
-// Reads the properties set on a QPrinter (by the system print dialog), and sets them on one.
-PrinterProperties propertiesOf(QPrinter& printer);
-void applyProperties(const PrinterProperties& properties, QPrinter& printer);
-
 // The properties kept for `printerName` (empty when none were chosen), and keeping new ones.
 PrinterProperties rememberedProperties(const QString& printerName);
 void rememberProperties(const QString& printerName, const PrinterProperties& properties);
 void forgetAllProperties();
 
-// Shows the system print dialog for `printerName`, limited to the printer and its properties,
-// starting from the properties kept for it. When the user accepts, `printerName` becomes the
-// printer chosen there (possibly another one), its properties are kept, and the result is true.
-// False (nothing changed) when cancelled, or when there is no widget application. `parent` may
-// be null: the dialog then belongs to the window that has the focus.
-bool showPrinterProperties(QWidget* parent, QString& printerName);
+// Shows the properties of `printerName` alone: its papers, paper sources, two-sided printing and
+// resolutions, as its PPD or its IPP attributes offer them, starting from the properties kept
+// for it. When the user accepts, the properties are kept and the result is true. False
+// (nothing changed) when cancelled, when the printer is gone, or when there is no widget
+// application. `parent` may be null: the dialog then belongs to the window that has the focus.
+bool showPrinterProperties(QWidget* parent, const QString& printerName);
 
 } // namespace zr

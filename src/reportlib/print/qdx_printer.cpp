@@ -522,11 +522,10 @@ bool TqdxPrinter::FinishRawDocument() {
 }
 
 bool TqdxPrinter::ShowDriverDialog() {
-    // The system print dialog stands for the driver's: its properties give the paper source and
-    // two-sided printing, and its further options go with this printer's jobs.
-    QString name = m_name;
-    if (!showPrinterProperties(nullptr, name) || name != m_name) {
-        return false; // cancelled, or another printer chosen there: nothing of this one changed
+    // The printer's own properties stand for the driver's dialog: they give the paper source
+    // and two-sided printing, and the rest goes with this printer's jobs.
+    if (!showPrinterProperties(nullptr, m_name)) {
+        return false; // cancelled: nothing of this printer changed
     }
     const PrinterProperties chosen = rememberedProperties(m_name);
     m_chosenBin = m_defaultBin;

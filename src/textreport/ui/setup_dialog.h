@@ -37,7 +37,7 @@ struct PrinterSource {
     std::function<QString(QWidget* parent, const QString& name)> properties;
 
     // The print system's printers (systemPrinters, ImpressoraAtual, setCurrentPrinter) and the
-    // system print dialog for their properties.
+    // dialog of their own properties.
     static PrinterSource system();
 };
 

@@ -1,5 +1,5 @@
 // The print setup dialog over the print system: the system's printers, the program's current
-// printer and the system print dialog for a printer's properties.
+// printer and the dialog of a printer's own properties.
 
 #include "setup_dialog.h"
 
@@ -15,8 +15,8 @@ PrinterSource PrinterSource::system() {
     // The paper, source, two-sided printing and driver options chosen there are kept for the
     // printer's graphic jobs.
     source.properties = [](QWidget* parent, const QString& name) {
-        QString chosen = name;
-        return showPrinterProperties(parent, chosen) ? chosen : name;
+        showPrinterProperties(parent, name);
+        return name;
     };
     return source;
 }

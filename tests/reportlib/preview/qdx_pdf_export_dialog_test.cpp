@@ -87,7 +87,7 @@ TEST_F(PdfExportDialog, CaptionsComeFromTheStringTableAndNameTheControls) {
     EXPECT_EQ(d.PageControl1->tabText(1), QStringLiteral("Informação"));
     EXPECT_EQ(d.PageControl1->tabText(2), QStringLiteral("Segurança"));
     EXPECT_EQ(d.PageControl1->tabText(3), QStringLiteral("Leitor"));
-    EXPECT_EQ(d.PageNumbersRB->text(), QStringLiteral("Paginas:"));
+    EXPECT_EQ(d.PageNumbersRB->text(), QStringLiteral("Páginas:"));
     EXPECT_EQ(d.DescrL->text(), QStringLiteral("Digite números de página e/ou intervalos, "
                                                "separados por vírgulas. Por exemplo, 1,3,5-12"));
     EXPECT_EQ(d.EmbeddedCB->text(), QStringLiteral("T.Letra Embutidos"));

@@ -9,15 +9,15 @@
 
 #include "active_window.h"
 #include "key_input.h"
+#include "modal_keys.h"
 #include "private_cupsd.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -80,17 +80,6 @@ protected:
         return d;
     }
 
-    // Answers the system print dialog once it is up: `act` gets it, then it is accepted or
-    // rejected.
-    static void answerSystemDialog(std::function<void(QPrintDialog&)> act, bool accept) {
-        QTimer::singleShot(50, [act = std::move(act), accept] {
-            auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            act(*dialog);
-            accept ? dialog->accept() : dialog->reject();
-        });
-    }
-
     test::PrivateCupsd cups;
     TqdxReport report;
 };
@@ -117,32 +106,64 @@ TEST_F(PrintDialogOnQueues, SwitchingPrinterChangesItsPlacePapersAndProperties) 
     EXPECT_FALSE(d->WhereL1->text().isEmpty());
 }
 
-TEST_F(PrintDialogOnQueues, PropertiesGiveTheDuplexAndAreKeptForThePrinter) {
+// "Propriedades..." shows the printer's own choices alone (no printer, pages or copies), driven
+// by keys; what is accepted there is kept for the printer (its jobs carry it) and its
+// two-sided choice shows in the print dialog.
+TEST_F(PrintDialogOnQueues, PropertiesShowThePrintersOwnChoicesAndAreKept) {
     auto d = open();
     ASSERT_EQ(SharedPrinters().CurrentPrinter()->Name(), QStringLiteral("escritorio"));
     const int before = d->DuplexCB->currentIndex();
 
+    // Picks entry `index` of the box named `name` with the arrow keys.
+    const auto pick = [](QDialog& dialog, const char* name, int index) {
+        auto* box = dialog.findChild<QComboBox*>(QLatin1String(name));
+        ASSERT_NE(box, nullptr) << name;
+        ASSERT_TRUE(test::tabTo(box)) << name;
+        test::key(box, Qt::Key_Home);
+        for (int i = 0; i < index; ++i) {
+            test::key(box, Qt::Key_Down);
+        }
+    };
+    QStringList seen;
+    const auto answer = [&](bool accept) {
+        test::whenModal<QDialog>([&, accept](QDialog& dialog) {
+            seen.clear();
+            for (QComboBox* box : dialog.findChildren<QComboBox*>()) {
+                QStringList items;
+                for (int i = 0; i < box->count(); ++i) {
+                    items += box->itemText(i);
+                }
+                seen += box->objectName() + QLatin1Char('=') + items.join(QLatin1Char('|'));
+            }
+            EXPECT_TRUE(dialog.findChildren<QSpinBox*>().isEmpty()); // no copies
+            pick(dialog, "sides", 2);
+            pick(dialog, "bin", 2);
+            test::key(QApplication::focusWidget(), accept ? Qt::Key_Return : Qt::Key_Escape);
+        });
+    };
+
     // Cancelled: nothing changes.
-    answerSystemDialog([](QPrintDialog& dialog) { dialog.printer()->setDuplex(QPrinter::DuplexLongSide); },
-                       false);
+    answer(false);
     d->PropButton->setFocus();
     test::key(d->PropButton, Qt::Key_Return);
     EXPECT_TRUE(d->isVisible()); // the button never closes the dialog
     EXPECT_EQ(d->DuplexCB->currentIndex(), before);
     EXPECT_TRUE(rememberedProperties(QStringLiteral("escritorio")).isEmpty());
+    // The PPD's papers, trays and sides; the other queue is not offered.
+    EXPECT_EQ(seen,
+              (QStringList{"paper=Padrão da impressora|A5|A4", "bin=Automática|Superior|Inferior",
+                           "sides=Padrão da impressora|Só a frente|Frente e verso (borda "
+                           "longa)|Frente e verso (borda curta)",
+                           "resolution=Padrão da impressora|300 ppp"}))
+        << seen.join(QLatin1Char('\n')).toStdString();
 
-    // Accepted with two-sided printing on the long edge: the dialog shows "Vertical".
-    answerSystemDialog(
-        [](QPrintDialog& dialog) {
-            for (QRadioButton* b : dialog.findChildren<QRadioButton*>(QStringLiteral("duplexLong"))) {
-                b->setChecked(true);
-            }
-        },
-        true);
+    // Accepted with two-sided printing on the long edge and the lower tray.
+    answer(true);
     test::key(d->PropButton, Qt::Key_Return);
     EXPECT_TRUE(d->isVisible());
-    EXPECT_EQ(rememberedProperties(QStringLiteral("escritorio")).sides,
-              QStringLiteral("two-sided-long-edge"));
+    const PrinterProperties kept = rememberedProperties(QStringLiteral("escritorio"));
+    EXPECT_EQ(kept.sides, QStringLiteral("two-sided-long-edge"));
+    EXPECT_EQ(kept.mediaSource, QStringLiteral("bottom"));
     EXPECT_EQ(d->DuplexCB->currentIndex(), int(dmVertical));
 }
 

@@ -98,7 +98,7 @@ TEST_F(PrintDialog, CaptionsComeFromTheStringTableAndNameTheControls) {
             EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
         }
     }
-    EXPECT_EQ(d.PageNumbersE->accessibleName(), QStringLiteral("Paginas:"));
+    EXPECT_EQ(d.PageNumbersE->accessibleName(), QStringLiteral("Páginas:"));
 
     // Defaults: the current printer, all pages, one collated copy, default mode without sheet.
     EXPECT_EQ(d.PrintersCB->currentText(), SharedPrinters().CurrentPrinter()->Name());

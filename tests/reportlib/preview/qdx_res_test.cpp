@@ -45,7 +45,7 @@ TEST(QdxResources, QuotedTextsAreExact) {
         const char* name;
         const char* text;
     } cases[] = {
-        {"5", "Paginas:"},
+        {"5", "Páginas:"},
         {"9",
          "Digite números de página e/ou intervalos, separados por vírgulas. Por exemplo, 1,3,5-12"},
         {"100", "Pré-Visualizar"},
