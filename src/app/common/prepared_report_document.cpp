@@ -13,6 +13,7 @@
 #include "reportlib/document/qdx_xml.h"
 #include "reportlib/pdf/qdx_export_pdf.h"
 #include "reportlib/print/qdx_print_job.h"
+#include "reportlib/print/qdx_printer.h"
 #include "reportlib/render/page_services.h"
 #include "reportlib/render/page_text.h"
 
@@ -81,7 +82,8 @@ public:
         return Outcome::success();
     }
 
-    PrintOutcome printPages(const PrintRequest& request, const std::vector<int>& pages) override;
+    PrintOutcome printPages(const PrintRequest& request, const PrintLayout& layout,
+                            const std::vector<int>& pages) override;
 
 private:
     TqdxPreviewPages& store() const { return m_report.PreviewPages(); }
@@ -199,10 +201,9 @@ Outcome PreparedReportDocument::writePdf(const QString& target, const WriteOptio
 }
 
 PrintOutcome PreparedReportDocument::printPages(const PrintRequest& request,
+                                                const PrintLayout& layout,
                                                 const std::vector<int>& pages) {
     TqdxPrintOptions& o = m_report.PrintOptions;
-    o.Copies = request.copies;
-    o.Collate = request.collate;
     // The pages in their order, as an explicit list.
     QStringList numbers;
     if (!PageSelection::everyPageInOrder(pages, pageCount())) {
@@ -213,23 +214,20 @@ PrintOutcome PreparedReportDocument::printPages(const PrintRequest& request,
     o.PageNumbers = numbers.join(QLatin1Char(',')).toLatin1();
     o.PrintPages = ppAll;
     o.Reverse = false;
-    o.PrintMode = request.mode;
-    o.PrintOnSheet = request.sheet;
+    o.PrintMode = layout.mode;
+    o.PrintOnSheet = layout.sheet;
+    if (layout.sheet == 0) {
+        // The request's paper: a standard one by its code, any other by its size.
+        const int code = request.mediaMm.isValid()
+                             ? preview::StandardPaperCodeBySize(request.mediaMm.width(),
+                                                                request.mediaMm.height(), 1.0)
+                             : 9;
+        o.PrintOnSheet = code != 0 ? code : preview::kCustomPaper;
+    }
     o.ShowDialog = false;
-    o.Duplex = request.sides == QLatin1String("one-sided")              ? dmSimplex
-               : request.sides == QLatin1String("two-sided-long-edge")  ? dmVertical
-               : request.sides == QLatin1String("two-sided-short-edge") ? dmHorizontal
-                                                                        : dmNone;
-    preview::TqdxJobRequest job;
-    job.title = request.title;
-    job.media = request.media;
-    job.sheetMm = request.sheetMm;
-    job.extra = request.options;
-    job.queueCollatedCopies = true; // copies show no copy number
     const ScopedUserInteraction interaction(m_report, m_ui);
     return guarded([&] {
-        const preview::TqdxPrintResult result =
-            preview::PrintReport(m_report, request.destination.name(), {}, job);
+        const preview::TqdxPrintResult result = preview::PrintRequested(m_report, request);
         if (result.cancelled) {
             return PrintOutcome{Outcome::cancellation(), 0};
         }

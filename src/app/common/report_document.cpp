@@ -77,12 +77,13 @@ QImage ReportDocument::pageImage(int page, double scale) {
     return image;
 }
 
-PrintOutcome ReportDocument::print(const PrintRequest& request, const std::vector<int>& pages) {
+PrintOutcome ReportDocument::print(const PrintRequest& request, const PrintLayout& layout,
+                                   const std::vector<int>& pages) {
     if (const QString problem = request.problem(); !problem.isEmpty()) {
         m_ui.message(MessageKind::Error, problem);
         return {Outcome::failure(), 0};
     }
-    return printPages(request, pages);
+    return printPages(request, layout, pages);
 }
 
 Outcome ReportDocument::writePicture(const QString& target, const WriteOptions& options) {

@@ -13,9 +13,9 @@
 // The engines show their own messages (failures, warnings, progress) through the Interaction
 // the document was opened with; each write and print also returns its Outcome.
 
-#include "app/common/print_request.h"
 #include "app/common/report_content.h"
 #include "platform/interaction/outcome.h"
+#include "platform/printing/print_request.h"
 #include "textreport/types.h"
 
 #include <QByteArray>
@@ -72,6 +72,15 @@ struct WriteOptions {
     bool collate = true;
 };
 
+// How a prepared report lays its pages on sheets when printed (text reports have no layout):
+// its print mode (TqdxPrintMode: 0 default, 1 split, 2 join, 3 scale) and the paper code of
+// the sheet of the last three; 0 takes the request's paper (a standard one by its code, any
+// other by its size), else A4.
+struct PrintLayout {
+    int mode = 0;
+    int sheet = 0;
+};
+
 struct PrintOutcome {
     Outcome outcome;
     int jobId = 0; // the print system's number of the job, 0 when it gave none
@@ -111,9 +120,10 @@ public:
     // target that exists is replaced only by a whole new file.
     virtual Outcome write(QStringView format, const QString& target, const WriteOptions& options,
                           const std::vector<int>& pages) = 0;
-    // Prints `pages` as `request` asks; a request the destination cannot take (too many
-    // copies) is refused before anything is drawn.
-    PrintOutcome print(const PrintRequest& request, const std::vector<int>& pages);
+    // Prints `pages` as `request` asks, laid out as `layout` says; a request the destination
+    // cannot take (too many copies) is refused before anything is drawn.
+    PrintOutcome print(const PrintRequest& request, const PrintLayout& layout,
+                       const std::vector<int>& pages);
 
     // Page `page` at `scale` on white, as a picture; a null image (having said why) when the
     // report has no such page or the picture would be too large.
@@ -121,7 +131,8 @@ public:
 
 protected:
     explicit ReportDocument(Interaction& ui) : m_ui(ui) {}
-    virtual PrintOutcome printPages(const PrintRequest& request, const std::vector<int>& pages) = 0;
+    virtual PrintOutcome printPages(const PrintRequest& request, const PrintLayout& layout,
+                                    const std::vector<int>& pages) = 0;
     // Writes page `options.page` at `options.scale` as a PNG file.
     Outcome writePicture(const QString& target, const WriteOptions& options);
     Interaction& m_ui;

@@ -152,7 +152,8 @@ public:
 
     Outcome write(QStringView format, const QString& target, const WriteOptions& options,
                   const std::vector<int>& pages) override;
-    PrintOutcome printPages(const PrintRequest& request, const std::vector<int>& pages) override;
+    PrintOutcome printPages(const PrintRequest& request, const PrintLayout& layout,
+                            const std::vector<int>& pages) override;
 
 private:
     // The print job takes the selection as an explicit list in its final order, and adds the
@@ -264,7 +265,7 @@ Outcome TextReportDocument::write(QStringView format, const QString& target,
     return writeReportAs(m_g, *as, target);
 }
 
-PrintOutcome TextReportDocument::printPages(const PrintRequest& request,
+PrintOutcome TextReportDocument::printPages(const PrintRequest& request, const PrintLayout&,
                                             const std::vector<int>& pages) {
     setPrintJob(pages, request.copies, request.collate);
     const QString previous = chosenPrinter();

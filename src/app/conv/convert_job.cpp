@@ -642,12 +642,13 @@ int ConvertJob::printDocument(ReportDocument& document, const std::vector<int>& 
     if (!collate) {
         request.collate = false;
     }
-    request.mode = printMode;
+    PrintLayout layout;
+    layout.mode = printMode;
     if (sheetGiven) {
         // The sheet is the job's paper.
-        request.sheet = sheet;
-        request.sheetMm = {};
+        layout.sheet = sheet;
         request.media.clear();
+        request.mediaMm = {};
     }
     if (!media.isEmpty()) {
         request.setMedia(*printMediaByName(media), media);
@@ -655,7 +656,7 @@ int ConvertJob::printDocument(ReportDocument& document, const std::vector<int>& 
     if (!sides.isEmpty() || duplex) {
         request.sides = duplex ? QStringLiteral("two-sided-long-edge") : sides;
     }
-    const PrintOutcome printed = document.print(request, selection);
+    const PrintOutcome printed = document.print(request, layout, selection);
     if (printed.outcome.done() && printed.jobId > 0) {
         // As lp's "request id is": the queue and the job's number.
         const QByteArray line = QStringLiteral("pedido ID: %1-%2\n")

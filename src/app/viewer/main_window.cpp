@@ -15,6 +15,7 @@
 #include "textreport/ui/preview_window.h"
 #include "textreport/ui/setup_dialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -97,7 +98,12 @@ TfrmMenu::TfrmMenu(Interaction& ui, QWidget* parent)
         textreport::ui::showPreviewWindow(gravana, isVisible() ? this : nullptr);
     };
     m_gravana->setupHook = [this](textreport::TGravana& gravana) {
-        return textreport::ui::runSetupDialog(gravana, isVisible() ? this : nullptr);
+        // Over the window it was asked from (the preview, when Ctrl+P is pressed there): a
+        // dialog of the main window would bring the main window up over the preview.
+        QWidget* active = QApplication::activeWindow();
+        return textreport::ui::runSetupDialog(gravana, active        ? active
+                                                       : isVisible() ? this
+                                                                     : nullptr);
     };
     connectSystemPrinting(*m_gravana);
 

@@ -6,6 +6,7 @@
 #include "reportlib/print/qdx_res.h"
 
 #include "platform/interaction/interaction.h"
+#include "platform/printing/print_destination.h"
 #include "reportlib/document/qdx_preview_pages.h"
 
 namespace zr::reportlib::preview {
@@ -70,7 +71,33 @@ bool Print(TqdxReport& report, QWidget* parent) {
         fail(QStringLiteral("Printer selected is not valid"));
         return true;
     }
-    PrintReport(report, current->Name(), current->OutputFile());
+    if (!current->OutputFile().isEmpty()) {
+        PrintReport(report, {}, current->OutputFile());
+        return true;
+    }
+    // The job the converter would send: the destination's saved options, then what the dialog
+    // shows in their place (its copies and collation, its duplex unless "Padrão"; in the modes
+    // its sheet is the job's paper).
+    const DestinationLookup lookup = findPrintDestination(current->Name());
+    if (!lookup.destination) {
+        fail(lookup.message);
+        return true;
+    }
+    PrintRequest request = PrintRequest::startingFrom(*lookup.destination);
+    request.copies = o.Copies;
+    request.collate = o.Collate;
+    if (const QString sides = SidesKeyword(o.Duplex); !sides.isEmpty()) {
+        request.sides = sides;
+    }
+    if (o.PrintMode != pmDefault) {
+        request.media.clear();
+        request.mediaMm = {};
+    }
+    if (const QString problem = request.problem(); !problem.isEmpty()) {
+        fail(problem);
+        return true;
+    }
+    PrintRequested(report, request);
     return true;
 }
 

@@ -208,7 +208,7 @@ namespace {
 // with QPainter through the printing layer's sheet printer.
 class PdfPrintDevice final : public TqdxPrintDevice {
 public:
-    PdfPrintDevice(QString printer, QString file, int dpi, TqdxJobRequest request)
+    PdfPrintDevice(QString printer, QString file, int dpi, PrintRequest request)
         : m_printer(std::move(printer)), m_file(std::move(file)), m_dpi(std::clamp(dpi, 72, 2400)),
           m_request(std::move(request)) {
         if (!m_printer.isEmpty()) {
@@ -279,7 +279,8 @@ public:
             options.mediaSource = chosen.mediaSource;
         }
         options.extra = chosen.options;
-        options.extra.insert(options.extra.end(), m_request.extra.begin(), m_request.extra.end());
+        options.extra.insert(options.extra.end(), m_request.options.begin(),
+                             m_request.options.end());
         options.outputFile = m_file;
         options.dpi = m_dpi;
         m_jobId = 0;
@@ -423,7 +424,7 @@ private:
     QString m_printer;
     QString m_file;
     int m_dpi;
-    TqdxJobRequest m_request;
+    PrintRequest m_request;
     QList<PrinterPaper> m_papers;
     QSizeF m_default{210, 297};
     int m_maxCopies = 1;
@@ -445,7 +446,7 @@ private:
 
 std::unique_ptr<TqdxPrintDevice> OpenPdfPrintDevice(const QString& printer,
                                                     const QString& outputFile, int dpi,
-                                                    const TqdxJobRequest& request) {
+                                                    const PrintRequest& request) {
     return std::make_unique<PdfPrintDevice>(printer, outputFile, dpi, request);
 }
 
@@ -455,8 +456,7 @@ namespace {
 
 class PrintRun {
 public:
-    PrintRun(TqdxReport& report, TqdxPrintDevice& device, int duplex,
-             const TqdxJobRequest& request)
+    PrintRun(TqdxReport& report, TqdxPrintDevice& device, int duplex, const PrintRequest& request)
         : m_report(report), m_pages(report.PreviewPages()), m_device(device),
           m_options(report.PrintOptions), m_duplexChoice(duplex), m_request(request) {}
 
@@ -474,19 +474,18 @@ public:
         m_title = !m_request.title.isEmpty() ? m_request.title
                                              : codepages::fromCp1252(m_report.ReportOptions.Name);
         if (m_options.PrintMode != pmDefault) {
-            // "Padrão" (256) is the printer's own paper.
+            // "Padrão" (256) is the paper the request names, else the printer's own.
             const QSizeF own =
-                m_request.sheetMm.isValid() ? m_request.sheetMm : m_device.DefaultPaper();
+                m_request.mediaMm.isValid() ? m_request.mediaMm : m_device.DefaultPaper();
             const QSizeF sheet = SheetSize(m_options.PrintOnSheet, own.width(), own.height(), false);
             m_sheetW = sheet.width();
             m_sheetH = sheet.height();
         }
-        // Copies the printer makes are asked of it once, the document drawn once: uncollated
-        // ones in every mode that puts one page on a sheet, collated ones when the caller allows
-        // it (they all show copy number 1).
+        // Copies the printer makes are asked of it once, the document drawn once, as lp sends a
+        // file: uncollated ones in every mode that puts one page on a sheet, collated ones in
+        // the default mode (they all show copy number 1).
         if (m_copies > 1 && !join && m_device.MaxCopies() >= m_copies &&
-            (!m_options.Collate ||
-             (m_request.queueCollatedCopies && m_options.PrintMode == pmDefault))) {
+            (!m_options.Collate || m_options.PrintMode == pmDefault)) {
             m_queueCopies = m_copies;
             m_copies = 1;
         }
@@ -820,7 +819,7 @@ private:
     TqdxPrintDevice& m_device;
     const TqdxPrintOptions& m_options;
     int m_duplexChoice;
-    const TqdxJobRequest& m_request;
+    const PrintRequest& m_request;
     std::vector<int> m_order;
     int m_copies = 1;      // copies the job draws
     int m_queueCopies = 1; // copies the printer makes of the document
@@ -843,7 +842,7 @@ private:
 } // namespace
 
 TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, int duplex,
-                                   const TqdxJobRequest& request) {
+                                   const PrintRequest& request) {
     // A bad range is refused before anything happens.
     QString rangeError;
     if (!PageSelection::parse(QString::fromLatin1(report.PrintOptions.PageNumbers), &rangeError)) {
@@ -860,7 +859,7 @@ TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, 
 }
 
 TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer, const QString& outputFile,
-                            const TqdxJobRequest& request) {
+                            const PrintRequest& request) {
     QString queue = printer;
     if (queue.isEmpty() && outputFile.isEmpty()) {
         const QString named = QString::fromLatin1(report.PrintOptions.Printer);
@@ -879,6 +878,32 @@ TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer, const QS
     const std::unique_ptr<TqdxPrintDevice> device =
         OpenPdfPrintDevice(queue, outputFile, 300, request);
     return PrintPreparedPages(report, *device, report.PrintOptions.Duplex, request);
+}
+
+TqdxPrintResult PrintRequested(TqdxReport& report, const PrintRequest& request) {
+    TqdxPrintOptions& o = report.PrintOptions;
+    const int copies = o.Copies;
+    const bool collate = o.Collate;
+    const int duplex = o.Duplex;
+    o.Copies = request.copies;
+    o.Collate = request.collate;
+    o.Duplex = dmNone;
+    for (const int mode : {dmSimplex, dmVertical, dmHorizontal}) {
+        if (!request.sides.isEmpty() && request.sides == SidesKeyword(mode)) {
+            o.Duplex = mode;
+        }
+    }
+    struct Restore {
+        TqdxPrintOptions& o;
+        int copies, duplex;
+        bool collate;
+        ~Restore() {
+            o.Copies = copies;
+            o.Collate = collate;
+            o.Duplex = duplex;
+        }
+    } restore{o, copies, duplex, collate};
+    return PrintReport(report, request.destination.name(), {}, request);
 }
 
 } // namespace zr::reportlib::preview

@@ -7,6 +7,7 @@
 // The job never shows a dialog: the caller (the preview's print command, after its dialog, or
 // the converter) has written the choices into the report's PrintOptions.
 
+#include "platform/printing/print_request.h"
 #include "reportlib/document/qdx_report.h"
 
 #include <QMarginsF>
@@ -160,28 +161,16 @@ public:
     virtual void AbortDocument() = 0;
 };
 
-// What a caller asks of a queue's job beyond what the pages decide (the converter's options).
-struct TqdxJobRequest {
-    QString title; // the job's name; empty: the report's name (cp1252), else "Quadrel Document"
-    QString media; // the job's "media" attribute ("A4", "iso_a4_210x297mm"); empty: none
-    // The sheet of the modes, upright, in millimetres, for a sheet of paper code 256 (a media
-    // of no standard paper); invalid: the printer's own paper.
-    QSizeF sheetMm;
-    // Further job attributes (NAME=VALUE); the job's own attributes win where names clash.
-    std::vector<std::pair<QByteArray, QByteArray>> extra;
-    // Collated copies of the default mode may be left to the queue too (every copy then shows
-    // copy number 1); uncollated copies always are where the queue makes copies.
-    bool queueCollatedCopies = false;
-};
-
 // A PDF of the sheets, written as they are finished: to the CUPS queue `printer` (one job), or
 // to the file `outputFile` when that is not empty (replaced only when the document ends well).
 // Everything is written by the PDF export's own writer: whole pages (the default mode) as
 // pages, the other layouts as each page once as a form placed on its sheets by a matrix. The
 // queue's papers give the margins and the default paper.
+// `request` gives the job's title (else the report's name), its media and further options;
+// copies, collation and sides are the report's PrintOptions'.
 std::unique_ptr<TqdxPrintDevice> OpenPdfPrintDevice(const QString& printer,
                                                     const QString& outputFile, int dpi = 300,
-                                                    const TqdxJobRequest& request = {});
+                                                    const PrintRequest& request = {});
 
 // ---- The job ----------------------------------------------------------------------------------
 
@@ -200,15 +189,22 @@ struct TqdxPrintResult {
 // report's Terminated) aborts the document. Errors are also shown through UserInteraction.
 // A bad or backward range text throws std::invalid_argument before anything is printed.
 // The store's CopyNo is 0 and the options are unchanged afterwards. Copies are left to the
-// device where it makes them (uncollated ones; collated ones of the default mode only when
-// `request` allows it); otherwise the job draws them, repeating each two-sided sheet whole.
+// device where it makes them (uncollated ones, and collated ones of the default mode, which
+// then all show copy number 1); otherwise the job draws them, repeating each two-sided sheet
+// whole. The modes' sheet of code 256 is `request`'s paper when it names one, else the
+// printer's own.
 TqdxPrintResult PrintPreparedPages(TqdxReport& report, TqdxPrintDevice& device, int duplex,
-                                   const TqdxJobRequest& request = {});
+                                   const PrintRequest& request = {});
 
 // The preview's print command without a dialog: PrintPreparedPages on `printer` (empty: the
 // report's PrintOptions.Printer when it is a system queue, else the current printer) or into the
 // PDF file `outputFile`.
 TqdxPrintResult PrintReport(TqdxReport& report, const QString& printer,
-                            const QString& outputFile = {}, const TqdxJobRequest& request = {});
+                            const QString& outputFile = {}, const PrintRequest& request = {});
+
+// What either program asks of a queue: PrintReport on `request`'s destination, whose copies,
+// collation and sides take the place of the report's PrintOptions' for this print (the pages,
+// the mode and its sheet stay the PrintOptions').
+TqdxPrintResult PrintRequested(TqdxReport& report, const PrintRequest& request);
 
 } // namespace zr::reportlib::preview

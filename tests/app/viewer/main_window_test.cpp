@@ -7,9 +7,12 @@
 #include "reportlib/pdf/qdx_export_pdf.h"
 #include "support/accessible_names.h"
 #include "support/active_window.h"
+#include "support/modal_keys.h"
 #include "support/recording_interaction.h"
 #include "support/temp_dir.h"
 #include "textreport/gravana.h"
+#include "textreport/ui/preview_window.h"
+#include "textreport/ui/setup_dialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -309,6 +312,45 @@ TEST_F(MainWindow, APreparedReportTheStoreRejectsIsReportedAndPreviewedEmpty) {
     frm.loadPreparedReport(dir.path(QStringLiteral("sumiu.QP3")));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(preparedPages.size(), 3u);
+}
+
+} // namespace
+} // namespace zr::app
+
+namespace zr::app {
+namespace {
+
+// Ctrl+P in a text preview opened from the main window: the print setup belongs to the preview,
+// so the main window never comes up over it while the setup is open.
+TEST(MainWindowPreview, PrintSetupOpensOverThePreviewItWasAskedFrom) {
+    textreport::ReportState::ScopedOverride state;
+    test::TempDir dir;
+    ScriptedInteraction ui;
+    TfrmMenu frm{ui};
+    const QString file = dir.path(QStringLiteral("r.GVP"));
+    {
+        test::RecordingInteraction quiet;
+        TGravana writer(quiet);
+        writer.Abrir();
+        writer.store()->add("0001001001016T000000TOTAL 12,50");
+        writer.GravarRelatorio(file);
+        writer.Abortar();
+    }
+    ASSERT_TRUE(test::showActive(&frm));
+    QString setupParent = QStringLiteral("(no setup)");
+    bool previewShown = false;
+    test::whenModal<textreport::ui::TDFMPreview>([&](textreport::ui::TDFMPreview& preview) {
+        previewShown = true;
+        test::whenModal<textreport::ui::TDFMsetup>([&](textreport::ui::TDFMsetup& setup) {
+            setupParent = setup.parentWidget() ? setup.parentWidget()->objectName() : QString();
+            test::key(QApplication::focusWidget(), Qt::Key_Escape);
+        });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier);
+        preview.reject();
+    });
+    frm.openReport(file);
+    EXPECT_TRUE(previewShown);
+    EXPECT_EQ(setupParent, QStringLiteral("DFMPreview"));
 }
 
 } // namespace

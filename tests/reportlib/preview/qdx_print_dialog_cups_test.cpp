@@ -1,7 +1,10 @@
-// The print dialog on a print system with two queues: switching printers and the printer's own
-// properties dialog behind "Propriedades...".
+// The print dialog on a print system with its queues: switching printers, the printer's own
+// properties dialog behind "Propriedades...", and the job it sends against the converter's.
 
 #include "reportlib/preview/qdx_print_dialog.h"
+
+#include "reportlib/pdf/qdx_export_pdf.h"
+#include "reportlib/preview/qdx_preview_form.h"
 
 #include "platform/printing/printer_properties.h"
 #include "reportlib/document/qdx_report.h"
@@ -10,14 +13,23 @@
 #include "active_window.h"
 #include "key_input.h"
 #include "modal_keys.h"
+#include "pdf_info.h"
 #include "private_cupsd.h"
+#include "qp3_generator.h"
+#include "temp_dir.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -165,6 +177,111 @@ TEST_F(PrintDialogOnQueues, PropertiesShowThePrintersOwnChoicesAndAreKept) {
     EXPECT_EQ(kept.sides, QStringLiteral("two-sided-long-edge"));
     EXPECT_EQ(kept.mediaSource, QStringLiteral("bottom"));
     EXPECT_EQ(d->DuplexCB->currentIndex(), int(dmVertical));
+}
+
+// A queue with a driver that passes PDF to its printer as it comes: it makes copies itself.
+const QByteArray kPdfPpd = R"PPD(*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*ModelName: "Zeral PDF"
+*NickName: "Zeral PDF"
+*cupsFilter: "application/pdf 0 -"
+*OpenUI *PageSize/Media Size: PickOne
+*DefaultPageSize: A4
+*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
+*CloseUI: *PageSize
+*DefaultImageableArea: A4
+*ImageableArea A4/A4: "12 12 583 830"
+*DefaultPaperDimension: A4
+*PaperDimension A4/A4: "595 842"
+*OpenUI *Duplex/2-Sided Printing: PickOne
+*DefaultDuplex: None
+*Duplex None/Off: ""
+*Duplex DuplexNoTumble/Long Edge: ""
+*CloseUI: *Duplex
+)PPD";
+
+// The text of each page of a PDF, in order.
+QStringList pageTexts(const QByteArray& pdf) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("job.pdf"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size()) {
+        return {};
+    }
+    file.close();
+    const auto text = test::popplerText(path);
+    QStringList pages = text ? QString::fromUtf8(*text).split(QLatin1Char('\f')) : QStringList();
+    for (QString& page : pages) {
+        page = page.simplified();
+    }
+    return pages;
+}
+
+// Ctrl+P in the preview, its print dialog answered by keys, sends the job `zeralconv print`
+// sends with the same choices: the same pages in the same order, sides, paper and copies.
+TEST_F(PrintDialogOnQueues, TheViewersPrintIsTheConvertersJob) {
+    const QString queue = QStringLiteral("pdfq");
+    ASSERT_TRUE(cups.addQueue(queue, kPdfPpd));
+    SharedPrinters().Refresh();
+    test::TempDir dir;
+    const QString file = dir.path(QStringLiteral("r.QP3"));
+    tools::Qp3GeneratorOptions options;
+    options.pages = 3;
+    ASSERT_TRUE(tools::WritePreparedReport(file, options));
+    TqdxReport shown;
+    ASSERT_TRUE(shown.PreviewPages().LoadFromFile(file));
+    TqdxPreviewForm form;
+    pdf::TqdxPDFExport filter;
+    form.Setup(shown, &filter);
+    ASSERT_TRUE(test::showActive(&form));
+
+    test::whenModal<TqdxPrintDialog>([&](TqdxPrintDialog& d) {
+        ASSERT_TRUE(test::tabTo(d.PrintersCB));
+        test::key(d.PrintersCB, Qt::Key_Home);
+        while (d.PrintersCB->currentText() != queue &&
+               d.PrintersCB->currentIndex() + 1 < d.PrintersCB->count()) {
+            test::key(d.PrintersCB, Qt::Key_Down);
+        }
+        ASSERT_TRUE(test::tabTo(d.PageNumbersE));
+        test::type(d.PageNumbersE, QStringLiteral("3,1"));
+        ASSERT_TRUE(test::tabTo(d.CopiesE));
+        test::key(d.CopiesE, Qt::Key_Up);
+        ASSERT_TRUE(test::tabTo(d.DuplexCB));
+        test::key(d.DuplexCB, Qt::Key_Home);
+        test::key(d.DuplexCB, Qt::Key_Down); // "Frente e verso (borda longa)"
+        test::key(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier);
+    const auto viewer = cups.nextJob(queue);
+    ASSERT_TRUE(viewer.has_value());
+    const auto attributes = [&] {
+        QStringList list;
+        for (const char* name : {"copies", "sides", "media", "multiple-document-handling"}) {
+            list += QLatin1String(name) + QLatin1Char('=') + cups.newestJobAttribute(queue, name);
+        }
+        return list;
+    };
+    const QStringList viewerAttributes = attributes();
+
+    QProcess conv;
+    conv.start(QStringLiteral(ZR_BIN_DIR "/zeralconv"),
+               {"print", "--printer", queue, "--pages", "3,1", "--copies", "2", "--sides",
+                "two-sided-long-edge", file});
+    ASSERT_TRUE(conv.waitForFinished(120000));
+    ASSERT_EQ(conv.exitCode(), 0) << conv.readAllStandardError().constData();
+    const auto converter = cups.nextJob(queue);
+    ASSERT_TRUE(converter.has_value());
+    EXPECT_EQ(viewerAttributes, attributes());
+    // The queue makes the collated copies in both.
+    EXPECT_EQ(viewerAttributes, (QStringList{"copies=2", "sides=two-sided-long-edge", "media=",
+                                             "multiple-document-handling=separate-documents-"
+                                             "collated-copies"}));
+    const QStringList pages = pageTexts(*viewer);
+    EXPECT_EQ(pages, pageTexts(*converter));
+    ASSERT_GE(pages.size(), 2);
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("Página 3"))) << pages[0].toStdString();
 }
 
 } // namespace

@@ -1,10 +1,8 @@
 #include "print_request.h"
 
-#include "reportlib/print/qdx_printer.h"
-
 #include <algorithm>
 
-namespace zr::app {
+namespace zr {
 
 PrintRequest PrintRequest::startingFrom(const PrintDestination& destination) {
     PrintRequest request;
@@ -19,10 +17,7 @@ void PrintRequest::setMedia(const PrintMedia& paper, const QString& asGiven) {
     // The name as given, as lp sends it; a custom size by its PWG name, which every queue reads.
     media = asGiven.startsWith(QLatin1String("custom."), Qt::CaseInsensitive) ? paper.name
                                                                               : asGiven.trimmed();
-    const int code = reportlib::preview::StandardPaperCodeBySize(paper.sizeMm.width(),
-                                                                 paper.sizeMm.height(), 1.0);
-    sheet = code != 0 ? code : reportlib::preview::kCustomPaper;
-    sheetMm = code != 0 ? QSizeF() : paper.sizeMm;
+    mediaMm = paper.sizeMm;
 }
 
 void PrintRequest::setOption(const QByteArray& name, const QByteArray& value) {
@@ -40,6 +35,7 @@ void PrintRequest::setOption(const QByteArray& name, const QByteArray& value) {
             setMedia(*paper, given);
         } else {
             media = given; // the queue's own name for a paper
+            mediaMm = {};
         }
     } else {
         const auto same = std::find_if(options.begin(), options.end(),
@@ -61,4 +57,4 @@ QString PrintRequest::problem() const {
     return {};
 }
 
-} // namespace zr::app
+} // namespace zr
