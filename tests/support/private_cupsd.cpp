@@ -324,6 +324,12 @@ bool PrivateCupsd::start() {
     return false;
 }
 
+bool PrivateCupsd::restart() {
+    stop();
+    m_failure.clear();
+    return start();
+}
+
 void PrivateCupsd::stop() {
     if (m_pid <= 0) {
         return;

@@ -68,6 +68,9 @@ public:
 
     // Stops the scheduler at once, as if it had died; the environment still points at it.
     void stop();
+    // Starts it again on the same folder, with the queues and jobs it kept, and waits until it
+    // answers; false when it does not.
+    bool restart();
 
 private:
     class LoopbackPrinter;

@@ -1,7 +1,9 @@
 #include "cups_job_p.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace zr {
@@ -118,7 +120,7 @@ bool CupsJob::finish() {
     m_open = false;
     if (status > IPP_STATUS_OK_EVENTS_COMPLETE) {
         fail(int(status), QString::fromUtf8(cupsLastErrorString()));
-        cupsCancelJob2(m_http, m_queue.constData(), m_job, 0);
+        cancel();
         return false;
     }
     return true;
@@ -140,9 +142,27 @@ void CupsJob::abandon() {
         httpClose(m_http);
         m_http = nullptr;
     }
-    if (http_t* http = connectToScheduler()) {
-        cupsCancelJob2(http, m_queue.constData(), m_job, 0);
-        httpClose(http);
+    cancel();
+}
+
+void CupsJob::cancel() {
+    // A scheduler that went away while the job came in keeps it, held, when it starts again: it
+    // is waited for a while (a socket-activated one starts at the next connection, a restarted
+    // one within seconds).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        if (http_t* http = connectToScheduler()) {
+            const ipp_status_t status = cupsCancelJob2(http, m_queue.constData(), m_job, 0);
+            httpClose(http);
+            if (status != IPP_STATUS_ERROR_SERVICE_UNAVAILABLE &&
+                status != IPP_STATUS_ERROR_INTERNAL) {
+                return; // cancelled, or a definite answer (the job is gone, already done)
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
 }
 

@@ -57,6 +57,9 @@ private:
     void fail(int code, const QString& reason);
     // Drops the connection (the document in progress with it) and cancels the job.
     void abandon();
+    // Cancels the job on a connection of its own, waiting a few seconds for a scheduler that
+    // does not answer.
+    void cancel();
 
     http_t* m_http;
     QByteArray m_queue;

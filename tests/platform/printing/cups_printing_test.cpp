@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <QPainter>
 #include <QRandomGenerator>
 
@@ -224,6 +227,8 @@ TEST_F(CupsPrinting, JobsOnAMissingOrRefusingPrinterFailWithAMessage) {
     EXPECT_TRUE(error.contains(QStringLiteral("\"nenhuma\""))) << error.toStdString();
 }
 
+// A job the scheduler dropped halfway is a failure, and it is cancelled once the scheduler is
+// back, not left held to come back later.
 TEST_F(CupsPrinting, RawJobCutOffByTheSchedulerIsNotReportedAsDone) {
     PrivateCupsd dying; // a scheduler of this test's own, stopped halfway through the job
     if (!dying.running()) {
@@ -237,9 +242,18 @@ TEST_F(CupsPrinting, RawJobCutOffByTheSchedulerIsNotReportedAsDone) {
     EXPECT_TRUE(job->write("the beginning"));
     dying.stop();
     job->write(awkwardBytes());
+    bool restarted = false;
+    std::thread back([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        restarted = dying.restart();
+    });
     EXPECT_FALSE(job->finish());
+    back.join();
+    ASSERT_TRUE(restarted) << dying.failure().toStdString();
     EXPECT_NE(job->error(), 0);
     EXPECT_FALSE(job->write("more")); // a failed job takes nothing more
+    EXPECT_EQ(dying.newestJobAttribute(QStringLiteral("instavel"), "job-state"),
+              QStringLiteral("canceled"));
 }
 
 TEST_F(CupsPrinting, GraphicDocumentArrivesAsAPdfPageForPageInItsOrientation) {
