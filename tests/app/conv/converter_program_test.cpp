@@ -619,6 +619,13 @@ TEST_F(ConverterProgram, PrintJobsCarryWhatLpWouldSend) {
         }
         EXPECT_EQ(order.join(' '), sheets) << args.join(' ').toStdString();
     }
+    // lp's open range, as every door takes it.
+    ASSERT_EQ(print({"--printer", "bruta", "--pages", "-2"}, env).code, 0);
+    const std::optional<QByteArray> firstTwo = cups.nextJob(QStringLiteral("bruta"));
+    ASSERT_TRUE(firstTwo.has_value());
+    if (zr::test::pdfInfoAvailable()) {
+        EXPECT_EQ(zr::test::pdfInfo(*firstTwo)->pages, 2);
+    }
 }
 
 TEST_F(ConverterProgram, BehavesLikeTheCommandLineToolsAroundIt) {
