@@ -1,8 +1,10 @@
 #include "pdf_info.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 namespace zr::test {
@@ -95,6 +97,25 @@ std::optional<QByteArray> popplerText(const QString& path, const QString& passwo
         return std::nullopt;
     }
     return r.out;
+}
+
+QStringList popplerPageTexts(const QByteArray& pdf) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("pages.pdf"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size()) {
+        return {};
+    }
+    file.close();
+    const std::optional<QByteArray> text = popplerText(path);
+    QStringList pages = text ? QString::fromUtf8(*text).split(QLatin1Char('\f')) : QStringList();
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) {
+        pages.removeLast(); // after the last page's form feed
+    }
+    for (QString& page : pages) {
+        page = page.simplified();
+    }
+    return pages;
 }
 
 std::optional<QByteArray> pdfjsText(const QString& script, const QString& path,

@@ -41,6 +41,10 @@ QString qpdfCheckProblems(const QString& path, const QString& password = {});
 // nothing when pdftotext is missing or fails.
 std::optional<QByteArray> popplerText(const QString& path, const QString& password = {});
 
+// The text of each page of a PDF held in memory, in order, its white space made single blanks
+// (a blank page gives an empty entry); empty when pdftotext is missing or fails.
+QStringList popplerPageTexts(const QByteArray& pdf);
+
 // The text pdf.js (npm's pdfjs-dist, run by node with `script`, tests/support/pdfjs_text.mjs)
 // reads from every page, one text item a line. Nothing when node or pdfjs-dist is missing
 // (`available` then false); an empty optional with `available` true when pdf.js could not open

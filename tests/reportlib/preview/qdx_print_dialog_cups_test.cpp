@@ -202,23 +202,6 @@ const QByteArray kPdfPpd = R"PPD(*PPD-Adobe: "4.3"
 *CloseUI: *Duplex
 )PPD";
 
-// The text of each page of a PDF, in order.
-QStringList pageTexts(const QByteArray& pdf) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("job.pdf"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size()) {
-        return {};
-    }
-    file.close();
-    const auto text = test::popplerText(path);
-    QStringList pages = text ? QString::fromUtf8(*text).split(QLatin1Char('\f')) : QStringList();
-    for (QString& page : pages) {
-        page = page.simplified();
-    }
-    return pages;
-}
-
 // Ctrl+P in the preview, its print dialog answered by keys, sends the job `zeralconv print`
 // sends with the same choices: the same pages in the same order, sides, paper and copies.
 TEST_F(PrintDialogOnQueues, TheViewersPrintIsTheConvertersJob) {
@@ -278,8 +261,8 @@ TEST_F(PrintDialogOnQueues, TheViewersPrintIsTheConvertersJob) {
     EXPECT_EQ(viewerAttributes, (QStringList{"copies=2", "sides=two-sided-long-edge", "media=",
                                              "multiple-document-handling=separate-documents-"
                                              "collated-copies"}));
-    const QStringList pages = pageTexts(*viewer);
-    EXPECT_EQ(pages, pageTexts(*converter));
+    const QStringList pages = test::popplerPageTexts(*viewer);
+    EXPECT_EQ(pages, test::popplerPageTexts(*converter));
     ASSERT_GE(pages.size(), 2);
     EXPECT_TRUE(pages[0].contains(QStringLiteral("Página 3"))) << pages[0].toStdString();
 }

@@ -391,26 +391,6 @@ QByteArray filledReport(const std::vector<QByteArray>& pages) {
            "</previewpages></preparedreport>";
 }
 
-// The text of each sheet of a PDF, as pdftotext reads it.
-QStringList sheetTexts(const QByteArray& pdf) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("job.pdf"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size()) {
-        return {};
-    }
-    file.close();
-    const auto text = test::popplerText(path);
-    QStringList sheets = text ? QString::fromUtf8(*text).split(QLatin1Char('\f')) : QStringList();
-    if (!sheets.isEmpty() && sheets.last().trimmed().isEmpty()) {
-        sheets.removeLast(); // after the last form feed
-    }
-    for (QString& sheet : sheets) {
-        sheet = sheet.simplified();
-    }
-    return sheets;
-}
-
 // Each sheet of a PDF drawn by pdftoppm at `dpi`.
 std::vector<QImage> sheetImages(const QByteArray& pdf, int dpi) {
     QTemporaryDir dir;
@@ -494,7 +474,7 @@ TEST(PrintJobCups, CopiesOfTwoSidedSheetsKeepEachSheetWhole) {
     EXPECT_EQ(cups.newestJobAttribute(office, "multiple-document-handling"),
               QStringLiteral("separate-documents-uncollated-copies"));
     EXPECT_EQ(cups.newestJobAttribute(office, "sides"), QStringLiteral("two-sided-long-edge"));
-    const QStringList once = sheetTexts(*queued);
+    const QStringList once = test::popplerPageTexts(*queued);
     ASSERT_GE(once.size(), 3);
     EXPECT_EQ(once.mid(0, 3), (QStringList{"Folha 1", "Folha 2", "Folha 3"}));
 
@@ -507,12 +487,12 @@ TEST(PrintJobCups, CopiesOfTwoSidedSheetsKeepEachSheetWhole) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList drawn{"Folha 1", "Folha 2", "Folha 1", "Folha 2",
                             "Folha 3", "",        "Folha 3", ""};
-    EXPECT_EQ(sheetTexts(file.readAll()), drawn);
+    EXPECT_EQ(test::popplerPageTexts(file.readAll()), drawn);
     ASSERT_TRUE(PrintReport(report, laser).printed);
     const auto raw = cups.nextJob(laser);
     ASSERT_TRUE(raw.has_value());
     EXPECT_EQ(cups.newestJobAttribute(laser, "copies"), QString());
-    EXPECT_EQ(sheetTexts(*raw), drawn);
+    EXPECT_EQ(test::popplerPageTexts(*raw), drawn);
 
     // Collated two-sided copies in the modes that draw several sheets a page, or several pages a
     // sheet: each copy ends on a back.
