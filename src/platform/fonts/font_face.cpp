@@ -322,6 +322,11 @@ int FontFace::UnitsPerEm() const {
     return m_impl->ftFace->units_per_EM;
 }
 
+QByteArray FontFace::PostScriptName() const {
+    const char* name = FT_Get_Postscript_Name(m_impl->ftFace);
+    return name ? QByteArray(name) : QByteArray();
+}
+
 std::uint32_t FontFace::GlyphForChar(char32_t ch) const {
     return FT_Get_Char_Index(m_impl->ftFace, FT_ULong(ch));
 }

@@ -62,6 +62,8 @@ public:
     // the OpenType file embedded.
     bool HasCffOutlines() const { return m_cff; }
     int UnitsPerEm() const;
+    // The face's own PostScript name ("LiberationSans-Bold"); empty when it gives none.
+    QByteArray PostScriptName() const;
 
     // The glyph the face's character map gives for a character (0 when it has none).
     std::uint32_t GlyphForChar(char32_t ch) const;

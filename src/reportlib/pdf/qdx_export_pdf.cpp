@@ -161,6 +161,11 @@ struct TqdxPDFExport::Document {
 
 TqdxPDFExport::TqdxPDFExport() : Creator(QCoreApplication::applicationName()) {}
 
+QString TqdxPDFExport::producer() const {
+    // The file always says what wrote it.
+    return Producer.isEmpty() ? QStringLiteral("ZeralVisualizador") : Producer;
+}
+
 TqdxPDFExport::~TqdxPDFExport() = default;
 
 void TqdxPDFExport::warn(const QString& text) {
@@ -365,7 +370,7 @@ void TqdxPDFExport::writeStream(int number, const QByteArray& content, const QBy
     const QByteArray more = dict.isEmpty() ? QByteArray() : dict + ' ';
     if (Compressed) {
         w.line("<< " + more + "/Filter /FlateDecode /Length " + QByteArray::number(data.size()) +
-               " /Length1 " + QByteArray::number(content.size()) + " >>");
+               " >>");
     } else {
         w.line("<< " + more + "/Length " + QByteArray::number(data.size()) + " >>");
     }
@@ -728,7 +733,7 @@ void TqdxPDFExport::EndOutput() {
         infoText("/Subject ", Subject);
         infoText("/Keywords ", Keywords);
         infoText("/Creator ", Creator);
-        infoText("/Producer ", Producer);
+        infoText("/Producer ", producer());
         QDateTime created = FixedCreationTime.isValid() ? FixedCreationTime : CreationTime;
         if (!created.isValid()) {
             created = QDateTime::currentDateTime();
@@ -752,7 +757,7 @@ void TqdxPDFExport::EndOutput() {
         int metadata = 0;
         int intent = 0;
         if (PdfA) {
-            PdfArchiveInfo archive{Title, Author, Subject, Keywords, Creator, Producer, created};
+            PdfArchiveInfo archive{Title, Author, Subject, Keywords, Creator, producer(), created};
             // The metadata stays unfiltered, readable by any archive's tools.
             const QByteArray xmp = XmpMetadata(archive);
             metadata = w.beginObject();

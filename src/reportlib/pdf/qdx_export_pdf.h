@@ -168,6 +168,8 @@ public:
 
 private:
     struct Document;
+    // Producer, or the program's name when it is empty.
+    QString producer() const;
     // `dict`: further entries of the stream's dictionary.
     void writeStream(int number, const QByteArray& data, const QByteArray& dict = {});
     // The page's font and picture entries ("/Font << ... >>", "/XObject << ... >>"; the latter

@@ -619,6 +619,57 @@ TEST_F(ConverterProgram, PrintJobsCarryWhatLpWouldSend) {
     }
 }
 
+// Every PDF says what wrote it and when it was last changed, carries /Length1 on font files
+// alone, and names each embedded font by the face it holds.
+TEST_F(ConverterProgram, PdfsCarryTrueMetadata) {
+    if (!zr::test::pdfInfoAvailable()) {
+        GTEST_SKIP() << "poppler's tools missing";
+    }
+    TempDir dir;
+    const QString text = dir.write("t.GVP", ReportBuilder().item(1, 1, 1, "Relat\xf3rio").build());
+    const QString prepared = dir.path("p.QP3");
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 1;
+    ASSERT_TRUE(zr::tools::WritePreparedReport(prepared, options));
+    for (const QString& input : {text, prepared}) {
+        for (const QStringList& extra : {QStringList{}, QStringList{"--pdfa"}}) {
+            const QString out = dir.path("m.pdf");
+            const ProgramRun r =
+                runConverter(QStringList{"convert"} + extra + QStringList{input, out});
+            const std::string what = (input + QLatin1Char(' ') + extra.join(' ')).toStdString();
+            ASSERT_EQ(r.code, 0) << what << ": " << r.err.constData();
+            const zr::test::ProgramRun info =
+                zr::test::runProgram(QStringLiteral("pdfinfo"), {out});
+            static const QRegularExpression producer(QStringLiteral("(?m)^Producer:\\s+\\S"));
+            static const QRegularExpression modified(QStringLiteral("(?m)^ModDate:\\s+\\S"));
+            EXPECT_TRUE(producer.match(QString::fromUtf8(info.out)).hasMatch())
+                << what << info.out.constData();
+            EXPECT_TRUE(modified.match(QString::fromUtf8(info.out)).hasMatch())
+                << what << info.out.constData();
+            // Each /Length1 is in the dictionary of a stream some font descriptor embeds.
+            const QByteArray pdf = TempDir::read(out);
+            static const QRegularExpression lengthOne(
+                QStringLiteral("(\\d+) 0 obj\\s*<<[^>]*/Length1"));
+            for (const auto& m : lengthOne.globalMatch(QString::fromLatin1(pdf))) {
+                static const QRegularExpression file(QStringLiteral("/FontFile[23]? %1 0 R"));
+                EXPECT_TRUE(QRegularExpression(file.pattern().arg(m.captured(1)))
+                                .match(QString::fromLatin1(pdf))
+                                .hasMatch())
+                    << what << ": object " << m.captured(1).toStdString();
+            }
+            const zr::test::ProgramRun fonts =
+                zr::test::runProgram(QStringLiteral("pdffonts"), {out});
+            for (const QByteArray& row : fonts.out.split('\n').mid(2)) {
+                if (row.contains(" yes ")) { // embedded
+                    EXPECT_FALSE(row.contains("Arial") || row.contains("Courier") ||
+                                 row.contains("Times"))
+                        << what << ": " << row.constData();
+                }
+            }
+        }
+    }
+}
+
 TEST_F(ConverterProgram, BehavesLikeTheCommandLineToolsAroundIt) {
     TempDir dir;
     const QByteArray textReport = ReportBuilder()
@@ -1030,7 +1081,8 @@ TEST_F(ConverterProgram, FallbackFacesDrawTheSameGlyphsInPictureAndPdf) {
         EXPECT_TRUE(readLines.contains(expected))
             << expected.toStdString() << " in: " << text.toStdString();
     }
-    // Every face is embedded and subset; the CFF face as CIDFontType0.
+    // Every face is embedded and subset, named by the face it holds; the CFF face as
+    // CIDFontType0.
     const zr::test::ProgramRun fonts =
         zr::test::runProgram(QStringLiteral("pdffonts"), {dir.path("misto.pdf")});
     ASSERT_EQ(fonts.exitCode, 0);
@@ -1040,7 +1092,7 @@ TEST_F(ConverterProgram, FallbackFacesDrawTheSameGlyphsInPictureAndPdf) {
         EXPECT_TRUE(subset.match(row).hasMatch()) << row.toStdString();
     }
     EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const QString& row) {
-        return row.contains(QStringLiteral("Nimbus Roman")) &&
+        return row.contains(QStringLiteral("+NimbusRoman-Regular ")) &&
                row.contains(QStringLiteral("CID Type 0"));
     })) << fonts.out.constData();
 }

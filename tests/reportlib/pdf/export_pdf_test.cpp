@@ -235,11 +235,11 @@ TEST(PdfExportStructure, BackgroundRectangleAndStreamForms) {
     e.filter.Compressed = true;
     const QByteArray packed = e.run(report);
     const QByteArray dictionary = object(packed, 2).split('\n').value(1);
-    const auto m = QRegularExpression(QStringLiteral("^<< /Filter /FlateDecode /Length (\\d+) "
-                                                     "/Length1 (\\d+) >>\r$"))
-                       .match(QString::fromLatin1(dictionary));
+    // No /Length1: that belongs to font files alone.
+    const auto m =
+        QRegularExpression(QStringLiteral("^<< /Filter /FlateDecode /Length (\\d+) >>\r$"))
+            .match(QString::fromLatin1(dictionary));
     ASSERT_TRUE(m.hasMatch()) << dictionary.toStdString();
-    EXPECT_EQ(m.captured(2).toInt(), background.size());
     // The deflated data, then a line end before "endstream".
     const QByteArray stream = object(packed, 2);
     const qsizetype data = stream.indexOf("stream\r\n") + 8;

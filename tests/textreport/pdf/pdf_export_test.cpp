@@ -83,7 +83,7 @@ TEST_F(PdfExportTest, LaysThePageOutOnTheCharacterGridWithMargins) {
                                     "/Keywords ()\r\n"
                                     "/Subject (Relat\xf3rio Criado com Gravana )\r\n"
                                     "/Title (Vendas \\(2026\\))\r\n"
-                                    "/ModDate ()\r\n>>\r\nendobj\r\n");
+                                    "/ModDate (D:20260307090500)\r\n>>\r\nendobj\r\n");
     ASSERT_EQ(ui.progresses.size(), 1u);
     EXPECT_EQ(ui.progresses[0].info.caption, "Gerando PDF...");
     EXPECT_EQ(ui.progresses[0].info.label, path);

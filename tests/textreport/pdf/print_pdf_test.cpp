@@ -53,7 +53,7 @@ const QByteArray kGoldenBody =
     "/Keywords ()\r\n"
     "/Subject (Relat\xf3rio )\r\n"
     "/Title (T\\(1\\))\r\n"
-    "/ModDate ()\r\n"
+    "/ModDate (D:20240305070809)\r\n"
     ">>\r\n"
     "endobj\r\n"
     "2 0 obj\r\n"

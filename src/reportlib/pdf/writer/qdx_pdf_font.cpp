@@ -626,25 +626,27 @@ QByteArray PdfFont::CharacterMap() const {
 }
 
 // A stream object: deflated when `compressed`, encrypted with the object's key when an
-// encryptor is given; /Length is that of the bytes written, /Length1 that of the plain data.
+// encryptor is given; /Length is that of the bytes written. A font file also gives the length
+// of its plain data (/Length1) and ends its data with a line end.
 int WriteStream(PdfObjectWriter& writer, const QByteArray& data, bool compressed,
-                const PdfEncryptor* encryptor, bool lineBeforeEnd, const QByteArray& extra = {}) {
+                const PdfEncryptor* encryptor, bool fontFile, const QByteArray& extra = {}) {
     QByteArray body = compressed ? DeflateFast(data) : data;
     const int number = writer.beginObject();
     if (encryptor != nullptr) {
         body = encryptor->Encrypt(number, body);
     }
     const QByteArray length = QByteArray::number(body.size());
-    const QByteArray plainLength = QByteArray::number(data.size());
+    const QByteArray plainLength =
+        fontFile ? " /Length1 " + QByteArray::number(data.size()) : QByteArray();
     if (compressed) {
-        writer.line("<< /Length " + length + "  /Filter /FlateDecode /Length1 " + plainLength +
-                    extra + " >>");
+        writer.line("<< /Length " + length + "  /Filter /FlateDecode" + plainLength + extra +
+                    " >>");
     } else {
-        writer.line("<< /Length " + length + " /Length1 " + plainLength + extra + " >>");
+        writer.line("<< /Length " + length + plainLength + extra + " >>");
     }
     writer.line("stream");
     writer.raw(body);
-    if (lineBeforeEnd || writer.lineBeforeEveryEndstream()) {
+    if (fontFile || writer.lineBeforeEveryEndstream()) {
         writer.line("");
     }
     writer.line("endstream");
@@ -687,13 +689,23 @@ void PdfFont::Write(PdfObjectWriter& writer, bool embedded, bool compressed,
     // embedded file would take the collection's first face).
     int fileObject = 0;
     const bool cff = m_face && !m_face->HasTrueTypeOutlines();
+    // A font the reader substitutes goes by the family asked for; an embedded one by the face
+    // it holds (Liberation Sans standing in for Arial is "LiberationSans"), with the style the
+    // export draws over it.
+    QByteArray faceName = m_name;
     QByteArray name = m_name;
     QByteArray glyphMap;
     if (embedded && m_face) {
+        if (const QByteArray own = m_face->PostScriptName(); !own.isEmpty()) {
+            const bool styled = !m_styleInsensitive;
+            faceName = PdfFontName(QString::fromLatin1(own), styled && m_syntheticBold,
+                                   styled && m_syntheticItalic);
+        }
         std::vector<std::uint32_t> newIndex;
         QByteArray data = g_subsetting ? m_face->SubsetData(m_glyphs, newIndex) : QByteArray();
+        name = faceName;
         if (!data.isEmpty()) {
-            name = SubsetTag(m_glyphs, m_name) + '+' + m_name;
+            name = SubsetTag(m_glyphs, faceName) + '+' + faceName;
             glyphMap.reserve(qsizetype(newIndex.size() * 2));
             for (const std::uint32_t glyph : newIndex) {
                 glyphMap += char((glyph >> 8) & 0xFF);
@@ -727,7 +739,8 @@ void PdfFont::Write(PdfObjectWriter& writer, bool embedded, bool compressed,
     writer.line("<<");
     writer.line("/Type /FontDescriptor");
     writer.line("/FontName /" + name);
-    writer.line("/FontFamily " + LiteralString(m_name, encryptor, descriptor));
+    writer.line("/FontFamily " +
+                LiteralString(fileObject != 0 ? faceName : m_name, encryptor, descriptor));
     writer.line("/Flags 32");
     writer.line("/FontBBox [" + n(m.boxLeft) + " " + n(m.boxBottom) + " " + n(m.boxRight) + " " +
                 n(m.boxTop) + " ]");

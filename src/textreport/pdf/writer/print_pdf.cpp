@@ -526,14 +526,18 @@ void TPrintPDF::BeginDoc() {
         putInfoString(info, Producer);
         info += "\r\n/Author ";
         putInfoString(info, Author);
+        // The document is made once: it was last changed when it was created.
+        const auto putDate = [&] {
+            if (m_security) {
+                putInfoString(info, "D:" + creationDate());
+            } else {
+                info += "(D:";
+                putText(info, creationDate());
+                info += ')';
+            }
+        };
         info += "\r\n/CreationDate ";
-        if (m_security) {
-            putInfoString(info, "D:" + creationDate());
-        } else {
-            info += "(D:";
-            putText(info, creationDate());
-            info += ')';
-        }
+        putDate();
         info += "\r\n/Creator ";
         putInfoString(info, Creator);
         info += "\r\n/Keywords ";
@@ -543,7 +547,7 @@ void TPrintPDF::BeginDoc() {
         info += "\r\n/Title ";
         putInfoString(info, TITLE);
         info += "\r\n/ModDate ";
-        putInfoString(info, QByteArrayView());
+        putDate();
         info += "\r\n>>\r\n";
     }
     appendObject(allocate(), info);
