@@ -371,13 +371,12 @@ bool isBarCode(const TqdxView& view) {
 }
 
 // The index in the image table of the JPEG `jpeg`: an image with the same bytes written
-// earlier on this page, or a new image object written now. -1 when nothing can be written.
+// earlier in the document (a logo on every page is one object), or a new image object written
+// now. -1 when nothing can be written.
 int imageIndex(PdfPageState& state, const QByteArray& jpeg, int width, int height) {
     const QByteArray digest = TqdxMD5::Digest(jpeg);
-    for (size_t i = 0; i < state.imageDigests.size() && i < state.imageDigestIndex.size(); ++i) {
-        if (state.imageDigests[i] == digest) {
-            return state.imageDigestIndex[i];
-        }
+    if (const auto known = state.imageByDigest.find(digest); known != state.imageByDigest.end()) {
+        return known->second;
     }
     PdfObjectWriter& writer = *state.writer;
     const int number = writer.beginObject();
@@ -399,8 +398,7 @@ int imageIndex(PdfPageState& state, const QByteArray& jpeg, int width, int heigh
     writer.endObject();
     const int index = int(state.imageObjects.size());
     state.imageObjects.push_back(number);
-    state.imageDigests.push_back(digest);
-    state.imageDigestIndex.push_back(index);
+    state.imageByDigest.emplace(digest, index);
     return index;
 }
 
@@ -456,6 +454,27 @@ void emitRaster(Content& out, TqdxView& view, const Box& box, bool isText) {
                 out.line("Q");
             }
         }
+    }
+    emitFrame(out, view, box.L, box.T, box.L + box.W, box.T + box.H);
+}
+
+// The page's background: its picture as an image, a plain colour as a filled rectangle, no
+// colour as nothing; then its frame.
+void emitBackground(Content& out, TqdxPictureView& view, const Box& box) {
+    if (!view.Picture.Empty()) {
+        emitRaster(out, view, box, false);
+        return;
+    }
+    if (view.Color != clTransparent) {
+        const double R = box.L + box.W, B = box.T + box.H;
+        out.line("q");
+        out.line(colorText(view.Color) + " rg");
+        out.line(out.point(box.L, box.T) + " m");
+        out.line(out.point(R, box.T) + " l");
+        out.line(out.point(R, B) + " l");
+        out.line(out.point(box.L, B) + " l");
+        out.line("h f");
+        out.line("Q");
     }
     emitFrame(out, view, box.L, box.T, box.L + box.W, box.T + box.H);
 }
@@ -688,8 +707,6 @@ void emitText(Content& out, TqdxCustomMemoView& view, const Box& box) {
 
 void PdfPageState::resetPage() {
     content.clear();
-    imageDigests.clear();
-    imageDigestIndex.clear();
     imageUses.clear();
     annots.clear();
 }
@@ -717,8 +734,14 @@ void EmitView(PdfPageState& state, TqdxComponent& object) {
             emitShape(out, *shape, box);
         } else if (auto* check = qdx_cast<TqdxCheckBoxView>(view)) {
             emitCheckBox(out, *check, box);
-        } else if ((view->Name() != "_pagebackground" || state.background) && box.W > 0 &&
-                   box.H > 0 && std::isfinite(box.W * box.H)) {
+        } else if (!(box.W > 0 && box.H > 0 && std::isfinite(box.W * box.H))) {
+            // nothing to draw
+        } else if (view->Name() == "_pagebackground") {
+            if (auto* background = qdx_cast<TqdxPictureView>(view);
+                background && state.background) {
+                emitBackground(out, *background, box);
+            }
+        } else {
             emitRaster(out, *view, box, memo != nullptr);
         }
     } catch (...) {

@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace zr::reportlib::pdf {
@@ -53,22 +54,22 @@ struct PdfPageState {
     int pageCount = -1;
     // Looks up an anchor: its page index (from 0) and top in report units; false when unknown.
     std::function<bool(const QString& name, int& page, double& top)> findAnchor;
-    // The image table: object numbers of the images written so far, in order.
+    // The image table: object numbers of the images written so far, in order, and the index of
+    // each by the MD5 of its bytes.
     std::vector<int> imageObjects;
+    std::map<QByteArray, int> imageByDigest;
     std::vector<PdfLink> links; // every link of the document so far
 
     // ---- The open page (reset by the export at each page).
     QByteArray content;                   // the page's operators, each line ending in CR LF
     double width = 0, height = 0;         // page size in points
     double ox = 0, oy = 0;                // offsets of the mapping: left and top margin × 0.05
-    std::vector<QByteArray> imageDigests; // MD5 of each image written on this page, with
-    std::vector<int> imageDigestIndex;    // its index in the image table
     // Image table indexes used on this page, each once, in order of first use; the page's
     // resources name them "/Im" + index.
     std::vector<int> imageUses;
     std::vector<int> annots; // link objects of this page
 
-    // Empties the open page's buffers and lists (content, digests, image uses, annotations);
+    // Empties the open page's buffers and lists (content, image uses, annotations);
     // the page geometry is set by the export.
     void resetPage();
 };

@@ -261,7 +261,7 @@ TEST_F(PageContent, CheckBoxDrawsOnlyWhenChecked) {
                                     "10 795 m 22 795 l 22 785.25 l 10 785.25 l 10 795 l", "S"}));
 }
 
-TEST_F(PageContent, IdenticalPicturesShareOneImageWithinAPageOnly) {
+TEST_F(PageContent, IdenticalPicturesShareOneImageInTheWholeDocument) {
     TqdxPictureView first, second;
     first.SetBounds(0, 0, 40, 30);
     second.SetBounds(0, 0, 40, 30); // same place, so the same bitmap
@@ -274,14 +274,15 @@ TEST_F(PageContent, IdenticalPicturesShareOneImageWithinAPageOnly) {
     EXPECT_EQ(count(content(), QStringLiteral("/Im0 Do\r\n")), 2);
     EXPECT_TRUE(lines().contains(QStringLiteral("30 0 0 22.50 10 772.50 cm")));
 
+    // On the next page: the same image object, named in that page's resources too.
     state.resetPage();
     EmitView(state, first);
-    EXPECT_EQ(state.imageObjects.size(), 2u);
-    EXPECT_EQ(state.imageUses, std::vector<int>{1});
+    EXPECT_EQ(state.imageObjects.size(), 1u);
+    EXPECT_EQ(state.imageUses, std::vector<int>{0});
 
     const QByteArray pdf = file();
-    EXPECT_EQ(pdf.count("/Subtype /Image"), 2);
-    EXPECT_EQ(pdf.count("/Filter /DCTDecode"), 2);
+    EXPECT_EQ(pdf.count("/Subtype /Image"), 1);
+    EXPECT_EQ(pdf.count("/Filter /DCTDecode"), 1);
     // Every image stream holds a JPEG of the stated length.
     const qsizetype at = pdf.indexOf("/Length ");
     const qsizetype length = pdf.mid(at + 8, pdf.indexOf('\r', at) - at - 8).toLongLong();
@@ -290,14 +291,25 @@ TEST_F(PageContent, IdenticalPicturesShareOneImageWithinAPageOnly) {
     EXPECT_EQ(pdf.mid(data + length, 11), QByteArray("\r\nendstream"));
 }
 
-TEST_F(PageContent, PageBackgroundOnlyWhenAskedAndZeroSizesNeverRasterised) {
-    TqdxView background;
+// The page background only when asked: a plain colour as a filled rectangle, no colour as
+// nothing, a picture as an image; and a view of no size is never drawn.
+TEST_F(PageContent, PageBackgroundOnlyWhenAskedAndPlainOnesAreNoPicture) {
+    TqdxPictureView background;
     background.SetName("_pagebackground");
     background.SetBounds(0, 0, 100, 100);
     background.Color = 0x00FF00;
     EmitView(state, background);
     EXPECT_TRUE(state.content.isEmpty());
     state.background = true;
+    EmitView(state, background);
+    EXPECT_TRUE(lines().contains(QStringLiteral("0 1 0 rg"))) << content().toStdString();
+    EXPECT_TRUE(lines().contains(QStringLiteral("h f")));
+    background.Color = clTransparent;
+    state.content.clear();
+    EmitView(state, background);
+    EXPECT_TRUE(state.content.isEmpty());
+    EXPECT_TRUE(state.imageObjects.empty());
+    ASSERT_TRUE(background.LoadPictureFromBytes(pngBytes(Qt::red)));
     EmitView(state, background);
     EXPECT_TRUE(content().contains(QStringLiteral("/Im0 Do")));
 
