@@ -176,7 +176,7 @@ void emitFrame(Content& out, const TqdxView& view, double left, double top, doub
         return;
     }
     out.line(colorText(frame.Color()) + " RG");
-    const auto side = [&](const TqdxFrameLine& line, double x1, double y1, double x2, double y2) {
+    const auto stroke = [&](const TqdxFrameLine& line, double x1, double y1, double x2, double y2) {
         out.line(colorText(line.Color) + " RG");
         out.line(dashLine(line.Style, line.Width));
         out.line(lineWidth(line.Width));
@@ -184,17 +184,43 @@ void emitFrame(Content& out, const TqdxView& view, double left, double top, doub
         out.line(out.point(x2, y2) + " l");
         out.line("S");
     };
-    if (frame.Typ & ftTop) {
-        side(frame.TopLine, left, top, right, top);
+    // A side from (x1, y1) to (x2, y2); `before` and `after`: the sides it meets at its ends
+    // are drawn too. A double line is two lines of the width, a width either side of the
+    // side's place: the outer one reaches round the corners, the inner one stops short of
+    // them, as on screen.
+    const auto side = [&](const TqdxFrameLine& line, bool leftOrTop, double x1, double y1,
+                          double x2, double y2, bool before, bool after) {
+        if (line.Style != fsDouble) {
+            stroke(line, x1, y1, x2, y2);
+            return;
+        }
+        const double w = line.Width;
+        double a = before ? w : 0, b = after ? w : 0;
+        if (leftOrTop) {
+            a = -a;
+            b = -b;
+        }
+        if (y1 == y2) {
+            stroke(line, x1 + a, y1 - w, x2 - b, y2 - w);
+            stroke(line, x1 - a, y1 + w, x2 + b, y2 + w);
+        } else {
+            stroke(line, x1 - w, y1 + a, x2 - w, y2 - b);
+            stroke(line, x1 + w, y1 - a, x2 + w, y2 + b);
+        }
+    };
+    const bool l = frame.Typ & ftLeft, r = frame.Typ & ftRight;
+    const bool t = frame.Typ & ftTop, b = frame.Typ & ftBottom;
+    if (t) {
+        side(frame.TopLine, true, left, top, right, top, l, r);
     }
-    if (frame.Typ & ftRight) {
-        side(frame.RightLine, right, top, right, bottom);
+    if (r) {
+        side(frame.RightLine, false, right, top, right, bottom, t, b);
     }
-    if (frame.Typ & ftBottom) {
-        side(frame.BottomLine, left, bottom, right, bottom);
+    if (b) {
+        side(frame.BottomLine, false, left, bottom, right, bottom, l, r);
     }
-    if (frame.Typ & ftLeft) {
-        side(frame.LeftLine, left, top, left, bottom);
+    if (l) {
+        side(frame.LeftLine, true, left, top, left, bottom, t, b);
     }
 }
 
@@ -315,25 +341,64 @@ void emitShape(Content& out, const TqdxShapeView& view, const Box& box) {
     }
 }
 
+// The box's colour, the mark its state shows as the screen draws it (the glyphs with the
+// same strokes, clipped to the box), then its frame.
 void emitCheckBox(Content& out, const TqdxCheckBoxView& view, const Box& box) {
-    if (!view.Checked) {
-        return;
+    const double L = box.L, T = box.T, R = box.L + box.W, B = box.T + box.H;
+    const auto rectangle = [&] {
+        out.line(out.point(L, T) + " m " + out.point(R, T) + " l " + out.point(R, B) + " l " +
+                 out.point(L, B) + " l h");
+    };
+    if (view.Color != clTransparent) {
+        out.line(colorText(view.Color) + " rg");
+        rectangle();
+        out.line("f");
     }
-    const double L = box.L, T = box.T, W = box.W, Ht = box.H;
-    const TqdxFrame& frame = view.Frame;
-    out.line("[] 0 d");
-    out.line(colorText(frame.Color()) + " RG");
-    out.line(lineWidth(frame.Width() * 2));
-    out.line(colorText(view.Color) + " rg");
-    out.line(out.point(L + W / 8, T + Ht / 2) + " m " + out.point(L + W / 3, T + Ht - Ht / 4) +
-             " l " + out.point(L + W - W / 4, T + Ht / 7) + " l ");
-    if ((frame.Typ & (ftLeft | ftRight | ftTop | ftBottom)) ==
-        (ftLeft | ftRight | ftTop | ftBottom)) {
-        out.line(out.point(L, T) + " m " + out.point(L + W, T) + " l " +
-                 out.point(L + W, T + Ht - 3) + " l " + out.point(L, T + Ht - 3) + " l " +
-                 out.point(L, T) + " l");
+    const render::CheckBoxMark mark = render::CheckBoxMarkOf(view);
+    if (mark != render::CheckBoxMark::None && view.CheckColor != clTransparent) {
+        out.line("q");
+        rectangle();
+        out.line("W n");
+        out.line("[] 0 d");
+        out.line(colorText(view.CheckColor) + " RG");
+        const auto segment = [&](double x1, double y1, double x2, double y2) {
+            out.line(out.point(x1, y1) + " m");
+            out.line(out.point(x2, y2) + " l");
+        };
+        const double midX = L + std::floor(box.W / 2), midY = T + std::floor(box.H / 2);
+        switch (mark) {
+        case render::CheckBoxMark::CrossGlyph:
+        case render::CheckBoxMark::CheckGlyph: {
+            out.line("1 J 1 j");
+            out.line(lineWidth(0.12 * box.H));
+            const QPainterPath glyph = render::CheckBoxGlyph(mark, L, T, box.W, box.H);
+            for (int i = 0; i < glyph.elementCount(); ++i) {
+                const QPainterPath::Element e = glyph.elementAt(i);
+                out.line(out.point(e.x, e.y) + (e.isMoveTo() ? " m" : " l"));
+            }
+            break;
+        }
+        case render::CheckBoxMark::LineCross:
+            out.line(lineWidth(std::max(1.0, view.Frame.Width())));
+            segment(L, T, R, B);
+            segment(L, B, R, T);
+            break;
+        case render::CheckBoxMark::Plus:
+            out.line(lineWidth(std::max(1.0, view.Frame.Width())));
+            segment(L + 3, midY, R - 2, midY);
+            segment(midX, T + 3, midX, B - 2);
+            break;
+        case render::CheckBoxMark::Minus:
+            out.line(lineWidth(std::max(1.0, view.Frame.Width())));
+            segment(L + 3, midY, R - 2, midY);
+            break;
+        case render::CheckBoxMark::None:
+            break;
+        }
+        out.line("S");
+        out.line("Q");
     }
-    out.line(view.Color == clTransparent ? "S" : "B");
+    emitFrame(out, view, L, T, R, B);
 }
 
 // ---- Rasterised views.

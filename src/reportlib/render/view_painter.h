@@ -9,6 +9,7 @@
 
 #include <QColor>
 #include <QPainter>
+#include <QPainterPath>
 
 namespace zr::reportlib::render {
 
@@ -64,6 +65,15 @@ void DrawShapeView(QPainter& canvas, TqdxShapeView& view, double scaleX, double 
                    double offsetX, double offsetY);
 void DrawCheckBoxView(QPainter& canvas, TqdxCheckBoxView& view, double scaleX, double scaleY,
                       double offsetX, double offsetY);
+
+// What a check box shows in its state, by its check and uncheck styles: nothing, the ballot
+// cross or the check mark (glyphs), a cross of lines corner to corner, a plus or a minus.
+enum class CheckBoxMark { None, CrossGlyph, CheckGlyph, LineCross, Plus, Minus };
+CheckBoxMark CheckBoxMarkOf(const TqdxCheckBoxView& view);
+// The strokes of the cross or check glyph in a box at (`x`, `y`) `height` high and `width`
+// wide: a character cell as high as the box and 0.8 of that wide, centred across; they are
+// drawn with a round pen of 0.12 of the height, clipped to the box.
+QPainterPath CheckBoxGlyph(CheckBoxMark mark, double x, double y, double width, double height);
 void DrawGradientView(QPainter& canvas, TqdxGradientView& view, double scaleX, double scaleY,
                       double offsetX, double offsetY);
 void DrawRichView(QPainter& canvas, TqdxRichView& view, double scaleX, double scaleY,

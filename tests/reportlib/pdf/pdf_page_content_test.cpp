@@ -246,19 +246,61 @@ TEST_F(PageContent, LineWithSolidArrowHeadAtItsEnd) {
     EXPECT_EQ(l.mid(10), (QStringList{"1 j", "0 0 0 rg", "b"}));
 }
 
-TEST_F(PageContent, CheckBoxDrawsOnlyWhenChecked) {
-    TqdxCheckBoxView box;
-    box.SetBounds(0, 0, 16, 16);
-    box.Frame.Typ = ftLeft | ftRight | ftTop | ftBottom;
-    box.Checked = false;
-    EmitView(state, box);
-    EXPECT_TRUE(state.content.isEmpty());
+// A check box shows the mark the screen draws for its state and styles: the ballot cross (not
+// a check mark) by default, the glyphs as the screen's strokes; and a double frame is two
+// lines a side.
+TEST_F(PageContent, CheckBoxShowsTheScreensMarkAndDoubleFramesTwoLines) {
+    const auto count = [](const QStringList& lines, const QString& end) {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const QString& l) { return l.endsWith(end); });
+    };
+    struct Case {
+        bool checked;
+        int checkStyle, uncheckStyle;
+        int moves, lineTos; // of the mark, inside its clip
+    };
+    const Case cases[] = {
+        {true, csCross, usEmpty, 2, 2},     {true, csCheck, usEmpty, 1, 2},
+        {true, csLineCross, usEmpty, 2, 2}, {true, csPlus, usEmpty, 2, 2},
+        {false, csCross, usEmpty, 0, 0},    {false, csCross, usMinus, 1, 1},
+    };
+    for (const Case& c : cases) {
+        TqdxCheckBoxView box;
+        box.SetBounds(0, 0, 16, 16);
+        box.Checked = c.checked;
+        box.CheckStyle = c.checkStyle;
+        box.UncheckStyle = c.uncheckStyle;
+        state.content.clear();
+        EmitView(state, box);
+        const QStringList l = lines();
+        const std::string what = QStringLiteral("%1/%2/%3")
+                                     .arg(c.checked)
+                                     .arg(c.checkStyle)
+                                     .arg(c.uncheckStyle)
+                                     .toStdString();
+        EXPECT_EQ(count(l, QStringLiteral(" m")), c.moves) << what << content().toStdString();
+        EXPECT_EQ(count(l, QStringLiteral(" l")), c.lineTos) << what;
+        if (c.moves > 0) {
+            EXPECT_TRUE(l.contains(QStringLiteral("W n"))) << what; // clipped to the box
+        }
+    }
+    // The cross's strokes are the screen's glyph, mapped onto the page.
+    TqdxCheckBoxView cross;
+    cross.SetBounds(0, 0, 16, 16);
+    cross.Checked = true;
+    state.content.clear();
+    EmitView(state, cross);
+    EXPECT_TRUE(lines().contains(QStringLiteral("1 J 1 j")));
 
-    box.Checked = true;
-    EmitView(state, box);
-    EXPECT_EQ(lines(), (QStringList{"[] 0 d", "0 0 0 RG", "1.50 w", "1 1 1 rg",
-                                    "11.50 789 m 14 786 l 19 793.29 l ",
-                                    "10 795 m 22 795 l 22 785.25 l 10 785.25 l 10 795 l", "S"}));
+    TqdxCheckBoxView doubled;
+    doubled.SetBounds(0, 0, 40, 20);
+    doubled.Frame.Typ = ftLeft | ftRight | ftTop | ftBottom;
+    doubled.Frame.SetStyle(fsDouble);
+    doubled.Frame.SetWidth(1);
+    doubled.Checked = false;
+    state.content.clear();
+    EmitView(state, doubled);
+    EXPECT_EQ(count(lines(), QStringLiteral(" m")), 8) << content().toStdString();
 }
 
 TEST_F(PageContent, IdenticalPicturesShareOneImageInTheWholeDocument) {
