@@ -60,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pdf::TqdxPDFExport filter;
     pdf::ApplyMainWindowDefaults(filter);
     filter.EmbeddedFonts = false; // the same objects, without copying font files each run
+    filter.ObjectStreams = false; // a cross-reference table the check below reads
     filter.Report = &report;
     filter.ShowDialog = false;
     filter.ShowProgress = false;

@@ -22,6 +22,11 @@ void PdfObjectWriter::open(std::unique_ptr<RawOutput> output) {
     m_position = 0;
     m_xref = 0;
     m_offsets.clear();
+    m_objectStreams = false;
+    m_holding = false;
+    m_object.clear();
+    m_packed.clear();
+    m_packedBytes = 0;
     m_output = std::move(output);
 }
 
@@ -69,6 +74,10 @@ QString PdfObjectWriter::errorString() const {
 }
 
 void PdfObjectWriter::raw(QByteArrayView bytes) {
+    if (m_holding) {
+        m_object.append(bytes);
+        return;
+    }
     m_position += std::uint64_t(bytes.size());
     if (m_failed) {
         return;
@@ -87,15 +96,27 @@ void PdfObjectWriter::line(QByteArrayView text) {
     raw("\r\n");
 }
 
+void PdfObjectWriter::startObject(int number) {
+    m_offsets[std::size_t(number - 1)] = Entry{m_position, 0, false};
+    if (m_objectStreams) {
+        // Held until its end tells whether it has a stream.
+        m_holding = true;
+        m_held = number;
+        m_object.clear();
+    } else {
+        line(QByteArray::number(number) + " 0 obj");
+    }
+}
+
 int PdfObjectWriter::beginObject() {
-    m_offsets.push_back(m_position);
+    m_offsets.push_back({});
     const int number = int(m_offsets.size());
-    line(QByteArray::number(number) + " 0 obj");
+    startObject(number);
     return number;
 }
 
 int PdfObjectWriter::reserve() {
-    m_offsets.push_back(0);
+    m_offsets.push_back({});
     return int(m_offsets.size());
 }
 
@@ -103,19 +124,79 @@ void PdfObjectWriter::beginReserved(int number) {
     if (number < 1 || number > int(m_offsets.size())) {
         return;
     }
-    m_offsets[std::size_t(number - 1)] = m_position;
-    line(QByteArray::number(number) + " 0 obj");
+    startObject(number);
+}
+
+void PdfObjectWriter::endObject() {
+    if (!m_holding) {
+        line("endobj");
+        return;
+    }
+    m_holding = false;
+    if (m_object.contains("\nstream\r\n") || m_object.startsWith("stream\r\n")) {
+        // A stream object stays in the file itself.
+        m_offsets[std::size_t(m_held - 1)] = Entry{m_position, 0, false};
+        line(QByteArray::number(m_held) + " 0 obj");
+        raw(m_object);
+        line("endobj");
+    } else {
+        m_packedBytes += m_object.size();
+        m_packed.emplace_back(m_held, std::move(m_object));
+        if (m_packed.size() >= 200 || m_packedBytes >= 256 * 1024) {
+            flushObjectStream();
+        }
+    }
+    m_object = QByteArray();
+}
+
+void PdfObjectWriter::flushObjectStream() {
+    if (m_packed.empty()) {
+        return;
+    }
+    // The numbers and offsets of the objects, then the objects themselves.
+    QByteArray index;
+    QByteArray bodies;
+    for (const auto& [number, body] : m_packed) {
+        index += QByteArray::number(number) + ' ' + QByteArray::number(bodies.size()) + ' ';
+        bodies += body;
+    }
+    index += '\n';
+    const QByteArray data = DeflateFast(index + bodies);
+    m_offsets.push_back(Entry{m_position, 0, false});
+    const int stream = int(m_offsets.size());
+    for (std::size_t i = 0; i < m_packed.size(); ++i) {
+        m_offsets[std::size_t(m_packed[i].first - 1)] =
+            Entry{std::uint64_t(stream), std::uint32_t(i), true};
+    }
+    line(QByteArray::number(stream) + " 0 obj");
+    line("<< /Type /ObjStm /N " + QByteArray::number(qsizetype(m_packed.size())) + " /First " +
+         QByteArray::number(index.size()) + " /Filter /FlateDecode /Length " +
+         QByteArray::number(data.size()) + " >>");
+    line("stream");
+    raw(data);
+    line("");
+    line("endstream");
+    line("endobj");
+    m_packed.clear();
+    m_packedBytes = 0;
 }
 
 void PdfObjectWriter::beginTrailer() {
+    if (m_objectStreams) {
+        flushObjectStream();
+        // The caller's entries are held for the cross-reference stream's dictionary.
+        m_holding = true;
+        m_object.clear();
+        return;
+    }
     m_xref = m_position;
     line("xref");
     line("0 " + QByteArray::number(qsizetype(m_offsets.size()) + 1));
     line("0000000000 65535 f");
     char entry[32];
-    for (const std::uint64_t offset : m_offsets) {
+    for (const Entry& e : m_offsets) {
         std::snprintf(entry, sizeof entry, "%010llu 00000 n",
-                      static_cast<unsigned long long>(offset));
+                      static_cast<unsigned long long>(e.offset));
         line(entry);
     }
     line("trailer");
@@ -124,6 +205,45 @@ void PdfObjectWriter::beginTrailer() {
 }
 
 void PdfObjectWriter::finishTrailer() {
+    if (m_objectStreams) {
+        m_holding = false;
+        const QByteArray entries = m_object;
+        m_object = QByteArray();
+        m_xref = m_position;
+        m_offsets.push_back(Entry{m_position, 0, false});
+        const int number = int(m_offsets.size());
+        // Type, offset (or object stream), generation (or index): 1, 4 or 8, and 2 bytes.
+        const int width = m_position < (std::uint64_t(1) << 32) ? 4 : 8;
+        QByteArray table;
+        table.reserve(qsizetype(m_offsets.size() + 1) * (3 + width));
+        const auto put = [&](int type, std::uint64_t field, std::uint32_t second) {
+            table += char(type);
+            for (int b = width - 1; b >= 0; --b) {
+                table += char((field >> (8 * b)) & 0xFF);
+            }
+            table += char((second >> 8) & 0xFF);
+            table += char(second & 0xFF);
+        };
+        put(0, 0, 65535);
+        for (const Entry& e : m_offsets) {
+            put(e.packed ? 2 : 1, e.offset, e.index);
+        }
+        const QByteArray data = DeflateFast(table);
+        line(QByteArray::number(number) + " 0 obj");
+        line("<< /Type /XRef /Size " + QByteArray::number(qsizetype(m_offsets.size()) + 1) +
+             " /W [1 " + QByteArray::number(width) + " 2]");
+        raw(entries);
+        line("/Filter /FlateDecode /Length " + QByteArray::number(data.size()) + " >>");
+        line("stream");
+        raw(data);
+        line("");
+        line("endstream");
+        line("endobj");
+        line("startxref");
+        line(QByteArray::number(static_cast<qulonglong>(m_xref)));
+        line("%%EOF");
+        return;
+    }
     line(">>");
     line("startxref");
     line(QByteArray::number(static_cast<qulonglong>(m_xref)));

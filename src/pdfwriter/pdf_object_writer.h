@@ -70,7 +70,7 @@ public:
     int reserve();
     // Writes reserved object `number` here, replacing its table entry.
     void beginReserved(int number);
-    void endObject() { line("endobj"); }
+    void endObject();
     int objectCount() const { return int(m_offsets.size()); }
 
     // Whether every stream's data is followed by a line end of its own before "endstream" (not
@@ -79,15 +79,40 @@ public:
     void setLineBeforeEveryEndstream(bool on) { m_lineBeforeEveryEndstream = on; }
     bool lineBeforeEveryEndstream() const { return m_lineBeforeEveryEndstream; }
 
+    // Objects without a stream go, deflated, into object streams of up to 200 objects, and
+    // the cross-reference table becomes a deflated cross-reference stream (PDF 1.5). Not for
+    // encrypted files: their objects' strings are encrypted with each object's own key, which
+    // an object stream does not keep. open() turns it off.
+    void setObjectStreams(bool on) { m_objectStreams = on; }
+
     // Writes the cross-reference table and the trailer's opening: "xref", the entries,
     // "trailer", "<<", "/Size N". The caller adds its own entries, then calls finishTrailer().
+    // With object streams, the entries go into the cross-reference stream's dictionary.
     void beginTrailer();
     void finishTrailer(); // ">>", "startxref", the table's position, "%%EOF"
 
 private:
+    // An object's place: at a byte offset of the file, or the `index`th object of object
+    // stream `offset`.
+    struct Entry {
+        std::uint64_t offset = 0;
+        std::uint32_t index = 0;
+        bool packed = false;
+    };
+    void startObject(int number);
+    void flushObjectStream();
+
     std::unique_ptr<AtomicFile> m_file;
     std::unique_ptr<RawOutput> m_output;
-    std::vector<std::uint64_t> m_offsets;
+    std::vector<Entry> m_offsets;
+    bool m_objectStreams = false;
+    // While an object is being written with object streams on: its number and its bytes.
+    bool m_holding = false;
+    int m_held = 0;
+    QByteArray m_object;
+    // The objects gathered for the next object stream, and their bytes.
+    std::vector<std::pair<int, QByteArray>> m_packed;
+    qsizetype m_packedBytes = 0;
     std::uint64_t m_position = 0;
     std::uint64_t m_xref = 0;
     int m_errno = 0;

@@ -276,6 +276,7 @@ bool TqdxPDFExport::BeginOutput() {
     };
 
     doc->writer.setLineBeforeEveryEndstream(PdfA);
+    doc->writer.setObjectStreams(ObjectStreams && !doc->security);
     if (PdfA) {
         doc->writer.line("%PDF-1.7");
         doc->writer.line("%\xE2\xE3\xCF\xD3"); // bytes above 127: the file is binary
@@ -861,6 +862,7 @@ void ApplyMainWindowDefaults(TqdxPDFExport& filter) {
     filter.Background = false;
     filter.HTMLTags = true;
     filter.Quality = 95;
+    filter.ObjectStreams = true;
     filter.Author = QStringLiteral("Terravel Informática");
     filter.Subject = QStringLiteral("Quadrel PDF export");
     filter.ProtectionFlags = kAllPDFProtections;

@@ -77,6 +77,9 @@ public:
     bool Outline = false;              // the report's outline as bookmarks
     bool Background = false;           // export the page background object
     bool HTMLTags = true;              // texts with tags are rasterised
+    // Small objects in deflated object streams and a cross-reference stream (not when
+    // encrypting): a smaller file that every PDF 1.5 reader opens.
+    bool ObjectStreams = false;
     bool OverwritePrompt = false;      // the save dialog asks before replacing a file
     int Quality = 95;                  // edited in the dialog; the images do not read it
     QString Title;

@@ -393,6 +393,7 @@ private:
         // The export's own PDF, as `convert` writes it (pictures at the export's scale), with the
         // fonts embedded: the printer has none of ours.
         filter->EmbeddedFonts = true;
+        filter->ObjectStreams = true;
         filter->Title = options.title;
         filter->Creator = QStringLiteral("ZeralVisualizador");
         filter->KeepIncompleteOutput = false;

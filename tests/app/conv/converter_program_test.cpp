@@ -620,7 +620,9 @@ TEST_F(ConverterProgram, PrintJobsCarryWhatLpWouldSend) {
 }
 
 // Every PDF says what wrote it and when it was last changed, carries /Length1 on font files
-// alone, and names each embedded font by the face it holds.
+// alone, and names each embedded font by the face it holds; a prepared report's packs its
+// small objects in object streams, but for an encrypted file, whose strings are encrypted
+// object by object.
 TEST_F(ConverterProgram, PdfsCarryTrueMetadata) {
     if (!zr::test::pdfInfoAvailable()) {
         GTEST_SKIP() << "poppler's tools missing";
@@ -646,8 +648,13 @@ TEST_F(ConverterProgram, PdfsCarryTrueMetadata) {
                 << what << info.out.constData();
             EXPECT_TRUE(modified.match(QString::fromUtf8(info.out)).hasMatch())
                 << what << info.out.constData();
-            // Each /Length1 is in the dictionary of a stream some font descriptor embeds.
-            const QByteArray pdf = TempDir::read(out);
+            // Each /Length1 is in the dictionary of a stream some font descriptor embeds (read
+            // with the object streams unpacked).
+            const QString plain = dir.path("plain.pdf");
+            const zr::test::ProgramRun unpacked = zr::test::runProgram(
+                QStringLiteral("qpdf"), {"--object-streams=disable", out, plain});
+            ASSERT_EQ(unpacked.exitCode, 0) << what << unpacked.err.constData();
+            const QByteArray pdf = TempDir::read(plain);
             static const QRegularExpression lengthOne(
                 QStringLiteral("(\\d+) 0 obj\\s*<<[^>]*/Length1"));
             for (const auto& m : lengthOne.globalMatch(QString::fromLatin1(pdf))) {
@@ -656,6 +663,11 @@ TEST_F(ConverterProgram, PdfsCarryTrueMetadata) {
                                 .match(QString::fromLatin1(pdf))
                                 .hasMatch())
                     << what << ": object " << m.captured(1).toStdString();
+            }
+            // A prepared report's small objects are packed in object streams.
+            if (input == prepared) {
+                EXPECT_TRUE(TempDir::read(out).contains("/Type /ObjStm")) << what;
+                EXPECT_TRUE(TempDir::read(out).contains("/Type /XRef")) << what;
             }
             const zr::test::ProgramRun fonts =
                 zr::test::runProgram(QStringLiteral("pdffonts"), {out});
@@ -668,6 +680,11 @@ TEST_F(ConverterProgram, PdfsCarryTrueMetadata) {
             }
         }
     }
+    // Encrypted: no object streams, and every reader still takes it.
+    const QString secret = dir.path("s.pdf");
+    ASSERT_EQ(runConverter({"convert", "--user-password", "x", prepared, secret}).code, 0);
+    EXPECT_FALSE(TempDir::read(secret).contains("/Type /ObjStm"));
+    EXPECT_EQ(zr::test::qpdfCheckProblems(secret, QStringLiteral("x")), QString());
 }
 
 TEST_F(ConverterProgram, BehavesLikeTheCommandLineToolsAroundIt) {
