@@ -254,7 +254,7 @@ QByteArray DeflateFast(QByteArrayView data) {
     uLongf size = compressBound(uLong(data.size()));
     QByteArray out(qsizetype(size), Qt::Uninitialized);
     const int rc = compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                             reinterpret_cast<const Bytef*>(data.data()), uLong(data.size()), 1);
+                             reinterpret_cast<const Bytef*>(data.data()), uLong(data.size()), 2);
     if (rc != Z_OK) {
         throw std::bad_alloc();
     }

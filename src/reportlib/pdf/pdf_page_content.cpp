@@ -9,6 +9,7 @@
 #include "reportlib/render/memo_layout.h"
 #include "reportlib/render/view_painter.h"
 
+#include <QCryptographicHash>
 #include <QImage>
 #include <QPainter>
 #include <QUrl>
@@ -504,10 +505,27 @@ void emitRaster(Content& out, TqdxView& view, const Box& box, bool isText) {
             const bool sharp = isBarCode(view) || qdx_cast<TqdxCustomLineView>(&view) ||
                                qdx_cast<TqdxShapeView>(&view);
             const int quality = std::clamp(state.quality, 1, 100);
-            const QByteArray jpeg = EncodeJpeg(bitmap, sharp ? quality : std::max(1, quality - 5));
+            const int jpegQuality = sharp ? quality : std::max(1, quality - 5);
+            // A bitmap drawn before (a logo on every page) is not encoded again.
+            QCryptographicHash hash(QCryptographicHash::Md5);
+            hash.addData(QByteArrayView(reinterpret_cast<const char*>(bitmap.constBits()),
+                                        bitmap.sizeInBytes()));
+            const QByteArray drawn = hash.result() + QByteArray::number(width) + 'x' +
+                                     QByteArray::number(height) + 'q' +
+                                     QByteArray::number(jpegQuality);
+            int index = -1;
+            if (const auto known = state.imageByBitmap.find(drawn);
+                known != state.imageByBitmap.end()) {
+                index = known->second;
+            } else {
+                const QByteArray jpeg = EncodeJpeg(bitmap, jpegQuality);
+                if (!jpeg.isEmpty()) {
+                    index = imageIndex(state, jpeg, width, height);
+                    state.imageByBitmap.emplace(drawn, index);
+                }
+            }
             bitmap = QImage();
-            if (!jpeg.isEmpty()) {
-                const int index = imageIndex(state, jpeg, width, height);
+            if (index >= 0) {
                 if (std::find(state.imageUses.begin(), state.imageUses.end(), index) ==
                     state.imageUses.end()) {
                     state.imageUses.push_back(index);

@@ -58,6 +58,9 @@ struct PdfPageState {
     // each by the MD5 of its bytes.
     std::vector<int> imageObjects;
     std::map<QByteArray, int> imageByDigest;
+    // The same index by what was drawn (the bitmap's MD5, size and JPEG quality), so that a
+    // picture drawn again is not encoded again.
+    std::map<QByteArray, int> imageByBitmap;
     std::vector<PdfLink> links; // every link of the document so far
 
     // ---- The open page (reset by the export at each page).
