@@ -131,9 +131,9 @@ TEST_F(PrintDialogOnQueues, PropertiesShowThePrintersOwnChoicesAndAreKept) {
         auto* box = dialog.findChild<QComboBox*>(QLatin1String(name));
         ASSERT_NE(box, nullptr) << name;
         ASSERT_TRUE(test::tabTo(box)) << name;
-        test::key(box, Qt::Key_Home);
+        test::key(QApplication::focusWidget(), Qt::Key_Home);
         for (int i = 0; i < index; ++i) {
-            test::key(box, Qt::Key_Down);
+            test::key(QApplication::focusWidget(), Qt::Key_Down);
         }
     };
     QStringList seen;
@@ -157,7 +157,8 @@ TEST_F(PrintDialogOnQueues, PropertiesShowThePrintersOwnChoicesAndAreKept) {
     // Cancelled: nothing changes.
     answer(false);
     d->PropButton->setFocus();
-    test::key(d->PropButton, Qt::Key_Return);
+    ASSERT_EQ(QApplication::focusWidget(), d->PropButton);
+    test::key(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_TRUE(d->isVisible()); // the button never closes the dialog
     EXPECT_EQ(d->DuplexCB->currentIndex(), before);
     EXPECT_TRUE(rememberedProperties(QStringLiteral("escritorio")).isEmpty());
@@ -171,7 +172,10 @@ TEST_F(PrintDialogOnQueues, PropertiesShowThePrintersOwnChoicesAndAreKept) {
 
     // Accepted with two-sided printing on the long edge and the lower tray.
     answer(true);
-    test::key(d->PropButton, Qt::Key_Return);
+    ASSERT_TRUE(test::showActive(d.get())); // back in the print dialog, on its button
+    d->PropButton->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), d->PropButton);
+    test::key(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_TRUE(d->isVisible());
     const PrinterProperties kept = rememberedProperties(QStringLiteral("escritorio"));
     EXPECT_EQ(kept.sides, QStringLiteral("two-sided-long-edge"));
@@ -222,18 +226,18 @@ TEST_F(PrintDialogOnQueues, TheViewersPrintIsTheConvertersJob) {
 
     test::whenModal<TqdxPrintDialog>([&](TqdxPrintDialog& d) {
         ASSERT_TRUE(test::tabTo(d.PrintersCB));
-        test::key(d.PrintersCB, Qt::Key_Home);
+        test::key(QApplication::focusWidget(), Qt::Key_Home);
         while (d.PrintersCB->currentText() != queue &&
                d.PrintersCB->currentIndex() + 1 < d.PrintersCB->count()) {
-            test::key(d.PrintersCB, Qt::Key_Down);
+            test::key(QApplication::focusWidget(), Qt::Key_Down);
         }
         ASSERT_TRUE(test::tabTo(d.PageNumbersE));
-        test::type(d.PageNumbersE, QStringLiteral("3,1"));
+        test::type(QApplication::focusWidget(), QStringLiteral("3,1"));
         ASSERT_TRUE(test::tabTo(d.CopiesE));
-        test::key(d.CopiesE, Qt::Key_Up);
+        test::key(QApplication::focusWidget(), Qt::Key_Up);
         ASSERT_TRUE(test::tabTo(d.DuplexCB));
-        test::key(d.DuplexCB, Qt::Key_Home);
-        test::key(d.DuplexCB, Qt::Key_Down); // "Frente e verso (borda longa)"
+        test::key(QApplication::focusWidget(), Qt::Key_Home);
+        test::key(QApplication::focusWidget(), Qt::Key_Down); // "Frente e verso (borda longa)"
         test::key(QApplication::focusWidget(), Qt::Key_Return);
     });
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier);
