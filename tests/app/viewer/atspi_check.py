@@ -58,7 +58,9 @@ def application(process):
             if app is not None and app.get_process_id() == process.pid:
                 return app
         return None
-    return wait_for(find)
+    # A viewer started while other tests keep both processors busy can take a while to
+    # register on the bus.
+    return wait_for(find, 60.0)
 
 
 def descendant(app, predicate):
