@@ -314,7 +314,8 @@ void replaceWithCompletePage(TqdxPreviewPages& pages, int index) {
 
 // A complete page of one memo per line, each in its own font family.
 void replaceWithMemoLines(TqdxPreviewPages& pages, int index,
-                          const std::vector<std::pair<QString, QString>>& lines) {
+                          const std::vector<std::pair<QString, QString>>& lines,
+                          const std::vector<int>& hatched) {
     auto page = std::make_unique<TqdxReportPage>();
     page->SetPaperSize(9);
     page->LeftMargin = page->RightMargin = page->TopMargin = page->BottomMargin = 10;
@@ -322,12 +323,23 @@ void replaceWithMemoLines(TqdxPreviewPages& pages, int index,
                                          30.0 * double(lines.size()) + 10);
     int number = 1;
     for (const auto& [family, text] : lines) {
-        auto* m = memo(band, ("Memo" + QByteArray::number(number)).constData(), 0,
-                       30.0 * (number - 1), 700, 26, text);
+        const QByteArray name = "Memo" + QByteArray::number(number);
+        const double top = 30.0 * (number - 1);
         TqdxFont f;
         f.Name = family.toLatin1();
         f.Height = -15;
-        m->SetFont(f);
+        if (text.startsWith(QStringLiteral("{\\rtf"))) {
+            auto* rich = make<TqdxRichView>(band, name.constData(), 0, top, 700, 26);
+            rich->RichText = text.toLatin1();
+        } else {
+            auto* m = memo(band, name.constData(), 0, top, 700, 26, text);
+            m->SetFont(f);
+            m->AllowHTMLTags = text.contains(QLatin1Char('<'));
+            if (std::find(hatched.begin(), hatched.end(), number - 1) != hatched.end()) {
+                m->BrushStyle = bsDiagCross;
+                m->Frame.SetColor(0x808080);
+            }
+        }
         ++number;
     }
     pages.ReplacePage(index, *page);
@@ -386,7 +398,7 @@ void BuildPreparedReport(TqdxReport& report, const Qp3GeneratorOptions& options)
         replaceWithCompletePage(pages, options.pages - 1);
     }
     if (!options.memoLines.empty() && options.pages > 0) {
-        replaceWithMemoLines(pages, options.pages - 1, options.memoLines);
+        replaceWithMemoLines(pages, options.pages - 1, options.memoLines, options.hatchedMemos);
     }
 }
 

@@ -37,8 +37,11 @@ struct Qp3GeneratorOptions {
     // editing in the preview leaves it).
     bool completeLastPage = false;
     // When not empty, the last page is replaced by a complete page holding one memo per entry,
-    // one under the other: the font family, then the text.
+    // one under the other: the font family, then the text. A text with '<' allows formatting
+    // tags; a text starting "{\rtf" makes a rich-text object instead.
     std::vector<std::pair<QString, QString>> memoLines;
+    // Entries of memoLines whose memo is hatched (a diagonal cross in grey).
+    std::vector<int> hatchedMemos;
 };
 
 // Fills the report's prepared pages (cleared first) and sets its title. The design pages stay

@@ -1,6 +1,7 @@
 #include "pdf_page_content.h"
 
 #include "pdf_jpeg.h"
+#include "pdf_vector_canvas.h"
 
 #include "pdfwriter/pdf_format.h"
 #include "pdfwriter/qdx_md5.h"
@@ -436,6 +437,13 @@ bool isBarCode(const TqdxView& view) {
     return view.ClassName() == "TqdxBarCodeView";
 }
 
+// Adds an image or pattern index to a page's list of uses, once.
+void use(std::vector<int>& uses, int index) {
+    if (std::find(uses.begin(), uses.end(), index) == uses.end()) {
+        uses.push_back(index);
+    }
+}
+
 // The index in the image table of the JPEG `jpeg`: an image with the same bytes written
 // earlier in the document (a logo on every page is one object), or a new image object written
 // now. -1 when nothing can be written.
@@ -526,10 +534,7 @@ void emitRaster(Content& out, TqdxView& view, const Box& box, bool isText) {
             }
             bitmap = QImage();
             if (index >= 0) {
-                if (std::find(state.imageUses.begin(), state.imageUses.end(), index) ==
-                    state.imageUses.end()) {
-                    state.imageUses.push_back(index);
-                }
+                use(state.imageUses, index);
                 out.line("q");
                 out.line(Content::pair(box.W * 0.75, 0) + ' ' + Content::pair(0, box.H * 0.75) +
                          ' ' + out.point(box.L, box.T + box.H) + " cm");
@@ -537,6 +542,93 @@ void emitRaster(Content& out, TqdxView& view, const Box& box, bool isText) {
                 out.line("Q");
             }
         }
+    }
+    emitFrame(out, view, box.L, box.T, box.L + box.W, box.T + box.H);
+}
+
+// The resource name of the colored tiling pattern of a hatch, written at its first use. The
+// pattern's cell starts at the paper's top-left corner, where the screen's brush starts.
+QByteArray patternName(PdfPageState& state, Qt::BrushStyle style, QRgb color) {
+    const QByteArray key =
+        QByteArray::number(int(style)) + ':' + QByteArray::number(color) + ':' + Num2(state.height);
+    int index = -1;
+    if (const auto known = state.patternByKey.find(key); known != state.patternByKey.end()) {
+        index = known->second;
+    } else {
+        const QColor c(color);
+        const QByteArray cell =
+            HatchCell(style, Num2(c.redF()) + ' ' + Num2(c.greenF()) + ' ' + Num2(c.blueF()));
+        if (cell.isEmpty() || !state.writer) {
+            return {};
+        }
+        PdfObjectWriter& writer = *state.writer;
+        const int number = writer.beginObject();
+        const QByteArray data = state.encryptor ? state.encryptor->Encrypt(number, cell) : cell;
+        writer.line("<<");
+        writer.line("/Type /Pattern /PatternType 1 /PaintType 1 /TilingType 1");
+        writer.line("/BBox [0 -6 6 0] /XStep 6 /YStep 6 /Resources << >>");
+        writer.line("/Matrix [1 0 0 1 0 " + Num2(state.height) + "]");
+        writer.line("/Length " + QByteArray::number(data.size()));
+        writer.line(">>");
+        writer.line("stream");
+        writer.raw(data);
+        writer.line("");
+        writer.line("endstream");
+        writer.endObject();
+        index = int(state.patternObjects.size());
+        state.patternObjects.push_back(number);
+        state.patternByKey.emplace(key, index);
+    }
+    use(state.patternUses, index);
+    return "/P" + QByteArray::number(index);
+}
+
+// Draws the view with its own screen drawing onto a vector canvas, four device pixels to the
+// report unit: its text is written as text, its hatch as a pattern, its pictures as images.
+// The frame follows as vector lines.
+void emitVector(Content& out, TqdxView& view, const Box& box) {
+    PdfPageState& state = out.state();
+    constexpr double kScale = 4;
+    {
+        FrameWidthSuspension suspended(view.Frame);
+        PdfCanvasTarget target;
+        target.content = &state.content;
+        target.fonts = state.fonts;
+        target.image = [&state](const QImage& image) -> QByteArray {
+            if (!state.writer) {
+                return {};
+            }
+            const QByteArray jpeg =
+                EncodeJpeg(image, std::max(1, std::clamp(state.quality, 1, 100) - 5));
+            const int index =
+                jpeg.isEmpty() ? -1 : imageIndex(state, jpeg, image.width(), image.height());
+            if (index < 0) {
+                return {};
+            }
+            use(state.imageUses, index);
+            return "/Im" + QByteArray::number(index);
+        };
+        target.pattern = [&state](Qt::BrushStyle style, QRgb color) {
+            return patternName(state, style, color);
+        };
+        const QTransform toPage(0.75 / kScale, 0, 0, -0.75 / kScale, state.ox,
+                                state.height - state.oy);
+        const auto pixels = [](double v) {
+            return int(std::clamp(std::ceil(v * kScale) + 1, 1.0, double(1 << 28)));
+        };
+        out.line("q");
+        {
+            std::scoped_lock locks(render::TextLock(), pdfUnitLock());
+            PdfVectorCanvas canvas(target, toPage,
+                                   QSize(pixels(box.L + box.W), pixels(box.T + box.H)));
+            QPainter painter(&canvas);
+            try {
+                render::DrawView(painter, view, kScale, kScale, 0, 0);
+            } catch (...) {
+                // What was drawn before the failure is kept.
+            }
+        }
+        out.line("Q");
     }
     emitFrame(out, view, box.L, box.T, box.L + box.W, box.T + box.H);
 }
@@ -791,6 +883,7 @@ void emitText(Content& out, TqdxCustomMemoView& view, const Box& box) {
 void PdfPageState::resetPage() {
     content.clear();
     imageUses.clear();
+    patternUses.clear();
     annots.clear();
 }
 
@@ -806,10 +899,11 @@ void EmitView(PdfPageState& state, TqdxComponent& object) {
         const Box box(*view);
         emitLink(out, *view, box);
         auto* memo = qdx_cast<TqdxCustomMemoView>(view);
-        const bool rasterText =
+        // Hatched texts and texts with formatting tags are drawn as the screen draws them.
+        const bool drawnText =
             memo && (memo->BrushStyle > bsClear || (memo->AllowHTMLTags && state.htmlTags &&
                                                     memo->Memo.Text().contains(QLatin1Char('<'))));
-        if (memo && !rasterText) {
+        if (memo && !drawnText) {
             emitText(out, *memo, box);
         } else if (auto* line = qdx_cast<TqdxCustomLineView>(view)) {
             emitLine(out, *line, box);
@@ -824,8 +918,10 @@ void EmitView(PdfPageState& state, TqdxComponent& object) {
                 background && state.background) {
                 emitBackground(out, *background, box);
             }
+        } else if (memo || qdx_cast<TqdxRichView>(view)) {
+            emitVector(out, *view, box);
         } else {
-            emitRaster(out, *view, box, memo != nullptr);
+            emitRaster(out, *view, box, false);
         }
     } catch (...) {
         state.content.truncate(mark);

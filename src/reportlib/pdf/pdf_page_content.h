@@ -1,9 +1,11 @@
 #pragma once
 
 // What the PDF export writes for one view of a page: text as real PDF text in the document's
-// fonts, lines, shapes and check boxes as vector paths, everything else drawn into a bitmap
-// and embedded as a JPEG image (written to the file at once, shared within the page when its
-// bytes repeat), frames as vector lines, and a link annotation for a view with an address.
+// fonts, lines, shapes and check boxes as vector paths, texts with formatting tags, rich text
+// and hatched texts by their own screen drawing onto a vector canvas (text stays text, hatches
+// become tiling patterns), pictures, gradients and bar codes drawn into a bitmap and embedded
+// as a JPEG image (written to the file at once, one object for the same picture in the whole
+// document), frames as vector lines, and a link annotation for a view with an address.
 //
 // The document side (TqdxPDFExport) owns this state for the whole document and resets the
 // per-page parts at each page.
@@ -44,7 +46,7 @@ struct PdfPageState {
     TqdxPDFFontList* fonts = nullptr;
     bool printOptimized = false; // rasterise at scale 3
     bool background = false;     // export the page background object
-    bool htmlTags = true;        // text with tags is rasterised
+    bool htmlTags = true;        // text with tags shows their formatting (else plain)
     bool exportNotPrintable = false;
     // JPEG quality (1-100) of sharp pictures (bar codes, lines, shapes); the other pictures
     // are encoded 5 below it (at least 1), so 95 gives 95 and 90.
@@ -62,6 +64,10 @@ struct PdfPageState {
     // picture drawn again is not encoded again.
     std::map<QByteArray, int> imageByBitmap;
     std::vector<PdfLink> links; // every link of the document so far
+    // The hatch patterns written so far, by style, colour and page height; the page's resources
+    // name them "/P" + index.
+    std::vector<int> patternObjects;
+    std::map<QByteArray, int> patternByKey;
 
     // ---- The open page (reset by the export at each page).
     QByteArray content;                   // the page's operators, each line ending in CR LF
@@ -70,9 +76,10 @@ struct PdfPageState {
     // Image table indexes used on this page, each once, in order of first use; the page's
     // resources name them "/Im" + index.
     std::vector<int> imageUses;
-    std::vector<int> annots; // link objects of this page
+    std::vector<int> patternUses; // pattern indexes used on this page, as imageUses
+    std::vector<int> annots;      // link objects of this page
 
-    // Empties the open page's buffers and lists (content, image uses, annotations);
+    // Empties the open page's buffers and lists (content, image and pattern uses, annotations);
     // the page geometry is set by the export.
     void resetPage();
 };

@@ -442,21 +442,30 @@ QByteArray TqdxPDFExport::fontResources() {
 
 QByteArray TqdxPDFExport::imageResources() const {
     const PdfPageState& s = m_doc->state;
-    if (s.imageUses.empty()) {
-        return {};
-    }
-    QByteArray images = "/XObject << ";
-    std::vector<int> listed;
-    for (const int use : s.imageUses) {
-        if (use < 0 || std::size_t(use) >= s.imageObjects.size() ||
-            std::find(listed.begin(), listed.end(), use) != listed.end()) {
-            continue;
+    // Each table's entries the page used, once each, as "/<prefix>N n 0 R".
+    const auto entries = [this](const std::vector<int>& uses, const std::vector<int>& objects,
+                                const char* prefix) {
+        QByteArray out;
+        std::vector<int> listed;
+        for (const int use : uses) {
+            if (use < 0 || std::size_t(use) >= objects.size() ||
+                std::find(listed.begin(), listed.end(), use) != listed.end()) {
+                continue;
+            }
+            listed.push_back(use);
+            out += prefix + QByteArray::number(use) + ' ' + ref(objects[std::size_t(use)]) + ' ';
         }
-        listed.push_back(use);
-        images +=
-            "/Im" + QByteArray::number(use) + ' ' + ref(s.imageObjects[std::size_t(use)]) + ' ';
+        return out;
+    };
+    QByteArray resources;
+    if (const QByteArray images = entries(s.imageUses, s.imageObjects, "/Im"); !images.isEmpty()) {
+        resources += "/XObject << " + images + ">>";
     }
-    return images + ">>";
+    if (const QByteArray patterns = entries(s.patternUses, s.patternObjects, "/P");
+        !patterns.isEmpty()) {
+        resources += QByteArray(resources.isEmpty() ? "" : " ") + "/Pattern << " + patterns + ">>";
+    }
+    return resources;
 }
 
 QByteArray TqdxPDFExport::resourcesDict() {

@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QSet>
 #include <QThread>
 
 #include <algorithm>
@@ -1112,6 +1113,79 @@ TEST_F(ConverterProgram, FallbackFacesDrawTheSameGlyphsInPictureAndPdf) {
         return row.contains(QStringLiteral("+NimbusRoman-Regular ")) &&
                row.contains(QStringLiteral("CID Type 0"));
     })) << fonts.out.constData();
+}
+
+// Formatted texts stay text in the PDF: tagged memos, rich text and a hatched memo are searchable
+// and drawn where the converter's picture draws them, the hatch is a pattern, and the one
+// picture of a 200-page report (the logo of every page header) is stored once.
+TEST_F(ConverterProgram, FormattedTextsStayTextAndPicturesAreStoredOnce) {
+    if (!zr::test::runProgram(QStringLiteral("pdftoppm"), {QStringLiteral("-v")}).found) {
+        GTEST_SKIP() << "poppler's tools missing";
+    }
+    struct Memo {
+        const char16_t* text;
+        const char16_t* read; // what the PDF gives back
+    };
+    const Memo memos[] = {
+        {u"Saldo <b>devedor</b> em <i>aberto</i> e <u>vencido</u>",
+         u"Saldo devedor em aberto e vencido"},
+        {u"<font color=red>Atenção</font> <strike>cancelado</strike> H<sub>2</sub>O",
+         u"Atenção cancelado H2O"},
+        {u"{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs30 Nota \\b fiscal\\b0  "
+         u"\\i eletr\\'f4nica\\i0\\par}",
+         u"Nota fiscal eletrônica"},
+        {u"Total hachurado do período", u"Total hachurado do período"},
+    };
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 200;
+    options.pictureEvery = 0;
+    for (const Memo& m : memos) {
+        options.memoLines.emplace_back(QStringLiteral("Arial"), QString::fromUtf16(m.text));
+    }
+    options.hatchedMemos = {3};
+    TempDir dir;
+    const QString in = dir.path("formatado.QP3");
+    ASSERT_TRUE(zr::tools::WritePreparedReport(in, options));
+    ASSERT_EQ(runConverter({"convert", "--page", "200", in, dir.path("ultima.png")}).code, 0);
+    const QString pdf = dir.path("formatado.pdf");
+    ASSERT_EQ(runConverter({"convert", in, pdf}).code, 0);
+
+    // Every word comes back; no text is a picture.
+    const std::optional<QList<QByteArray>> pages = pdfPages(pdf);
+    ASSERT_TRUE(pages && pages->size() == 200);
+    const QString last = QString::fromUtf8(pages->back()).simplified();
+    for (const Memo& m : memos) {
+        EXPECT_TRUE(last.contains(QString::fromUtf16(m.read)))
+            << QString::fromUtf16(m.read).toStdString() << " in: " << last.toStdString();
+    }
+    const zr::test::ProgramRun images =
+        zr::test::runProgram(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
+    ASSERT_EQ(images.exitCode, 0);
+    const QList<QByteArray> rows = images.out.trimmed().split('\n').mid(2);
+    QSet<QByteArray> objects;
+    for (const QByteArray& row : rows) {
+        objects.insert(row.simplified().split(' ').value(11)); // the object number
+    }
+    EXPECT_EQ(objects.size(), 1) << images.out.constData();
+    EXPECT_TRUE(TempDir::read(pdf).contains("/PatternType 1"));
+    EXPECT_EQ(zr::test::qpdfCheckProblems(pdf), QString());
+
+    // Memo by memo, the rendering of the last page has its ink where the picture has it.
+    const zr::test::ProgramRun render = zr::test::runProgram(
+        QStringLiteral("pdftoppm"),
+        {"-r", "96", "-png", "-f", "200", "-l", "200", "-singlefile", pdf, dir.path("pdf")});
+    ASSERT_EQ(render.exitCode, 0) << render.err.constData();
+    const QImage picture(dir.path("ultima.png"));
+    const QImage rendered(dir.path("pdf.png"));
+    ASSERT_FALSE(picture.isNull());
+    ASSERT_EQ(rendered.size(), picture.size());
+    for (int i = 0; i < int(std::size(memos)); ++i) {
+        const std::vector<QPoint> a = inkOfMemo(picture, i);
+        const std::vector<QPoint> b = inkOfMemo(rendered, i);
+        ASSERT_FALSE(a.empty()) << i;
+        EXPECT_GE(inkMatched(a, b, picture.size()), 0.9) << i;
+        EXPECT_GE(inkMatched(b, a, picture.size()), 0.9) << i;
+    }
 }
 
 // `zeralconv fonts` names the face that draws each family and style of a report, and the

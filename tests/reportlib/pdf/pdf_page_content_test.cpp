@@ -419,18 +419,6 @@ std::pair<int, int> rasterSize(TqdxView& view, bool printOptimized) {
 
 TEST(PageContentScale, EachKindOfRasterisedViewHasItsScale) {
     using Size = std::pair<int, int>;
-    TqdxMemoView hatched;
-    setUpMemo(hatched, 10, 10, 40, 20, {QStringLiteral("x")});
-    hatched.BrushStyle = bsCross;
-    EXPECT_EQ(rasterSize(hatched, false), (Size{41, 21}));
-
-    TqdxMemoView tagged;
-    setUpMemo(tagged, 10, 10, 40, 20, {QStringLiteral("<b>x</b>")});
-    tagged.AllowHTMLTags = true;
-    EXPECT_EQ(rasterSize(tagged, false), (Size{123, 63}));
-    tagged.BrushStyle = bsClear;
-    EXPECT_EQ(rasterSize(tagged, false), (Size{123, 63}));
-
     TqdxPictureView picture;
     picture.SetBounds(10, 10, 40, 20);
     picture.BrushStyle = bsClear;
@@ -443,6 +431,38 @@ TEST(PageContentScale, EachKindOfRasterisedViewHasItsScale) {
     barCode.SetBounds(10, 10, 40, 20);
     EXPECT_EQ(rasterSize(barCode, false), (Size{82, 42}));
     EXPECT_EQ(rasterSize(barCode, true), (Size{123, 63}));
+}
+
+// Hatched and tagged texts (turned or not) and rich text are drawn by their own drawing as text,
+// with the hatch as a pattern and no picture, in balanced operators.
+TEST_F(PageContent, FormattedTextsAreTextAndHatchesArePatterns) {
+    TqdxMemoView hatched;
+    setUpMemo(hatched, 10, 10, 200, 20, {QStringLiteral("Total")});
+    hatched.BrushStyle = bsCross;
+    TqdxMemoView tagged;
+    setUpMemo(tagged, 10, 40, 200, 20, {QStringLiteral("<b>Total</b> <i>geral</i>")});
+    tagged.AllowHTMLTags = true;
+    TqdxMemoView turned;
+    setUpMemo(turned, 10, 70, 20, 200, {QStringLiteral("<u>Total</u>")});
+    turned.AllowHTMLTags = true;
+    turned.SetRotation(90);
+    TqdxRichView rich;
+    rich.SetBounds(10, 300, 200, 30);
+    rich.RichText = "{\\rtf1\\ansi\\b Total\\b0  geral\\par}";
+    const std::pair<TqdxView*, bool> views[] = {
+        {&hatched, true}, {&tagged, false}, {&turned, false}, {&rich, false}};
+    for (const auto& [view, hatch] : views) {
+        state.resetPage();
+        EmitView(state, *view);
+        const QString c = content();
+        EXPECT_TRUE(c.contains(QStringLiteral(" Tj"))) << c.toStdString();
+        EXPECT_FALSE(c.contains(QStringLiteral("/Im"))) << c.toStdString();
+        EXPECT_EQ(c.contains(QStringLiteral("/Pattern cs /P0 scn")), hatch) << c.toStdString();
+        EXPECT_EQ(count(c, QStringLiteral("q\r\n")), count(c, QStringLiteral("Q\r\n")));
+        EXPECT_EQ(count(c, QStringLiteral("BT\r\n")), count(c, QStringLiteral("ET\r\n")));
+    }
+    EXPECT_EQ(state.patternObjects.size(), 1u);
+    EXPECT_TRUE(state.imageObjects.empty());
 }
 
 TEST(PageContentScale, AbsurdSizesAreDrawnWithinBounds) {
