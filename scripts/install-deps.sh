@@ -18,7 +18,7 @@ build_packages=(
     libfreetype-dev libharfbuzz-dev libfontconfig-dev libfribidi-dev fontconfig fonts-liberation2
     fonts-crosextra-carlito fonts-crosextra-caladea fonts-wine fonts-dejavu-core fonts-open-sans
     nettle-dev libidn-dev
-    zlib1g-dev libjpeg-dev libpng-dev
+    zlib1g-dev libdeflate-dev libjpeg-dev libpng-dev
 )
 test_packages=(
     googletest libgtest-dev

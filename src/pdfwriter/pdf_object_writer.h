@@ -120,8 +120,9 @@ private:
     bool m_lineBeforeEveryEndstream = false;
 };
 
-// zlib's format at level 2, as the export deflates streams: on page contents as fast as
-// level 1 and a little smaller.
-QByteArray DeflateFast(QByteArrayView data);
+// zlib's format as the export deflates streams: libdeflate's whole-buffer compressor at level
+// 6, which on page contents is as fast as zlib's level 2 and a tenth smaller than zlib's own
+// level 6.
+QByteArray Deflate(QByteArrayView data);
 
 } // namespace zr::pdf

@@ -291,7 +291,7 @@ void writePdf(const QString& path, const TqdxPDFSecurity& security, const QByteA
         w.endObject();
     }
     const QByteArray content =
-        DeflateFast(QByteArray("BT /F1 18 Tf 72 700 Td (") + kPageText + ") Tj ET\n");
+        Deflate(QByteArray("BT /F1 18 Tf 72 700 Td (") + kPageText + ") Tj ET\n");
     const int stream = w.beginObject();
     const QByteArray encrypted = security.Encrypt(stream, content);
     w.line("<< /Length " + QByteArray::number(encrypted.size()) + " /Filter /FlateDecode >>");

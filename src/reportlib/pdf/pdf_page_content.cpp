@@ -106,6 +106,85 @@ private:
     PdfPageState& m_state;
 };
 
+// ---- Marked content of tagged output.
+
+// Writes what `write` writes as an artifact when the output is tagged and no sequence is open;
+// an artifact that holds nothing is dropped. (A throwing `write` leaves the marking to
+// EmitView, which drops the view's content.)
+template <class Write> void asArtifact(Content& out, Write write) {
+    PdfPageState& s = out.state();
+    if (!s.tagged || s.marking != 0) {
+        write();
+        return;
+    }
+    const qsizetype mark = s.content.size();
+    out.line("/Artifact BMC");
+    const qsizetype body = s.content.size();
+    s.marking = 1;
+    write();
+    s.marking = 0;
+    if (s.content.size() == body) {
+        s.content.truncate(mark);
+    } else {
+        out.line("EMC");
+    }
+}
+
+// Opens one element of the page's structure (`figure`: a Figure with `alt` as its alternate
+// text, else a P) when the output is tagged and no sequence is open; false, writing nothing,
+// otherwise. Reading order: bands top to bottom, the views of a band left to right.
+bool beginElement(Content& out, const TqdxView& view, bool figure, const QString& alt) {
+    PdfPageState& s = out.state();
+    if (!s.tagged || s.marking != 0) {
+        return false;
+    }
+    PdfStructItem item;
+    const auto* band = qdx_cast<TqdxBand>(view.Parent());
+    item.bandTop = band ? band->AbsTop() : view.AbsTop();
+    item.left = view.AbsLeft();
+    item.top = view.AbsTop();
+    item.mcid = int(s.structItems.size());
+    item.figure = figure;
+    item.alt = alt;
+    out.line(QByteArray(figure ? "/Figure" : "/P") + " <</MCID " + QByteArray::number(item.mcid) +
+             ">> BDC");
+    s.structItems.push_back(std::move(item));
+    s.marking = 2;
+    return true;
+}
+
+void endElement(Content& out) {
+    out.line("EMC");
+    out.state().marking = 0;
+}
+
+// Writes what `write` writes as one element (see beginElement); an element that holds nothing
+// is dropped and takes no identifier.
+template <class Write>
+void asElement(Content& out, const TqdxView& view, bool figure, const QString& alt, Write write) {
+    PdfPageState& s = out.state();
+    const qsizetype mark = s.content.size();
+    if (!beginElement(out, view, figure, alt)) {
+        write();
+        return;
+    }
+    const qsizetype body = s.content.size();
+    write();
+    if (s.content.size() == body) {
+        s.content.truncate(mark);
+        s.structItems.pop_back();
+        s.marking = 0;
+        return;
+    }
+    endElement(out);
+}
+
+// The alternate text of a picture: its hint, else its name.
+QString alternateText(const TqdxView& view) {
+    const QString hint = codepages::fromCp1252(view.Hint).trimmed();
+    return hint.isEmpty() ? codepages::fromCp1252(view.Name()) : hint;
+}
+
 // The view's box in report units: absolute left and top, width and height.
 struct Box {
     double L, T, W, H;
@@ -171,20 +250,39 @@ void emitLink(Content& out, const TqdxView& view, const Box& box) {
 // ---- Frames, lines, shapes and check boxes.
 
 // The frame's sides around the box (left, top, right, bottom in report units).
+void writeFrame(Content& out, const TqdxView& view, double left, double top, double right,
+                double bottom);
+
+// The frame, an artifact of tagged output.
 void emitFrame(Content& out, const TqdxView& view, double left, double top, double right,
                double bottom) {
+    asArtifact(out, [&] { writeFrame(out, view, left, top, right, bottom); });
+}
+
+void writeFrame(Content& out, const TqdxView& view, double left, double top, double right,
+                double bottom) {
     const TqdxFrame& frame = view.Frame;
     if (frame.Typ == 0 || frame.Color() == clTransparent) {
         return;
     }
-    out.line(colorText(frame.Color()) + " RG");
+    // Sides drawn alike (colour, dashes, width) in a row are one path under one setting.
+    QByteArray setting;
+    QByteArray path;
+    const auto flush = [&] {
+        if (!path.isEmpty()) {
+            out.line(setting);
+            out.line(path + 'S');
+            path.clear();
+        }
+    };
     const auto stroke = [&](const TqdxFrameLine& line, double x1, double y1, double x2, double y2) {
-        out.line(colorText(line.Color) + " RG");
-        out.line(dashLine(line.Style, line.Width));
-        out.line(lineWidth(line.Width));
-        out.line(out.point(x1, y1) + " m");
-        out.line(out.point(x2, y2) + " l");
-        out.line("S");
+        const QByteArray wanted = colorText(line.Color) + " RG " +
+                                  dashLine(line.Style, line.Width) + ' ' + lineWidth(line.Width);
+        if (wanted != setting) {
+            flush();
+            setting = wanted;
+        }
+        path += out.point(x1, y1) + " m " + out.point(x2, y2) + " l ";
     };
     // A side from (x1, y1) to (x2, y2); `before` and `after`: the sides it meets at its ends
     // are drawn too. A double line is two lines of the width, a width either side of the
@@ -224,6 +322,7 @@ void emitFrame(Content& out, const TqdxView& view, double left, double top, doub
     if (l) {
         side(frame.LeftLine, true, left, top, left, bottom, t, b);
     }
+    flush();
 }
 
 void emitLine(Content& out, const TqdxCustomLineView& view, const Box& box) {
@@ -535,11 +634,13 @@ void emitRaster(Content& out, TqdxView& view, const Box& box, bool isText) {
             bitmap = QImage();
             if (index >= 0) {
                 use(state.imageUses, index);
-                out.line("q");
-                out.line(Content::pair(box.W * 0.75, 0) + ' ' + Content::pair(0, box.H * 0.75) +
-                         ' ' + out.point(box.L, box.T + box.H) + " cm");
-                out.line("/Im" + QByteArray::number(index) + " Do");
-                out.line("Q");
+                asElement(out, view, true, alternateText(view), [&] {
+                    out.line("q");
+                    out.line(Content::pair(box.W * 0.75, 0) + ' ' + Content::pair(0, box.H * 0.75) +
+                             ' ' + out.point(box.L, box.T + box.H) + " cm");
+                    out.line("/Im" + QByteArray::number(index) + " Do");
+                    out.line("Q");
+                });
             }
         }
     }
@@ -616,19 +717,21 @@ void emitVector(Content& out, TqdxView& view, const Box& box) {
         const auto pixels = [](double v) {
             return int(std::clamp(std::ceil(v * kScale) + 1, 1.0, double(1 << 28)));
         };
-        out.line("q");
-        {
-            std::scoped_lock locks(render::TextLock(), pdfUnitLock());
-            PdfVectorCanvas canvas(target, toPage,
-                                   QSize(pixels(box.L + box.W), pixels(box.T + box.H)));
-            QPainter painter(&canvas);
-            try {
-                render::DrawView(painter, view, kScale, kScale, 0, 0);
-            } catch (...) {
-                // What was drawn before the failure is kept.
+        asElement(out, view, false, {}, [&] {
+            out.line("q");
+            {
+                std::scoped_lock locks(render::TextLock(), pdfUnitLock());
+                PdfVectorCanvas canvas(target, toPage,
+                                       QSize(pixels(box.L + box.W), pixels(box.T + box.H)));
+                QPainter painter(&canvas);
+                try {
+                    render::DrawView(painter, view, kScale, kScale, 0, 0);
+                } catch (...) {
+                    // What was drawn before the failure is kept.
+                }
             }
-        }
-        out.line("Q");
+            out.line("Q");
+        });
     }
     emitFrame(out, view, box.L, box.T, box.L + box.W, box.T + box.H);
 }
@@ -667,6 +770,14 @@ void emitText(Content& out, TqdxCustomMemoView& view, const Box& box) {
              Content::pair((W + 2 * f) * 0.75, (Ht + 2 * f) * 0.75) + " re");
     out.line("W");
     out.line("n");
+
+    // The shadow, the colour, the frame and the ruled lines are an artifact of tagged output;
+    // the paragraphs of the text are its elements.
+    const bool decorations = state.tagged && state.marking == 0;
+    if (decorations) {
+        out.line("/Artifact BMC");
+        state.marking = 1;
+    }
 
     const double sw = frame.ShadowWidth;
     const double W1 = W - sw;
@@ -757,13 +868,22 @@ void emitText(Content& out, TqdxCustomMemoView& view, const Box& box) {
             }
         }
 
-        // The engine's lines are copied: measuring below lays out one line at a time.
+        if (decorations) {
+            out.line("EMC");
+            state.marking = 0;
+        }
+
+        // The engine's lines (and where paragraphs start) are copied: measuring below lays out
+        // one line at a time.
         std::vector<QString> lines;
+        std::vector<bool> starts;
         const TWideStrings& wrapped = engine.Lines();
         lines.reserve(size_t(wrapped.Count()));
         for (int i = 0; i < wrapped.Count(); ++i) {
             lines.push_back(wrapped.Strings(i));
+            starts.push_back(i == 0 || (engine.LineFlags(i) & render::lfFirstLine) != 0);
         }
+        bool inParagraph = false;
         if (!lines.empty() && state.fonts) {
             PdfFontKey key;
             key.family = codepages::fromCp1252(font.Name);
@@ -839,6 +959,13 @@ void emitText(Content& out, TqdxCustomMemoView& view, const Box& box) {
                     }
                     y = -u * 0.75 + z * 0.4;
                 }
+                if (inParagraph && starts[size_t(i)]) {
+                    endElement(out);
+                    inParagraph = false;
+                }
+                if (!inParagraph) {
+                    inParagraph = beginElement(out, view, false, {});
+                }
                 out.line("BT");
                 out.line(Content::pair(x, y) + " Td");
                 if (italic) {
@@ -873,9 +1000,53 @@ void emitText(Content& out, TqdxCustomMemoView& view, const Box& box) {
                     rule(y + z * 0.28);
                 }
             }
+            if (inParagraph) {
+                endElement(out);
+            }
         }
     }
     out.line("Q");
+}
+
+// What tagged output marks as an artifact whole: the page's background, everything in the page
+// header and footer, lines, shapes, gradients and views of no kind a reader can tell of.
+bool isArtifact(const TqdxView& view) {
+    if (view.Name() == "_pagebackground" || qdx_cast<TqdxPageHeader>(view.Parent()) ||
+        qdx_cast<TqdxPageFooter>(view.Parent())) {
+        return true;
+    }
+    return !(qdx_cast<TqdxCustomMemoView>(&view) || qdx_cast<TqdxRichView>(&view) ||
+             qdx_cast<TqdxPictureView>(&view) || qdx_cast<TqdxCheckBoxView>(&view) ||
+             isBarCode(view));
+}
+
+// The view's operators by its kind.
+void emitContent(Content& out, TqdxView& view, const Box& box) {
+    PdfPageState& state = out.state();
+    auto* memo = qdx_cast<TqdxCustomMemoView>(&view);
+    // Hatched texts and texts with formatting tags are drawn as the screen draws them.
+    const bool drawnText =
+        memo && (memo->BrushStyle > bsClear || (memo->AllowHTMLTags && state.htmlTags &&
+                                                memo->Memo.Text().contains(QLatin1Char('<'))));
+    if (memo && !drawnText) {
+        emitText(out, *memo, box);
+    } else if (auto* line = qdx_cast<TqdxCustomLineView>(&view)) {
+        emitLine(out, *line, box);
+    } else if (auto* shape = qdx_cast<TqdxShapeView>(&view)) {
+        emitShape(out, *shape, box);
+    } else if (auto* check = qdx_cast<TqdxCheckBoxView>(&view)) {
+        emitCheckBox(out, *check, box);
+    } else if (!(box.W > 0 && box.H > 0 && std::isfinite(box.W * box.H))) {
+        // nothing to draw
+    } else if (view.Name() == "_pagebackground") {
+        if (auto* background = qdx_cast<TqdxPictureView>(&view); background && state.background) {
+            emitBackground(out, *background, box);
+        }
+    } else if (memo || qdx_cast<TqdxRichView>(&view)) {
+        emitVector(out, view, box);
+    } else {
+        emitRaster(out, view, box, false);
+    }
 }
 
 } // namespace
@@ -885,6 +1056,8 @@ void PdfPageState::resetPage() {
     imageUses.clear();
     patternUses.clear();
     annots.clear();
+    structItems.clear();
+    marking = 0;
 }
 
 void EmitView(PdfPageState& state, TqdxComponent& object) {
@@ -892,39 +1065,30 @@ void EmitView(PdfPageState& state, TqdxComponent& object) {
     if (!view || (!view->Printable && !state.exportNotPrintable)) {
         return;
     }
-    // A failing view leaves no half-written operators (an unbalanced "q") on the page.
+    // A failing view leaves no half-written operators (an unbalanced "q") on the page, and no
+    // element of the structure.
     const qsizetype mark = state.content.size();
+    const std::size_t items = state.structItems.size();
     try {
         Content out(state);
         const Box box(*view);
         emitLink(out, *view, box);
-        auto* memo = qdx_cast<TqdxCustomMemoView>(view);
-        // Hatched texts and texts with formatting tags are drawn as the screen draws them.
-        const bool drawnText =
-            memo && (memo->BrushStyle > bsClear || (memo->AllowHTMLTags && state.htmlTags &&
-                                                    memo->Memo.Text().contains(QLatin1Char('<'))));
-        if (memo && !drawnText) {
-            emitText(out, *memo, box);
-        } else if (auto* line = qdx_cast<TqdxCustomLineView>(view)) {
-            emitLine(out, *line, box);
-        } else if (auto* shape = qdx_cast<TqdxShapeView>(view)) {
-            emitShape(out, *shape, box);
+        if (isArtifact(*view)) {
+            asArtifact(out, [&] { emitContent(out, *view, box); });
         } else if (auto* check = qdx_cast<TqdxCheckBoxView>(view)) {
-            emitCheckBox(out, *check, box);
-        } else if (!(box.W > 0 && box.H > 0 && std::isfinite(box.W * box.H))) {
-            // nothing to draw
-        } else if (view->Name() == "_pagebackground") {
-            if (auto* background = qdx_cast<TqdxPictureView>(view);
-                background && state.background) {
-                emitBackground(out, *background, box);
+            // A check box reads as its hint, else as its state.
+            QString alt = codepages::fromCp1252(check->Hint).trimmed();
+            if (alt.isEmpty()) {
+                alt = check->Checked ? QStringLiteral("Marcado") : QStringLiteral("Não marcado");
             }
-        } else if (memo || qdx_cast<TqdxRichView>(view)) {
-            emitVector(out, *view, box);
+            asElement(out, *view, true, alt, [&] { emitContent(out, *view, box); });
         } else {
-            emitRaster(out, *view, box, false);
+            emitContent(out, *view, box);
         }
     } catch (...) {
         state.content.truncate(mark);
+        state.structItems.resize(items);
+        state.marking = 0;
         throw;
     }
 }

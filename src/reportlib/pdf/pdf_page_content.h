@@ -39,6 +39,16 @@ struct PdfLink {
     double top = 0;
 };
 
+// A structure element of a page, in the order its content was written: a P (a paragraph of a
+// text) or a Figure (a picture, with its alternate text), and where its view stands, for the
+// reading order (its band's top, then its own left, then its top).
+struct PdfStructItem {
+    int mcid = 0;
+    bool figure = false;
+    QString alt;
+    double bandTop = 0, left = 0, top = 0;
+};
+
 struct PdfPageState {
     // ---- Document-wide (set by the export for the whole document).
     PdfObjectWriter* writer = nullptr;
@@ -48,6 +58,10 @@ struct PdfPageState {
     bool background = false;     // export the page background object
     bool htmlTags = true;        // text with tags shows their formatting (else plain)
     bool exportNotPrintable = false;
+    // Tagged output: each view's content is a marked-content sequence of the page's structure
+    // (a P per paragraph of a text, a Figure per picture) or an artifact (frames, lines, shapes,
+    // backgrounds, and everything in the page header and footer).
+    bool tagged = false;
     // JPEG quality (1-100) of sharp pictures (bar codes, lines, shapes); the other pictures
     // are encoded 5 below it (at least 1), so 95 gives 95 and 90.
     int quality = 95;
@@ -78,6 +92,8 @@ struct PdfPageState {
     std::vector<int> imageUses;
     std::vector<int> patternUses; // pattern indexes used on this page, as imageUses
     std::vector<int> annots;      // link objects of this page
+    std::vector<PdfStructItem> structItems; // tagged output: the page's elements
+    int marking = 0; // inside a marked-content sequence (1: an artifact, 2: an element)
 
     // Empties the open page's buffers and lists (content, image and pattern uses, annotations);
     // the page geometry is set by the export.

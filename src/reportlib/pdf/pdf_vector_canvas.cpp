@@ -265,7 +265,7 @@ public:
         // fifth of the size between two of them holds a space, so that the words read apart.
         double along = 0; // the item's start on the line's baseline, from the line's start
         bool sameLine = false;
-        if (m_inText && m_lineItalic == italic && tm.m11() == m_lineTm.m11() &&
+        if (m_lineValid && m_lineItalic == italic && tm.m11() == m_lineTm.m11() &&
             tm.m12() == m_lineTm.m12() && tm.m21() == m_lineTm.m21() &&
             tm.m22() == m_lineTm.m22()) {
             bool invertible = false;
@@ -273,6 +273,7 @@ public:
             sameLine = invertible && std::abs(at.y()) < size / 100 && at.x() > m_lineAt;
             along = at.x();
         }
+        const bool reopened = !m_inText;
         if (!m_inText) {
             line("BT");
             m_inText = true;
@@ -295,6 +296,10 @@ public:
             m_textBold = bold;
         }
         if (sameLine) {
+            if (reopened) {
+                // A new text object (a rule was drawn in between) starts at the last item.
+                line(matrix(QTransform::fromTranslate(m_lineAt, 0) * m_lineTm) + " Tm");
+            }
             if (along - m_lineEnd > size / 5) {
                 line(num(m_lineEnd - m_lineAt) + " 0 Td");
                 for (const QByteArray& show :
@@ -315,6 +320,7 @@ public:
         }
         m_lineEnd = m_lineAt + item.width();
         m_lineItalic = italic;
+        m_lineValid = true;
     }
 
 private:
@@ -431,13 +437,14 @@ private:
     bool m_open = false;
     bool m_openClipped = false;
     QPainterPath m_openClip;
-    // The open text object: its font and size, colour and simulated bold, and the line its last
-    // item was on (the text matrix at the line's start, where on the baseline that item starts
-    // and ends, whether the line is slanted).
+    // The open text object: its font and size, colour and simulated bold; and the line the last
+    // text item was on (the text matrix at the line's start, where on the baseline that item
+    // starts and ends, whether the line is slanted).
     bool m_inText = false;
     QByteArray m_textFont;
     QColor m_textColor;
     bool m_textBold = false;
+    bool m_lineValid = false; // a text item was written
     QTransform m_lineTm;
     double m_lineAt = 0, m_lineEnd = 0;
     bool m_lineItalic = false;

@@ -141,6 +141,19 @@ struct TqdxPDFExport::Document {
         double oy;
     };
     std::vector<Page> pages;
+    // Tagged output: per page that has elements, its page object and its elements in reading
+    // order (the page's /StructParents is its place in this list).
+    struct Element {
+        int mcid;
+        bool figure;
+        QString alt;
+    };
+    struct TaggedPage {
+        int object;
+        int mcids;
+        std::vector<Element> elements;
+    };
+    std::vector<TaggedPage> taggedPages;
     double pageHeight = 0;
     bool paperClamped = false; // a page's paper was brought within the PDF's limits
 
@@ -257,6 +270,7 @@ bool TqdxPDFExport::BeginOutput() {
     s.printOptimized = PrintOptimized;
     s.background = Background;
     s.htmlTags = HTMLTags;
+    s.tagged = Tagged && !FormOutput;
     s.exportNotPrintable = ExportNotPrintable;
     s.quality = std::clamp(Quality, 1, 100);
     s.pageCount = Report ? Report->PreviewPages().Count() : -1;
@@ -331,6 +345,9 @@ void TqdxPDFExport::BeginPageOutput(TqdxReportPage& page, int index) {
         const double t = s.height - page.TopMargin * mm;
         const double b = page.BottomMargin * mm;
         const QByteArray colour = colourOf(page.Color());
+        if (s.tagged) {
+            s.content += "/Artifact BMC\r\n";
+        }
         s.content += "0 w\r\n";
         s.content += colour + " RG\r\n";
         s.content += colour + " rg\r\n";
@@ -339,6 +356,9 @@ void TqdxPDFExport::BeginPageOutput(TqdxReportPage& page, int index) {
         s.content += Num2(r) + ' ' + Num2(t) + " l\r\n";
         s.content += Num2(l) + ' ' + Num2(t) + " l\r\n";
         s.content += "B\r\n";
+        if (s.tagged) {
+            s.content += "EMC\r\n";
+        }
     }
 }
 
@@ -364,7 +384,7 @@ void TqdxPDFExport::EmitObject(TqdxComponent& object) {
 
 void TqdxPDFExport::writeStream(int number, const QByteArray& content, const QByteArray& dict) {
     PdfObjectWriter& w = m_doc->writer;
-    QByteArray data = Compressed ? DeflateFast(content) : content;
+    QByteArray data = Compressed ? Deflate(content) : content;
     if (m_doc->security) {
         data = m_doc->security->Encrypt(number, data);
     }
@@ -422,10 +442,75 @@ void TqdxPDFExport::EndPageOutput(TqdxReportPage&, int) {
     w.line("/ProcSet [/PDF /Text /ImageC ]");
     w.line(">>");
     w.line("/Contents " + ref(contents));
+    if (!s.structItems.empty()) {
+        w.line("/StructParents " + QByteArray::number(d.taggedPages.size()));
+        // Bands top to bottom, the views of a band left to right, then top to bottom.
+        std::stable_sort(s.structItems.begin(), s.structItems.end(),
+                         [](const PdfStructItem& a, const PdfStructItem& b) {
+                             return std::tie(a.bandTop, a.left, a.top) <
+                                    std::tie(b.bandTop, b.left, b.top);
+                         });
+        Document::TaggedPage tagged{pageObject, int(s.structItems.size()), {}};
+        tagged.elements.reserve(s.structItems.size());
+        for (PdfStructItem& item : s.structItems) {
+            tagged.elements.push_back({item.mcid, item.figure, std::move(item.alt)});
+        }
+        d.taggedPages.push_back(std::move(tagged));
+    }
     w.line(">>");
     w.endObject();
     ++m_pagesWritten;
     s.resetPage();
+}
+
+int TqdxPDFExport::writeStructTree() {
+    Document& d = *m_doc;
+    if (d.taggedPages.empty()) {
+        return 0;
+    }
+    PdfObjectWriter& w = d.writer;
+    const PdfEncryptor* enc = d.encryptor();
+    const int root = w.reserve();
+    const int document = w.reserve();
+    const int parentTree = w.reserve();
+    QByteArray kids;
+    QByteArray nums;
+    for (std::size_t p = 0; p < d.taggedPages.size(); ++p) {
+        Document::TaggedPage& page = d.taggedPages[p];
+        std::vector<int> byMcid(std::size_t(page.mcids), 0);
+        for (const Document::Element& e : page.elements) {
+            const int number = w.beginObject();
+            QByteArray element = QByteArray("<< /S ") + (e.figure ? "/Figure" : "/P") + " /P " +
+                                 ref(document) + " /Pg " + ref(page.object) + " /K " +
+                                 QByteArray::number(e.mcid);
+            if (e.figure) {
+                element += " /Alt " + TextString(e.alt, enc, number);
+            }
+            w.line(element + " >>");
+            w.endObject();
+            kids += ref(number) + ' ';
+            if (e.mcid >= 0 && e.mcid < page.mcids) {
+                byMcid[std::size_t(e.mcid)] = number;
+            }
+        }
+        nums += QByteArray::number(p) + " [";
+        for (const int number : byMcid) {
+            nums += number > 0 ? ref(number) + ' ' : QByteArray("null ");
+        }
+        nums += "] ";
+        page.elements = {};
+    }
+    w.beginReserved(document);
+    w.line("<< /Type /StructElem /S /Document /P " + ref(root) + " /K [ " + kids + "] >>");
+    w.endObject();
+    w.beginReserved(parentTree);
+    w.line("<< /Nums [ " + nums + "] >>");
+    w.endObject();
+    w.beginReserved(root);
+    w.line("<< /Type /StructTreeRoot /K " + ref(document) + " /ParentTree " + ref(parentTree) +
+           " /ParentTreeNextKey " + QByteArray::number(d.taggedPages.size()) + " >>");
+    w.endObject();
+    return root;
 }
 
 QByteArray TqdxPDFExport::fontResources() {
@@ -763,6 +848,7 @@ void TqdxPDFExport::EndOutput() {
             }
         }
         writeLinks();
+        const int structTree = writeStructTree();
 
         int metadata = 0;
         int intent = 0;
@@ -797,8 +883,21 @@ void TqdxPDFExport::EndOutput() {
         if (outlineRoot > 0) {
             w.line("/Outlines " + ref(outlineRoot));
         }
+        if (structTree > 0) {
+            w.line("/StructTreeRoot " + ref(structTree));
+            w.line("/MarkInfo << /Marked true >>");
+        }
+        if (Tagged && !Language.isEmpty()) {
+            // A language tag is plain ASCII.
+            const QByteArray tag = Language.toLatin1();
+            w.line("/Lang " + (QString::fromLatin1(tag) == Language && !tag.contains('\\') &&
+                                       std::all_of(tag.begin(), tag.end(),
+                                                   [](char c) { return c > 32 && c < 127; })
+                                   ? LiteralString(tag, enc, catalog)
+                                   : TextString(Language, enc, catalog)));
+        }
         w.line("/ViewerPreferences <<");
-        if (!Title.isEmpty()) {
+        if (!Title.isEmpty() || structTree > 0) {
             w.line("/DisplayDocTitle true");
         }
         if (HideToolbar) {

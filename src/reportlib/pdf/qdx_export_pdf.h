@@ -76,7 +76,11 @@ public:
     bool PrintOptimized = false;       // rasterise at a higher scale
     bool Outline = false;              // the report's outline as bookmarks
     bool Background = false;           // export the page background object
-    bool HTMLTags = true;              // texts with tags are rasterised
+    bool HTMLTags = true;              // texts with tags show their formatting
+    // A tagged PDF: a structure tree a screen reader follows (not for FormOutput), the document's
+    // language and marked content.
+    bool Tagged = true;
+    QString Language = QStringLiteral("pt-BR");
     // Small objects in deflated object streams and a cross-reference stream (not when
     // encrypting): a smaller file that every PDF 1.5 reader opens.
     bool ObjectStreams = false;
@@ -180,6 +184,8 @@ private:
     // one dictionary, for a form.
     QByteArray fontResources();
     QByteArray imageResources() const;
+    // Tagged output: the structure tree's objects; the root's number, 0 when there is none.
+    int writeStructTree();
     QByteArray resourcesDict();
     void endForm();
     void writeOutline();

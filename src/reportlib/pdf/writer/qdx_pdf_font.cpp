@@ -630,7 +630,7 @@ QByteArray PdfFont::CharacterMap() const {
 // of its plain data (/Length1) and ends its data with a line end.
 int WriteStream(PdfObjectWriter& writer, const QByteArray& data, bool compressed,
                 const PdfEncryptor* encryptor, bool fontFile, const QByteArray& extra = {}) {
-    QByteArray body = compressed ? DeflateFast(data) : data;
+    QByteArray body = compressed ? Deflate(data) : data;
     const int number = writer.beginObject();
     if (encryptor != nullptr) {
         body = encryptor->Encrypt(number, body);
