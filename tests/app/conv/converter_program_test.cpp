@@ -1170,6 +1170,23 @@ TEST_F(ConverterProgram, FormattedTextsStayTextAndPicturesAreStoredOnce) {
     EXPECT_TRUE(TempDir::read(pdf).contains("/PatternType 1"));
     EXPECT_EQ(zr::test::qpdfCheckProblems(pdf), QString());
 
+    // A screen reader reads the memos as paragraphs, in order, at the end of the tree.
+    const zr::test::ProgramRun tree =
+        zr::test::runProgram(QStringLiteral("pdfinfo"), {QStringLiteral("-struct-text"), pdf});
+    ASSERT_EQ(tree.exitCode, 0) << tree.err.constData();
+    QStringList paragraphs;
+    const QStringList treeLines = QString::fromUtf8(tree.out).split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i + 1 < treeLines.size(); ++i) {
+        if (treeLines[i].trimmed() == QStringLiteral("P (block)")) {
+            paragraphs += treeLines[i + 1].trimmed().remove(QLatin1Char('"'));
+        }
+    }
+    ASSERT_GE(paragraphs.size(), qsizetype(std::size(memos)));
+    for (int i = 0; i < int(std::size(memos)); ++i) {
+        EXPECT_EQ(paragraphs[paragraphs.size() - qsizetype(std::size(memos)) + i],
+                  QString::fromUtf16(memos[i].read));
+    }
+
     // Memo by memo, the rendering of the last page has its ink where the picture has it.
     const zr::test::ProgramRun render = zr::test::runProgram(
         QStringLiteral("pdftoppm"),
