@@ -211,9 +211,35 @@ QByteArray XmpMetadata(const PdfArchiveInfo& info) {
     x += "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n";
     x += "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n";
     x += "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n";
-    x += "<rdf:Description rdf:about=\"\" xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\">\n";
-    x += "<pdfaid:part>2</pdfaid:part>\n<pdfaid:conformance>B</pdfaid:conformance>\n";
-    x += "</rdf:Description>\n";
+    if (info.archival) {
+        x += "<rdf:Description rdf:about=\"\" xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\">\n";
+        x += "<pdfaid:part>2</pdfaid:part>\n<pdfaid:conformance>" +
+             QByteArray(1, info.conformance == 'A' ? 'A' : 'B') + "</pdfaid:conformance>\n";
+        x += "</rdf:Description>\n";
+    }
+    if (info.universal) {
+        x += "<rdf:Description rdf:about=\"\" xmlns:pdfuaid=\"http://www.aiim.org/pdfua/ns/id/\">\n";
+        x += "<pdfuaid:part>1</pdfuaid:part>\n</rdf:Description>\n";
+    }
+    if (info.archival && info.universal) {
+        // An archival file describes every schema outside the archival standard's own.
+        x += "<rdf:Description rdf:about=\"\" "
+             "xmlns:pdfaExtension=\"http://www.aiim.org/pdfa/ns/extension/\" "
+             "xmlns:pdfaSchema=\"http://www.aiim.org/pdfa/ns/schema#\" "
+             "xmlns:pdfaProperty=\"http://www.aiim.org/pdfa/ns/property#\">\n"
+             "<pdfaExtension:schemas><rdf:Bag><rdf:li rdf:parseType=\"Resource\">\n"
+             "<pdfaSchema:schema>PDF/UA Universal Accessibility Schema</pdfaSchema:schema>\n"
+             "<pdfaSchema:namespaceURI>http://www.aiim.org/pdfua/ns/id/"
+             "</pdfaSchema:namespaceURI>\n"
+             "<pdfaSchema:prefix>pdfuaid</pdfaSchema:prefix>\n"
+             "<pdfaSchema:property><rdf:Seq><rdf:li rdf:parseType=\"Resource\">\n"
+             "<pdfaProperty:name>part</pdfaProperty:name>\n"
+             "<pdfaProperty:valueType>Integer</pdfaProperty:valueType>\n"
+             "<pdfaProperty:category>internal</pdfaProperty:category>\n"
+             "<pdfaProperty:description>Part of ISO 14289 followed</pdfaProperty:description>\n"
+             "</rdf:li></rdf:Seq></pdfaSchema:property>\n"
+             "</rdf:li></rdf:Bag></pdfaExtension:schemas>\n</rdf:Description>\n";
+    }
     x += "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n";
     x += "<dc:format>application/pdf</dc:format>\n";
     if (!info.title.isEmpty()) {

@@ -158,8 +158,9 @@ void checkMetadata(const Objects& o, QStringList& problems) {
             .replace("&quot;", "\"")
             .replace("&amp;", "&");
     };
-    if (element("pdfaid:part") != "2" || element("pdfaid:conformance") != "B") {
-        problems << "metadata: not pdfaid:part 2, pdfaid:conformance B";
+    if (element("pdfaid:part") != "2" ||
+        (element("pdfaid:conformance") != "A" && element("pdfaid:conformance") != "B")) {
+        problems << "metadata: not pdfaid:part 2, pdfaid:conformance A or B";
     }
     // D:YYYYMMDDHHmmSS+HH'mm' against YYYY-MM-DDTHH:mm:SS+HH:mm.
     static const QRegularExpression pdfDate(

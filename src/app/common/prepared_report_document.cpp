@@ -180,6 +180,7 @@ Outcome PreparedReportDocument::writePdf(const QString& target, const WriteOptio
         }
     }
     filter.PdfA = options.archival;
+    filter.PdfUA = options.universal;
     filter.ObjectStreams = true;
     // Either the whole file is written or an existing one is left alone.
     filter.KeepIncompleteOutput = false;

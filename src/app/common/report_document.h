@@ -49,7 +49,7 @@ struct DocumentSettings {
 // fields that concern it.
 struct WriteOptions {
     // PDF: the passwords, the permissions kept (taking one away needs an owner password), the
-    // cipher, and an archival PDF/A-2b file.
+    // cipher, an archival PDF/A-2 file, and an accessible PDF/UA-1 file.
     QString userPassword;
     QString ownerPassword;
     bool aes256 = false;
@@ -58,6 +58,7 @@ struct WriteOptions {
     bool allowModify = true;
     bool allowAnnotate = true;
     bool archival = false;
+    bool universal = false;
     // PDF of a prepared report: the outline as bookmarks, the page background, the JPEG quality
     // of its pictures (0: the viewer's) and the title (else the report's name).
     bool outline = false;

@@ -320,6 +320,12 @@ bool ConvertJob::checkFor(bool prepared, QString& error) const {
         error = QStringLiteral("--pdfa não admite senha (um PDF/A não pode ser cifrado)");
         return false;
     }
+    if (pdfua && noCopy) {
+        // A screen reader takes the text through the permission to copy.
+        error = QStringLiteral("--pdfua não admite --no-copy (um leitor de tela precisa copiar "
+                               "o texto)");
+        return false;
+    }
     if (pageGiven && pageOptions) {
         error = QStringLiteral("--page não pode ser usada com --pages, --odd, --even ou --reverse");
         return false;
@@ -606,6 +612,7 @@ int ConvertJob::runOnFiles(Interaction& ui, std::FILE* out) const {
     options.allowModify = !noModify;
     options.allowAnnotate = !noAnnotate;
     options.archival = pdfa;
+    options.universal = pdfua;
     options.outline = outline;
     options.background = background;
     options.quality = quality;

@@ -66,7 +66,8 @@ struct ConvertJob {
     bool noModify = false;
     bool noAnnotate = false;
     int quality = 0; // JPEG quality of the pictures, 1-100; 0: the viewer's (95)
-    bool pdfa = false; // write an archival PDF/A-2b file (no password)
+    bool pdfa = false;  // write an archival PDF/A-2 file (no password)
+    bool pdfua = false; // write an accessible PDF/UA-1 file (copying for screen readers allowed)
     // Options of `print`: the queue, and for a prepared report its print mode and duplex.
     QString printer;   // empty: the print system's default destination
     int printMode = 0; // TqdxPrintMode: 0 default, 1 split, 2 join, 3 scale

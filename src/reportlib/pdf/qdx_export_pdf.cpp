@@ -224,8 +224,11 @@ bool TqdxPDFExport::BeginOutput() {
         fail(QStringLiteral("Um PDF/A não pode ser protegido por senha."));
         throw TqdxPDFExportError(ErrorText.toStdString());
     }
-    if (PdfA) {
-        EmbeddedFonts = true; // an archival file carries every font it uses
+    if (PdfA || PdfUA) {
+        EmbeddedFonts = true; // an archival or accessible file carries every font it uses
+    }
+    if (PdfUA && Title.trimmed().isEmpty()) {
+        Title = QFileInfo(m_path.isEmpty() ? FileName : m_path).completeBaseName();
     }
     if (encrypted) {
         if (OwnerPassword.isEmpty()) {
@@ -852,8 +855,15 @@ void TqdxPDFExport::EndOutput() {
 
         int metadata = 0;
         int intent = 0;
+        PdfArchiveInfo archive{Title, Author, Subject, Keywords, Creator, producer(), created};
+        archive.archival = PdfA;
+        archive.conformance = structTree > 0 ? 'A' : 'B';
+        archive.universal = PdfUA;
+        if (PdfUA && !PdfA) {
+            metadata = w.beginObject();
+            writeStream(metadata, XmpMetadata(archive), "/Type /Metadata /Subtype /XML");
+        }
         if (PdfA) {
-            PdfArchiveInfo archive{Title, Author, Subject, Keywords, Creator, producer(), created};
             // The metadata stays unfiltered, readable by any archive's tools.
             const QByteArray xmp = XmpMetadata(archive);
             metadata = w.beginObject();
@@ -875,8 +885,10 @@ void TqdxPDFExport::EndOutput() {
         w.line("<<");
         w.line("/Type /Catalog");
         w.line("/Pages 1 0 R");
-        if (PdfA) {
+        if (metadata > 0) {
             w.line("/Metadata " + ref(metadata));
+        }
+        if (PdfA) {
             w.line("/OutputIntents [" + ref(intent) + "]");
         }
         w.line(Outline ? "/PageMode /UseOutlines" : "/PageMode /UseNone");

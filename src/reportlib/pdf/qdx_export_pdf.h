@@ -110,11 +110,14 @@ public:
 
     // Beyond the standard handler: AES-256 (revision 6) instead of RC4.
     TqdxPDFEncryption Encryption = TqdxPDFEncryption::RC4_128;
-    // An archival file (PDF/A-2b): PDF 1.7 with a binary comment line, fonts always embedded,
+    // An archival file (PDF/A-2a when tagged): PDF 1.7 with a binary comment line, fonts embedded,
     // XMP metadata and an sRGB output intent in the catalog, information dates with the time
     // zone, printable links. It cannot be encrypted: BeginOutput then fails (and throws) as for
     // a password the method cannot take.
     bool PdfA = false;
+    // A PDF/UA-1 file: tagged, fonts embedded, a title shown in the viewer's caption (the file's
+    // name when there is none) and the identifier in the XMP metadata.
+    bool PdfUA = false;
     // False: an export that ended early (an error, or fewer pages than asked for) drops its
     // file and keeps an existing one, as the converter wants. True (the viewer): the pages
     // finished so far are written.

@@ -38,7 +38,7 @@ QString text(int number) {
 // The AES choice is this program's own; the string table has no entry for it.
 const QString kAesCaption = QStringLiteral("Proteção AES-256 (mais segura)");
 // Neither is the archival choice.
-const QString kPdfACaption = QStringLiteral("PDF/A-2b (arquivamento)");
+const QString kPdfACaption = QStringLiteral("PDF/A-2a (arquivamento acessível)");
 // Shown beside the quality box as it always was: not translated.
 const QString kQualityCaption = QStringLiteral("JPEG Quality");
 

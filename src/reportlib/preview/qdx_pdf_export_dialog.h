@@ -107,7 +107,7 @@ public:
     QCheckBox* BackgrCB = nullptr;
     QCheckBox* PrintOptCB = nullptr;
     QCheckBox* OutlineCB = nullptr;
-    QCheckBox* PdfACB = nullptr; // archival PDF/A-2b (no password then)
+    QCheckBox* PdfACB = nullptr; // archival PDF/A-2a (no password then)
     QLabel* Label2 = nullptr;
     QLineEdit* Quality = nullptr;
     QCheckBox* OpenCB = nullptr;

@@ -330,7 +330,7 @@ TEST_F(PdfExportDialog, PasswordsTheChosenEncryptionCannotTakeAreRefused) {
     // An archival file takes no password at all: the box and a password are refused together.
     errors.clear();
     auto archival = open();
-    EXPECT_EQ(archival->PdfACB->text(), QStringLiteral("PDF/A-2b (arquivamento)"));
+    EXPECT_EQ(archival->PdfACB->text(), QStringLiteral("PDF/A-2a (arquivamento acessível)"));
     archival->PdfACB->setChecked(true);
     archival->OkB->click();
     EXPECT_TRUE(archival->isVisible());
