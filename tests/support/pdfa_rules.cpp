@@ -625,8 +625,10 @@ QStringList taggedProblems(const QString& path, const QString& password) {
     if (!o.dict(catalog.value("/MarkInfo")).value("/Marked").toBool()) {
         problems << "catalog: no /MarkInfo with /Marked true";
     }
-    if (text(catalog.value("/Lang")).isEmpty()) {
-        problems << "catalog: no /Lang";
+    // A language tag (a string that decrypted wrongly is none).
+    static const QRegularExpression languageTag("^[A-Za-z]{2,8}(-[A-Za-z0-9]{1,8})*$");
+    if (!languageTag.match(text(catalog.value("/Lang"))).hasMatch()) {
+        problems << "catalog: no /Lang with a language tag";
     }
     std::map<int, QJsonValue> parents;
     numberTree(o, root.value("/ParentTree"), parents);
