@@ -1588,6 +1588,15 @@ TEST_F(ConverterProgram, TextReportPdfsReadLineByLineToAScreenReader) {
                          .build());
     const QStringList folhaLines = {"Folha de pagamento Mar\u00e7o", "Nome Sal\u00e1rio",
                                     "Jo\u00e3o da Silva 1.234,56", "Total geral R$ 9.999,00"};
+    // Enough pages for the parent tree to hold them in leaves under its root.
+    ReportBuilder many;
+    QStringList manyLines;
+    for (int page = 1; page <= 70; ++page) {
+        const QByteArray line = "Folha " + QByteArray::number(page);
+        many.item(page, 1, 1, "-----", 16, 'B').item(page, 2, 1, line);
+        manyLines += QString::fromLatin1(line);
+    }
+    const QString manyPages = dir.write("folhas.GVP", many.build());
     // Lines of the sample's three pages (its header also holds the date of the conversion).
     const QString sample = QStringLiteral(ZR_SOURCE_DIR "/examples/exemplo.GVP");
     const QStringList sampleLines = {
@@ -1609,6 +1618,7 @@ TEST_F(ConverterProgram, TextReportPdfsReadLineByLineToAScreenReader) {
         {folha, {"--pdfa"}, {}, folhaLines, true},
         {folha, {"--user-password", "segredo"}, "segredo", folhaLines, true},
         {folha, {"--user-password", "segredo", "--aes256"}, "segredo", folhaLines, true},
+        {manyPages, {}, {}, manyLines, true},
         {sample, {}, {}, sampleLines, false},
         {sample, {"--pdfa"}, {}, sampleLines, false},
     };
