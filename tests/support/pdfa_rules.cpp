@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -468,7 +470,222 @@ void checkNotdef(const Objects& o, QStringList& problems) {
     }
 }
 
+// How a content stream marks what it paints: the painting operators outside any marked content
+// with an MCID or an artifact, whether its marked-content operators pair up, and the MCIDs.
+struct MarkedUse {
+    int unmarked = 0;
+    bool unbalanced = false;
+    std::vector<int> mcids;
+};
+
+MarkedUse markedUse(const QByteArray& c) {
+    static const QList<QByteArray> painting = {"Tj", "TJ", "'",  "\"", "S",  "s",  "f",  "F",
+                                               "f*", "B",  "B*", "b",  "b*", "sh", "Do", "BI"};
+    MarkedUse use;
+    std::vector<bool> open; // per open sequence: whether it has an MCID or is an artifact
+    int covering = 0;       // how many of them do
+    QByteArray tag;         // the first name operand since the last operator
+    bool mcidKey = false;   // the last operand was the name /MCID
+    int mcid = -1;
+    const auto delimiter = [](char ch) {
+        return QByteArrayView("()<>[]{}/% \t\r\n\f").contains(ch) || ch == '\0';
+    };
+    qsizetype i = 0;
+    const qsizetype n = c.size();
+    while (i < n) {
+        const char ch = c[i];
+        if (ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\f' || ch == '\0') {
+            ++i;
+        } else if (ch == '%') {
+            while (i < n && c[i] != '\n' && c[i] != '\r') {
+                ++i;
+            }
+        } else if (ch == '/') {
+            qsizetype j = i + 1;
+            while (j < n && !delimiter(c[j])) {
+                ++j;
+            }
+            const QByteArray name = c.mid(i + 1, j - i - 1);
+            if (tag.isEmpty()) {
+                tag = name;
+            }
+            mcidKey = name == "MCID";
+            i = j;
+        } else if (ch == '(') {
+            int depth = 1;
+            for (++i; i < n && depth > 0; ++i) {
+                if (c[i] == '\\') {
+                    ++i;
+                } else if (c[i] == '(') {
+                    ++depth;
+                } else if (c[i] == ')') {
+                    --depth;
+                }
+            }
+            mcidKey = false;
+        } else if (ch == '<' && i + 1 < n && c[i + 1] != '<') {
+            const qsizetype end = c.indexOf('>', i);
+            i = end < 0 ? n : end + 1;
+            mcidKey = false;
+        } else if (delimiter(ch)) {
+            i += (ch == '<' || ch == '>') && i + 1 < n && c[i + 1] == ch ? 2 : 1;
+        } else {
+            qsizetype j = i;
+            while (j < n && !delimiter(c[j])) {
+                ++j;
+            }
+            const QByteArray word = c.mid(i, j - i);
+            i = j;
+            const char first = word.front();
+            if ((first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.') {
+                if (mcidKey) {
+                    mcid = word.toInt();
+                }
+                mcidKey = false;
+                continue;
+            }
+            if (word == "true" || word == "false" || word == "null") {
+                mcidKey = false;
+                continue;
+            }
+            if (word == "BDC" || word == "BMC") {
+                const bool covers = tag == "Artifact" || (word == "BDC" && mcid >= 0);
+                if (word == "BDC" && mcid >= 0) {
+                    use.mcids.push_back(mcid);
+                }
+                open.push_back(covers);
+                covering += covers ? 1 : 0;
+            } else if (word == "EMC") {
+                if (open.empty()) {
+                    use.unbalanced = true;
+                } else {
+                    covering -= open.back() ? 1 : 0;
+                    open.pop_back();
+                }
+            } else if (painting.contains(word)) {
+                use.unmarked += covering == 0 ? 1 : 0;
+                if (word == "BI") {
+                    // An inline image: its data runs from ID to EI.
+                    const qsizetype data = c.indexOf("ID", i);
+                    const qsizetype end = data < 0 ? -1 : c.indexOf("EI", data + 3);
+                    i = end < 0 ? n : end + 2;
+                }
+            }
+            tag.clear();
+            mcidKey = false;
+            mcid = -1;
+        }
+    }
+    use.unbalanced = use.unbalanced || !open.empty();
+    return use;
+}
+
+// An array given inline or as an indirect object.
+QJsonArray arrayOf(const Objects& o, const QJsonValue& v) {
+    return v.isArray() ? v.toArray() : o.object(v.toString()).value("value").toArray();
+}
+
+// The entries of a number tree (its /Nums and its /Kids' /Nums), walked at most 32 levels down.
+void numberTree(const Objects& o, const QJsonValue& node, std::map<int, QJsonValue>& out,
+                int depth = 0) {
+    const QJsonObject d = o.dict(node);
+    const QJsonArray nums = arrayOf(o, d.value("/Nums"));
+    for (qsizetype k = 0; k + 1 < nums.size(); k += 2) {
+        out[nums[k].toInt()] = nums[k + 1];
+    }
+    if (depth < 32) {
+        for (const QJsonValue& kid : arrayOf(o, d.value("/Kids"))) {
+            numberTree(o, kid, out, depth + 1);
+        }
+    }
+}
+
 } // namespace
+
+QStringList taggedProblems(const QString& path, const QString& password) {
+    QStringList arguments{"--json", "--json-key=qpdf", "--json-stream-data=inline",
+                          "--decode-level=generalized"};
+    if (!password.isEmpty()) {
+        arguments << "--password=" + password;
+    }
+    const ProgramRun json = runProgram("qpdf", arguments << path);
+    if (!json.found) {
+        return {"missing: qpdf"};
+    }
+    const QJsonArray top = QJsonDocument::fromJson(json.out).object().value("qpdf").toArray();
+    if (top.size() < 2) {
+        return {"qpdf --json: no objects"};
+    }
+    const Objects o(top[1].toObject());
+    QStringList problems;
+    const QJsonObject catalog = o.dict(o.trailer().value("/Root"));
+    const QJsonObject root = o.dict(catalog.value("/StructTreeRoot"));
+    if (root.value("/Type").toString() != "/StructTreeRoot") {
+        problems << "catalog: no /StructTreeRoot";
+    }
+    if (!o.dict(catalog.value("/MarkInfo")).value("/Marked").toBool()) {
+        problems << "catalog: no /MarkInfo with /Marked true";
+    }
+    // A language tag (a string that decrypted wrongly is none).
+    static const QRegularExpression languageTag("^[A-Za-z]{2,8}(-[A-Za-z0-9]{1,8})*$");
+    if (!languageTag.match(text(catalog.value("/Lang"))).hasMatch()) {
+        problems << "catalog: no /Lang with a language tag";
+    }
+    std::map<int, QJsonValue> parents;
+    numberTree(o, root.value("/ParentTree"), parents);
+
+    int unmarked = 0;
+    QStringList pages;
+    for (auto it = o.all().begin(); it != o.all().end(); ++it) {
+        if (!it.key().startsWith("obj:")) {
+            continue;
+        }
+        const QString ref = it.key().mid(4);
+        const QJsonObject d = o.dict(ref);
+        if (d.value("/S").toString() == "/Figure" && d.contains("/P") &&
+            text(d.value("/Alt")).isEmpty()) {
+            problems << "structure: a /Figure without /Alt (" + ref + ")";
+        }
+        if (d.value("/Type").toString() != "/Page") {
+            continue;
+        }
+        QByteArray content;
+        const QJsonValue contents = d.value("/Contents");
+        for (const QJsonValue& part :
+             contents.isString() ? QJsonArray{contents} : arrayOf(o, contents)) {
+            content += o.data(part) + '\n';
+        }
+        const MarkedUse use = markedUse(content);
+        unmarked += use.unmarked;
+        if (use.unbalanced) {
+            problems << "content: unbalanced marked content on " + ref;
+        }
+        std::vector<int> ids = use.mcids;
+        std::sort(ids.begin(), ids.end());
+        if (std::adjacent_find(ids.begin(), ids.end()) != ids.end()) {
+            problems << "content: a marked-content ID used twice on " + ref;
+        }
+        if (ids.empty()) {
+            continue;
+        }
+        const auto entry = parents.find(d.value("/StructParents").toInt(-1));
+        const QJsonArray elements =
+            entry == parents.end() ? QJsonArray() : arrayOf(o, entry->second);
+        const bool led = std::all_of(ids.begin(), ids.end(), [&](int id) {
+            return id < elements.size() && o.dict(elements[id]).contains("/S");
+        });
+        if (!led) {
+            problems << "structure: marked content of " + ref +
+                            " without its element in the parent tree";
+        }
+    }
+    if (unmarked > 0) {
+        problems << QString("content: %1 painting operators outside marked content with an MCID "
+                            "or an artifact")
+                        .arg(unmarked);
+    }
+    return problems;
+}
 
 QStringList pdfaProblems(const QString& path) {
     QStringList problems;

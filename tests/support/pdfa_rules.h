@@ -29,4 +29,16 @@ namespace zr::test {
 // installed.
 QStringList pdfaProblems(const QString& path);
 
+// The rules of an accessible archive that can be read from the file (with qpdf's JSON output,
+// opened with `password` when given), for tagged files:
+// - the catalog has a /StructTreeRoot structure tree root, /MarkInfo with /Marked true and a
+//   /Lang that reads as a language tag ("pt-BR");
+// - everything a page paints (text, paths, images, forms, shadings) lies inside marked content
+//   that has an /MCID or is an /Artifact, and the marked-content operators are balanced;
+// - every marked-content ID of a page is unique on it and leads, through the page's
+//   /StructParents key and the root's /ParentTree, to a structure element;
+// - every /Figure structure element has a non-empty /Alt.
+// Returns one line per broken rule (empty when all hold), or "missing: qpdf".
+QStringList taggedProblems(const QString& path, const QString& password = {});
+
 } // namespace zr::test

@@ -2,6 +2,10 @@
 // grid on a scale of 60 units per inch (a 10 cpi cell is 6 units wide, a 6 lpi line 10 high):
 // each text item becomes one text object in a Courier face stretched or squeezed to the item's
 // pitch, and each box-drawing item becomes thin straight lines.
+//
+// The file is tagged: each line of the grid that shows text is one paragraph, in the order of
+// the store (page, line, column), so a screen reader reads the report as it is printed. Box
+// lines, underlines and items of blanks are decoration.
 
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
@@ -11,12 +15,14 @@
 
 #include <QRgb>
 
+#include <algorithm>
 #include <array>
-#include <new>
 #include <climits>
 #include <cmath>
 #include <exception>
+#include <new>
 #include <optional>
+#include <utility>
 
 namespace zr::textreport {
 
@@ -80,6 +86,14 @@ const std::array<const BoxLetter*, 256>& boxLetterTable() {
         return t;
     }();
     return table;
+}
+
+// Whether text shows nothing but blanks (or controls, which print as blanks).
+bool isBlank(const QByteArray& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b <= 0x20 || b == 0xA0;
+    });
 }
 
 double horizontalFactor(TSize pitch) {
@@ -173,6 +187,7 @@ Outcome TGravana::GerarPDF(QString fileName) {
         pdf->Encryption =
             OpcoesPDF.aes256 ? pdf::TqdxPDFEncryption::AES_256 : pdf::TqdxPDFEncryption::RC4_128;
         pdf->PdfA = OpcoesPDF.archival;
+        pdf->Tagged = true;
         pdf->BeginDoc();
         pdf->LineWidth = 0.75;
     } catch (const std::bad_alloc&) {
@@ -203,6 +218,10 @@ Outcome TGravana::GerarPDF(QString fileName) {
     constexpr qint64 kNone = -1;
     qint64 lineColour = kNone;
     qint64 fillColour = kNone;
+    // The grid line of the paragraph being drawn (page, line), none yet, and where its text
+    // drawn so far ends across.
+    std::pair<int, int> paragraphLine{-1, -1};
+    double paragraphEnd = 0;
     bool cancelled = false;
     try {
         for (qsizetype i = 0; i < count; ++i) {
@@ -266,6 +285,18 @@ Outcome TGravana::GerarPDF(QString fileName) {
             if (fillColour != colour) {
                 pdf->SetFillColor(d.cor);
                 fillColour = colour;
+            }
+            pdf->DecorativeText = isBlank(d.texto);
+            if (!pdf->DecorativeText) {
+                if (paragraphLine != std::pair{d.pagina, d.linha}) {
+                    pdf->BeginParagraph();
+                    paragraphLine = {d.pagina, d.linha};
+                } else if (x - paragraphEnd >= 0.5) {
+                    // Items of a line apart on the grid are words apart to a reader: a blank
+                    // stretched over the gap (it draws nothing) keeps them from running together.
+                    pdf->TextOut(" ", false, paragraphEnd, y, (x - paragraphEnd) * 100 / 6);
+                }
+                paragraphEnd = x + double(d.texto.size()) * 6 * scaling / 100;
             }
             pdf->TextOut(d.texto, false, x, y, scaling);
             if (d.sublinhado) {

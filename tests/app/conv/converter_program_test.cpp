@@ -1653,6 +1653,121 @@ TEST_F(ConverterProgram, TextReportPdfsOpenOnlyWithTheirPassword) {
     }
 }
 
+// A text report's PDF is tagged for screen readers, plain, archival or encrypted: each line of
+// the grid that shows text is one paragraph of the structure tree, in the order the report is
+// printed, its items a blank apart; box lines, underlines and blanks are decoration, and the
+// accessibility rules we check hold.
+TEST_F(ConverterProgram, TextReportPdfsReadLineByLineToAScreenReader) {
+    TempDir dir;
+    const QString folha = dir.write(
+        "folha.GVP", ReportBuilder()
+                         .item(1, 1, 1, "A======================================B", 16, 'B')
+                         .item(1, 2, 1, "I", 16, 'B')
+                         .item(1, 2, 3, "Folha de pagamento")
+                         .item(1, 2, 30, "Mar\xe7o", 18, 'T', "003366")
+                         .item(1, 2, 40, "I", 16, 'B')
+                         .item(1, 3, 1, "D======================================C", 16, 'B')
+                         .item(1, 5, 1, "Nome", 20)
+                         .item(1, 5, 20, "Sal\xe1rio", 22)
+                         .item(1, 6, 1, "Jo\xe3o da Silva")
+                         .item(1, 6, 15, "   ")
+                         .item(1, 6, 20, "1.234,56")
+                         .item(1, 7, 1, "    ")
+                         .item(2, 1, 1, "Total geral", 16, 'T', "C00000")
+                         .item(2, 1, 20, "R$ 9.999,00")
+                         .item(2, 2, 1, "-----------------------------", 16, 'B')
+                         .build());
+    const QStringList folhaLines = {"Folha de pagamento Mar\u00e7o", "Nome Sal\u00e1rio",
+                                    "Jo\u00e3o da Silva 1.234,56", "Total geral R$ 9.999,00"};
+    // Enough pages for the parent tree to hold them in leaves under its root.
+    ReportBuilder many;
+    QStringList manyLines;
+    for (int page = 1; page <= 70; ++page) {
+        const QByteArray line = "Folha " + QByteArray::number(page);
+        many.item(page, 1, 1, "-----", 16, 'B').item(page, 2, 1, line);
+        manyLines += QString::fromLatin1(line);
+    }
+    const QString manyPages = dir.write("folhas.GVP", many.build());
+    // Lines of the sample's three pages (its header also holds the date of the conversion).
+    const QString sample = QStringLiteral(ZR_SOURCE_DIR "/examples/exemplo.GVP");
+    const QStringList sampleLines = {
+        "C\u00f3digo Cliente Endere\u00e7o Cidade Saldo",
+        "000001 Padaria S\u00e3o Jo\u00e3o Ltda. Av. Brasil, 1200 S\u00e3o Paulo 1.520,40",
+        "Contato: (11) 5555-0037 Prazo: 30 dias",
+        "000002 Com\u00e9rcio de Tecidos Ara\u00fajo R. das Flores, 45 Campinas 889,90",
+        "TERRAVEL DISTRIBUIDORA S.A. Folha 02/3",
+        "TERRAVEL DISTRIBUIDORA S.A. Folha 03/3"};
+    struct Case {
+        QString input;
+        QStringList options;
+        QString password;
+        QStringList lines; // paragraphs that must be read, in this order
+        bool all;          // and nothing else
+    };
+    const Case cases[] = {
+        {folha, {}, {}, folhaLines, true},
+        {folha, {"--pdfa"}, {}, folhaLines, true},
+        {folha, {"--user-password", "segredo"}, "segredo", folhaLines, true},
+        {folha, {"--user-password", "segredo", "--aes256"}, "segredo", folhaLines, true},
+        {manyPages, {}, {}, manyLines, true},
+        {sample, {}, {}, sampleLines, false},
+        {sample, {"--pdfa"}, {}, sampleLines, false},
+    };
+    for (const Case& c : cases) {
+        const std::string name =
+            (QFileInfo(c.input).fileName() + ' ' + c.options.join(' ')).toStdString();
+        const QString out = dir.path("lido.pdf");
+        const ProgramRun r =
+            runConverter(QStringList{"convert"} + c.options + QStringList{c.input, out});
+        ASSERT_EQ(r.code, 0) << name << r.err.constData();
+
+        QStringList arguments{"-struct-text"};
+        if (!c.password.isEmpty()) {
+            arguments << "-upw" << c.password;
+        }
+        const zr::test::ProgramRun tree = zr::test::runProgram("pdfinfo", arguments << out);
+        if (!tree.found) {
+            GTEST_SKIP() << "pdfinfo is not installed";
+        }
+        ASSERT_EQ(tree.exitCode, 0) << name << tree.err.constData();
+        // "Document", then per element "  P (block)" and the quoted text of each of its parts.
+        QStringList paragraphs;
+        QStringList kinds;
+        for (const QString& line : QString::fromUtf8(tree.out).split('\n', Qt::SkipEmptyParts)) {
+            const QString t = line.trimmed();
+            if (t.startsWith('"') && t.endsWith('"') && !paragraphs.isEmpty()) {
+                paragraphs.back() += t.mid(1, t.size() - 2);
+            } else if (line.startsWith("  ") && !t.startsWith('"')) {
+                kinds += t;
+                paragraphs += QString();
+            }
+        }
+        EXPECT_EQ(kinds, QStringList(kinds.size(), "P (block)")) << name;
+        for (QString& p : paragraphs) {
+            p = p.simplified();
+        }
+        if (c.all) {
+            EXPECT_EQ(paragraphs, c.lines) << name;
+        }
+        qsizetype at = 0;
+        for (const QString& expected : c.lines) {
+            const qsizetype found = paragraphs.indexOf(expected, at);
+            EXPECT_GE(found, at) << name << ": \"" << expected.toStdString() << "\" in order in\n"
+                                 << paragraphs.join('\n').toStdString();
+            at = std::max(at, found + 1);
+        }
+
+        const QStringList problems = zr::test::taggedProblems(out, c.password);
+        if (problems.value(0).startsWith("missing: ")) {
+            GTEST_SKIP() << problems.front().toStdString();
+        }
+        EXPECT_EQ(problems, QStringList()) << name;
+        if (c.options.contains("--pdfa")) {
+            EXPECT_EQ(zr::test::pdfaProblems(out), QStringList()) << name;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // What a script relies on: options are options and files are files in either spelling, "-" is
 // a standard stream for every command, a failed write is never silent, pipes and devices are

@@ -49,9 +49,9 @@ protected:
         g.GerarPDF(path);
         return TempDir::read(path);
     }
-    static int pageCount(const QByteArray& file) {
-        const std::size_t objects = pdf::xrefOffsets(file).size() - 1;
-        return int(objects - 19) / 3; // objects = 3P + 19
+    static int pageCount(const QByteArray& file) { return pdf::pageCount(file); }
+    static QByteArray firstPage(const QByteArray& file) {
+        return pdf::object(file, pdf::pageObject(file, 1));
     }
 
     ReportState::ScopedOverride state;
@@ -70,11 +70,13 @@ TEST_F(PdfExportTest, LaysThePageOutOnTheCharacterGridWithMargins) {
     const QByteArray file = exportPdf();
 
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_TRUE(pdf::object(file, 21).contains("/MediaBox [ 0 0 484 664]\r\n"));
+    EXPECT_TRUE(firstPage(file).contains("/MediaBox [ 0 0 484 664]\r\n"));
     EXPECT_EQ(pdf::pageOperators(file, 1),
               "0 0 0 rg\r\n"
-              "BT\r\n100 Tz\r\n/F5 10 Tf\r\n3 652 Td\r\n(TOTAL 12,50) Tj\r\nET\r\n"
-              "BT\r\n100 Tz\r\n/F5 10 Tf\r\n63 642 Td\r\n(Relat\xf3rio 1) Tj\r\nET\r\n");
+              "/P <</MCID 0>> BDC\r\n"
+              "BT\r\n100 Tz\r\n/F5 10 Tf\r\n3 652 Td\r\n(TOTAL 12,50) Tj\r\nET\r\nEMC\r\n"
+              "/P <</MCID 1>> BDC\r\n"
+              "BT\r\n100 Tz\r\n/F5 10 Tf\r\n63 642 Td\r\n(Relat\xf3rio 1) Tj\r\nET\r\nEMC\r\n");
     EXPECT_EQ(pdf::object(file, 1), "1 0 obj\r\n<<\r\n"
                                     "/Producer (Gravana PDF Export)\r\n"
                                     "/Author (ZeralVisualizador)\r\n"
@@ -105,7 +107,7 @@ TEST_F(PdfExportTest, ScalesTheGridByPitchAndLineSpacing) {
     g.TamanhoQteLPP = TLinha::Oito;       // lines 10 / 1.3333 high
     fill({item(1, 2, 3, "x", 64)});
     const QByteArray file = exportPdf();
-    EXPECT_TRUE(pdf::object(file, 21).contains("/MediaBox [ 0 0 281 495]\r\n"));
+    EXPECT_TRUE(firstPage(file).contains("/MediaBox [ 0 0 281 495]\r\n"));
     EXPECT_TRUE(pdf::pageOperators(file, 1).contains("58.48 Tz\r\n/F5 10 Tf\r\n7.02 482 Td\r\n"));
 }
 
@@ -140,8 +142,9 @@ TEST_F(PdfExportTest, ChoosesCourierFacesAndUnderlinesInTheLineColour) {
     EXPECT_TRUE(ops.contains("/F7 10 Tf\r\n24 652 Td\r\n(i) Tj"));
     EXPECT_TRUE(ops.contains("/F8 10 Tf\r\n48 652 Td\r\n(ni) Tj"));
     // The underline: 3 cells of pitch 12 from the origin, 1.2 below the baseline, stroked in
-    // the blue of the box item before it (no colour operator of its own).
-    EXPECT_TRUE(ops.endsWith("(sub) Tj\r\nET\r\n0 630.8 m\r\n15 630.8 l\r\n.75 w\r\nS\r\n"))
+    // the blue of the box item before it (no colour operator of its own), as decoration.
+    EXPECT_TRUE(ops.endsWith("(sub) Tj\r\nET\r\nEMC\r\n/Artifact BMC\r\n"
+                             "0 630.8 m\r\n15 630.8 l\r\n.75 w\r\nS\r\nEMC\r\n"))
         << ops.data();
     EXPECT_EQ(pdf::occurrences(ops, "RG\r\n"), 1);
     EXPECT_TRUE(ops.contains("0 0 1 RG\r\n"));
@@ -153,18 +156,18 @@ TEST_F(PdfExportTest, DrawsBoxLettersAsLinesInTheirCells) {
     const QByteArray ops = pdf::pageOperators(exportPdf(), 1);
     // Cell row top Y0 = 0 on a 660-unit page: ┌ runs right and down from the middle, ─ across
     // the next cell; "?" and blanks draw nothing, nor does the control item.
-    EXPECT_EQ(ops, "1 0 0 RG\r\n"
+    EXPECT_EQ(ops, "1 0 0 RG\r\n/Artifact BMC\r\n"
                    "3 655 m\r\n6 655 l\r\n.75 w\r\nS\r\n"
                    "3 655 m\r\n3 650 l\r\n.75 w\r\nS\r\n"
-                   "6 655 m\r\n12 655 l\r\n.75 w\r\nS\r\n");
+                   "6 655 m\r\n12 655 l\r\n.75 w\r\nS\r\nEMC\r\n");
 
     // Double lines lie at 2 and 4 across, 4 and 6 down, in units of the report's pitch.
     g.store()->clear();
     g.FonteTamanhoPadrao = TSize::S05cpp; // H = 0.5: every unit across counts twice
     fill({item(1, 1, 2, "I", 16, 'B')});
-    EXPECT_EQ(pdf::pageOperators(exportPdf(), 1), "0 0 0 RG\r\n"
+    EXPECT_EQ(pdf::pageOperators(exportPdf(), 1), "0 0 0 RG\r\n/Artifact BMC\r\n"
                                                   "16 660 m\r\n16 650 l\r\n.75 w\r\nS\r\n"
-                                                  "20 660 m\r\n20 650 l\r\n.75 w\r\nS\r\n");
+                                                  "20 660 m\r\n20 650 l\r\n.75 w\r\nS\r\nEMC\r\n");
 }
 
 TEST_F(PdfExportTest, TextOfBlanksIsDrawnButEmptyTextIsNot) {
@@ -172,6 +175,7 @@ TEST_F(PdfExportTest, TextOfBlanksIsDrawnButEmptyTextIsNot) {
     const QByteArray ops = pdf::pageOperators(exportPdf(), 1);
     EXPECT_EQ(pdf::occurrences(ops, "BT\r\n"), 1);
     EXPECT_TRUE(ops.contains("(   ) Tj"));
+    EXPECT_TRUE(ops.startsWith("0 0 0 rg\r\n/Artifact BMC\r\nBT\r\n")) << ops.data(); // no text
 }
 
 TEST_F(PdfExportTest, StatesTheFillColourOncePerColourAndAgainOnEachPage) {
@@ -181,8 +185,8 @@ TEST_F(PdfExportTest, StatesTheFillColourOncePerColourAndAgainOnEachPage) {
     const QByteArray page1 = pdf::pageOperators(file, 1);
     EXPECT_EQ(pdf::occurrences(page1, "rg\r\n"), 2);
     EXPECT_TRUE(page1.startsWith("0 0 0 rg\r\n"));
-    EXPECT_TRUE(page1.contains("ET\r\n0.75 0 0 rg\r\nBT\r\n"));
-    EXPECT_EQ(pdf::pageOperators(file, 2).left(14), "0.75 0 0 rg\r\nB");
+    EXPECT_TRUE(page1.contains("ET\r\nEMC\r\n0.75 0 0 rg\r\n/P <</MCID 2>> BDC\r\nBT\r\n"));
+    EXPECT_EQ(pdf::pageOperators(file, 2).left(14), "0.75 0 0 rg\r\n/");
 }
 
 TEST_F(PdfExportTest, AnEmptyReportIsOneEmptyPage) {

@@ -79,6 +79,43 @@ QByteArray streamData(const QByteArray& file, int n) {
     return status == Z_STREAM_END ? out : QByteArray("<inflate failed>");
 }
 
+int reference(const QByteArray& text, const QByteArray& key) {
+    const qsizetype at = text.indexOf(key + ' ');
+    if (at < 0) {
+        return 0;
+    }
+    const qsizetype from = at + key.size() + 1;
+    const qsizetype end = text.indexOf(" 0 R", from);
+    bool ok = false;
+    const int n = end < 0 ? 0 : text.mid(from, end - from).toInt(&ok);
+    return ok ? n : 0;
+}
+
+namespace {
+QByteArray pagesTree(const QByteArray& file) {
+    const QByteArray trailer = file.mid(file.lastIndexOf("trailer\r\n"));
+    return object(file, reference(object(file, reference(trailer, "/Root")), "/Pages"));
+}
+} // namespace
+
+int pageObject(const QByteArray& file, int k) {
+    const QByteArray tree = pagesTree(file);
+    const qsizetype kids = tree.indexOf("/Kids [");
+    const qsizetype end = tree.indexOf(']', kids);
+    if (kids < 0 || end < 0 || k < 1) {
+        return 0;
+    }
+    const QList<QByteArray> words = tree.mid(kids + 7, end - kids - 7).simplified().split(' ');
+    const qsizetype at = qsizetype(k - 1) * 3; // "n 0 R" per page
+    return at + 2 < words.size() ? words[at].toInt() : 0;
+}
+
+int pageCount(const QByteArray& file) {
+    const QByteArray tree = pagesTree(file);
+    const qsizetype at = tree.indexOf("/Count ");
+    return at < 0 ? 0 : tree.mid(at + 7, tree.indexOf('\r', at) - at - 7).toInt();
+}
+
 int occurrences(const QByteArray& hay, const QByteArray& needle) {
     int n = 0;
     for (qsizetype at = hay.indexOf(needle); at >= 0; at = hay.indexOf(needle, at + 1)) {

@@ -25,9 +25,19 @@ QByteArray object(const QByteArray& file, int n);
 // The data of a stream object, inflated when its dictionary names /FlateDecode.
 QByteArray streamData(const QByteArray& file, int n);
 
-// The operators of page k (from 1): its content object is 2k.
+// The object that `key` refers to ("/Key n 0 R") in `text`, 0 when none.
+int reference(const QByteArray& text, const QByteArray& key);
+
+// The page object of page k (from 1), found through the trailer's /Root and the catalog's
+// /Pages (one level of /Kids, as our writers make it); 0 when missing.
+int pageObject(const QByteArray& file, int k);
+
+// The /Count of the catalog's pages tree.
+int pageCount(const QByteArray& file);
+
+// The operators of page k (from 1): its /Contents stream, inflated.
 inline QByteArray pageOperators(const QByteArray& file, int k) {
-    return streamData(file, 2 * k);
+    return streamData(file, reference(object(file, pageObject(file, k)), "/Contents"));
 }
 
 // How many times `needle` occurs in `hay`.

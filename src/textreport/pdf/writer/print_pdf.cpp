@@ -417,6 +417,8 @@ void TPrintPDF::discardDocument() {
     m_pageHead.clear();
     m_offsets.clear();
     m_contentObjects.clear();
+    m_pageTags.clear();
+    m_mcidParagraph = std::vector<std::uint32_t>();
 }
 
 QDateTime TPrintPDF::creationTime() const {
@@ -445,12 +447,20 @@ QByteArray TPrintPDF::creationDate() const {
     return QByteArray(buf, n);
 }
 
+void TPrintPDF::startObject(int number) {
+    const auto index = std::size_t(number - 1);
+    if (m_offsets.size() <= index) {
+        m_offsets.resize(index + 1);
+    }
+    m_offsets[index] = position();
+}
+
 void TPrintPDF::appendObject(int number, std::string_view body) {
+    startObject(number);
     putInt(m_file, number);
     m_file += " 0 obj\r\n";
     m_file += body;
     m_file += "endobj\r\n";
-    m_offsets.push_back(position());
 }
 
 void TPrintPDF::BeginDoc() {
@@ -470,6 +480,8 @@ void TPrintPDF::BeginDoc() {
     m_documentId.clear();
     m_fontUsed = {};
     m_pdfa = PdfA;
+    m_tagged = Tagged;
+    m_documentElement = 0;
     m_created = creationTime();
     const bool encrypted = !UserPassword.isEmpty() || !OwnerPassword.isEmpty();
     if (encrypted && m_pdfa) {
@@ -501,7 +513,6 @@ void TPrintPDF::BeginDoc() {
     } else {
         m_file += "%PDF-1.4\r\n";
     }
-    m_offsets.push_back(position());
 
     std::string info;
     info.reserve(512);
@@ -551,6 +562,9 @@ void TPrintPDF::BeginDoc() {
         info += "\r\n>>\r\n";
     }
     appendObject(allocate(), info);
+    if (m_tagged) {
+        m_documentElement = allocate(); // written by EndDoc, when all its children are known
+    }
 
     openPage();
 }
@@ -559,6 +573,16 @@ void TPrintPDF::openPage() {
     m_pageObject = allocate();
     m_pageCompressed = Compress;
     m_contentObjects.push_back(m_pageObject);
+    if (m_tagged) {
+        // The length object (content + 1, as in an untagged file) and the page object, which
+        // EndDoc writes: the page's P elements, written when it closes, refer to it.
+        allocate();
+        allocate();
+    }
+    m_marked = Marked::None;
+    m_paragraphPending = true;
+    m_paragraphs = 0;
+    m_mcidParagraph.clear();
     m_pageHead.clear();
     putInt(m_pageHead, m_pageObject);
     m_pageHead += " 0 obj\r\n<< /Length ";
@@ -573,11 +597,15 @@ void TPrintPDF::openPage() {
 }
 
 void TPrintPDF::closePage(bool last) {
+    closeMarked();
     auto page = std::make_unique<PendingPage>();
     page->head = std::move(m_pageHead);
     m_pageHead = std::string();
     page->contentObject = m_pageObject;
-    page->lengthObject = allocate();
+    page->lengthObject = m_tagged ? m_pageObject + 1 : allocate();
+    if (m_tagged) {
+        writePageElements();
+    }
     // The next page is likely about as long: reserve that much once rather than growing.
     m_contentReserve = std::max<std::size_t>(4096, m_content.size() + m_content.size() / 8);
     page->job.data = std::move(m_content);
@@ -617,19 +645,19 @@ void TPrintPDF::appendFinished(bool wait, std::size_t keepAtMost) {
         }
         // The stream data joins the document as a part of its own, without being copied.
         const std::size_t length = page.job.data.size();
+        startObject(page.contentObject);
         m_file += page.head;
         m_partsBytes += m_file.size() + length;
         m_parts.push_back(std::move(m_file));
         m_parts.push_back(std::move(page.job.data));
         m_file = std::string();
         m_file += m_pdfa || m_security ? "\r\nendstream\r\nendobj\r\n" : "endstream\r\nendobj\r\n";
-        m_offsets.push_back(position());
         // The length object: the bytes between the line end after "stream" and "endstream".
+        startObject(page.lengthObject);
         putInt(m_file, page.lengthObject);
         m_file += " 0 obj\r\n";
         putInt(m_file, static_cast<long long>(length));
         m_file += "\r\nendobj\r\n";
-        m_offsets.push_back(position());
         m_pending.pop_front();
     }
 }
@@ -646,9 +674,173 @@ void TPrintPDF::NewPage() {
     openPage();
 }
 
+// ---------------------------------------------------------------------------------------------
+// Tagging. Text is shown inside "/P <</MCID n>> BDC ... EMC" and lines inside "/Artifact BMC
+// ... EMC"; a sequence stays open while the same kind of content follows, so a line of text
+// drawn item by item is one sequence unless an underline or a box stroke comes between. The
+// open page keeps one small number per marked-content ID; a closed page writes its elements at
+// once and keeps only where they are.
+
+void TPrintPDF::BeginParagraph() {
+    if (m_open && m_tagged) {
+        m_paragraphPending = true;
+    }
+}
+
+void TPrintPDF::closeMarked() {
+    if (m_marked != Marked::None) {
+        m_content += "EMC\r\n";
+        m_marked = Marked::None;
+    }
+}
+
+void TPrintPDF::markText() {
+    if (m_paragraphPending) {
+        m_paragraphPending = false;
+        ++m_paragraphs;
+        closeMarked();
+    }
+    if (m_marked == Marked::Text) {
+        return;
+    }
+    closeMarked();
+    m_content += "/P <</MCID ";
+    putInt(m_content, static_cast<long long>(m_mcidParagraph.size()));
+    m_content += ">> BDC\r\n";
+    m_mcidParagraph.push_back(std::uint32_t(m_paragraphs - 1));
+    m_marked = Marked::Text;
+}
+
+void TPrintPDF::markArtifact() {
+    if (m_marked != Marked::Artifact) {
+        closeMarked();
+        m_content += "/Artifact BMC\r\n";
+        m_marked = Marked::Artifact;
+    }
+}
+
+void TPrintPDF::writePageElements() {
+    PageTags tags;
+    tags.elements = m_paragraphs;
+    if (m_paragraphs > 0) {
+        tags.firstElement = m_objectCount + 1;
+        m_objectCount += m_paragraphs;
+        const int array = allocate();
+        const int page = m_pageObject + 2;
+        std::string body;
+        // Each paragraph's marked-content IDs are consecutive: one run of m_mcidParagraph.
+        const std::size_t ids = m_mcidParagraph.size();
+        for (std::size_t first = 0; first < ids;) {
+            std::size_t end = first + 1;
+            while (end < ids && m_mcidParagraph[end] == m_mcidParagraph[first]) {
+                ++end;
+            }
+            // One short line each (without the optional /Type): a long report has one per line.
+            body.clear();
+            body += "<< /S /P /P ";
+            putInt(body, m_documentElement);
+            body += " 0 R /Pg ";
+            putInt(body, page);
+            body += " 0 R /K ";
+            if (end - first == 1) {
+                putInt(body, static_cast<long long>(first));
+            } else {
+                body += '[';
+                for (std::size_t id = first; id < end; ++id) {
+                    body += id == first ? "" : " ";
+                    putInt(body, static_cast<long long>(id));
+                }
+                body += ']';
+            }
+            body += " >>\r\n";
+            appendObject(tags.firstElement + int(m_mcidParagraph[first]), body);
+            first = end;
+        }
+        body.clear();
+        body += '[';
+        for (std::size_t id = 0; id < ids; ++id) {
+            body += id % 8 == 0 ? "\r\n" : " ";
+            putInt(body, tags.firstElement + int(m_mcidParagraph[id]));
+            body += " 0 R";
+        }
+        body += "\r\n]\r\n";
+        appendObject(array, body);
+    }
+    m_pageTags.push_back(tags);
+    m_mcidParagraph.clear();
+}
+
+int TPrintPDF::pageObject(std::size_t page, int firstUntagged) const {
+    return m_tagged ? m_contentObjects[page] + 2 : firstUntagged + int(page);
+}
+
+// The parent tree: a number tree from each page's /StructParents key (its index) to its array.
+// One node holds every key of a short document; a long one gets leaves of a few dozen pages
+// under a root, so that no reader meets one huge array.
+int TPrintPDF::writeParentTree() {
+    constexpr std::size_t kLeafKeys = 64;
+    std::vector<std::size_t> keyed; // pages with elements
+    for (std::size_t k = 0; k < m_pageTags.size(); ++k) {
+        if (m_pageTags[k].elements > 0) {
+            keyed.push_back(k);
+        }
+    }
+    const auto putNums = [&](std::string& body, std::size_t from, std::size_t to) {
+        body += "/Nums [";
+        for (std::size_t i = from; i < to; ++i) {
+            const PageTags& tags = m_pageTags[keyed[i]];
+            body += "\r\n";
+            putInt(body, static_cast<long long>(keyed[i]));
+            body += ' ';
+            putInt(body, tags.firstElement + tags.elements);
+            body += " 0 R";
+        }
+        body += "\r\n]\r\n";
+    };
+    const int root = allocate();
+    std::string body = "<< ";
+    if (keyed.size() <= kLeafKeys) {
+        putNums(body, 0, keyed.size());
+        body += ">>\r\n";
+        appendObject(root, body);
+        return root;
+    }
+    const std::size_t leaves = (keyed.size() + kLeafKeys - 1) / kLeafKeys;
+    const int firstLeaf = m_objectCount + 1;
+    m_objectCount += int(leaves);
+    body += "/Kids [";
+    for (std::size_t l = 0; l < leaves; ++l) {
+        body += l % 8 == 0 ? "\r\n" : " ";
+        putInt(body, firstLeaf + int(l));
+        body += " 0 R";
+    }
+    body += "\r\n]\r\n>>\r\n";
+    appendObject(root, body);
+    for (std::size_t l = 0; l < leaves; ++l) {
+        const std::size_t from = l * kLeafKeys;
+        const std::size_t to = std::min(keyed.size(), from + kLeafKeys);
+        body = "<< /Limits [";
+        putInt(body, static_cast<long long>(keyed[from]));
+        body += ' ';
+        putInt(body, static_cast<long long>(keyed[to - 1]));
+        body += "]\r\n";
+        putNums(body, from, to);
+        body += ">>\r\n";
+        appendObject(firstLeaf + int(l), body);
+    }
+    return root;
+}
+
 void TPrintPDF::TextOut(QByteArrayView text, bool rotated, double x, double y, double hscale) {
     if (!m_open) {
         return;
+    }
+    if (m_tagged) {
+        if (DecorativeText) {
+            markArtifact();
+        } else {
+            markText();
+        }
     }
     std::string& c = m_content;
     const double py = double(PageHeight) - y;
@@ -704,6 +896,9 @@ void TPrintPDF::DrawLine(double x1, double y1, double x2, double y2) {
     if (!m_open) {
         return;
     }
+    if (m_tagged) {
+        markArtifact();
+    }
     // Lines come by the million: each is built in one buffer and appended at once, and the
     // width's text is kept while LineWidth stays the same.
     if (!(LineWidth == m_lineWidthFor)) {
@@ -743,14 +938,18 @@ void putColour(std::string& c, const QColor& colour, const char* op) {
 }
 } // namespace
 
+// In a tagged file a colour is set between marked-content sequences, which then hold only what
+// they mark.
 void TPrintPDF::SetFillColor(const QColor& colour) {
     if (m_open) {
+        closeMarked();
         putColour(m_content, colour, "rg");
     }
 }
 
 void TPrintPDF::SetLineColor(const QColor& colour) {
     if (m_open) {
+        closeMarked();
         putColour(m_content, colour, "RG");
     }
 }
@@ -758,6 +957,7 @@ void TPrintPDF::SetLineColor(const QColor& colour) {
 void TPrintPDF::writeStreamObject(int number, std::string_view dict, QByteArrayView data) {
     // Written plainly: the metadata must stay readable without filters, and the profile is
     // small. Neither is encrypted (an archival file never is).
+    startObject(number);
     putInt(m_file, number);
     m_file += " 0 obj\r\n<< ";
     m_file += dict;
@@ -766,7 +966,6 @@ void TPrintPDF::writeStreamObject(int number, std::string_view dict, QByteArrayV
     m_file += "\r\n>>\r\nstream\r\n";
     m_file.append(data.data(), std::size_t(data.size()));
     m_file += "\r\nendstream\r\nendobj\r\n";
-    m_offsets.push_back(position());
 }
 
 void TPrintPDF::writeArchivalFonts(std::array<int, 14>& fonts) {
@@ -780,6 +979,7 @@ void TPrintPDF::writeArchivalFonts(std::array<int, 14>& fonts) {
         const int file = allocate();
         appendObject(fonts[i], face.FontDictionary(int(i + 1), descriptor));
         appendObject(descriptor, face.Descriptor(file));
+        startObject(file);
         putInt(m_file, file);
         m_file += " 0 obj\r\n<< /Length ";
         putInt(m_file, face.File().size());
@@ -788,7 +988,6 @@ void TPrintPDF::writeArchivalFonts(std::array<int, 14>& fonts) {
         m_file += "\r\n/Filter /FlateDecode\r\n>>\r\nstream\r\n";
         m_file.append(face.File().constData(), std::size_t(face.File().size()));
         m_file += "\r\nendstream\r\nendobj\r\n";
-        m_offsets.push_back(position());
     }
 }
 
@@ -824,12 +1023,12 @@ void TPrintPDF::EndDoc() {
 
     const int pagesTree = allocate();
     const int resources = pagesTree + 1;
-    const int firstPage = pagesTree + 2;
+    const int firstPage = pagesTree + 2; // of an untagged file
     body.clear();
     body.reserve(64 + std::size_t(pages) * 12);
     body += "<< /Type /Pages\r\n/Kids [\r\n";
     for (int k = 0; k < pages; ++k) {
-        putInt(body, firstPage + k);
+        putInt(body, pageObject(std::size_t(k), firstPage));
         body += " 0 R\r\n";
     }
     body += "]\r\n/Count ";
@@ -865,8 +1064,45 @@ void TPrintPDF::EndDoc() {
         putInt(body, m_contentObjects[std::size_t(k)]);
         body += " 0 R\r\n/Resources ";
         putInt(body, resources);
-        body += " 0 R\r\n>>\r\n";
-        appendObject(allocate(), body);
+        body += " 0 R\r\n";
+        if (m_tagged && m_pageTags[std::size_t(k)].elements > 0) {
+            body += "/StructParents ";
+            putInt(body, k);
+            body += "\r\n";
+        }
+        body += ">>\r\n";
+        appendObject(m_tagged ? pageObject(std::size_t(k), firstPage) : allocate(), body);
+    }
+
+    int structTree = 0;
+    if (m_tagged) {
+        const int parentTree = writeParentTree();
+        structTree = allocate();
+        body.clear();
+        body += "<< /Type /StructTreeRoot\r\n/K ";
+        putInt(body, m_documentElement);
+        body += " 0 R\r\n/ParentTree ";
+        putInt(body, parentTree);
+        body += " 0 R\r\n/ParentTreeNextKey ";
+        putInt(body, pages);
+        body += "\r\n>>\r\n";
+        appendObject(structTree, body);
+        // The Document element lists every paragraph, page by page: written straight into the
+        // file, as it holds a reference per line of the report.
+        startObject(m_documentElement);
+        putInt(m_file, m_documentElement);
+        m_file += " 0 obj\r\n<< /Type /StructElem\r\n/S /Document\r\n/P ";
+        putInt(m_file, structTree);
+        m_file += " 0 R\r\n/K [";
+        int listed = 0;
+        for (const PageTags& tags : m_pageTags) {
+            for (int e = 0; e < tags.elements; ++e) {
+                m_file += listed++ % 8 == 0 ? "\r\n" : " ";
+                putInt(m_file, tags.firstElement + e);
+                m_file += " 0 R";
+            }
+        }
+        m_file += "\r\n]\r\n>>\r\nendobj\r\n";
     }
 
     int metadata = 0;
@@ -904,11 +1140,19 @@ void TPrintPDF::EndDoc() {
         putInt(body, intent);
         body += " 0 R]\r\n";
     }
+    if (m_tagged) {
+        body += "/StructTreeRoot ";
+        putInt(body, structTree);
+        body += " 0 R\r\n/MarkInfo << /Marked true >>\r\n/Lang ";
+        body += pdf::LiteralString("pt-BR", m_security.get(), catalog).toStdString();
+        body += "\r\n/ViewerPreferences << /DisplayDocTitle true >>\r\n";
+    }
     body += ">>\r\n";
     appendObject(catalog, body);
 
     // Cross-reference section: every entry is exactly 20 bytes.
-    const std::uint64_t xref = m_offsets.back();
+    const std::uint64_t xref = position();
+    m_offsets.resize(std::size_t(m_objectCount)); // every object is written: a safeguard
     const int size = m_objectCount + 1;
     m_file.reserve(m_file.size() + std::size_t(size) * 20 + 256);
     m_file += "xref\r\n0 ";

@@ -22,6 +22,15 @@
 // the time zone, only the fonts used, each as three objects (font, descriptor, embedded
 // TrueType file) in place of the fourteen, then after the pages the XMP metadata, the ICC
 // profile and the output intent before the catalog, and /ID in the trailer.
+//
+// A tagged file (see Tagged) numbers its objects differently: 1 is the information dictionary
+// and 2 the Document structure element; each page then has its content stream, the stream's
+// length object, its page object and, once the page is closed, its P structure elements (in
+// reading order) and, when it has any, the array of those elements by marked-content ID (its
+// entry of the parent tree). After the pages come the outlines, the fonts, the pages tree and
+// the shared resources as above, then the parent tree (a root, and leaves when it has many
+// pages), the structure tree root, the archival objects and the catalog. Objects are written
+// in the order they are finished, so the file does not list them by number.
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -128,6 +137,16 @@ public:
     // (byte-stable output), otherwise a fresh one.
     QByteArray FixedDocumentId;
 
+    // A tagged file, read by BeginDoc: the catalog is marked (/MarkInfo), names its language
+    // (pt-BR) and asks viewers for the document title, and a structure tree gives the reading
+    // order. Text is shown inside marked content of P structure elements (see BeginParagraph);
+    // lines and DecorativeText are artifacts. Nothing of a page's content lies outside both but
+    // colour operators.
+    bool Tagged = false;
+    // Read by each TextOut of a tagged file: the text is an artifact (blanks, decoration) and
+    // belongs to no paragraph.
+    bool DecorativeText = false;
+
     // Threads that compress page contents while the next pages are drawn: 0 chooses from the
     // number of processors, 1 compresses in the calling thread. The bytes written are the same
     // for every value.
@@ -148,6 +167,11 @@ public:
     // (x, y) in the current Font, scaled horizontally by hscale percent (0 writes no scaling),
     // rotated 45 degrees counter-clockwise when `rotated`.
     void TextOut(QByteArrayView text, bool rotated, double x, double y, double hscale);
+    // Tagged files: the text drawn from now on belongs to a new P structure element, which
+    // follows the page's earlier ones in reading order. The element is made only when text is
+    // drawn before the next BeginParagraph or the page's end. Each page starts a new paragraph,
+    // so without this call a page's text is one paragraph. Ignored in untagged files.
+    void BeginParagraph();
     // Strokes a segment from (x1, y1) to (x2, y2) with the current LineWidth.
     void DrawLine(double x1, double y1, double x2, double y2);
     // The non-stroking (text) and stroking (line) colours for what follows on the current page.
@@ -164,7 +188,23 @@ public:
 private:
     struct PendingPage;
 
+    // The marked-content sequence open in the page's operators.
+    enum class Marked : std::uint8_t { None, Text, Artifact };
+    // What a tagged file keeps of a closed page: its P elements are objects firstElement ..
+    // firstElement + elements - 1, followed by its parent-tree array.
+    struct PageTags {
+        int firstElement = 0;
+        int elements = 0;
+    };
+
+    void startObject(int number);
     void appendObject(int number, std::string_view body);
+    void markText();
+    void markArtifact();
+    void closeMarked();
+    void writePageElements();
+    int writeParentTree();
+    int pageObject(std::size_t page, int firstUntagged) const;
     int allocate() { return ++m_objectCount; }
     void openPage();
     void closePage(bool last);
@@ -187,8 +227,9 @@ private:
     std::uint64_t m_partsBytes = 0;
     std::string m_file;
     std::uint64_t position() const { return m_partsBytes + m_file.size(); }
-    std::vector<std::uint64_t> m_offsets; // where each object begins, then the xref offset
+    std::vector<std::uint64_t> m_offsets; // where object n begins, at n - 1
     std::vector<int> m_contentObjects;    // one per page
+    std::vector<PageTags> m_pageTags;     // one per closed page of a tagged file
 
     // The open page: its content object's first lines, its operators, and whether its
     // stream is deflated (decided when it was opened, so the /Filter entry always matches).
@@ -199,6 +240,12 @@ private:
     std::size_t m_contentReserve = 4096;
     double m_lineWidthFor = std::numeric_limits<double>::quiet_NaN(); // m_lineWidthText's width
     std::string m_lineWidthText; // its operator line and the stroke, "1 w\r\nS\r\n"
+    // The open page's marking (tagged files): the sequence open, whether the next text starts a
+    // paragraph, the paragraphs begun, and the paragraph (from 0) of each marked-content ID.
+    Marked m_marked = Marked::None;
+    bool m_paragraphPending = true;
+    int m_paragraphs = 0;
+    std::vector<std::uint32_t> m_mcidParagraph;
 
     // Closed pages waiting to be appended in order (their compression may still be running).
     std::deque<std::unique_ptr<PendingPage>> m_pending;
@@ -206,6 +253,8 @@ private:
 
     // Read from the properties by BeginDoc.
     bool m_pdfa = false;
+    bool m_tagged = false;
+    int m_documentElement = 0; // the Document structure element of a tagged file
     QDateTime m_created;
     QByteArray m_documentId;
     std::unique_ptr<pdf::TqdxPDFSecurity> m_security;
