@@ -158,14 +158,15 @@ public:
     QString AutorPDF = QStringLiteral("ZeralVisualizador");
 
     // How GerarPDF protects or archives the file: passwords (either one encrypts, with RC4 of
-    // 128 bits or AES-256), or an archival PDF/A-2b file (never encrypted: with a password too,
-    // GerarPDF reports an error and writes nothing).
+    // 128 bits or AES-256), or an archival PDF/A-2a file (never encrypted: with a password too,
+    // GerarPDF reports an error and writes nothing); and an accessible PDF/UA-1 file.
     struct PdfFileOptions {
         QString userPassword;
         QString ownerPassword;
         bool aes256 = false;
         int permissions = -4; // the P value of an encrypted file (-4: everything allowed)
         bool archival = false;
+        bool universal = false;
     };
     PdfFileOptions OpcoesPDF;
 

@@ -5,13 +5,13 @@
 
 namespace zr::test {
 
-// The PDF/A-2b rules our writers promise, checked on a written file with qpdf's JSON output,
+// The PDF/A-2 rules our writers promise, checked on a written file with qpdf's JSON output,
 // poppler's pdffonts and a Ghostscript re-rendering (no validator of the standard is packaged):
 // - a PDF 1.x header followed by a comment line of four bytes above 127;
 // - "stream" followed by an end of line, an end of line before every "endstream";
 // - a trailer /ID of two strings, no /Encrypt; qpdf --check finds nothing;
 // - the catalog's /Metadata: an unfiltered XML stream with pdfaid:part 2, pdfaid:conformance
-//   B, xmp:CreateDate and xmp:ModifyDate equal to the information dictionary's dates (which
+//   A or B, xmp:CreateDate and xmp:ModifyDate equal to the information dictionary's dates (which
 //   carry a time zone), and dc:title, dc:creator, pdf:Producer equal to /Title, /Author and
 //   /Producer where those are present;
 // - /OutputIntents holding a /GTS_PDFA1 intent whose /DestOutputProfile is a three-component

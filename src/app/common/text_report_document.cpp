@@ -257,6 +257,7 @@ Outcome TextReportDocument::write(QStringView format, const QString& target,
         m_g.OpcoesPDF.permissions = zr::pdf::TqdxPDFSecurity::PermissionValue(
             options.allowPrint, options.allowModify, options.allowCopy, options.allowAnnotate);
         m_g.OpcoesPDF.archival = options.archival;
+        m_g.OpcoesPDF.universal = options.universal;
     }
     std::optional<PageSubset> subset;
     if (!PageSelection::everyPageInOrder(pages, pageCount())) {

@@ -187,6 +187,7 @@ Outcome TGravana::GerarPDF(QString fileName) {
         pdf->Encryption =
             OpcoesPDF.aes256 ? pdf::TqdxPDFEncryption::AES_256 : pdf::TqdxPDFEncryption::RC4_128;
         pdf->PdfA = OpcoesPDF.archival;
+        pdf->PdfUA = OpcoesPDF.universal;
         pdf->Tagged = true;
         pdf->BeginDoc();
         pdf->LineWidth = 0.75;

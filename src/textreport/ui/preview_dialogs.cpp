@@ -102,7 +102,7 @@ std::optional<FileChoice> QtPreviewDialogs::saveFile(const FileRequest& request)
                 }
             });
         }
-        m_archival = new QCheckBox(QStringLiteral("PDF/A-2b (arquivamento)"), m_save);
+        m_archival = new QCheckBox(QStringLiteral("PDF/A-2a (arquivamento acessível)"), m_save);
         m_archival->setObjectName(QStringLiteral("PdfACB"));
         if (auto* grid = qobject_cast<QGridLayout*>(m_save->layout())) {
             grid->addWidget(m_archival, grid->rowCount(), 0, 1, grid->columnCount());

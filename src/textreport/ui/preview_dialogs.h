@@ -23,7 +23,7 @@ struct FileRequest {
     QString fileName;      // proposed name (save) or empty
     QString defaultSuffix; // added to a typed name without one (open), without its dot
     int filterIndex = 1;
-    // A PDF save: the dialog also offers the archival (PDF/A-2b) choice, set up as `archival`.
+    // A PDF save: the dialog also offers the archival (PDF/A-2a) choice, set up as `archival`.
     bool archivalChoice = false;
     bool archival = false;
 };

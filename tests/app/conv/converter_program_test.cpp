@@ -688,6 +688,64 @@ TEST_F(ConverterProgram, PdfsCarryTrueMetadata) {
     EXPECT_EQ(zr::test::qpdfCheckProblems(secret, QStringLiteral("x")), QString());
 }
 
+// Both kinds are tagged for screen readers: every painted thing marked or an artifact, figures
+// with alternate text; --pdfa claims the accessible archive (2-a), --pdfua PDF/UA-1 (also
+// encrypted, as long as a screen reader may copy the text).
+TEST_F(ConverterProgram, AccessiblePdfsAreTaggedAndSaySo) {
+    TempDir dir;
+    const QString text = dir.write(
+        "t.GVP",
+        ReportBuilder().item(1, 1, 1, "Relat\xf3rio mensal").item(1, 3, 1, "Total geral").build());
+    const QString prepared = dir.path("p.QP3");
+    zr::tools::Qp3GeneratorOptions options;
+    options.pages = 3;
+    ASSERT_TRUE(zr::tools::WritePreparedReport(prepared, options));
+    struct Case {
+        QStringList options;
+        const char* password;
+        const char* claim; // in the XMP metadata
+    };
+    const Case cases[] = {
+        {{}, "", nullptr},
+        {{"--pdfa"}, "", "<pdfaid:conformance>A</pdfaid:conformance>"},
+        {{"--pdfua"}, "", "<pdfuaid:part>1</pdfuaid:part>"},
+        {{"--pdfua", "--pdfa"}, "", "pdfaSchema:prefix>pdfuaid<"},
+        {{"--pdfua", "--user-password", "x"}, "x", "<pdfuaid:part>1</pdfuaid:part>"},
+    };
+    for (const QString& input : {text, prepared}) {
+        for (const Case& c : cases) {
+            const std::string what = (input + ' ' + c.options.join(' ')).toStdString();
+            const QString out = dir.path("a.pdf");
+            const ProgramRun r =
+                runConverter(QStringList{"convert"} + c.options + QStringList{input, out});
+            ASSERT_EQ(r.code, 0) << what << r.err.constData();
+            const QStringList problems =
+                zr::test::taggedProblems(out, QString::fromLatin1(c.password));
+            if (!problems.isEmpty() && problems.front().startsWith("missing: ")) {
+                GTEST_SKIP() << problems.front().toStdString();
+            }
+            EXPECT_TRUE(problems.isEmpty()) << what << '\n' << problems.join('\n').toStdString();
+            if (c.options.contains("--pdfa")) {
+                EXPECT_EQ(zr::test::pdfaProblems(out), QStringList()) << what;
+            }
+            if (c.claim) {
+                const QString plain = dir.path("plain.pdf");
+                ASSERT_EQ(zr::test::runProgram(QStringLiteral("qpdf"),
+                                               {"--password=" + QString::fromLatin1(c.password),
+                                                "--qdf", "--object-streams=disable", out, plain})
+                              .exitCode,
+                          0)
+                    << what;
+                EXPECT_TRUE(TempDir::read(plain).contains(c.claim)) << what;
+            }
+        }
+    }
+    const ProgramRun refused = runConverter(
+        {"convert", "--pdfua", "--no-copy", "--owner-password", "y", prepared, dir.path("n.pdf")});
+    EXPECT_TRUE(isUsageError(refused)) << refused.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(dir.path("n.pdf")));
+}
+
 TEST_F(ConverterProgram, BehavesLikeTheCommandLineToolsAroundIt) {
     TempDir dir;
     const QByteArray textReport = ReportBuilder()

@@ -156,13 +156,14 @@ std::string EmbeddedTrueTypeFace::FontDictionary(int resource, int descriptor) c
     return o;
 }
 
-std::string EmbeddedTrueTypeFace::Descriptor(int fontFile) const {
+std::string EmbeddedTrueTypeFace::Descriptor(int fontFile, const pdf::PdfEncryptor* encryptor,
+                                             int objectNumber) const {
     std::string o;
     o.reserve(512);
     o += "<< /Type /FontDescriptor\r\n/FontName /";
     o += m_baseName.toStdString();
     o += "\r\n/FontFamily ";
-    o += pdf::LiteralString(m_family, nullptr, 0).toStdString();
+    o += pdf::LiteralString(m_family, encryptor, objectNumber).toStdString();
     o += "\r\n/Flags ";
     putInt(o, m_flags);
     o += "\r\n/FontBBox [";

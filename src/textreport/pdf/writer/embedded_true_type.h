@@ -15,6 +15,10 @@
 #include <cstdint>
 #include <string>
 
+namespace zr::pdf {
+class PdfEncryptor;
+}
+
 namespace zr::textreport {
 
 class EmbeddedTrueTypeFace {
@@ -29,9 +33,11 @@ public:
 
     // The bodies of the font's objects (between "N 0 obj" and "endobj", lines ending in CR LF):
     // the font dictionary, resource name /F<resource>, widths for codes 32..255; and its
-    // descriptor, whose font file is object `fontFile`.
+    // descriptor, whose font file is object `fontFile` (its /FontFamily string encrypted for
+    // object `objectNumber` when an encryptor is given).
     std::string FontDictionary(int resource, int descriptor) const;
-    std::string Descriptor(int fontFile) const;
+    std::string Descriptor(int fontFile, const pdf::PdfEncryptor* encryptor = nullptr,
+                           int objectNumber = 0) const;
     // The font file, deflated, and its length before that (/Length1).
     const QByteArray& File() const { return m_file; }
     qsizetype FileLength() const { return m_fileLength; }

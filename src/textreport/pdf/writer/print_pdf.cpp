@@ -6,6 +6,8 @@
 #include "platform/files/atomic_file.h"
 #include "platform/text/codepages.h"
 
+#include <QFileInfo>
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -480,7 +482,12 @@ void TPrintPDF::BeginDoc() {
     m_documentId.clear();
     m_fontUsed = {};
     m_pdfa = PdfA;
-    m_tagged = Tagged;
+    m_universal = PdfUA;
+    m_tagged = Tagged || PdfUA;
+    m_embedded = m_pdfa || m_universal;
+    if (m_universal && TITLE.trimmed().isEmpty()) {
+        TITLE = codepages::toCp1252(QFileInfo(FileName).completeBaseName());
+    }
     m_documentElement = 0;
     m_created = creationTime();
     const bool encrypted = !UserPassword.isEmpty() || !OwnerPassword.isEmpty();
@@ -496,7 +503,7 @@ void TPrintPDF::BeginDoc() {
             Encryption, UserPassword, OwnerPassword.isEmpty() ? UserPassword : OwnerPassword,
             Permissions, m_documentId);
     }
-    if (m_pdfa) {
+    if (m_embedded) {
         // Embedding needs every face used; finding them now makes a missing one fail early.
         for (int f = 4; f < 8; ++f) {
             EmbeddedTrueTypeFace::ForStandardFont(f);
@@ -856,7 +863,7 @@ void TPrintPDF::TextOut(QByteArrayView text, bool rotated, double x, double y, d
     putInt(c, Font.Size);
     if (Font.Name < m_fontUsed.size()) {
         m_fontUsed[Font.Name] = true;
-        if (m_pdfa) {
+        if (m_embedded) {
             // A byte the embedded face has no glyph for would draw .notdef: a space instead.
             const EmbeddedTrueTypeFace& face = EmbeddedTrueTypeFace::ForStandardFont(Font.Name);
             const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -955,16 +962,18 @@ void TPrintPDF::SetLineColor(const QColor& colour) {
 }
 
 void TPrintPDF::writeStreamObject(int number, std::string_view dict, QByteArrayView data) {
-    // Written plainly: the metadata must stay readable without filters, and the profile is
-    // small. Neither is encrypted (an archival file never is).
+    // Written unfiltered: the metadata must stay readable without filters, and the profile is
+    // small. Encrypted in an accessible file with a password (an archival file has none).
+    const QByteArray sealed =
+        m_security ? m_security->Encrypt(number, data) : QByteArray(data.data(), data.size());
     startObject(number);
     putInt(m_file, number);
     m_file += " 0 obj\r\n<< ";
     m_file += dict;
     m_file += "/Length ";
-    putInt(m_file, data.size());
+    putInt(m_file, sealed.size());
     m_file += "\r\n>>\r\nstream\r\n";
-    m_file.append(data.data(), std::size_t(data.size()));
+    m_file.append(sealed.constData(), std::size_t(sealed.size()));
     m_file += "\r\nendstream\r\nendobj\r\n";
 }
 
@@ -978,15 +987,17 @@ void TPrintPDF::writeArchivalFonts(std::array<int, 14>& fonts) {
         const int descriptor = allocate();
         const int file = allocate();
         appendObject(fonts[i], face.FontDictionary(int(i + 1), descriptor));
-        appendObject(descriptor, face.Descriptor(file));
+        appendObject(descriptor, face.Descriptor(file, m_security.get(), descriptor));
+        const QByteArray program =
+            m_security ? m_security->Encrypt(file, face.File()) : face.File();
         startObject(file);
         putInt(m_file, file);
         m_file += " 0 obj\r\n<< /Length ";
-        putInt(m_file, face.File().size());
+        putInt(m_file, program.size());
         m_file += "\r\n/Length1 ";
         putInt(m_file, face.FileLength());
         m_file += "\r\n/Filter /FlateDecode\r\n>>\r\nstream\r\n";
-        m_file.append(face.File().constData(), std::size_t(face.File().size()));
+        m_file.append(program.constData(), std::size_t(program.size()));
         m_file += "\r\nendstream\r\nendobj\r\n";
     }
 }
@@ -1007,10 +1018,10 @@ void TPrintPDF::EndDoc() {
     appendObject(outlines, "<< /Type /Outlines\r\n/Count 0\r\n>>\r\n");
 
     std::array<int, kBaseFonts.size()> fonts{};
-    if (m_pdfa) {
+    if (m_embedded) {
         writeArchivalFonts(fonts);
     }
-    for (std::size_t i = 0; i < kBaseFonts.size() && !m_pdfa; ++i) {
+    for (std::size_t i = 0; i < kBaseFonts.size() && !m_embedded; ++i) {
         fonts[i] = allocate();
         body.clear();
         body += "<< /Type /Font\r\n/Subtype /Type1\r\n/Name /F";
@@ -1107,8 +1118,11 @@ void TPrintPDF::EndDoc() {
 
     int metadata = 0;
     int intent = 0;
-    if (m_pdfa) {
+    if (m_pdfa || m_universal) {
         pdf::PdfArchiveInfo archive;
+        archive.archival = m_pdfa;
+        archive.conformance = m_tagged ? 'A' : 'B';
+        archive.universal = m_universal;
         archive.title = codepages::fromCp1252(TITLE);
         archive.author = codepages::fromCp1252(Author);
         archive.subject = codepages::fromCp1252(Subject);
@@ -1119,6 +1133,8 @@ void TPrintPDF::EndDoc() {
         const QByteArray xmp = pdf::XmpMetadata(archive);
         metadata = allocate();
         writeStreamObject(metadata, "/Type /Metadata\r\n/Subtype /XML\r\n", xmp);
+    }
+    if (m_pdfa) {
         const QByteArray icc = pdf::SrgbIccProfile();
         const int profile = allocate();
         writeStreamObject(profile, "/N 3\r\n", icc);
@@ -1133,10 +1149,13 @@ void TPrintPDF::EndDoc() {
     body += " 0 R\r\n/Outlines ";
     putInt(body, outlines);
     body += " 0 R\r\n";
-    if (m_pdfa) {
+    if (metadata > 0) {
         body += "/Metadata ";
         putInt(body, metadata);
-        body += " 0 R\r\n/OutputIntents [";
+        body += " 0 R\r\n";
+    }
+    if (m_pdfa) {
+        body += "/OutputIntents [";
         putInt(body, intent);
         body += " 0 R]\r\n";
     }

@@ -127,11 +127,15 @@ public:
     int Permissions = -4;
     pdf::TqdxPDFEncryption Encryption = pdf::TqdxPDFEncryption::RC4_128;
 
-    // An archival file (PDF/A-2b), read by BeginDoc: embedded fonts, XMP metadata, an sRGB
-    // output intent (see the layout above). It cannot be encrypted: BeginDoc throws
-    // std::invalid_argument when a password is set too. Text bytes that the embedded face
+    // An archival file (PDF/A-2a when tagged, else 2b), read by BeginDoc: embedded fonts, XMP
+    // metadata, an sRGB output intent (see the layout above). It cannot be encrypted: BeginDoc
+    // throws std::invalid_argument when a password is set too. Text bytes that the embedded face
     // cannot draw (controls, the code page's unused bytes) are written as spaces.
     bool PdfA = false;
+    // An accessible PDF/UA-1 file, read by BeginDoc: a tagged file (Tagged is taken as set) with
+    // the archival file's embedded fonts, a title (the file's name when TITLE is empty) and
+    // XMP metadata naming it; unlike an archival file it can be encrypted.
+    bool PdfUA = false;
 
     // The document ID of an encrypted or archival file: these 32 hexadecimal digits when set
     // (byte-stable output), otherwise a fresh one.
@@ -254,6 +258,8 @@ private:
     // Read from the properties by BeginDoc.
     bool m_pdfa = false;
     bool m_tagged = false;
+    bool m_universal = false;  // PdfUA, as BeginDoc read it
+    bool m_embedded = false;   // the fonts are the embedded faces (archival or accessible)
     int m_documentElement = 0; // the Document structure element of a tagged file
     QDateTime m_created;
     QByteArray m_documentId;
