@@ -15,6 +15,29 @@ QByteArray Num2(double value) {
         const auto whole = static_cast<long long>(value);
         return QByteArray::number(whole);
     }
+    if (std::fabs(value) < 1e15) {
+        // Hundredths rounded half away from zero, as the decimal form of the binary value
+        // rounds: the product is exact in the 64-bit significand of long double.
+        const auto hundredths = static_cast<unsigned long long>(
+            std::roundl(std::fabs(static_cast<long double>(value) * 100.0L)));
+        char text[32];
+        char* end = text + sizeof text;
+        char* p = end;
+        unsigned long long rest = hundredths;
+        *--p = char('0' + rest % 10);
+        rest /= 10;
+        *--p = char('0' + rest % 10);
+        rest /= 10;
+        *--p = '.';
+        do {
+            *--p = char('0' + rest % 10);
+            rest /= 10;
+        } while (rest > 0);
+        if (value < 0 && hundredths > 0) {
+            *--p = '-';
+        }
+        return QByteArray(p, end - p);
+    }
     // QByteArray::number ignores the process locale: always a period.
     QByteArray out = QByteArray::number(value, 'f', 2);
     if (out == "-0.00") {

@@ -478,27 +478,39 @@ int TqdxPDFExport::writeStructTree() {
     const int parentTree = w.reserve();
     QByteArray kids;
     QByteArray nums;
+    const QByteArray parent = " /P " + ref(document) + " /Pg ";
+    QByteArray element;
     for (std::size_t p = 0; p < d.taggedPages.size(); ++p) {
         Document::TaggedPage& page = d.taggedPages[p];
+        const QByteArray onPage = ref(page.object) + " /K ";
         std::vector<int> byMcid(std::size_t(page.mcids), 0);
         for (const Document::Element& e : page.elements) {
             const int number = w.beginObject();
-            QByteArray element = QByteArray("<< /S ") + (e.figure ? "/Figure" : "/P") + " /P " +
-                                 ref(document) + " /Pg " + ref(page.object) + " /K " +
-                                 QByteArray::number(e.mcid);
+            element.clear();
+            element += e.figure ? "<< /S /Figure" : "<< /S /P";
+            element += parent;
+            element += onPage;
+            element += QByteArray::number(e.mcid);
             if (e.figure) {
                 element += " /Alt " + TextString(e.alt, enc, number);
             }
-            w.line(element + " >>");
+            element += " >>";
+            w.line(element);
             w.endObject();
-            kids += ref(number) + ' ';
+            kids += QByteArray::number(number);
+            kids += " 0 R ";
             if (e.mcid >= 0 && e.mcid < page.mcids) {
                 byMcid[std::size_t(e.mcid)] = number;
             }
         }
         nums += QByteArray::number(p) + " [";
         for (const int number : byMcid) {
-            nums += number > 0 ? ref(number) + ' ' : QByteArray("null ");
+            if (number > 0) {
+                nums += QByteArray::number(number);
+                nums += " 0 R ";
+            } else {
+                nums += "null ";
+            }
         }
         nums += "] ";
         page.elements = {};
