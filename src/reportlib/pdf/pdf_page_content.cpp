@@ -543,6 +543,21 @@ void use(std::vector<int>& uses, int index) {
     }
 }
 
+// Writes a stream object of the document: its dictionary's entries, then `data` as it is
+// (encrypted when the document is); its object number.
+int writeStreamObject(PdfPageState& state, const QByteArray& entries, const QByteArray& data) {
+    PdfObjectWriter& writer = *state.writer;
+    const int number = writer.beginObject();
+    const QByteArray sealed = state.encryptor ? state.encryptor->Encrypt(number, data) : data;
+    writer.line("<< " + entries + " /Length " + QByteArray::number(sealed.size()) + " >>");
+    writer.line("stream");
+    writer.raw(sealed);
+    writer.line("");
+    writer.line("endstream");
+    writer.endObject();
+    return number;
+}
+
 // The index in the image table of the JPEG `jpeg`: an image with the same bytes written
 // earlier in the document (a logo on every page is one object), or a new image object written
 // now. -1 when nothing can be written.
@@ -551,24 +566,12 @@ int imageIndex(PdfPageState& state, const QByteArray& jpeg, int width, int heigh
     if (const auto known = state.imageByDigest.find(digest); known != state.imageByDigest.end()) {
         return known->second;
     }
-    PdfObjectWriter& writer = *state.writer;
-    const int number = writer.beginObject();
-    const QByteArray data = state.encryptor ? state.encryptor->Encrypt(number, jpeg) : jpeg;
-    writer.line("<<");
-    writer.line("/Type /XObject");
-    writer.line("/Subtype /Image");
-    writer.line("/ColorSpace /DeviceRGB");
-    writer.line("/BitsPerComponent 8");
-    writer.line("/Filter /DCTDecode");
-    writer.line("/Width " + QByteArray::number(width));
-    writer.line("/Height " + QByteArray::number(height));
-    writer.line("/Length " + QByteArray::number(data.size()));
-    writer.line(">>");
-    writer.line("stream");
-    writer.raw(data);
-    writer.line("");
-    writer.line("endstream");
-    writer.endObject();
+    const int number =
+        writeStreamObject(state,
+                          "/Type /XObject /Subtype /Image /ColorSpace /DeviceRGB "
+                          "/BitsPerComponent 8 /Filter /DCTDecode /Width " +
+                              QByteArray::number(width) + " /Height " + QByteArray::number(height),
+                          jpeg);
     const int index = int(state.imageObjects.size());
     state.imageObjects.push_back(number);
     state.imageByDigest.emplace(digest, index);
@@ -662,20 +665,12 @@ QByteArray patternName(PdfPageState& state, Qt::BrushStyle style, QRgb color) {
         if (cell.isEmpty() || !state.writer) {
             return {};
         }
-        PdfObjectWriter& writer = *state.writer;
-        const int number = writer.beginObject();
-        const QByteArray data = state.encryptor ? state.encryptor->Encrypt(number, cell) : cell;
-        writer.line("<<");
-        writer.line("/Type /Pattern /PatternType 1 /PaintType 1 /TilingType 1");
-        writer.line("/BBox [0 -6 6 0] /XStep 6 /YStep 6 /Resources << >>");
-        writer.line("/Matrix [1 0 0 1 0 " + Num2(state.height) + "]");
-        writer.line("/Length " + QByteArray::number(data.size()));
-        writer.line(">>");
-        writer.line("stream");
-        writer.raw(data);
-        writer.line("");
-        writer.line("endstream");
-        writer.endObject();
+        const int number = writeStreamObject(
+            state,
+            "/Type /Pattern /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 -6 6 0] /XStep 6 "
+            "/YStep 6 /Resources << >> /Matrix [1 0 0 1 0 " +
+                Num2(state.height) + "]",
+            cell);
         index = int(state.patternObjects.size());
         state.patternObjects.push_back(number);
         state.patternByKey.emplace(key, index);

@@ -1,6 +1,7 @@
 #include "pdf_vector_canvas.h"
 
 #include "pdfwriter/pdf_format.h"
+#include "reportlib/render/view_painter.h"
 
 #include <QPaintEngine>
 #include <QPainter>
@@ -461,31 +462,7 @@ QPaintEngine* PdfVectorCanvas::paintEngine() const {
 }
 
 int PdfVectorCanvas::metric(PaintDeviceMetric metric) const {
-    switch (metric) {
-    case PdmWidth:
-        return m_pixels.width();
-    case PdmHeight:
-        return m_pixels.height();
-    case PdmWidthMM:
-        return qRound(m_pixels.width() * 25.4 / 96);
-    case PdmHeightMM:
-        return qRound(m_pixels.height() * 25.4 / 96);
-    case PdmNumColors:
-        return INT_MAX;
-    case PdmDepth:
-        return 32;
-    case PdmDpiX:
-    case PdmDpiY:
-    case PdmPhysicalDpiX:
-    case PdmPhysicalDpiY:
-        return 96;
-    case PdmDevicePixelRatio:
-        return 1;
-    case PdmDevicePixelRatioScaled:
-        return int(devicePixelRatioFScale());
-    default:
-        return QPaintDevice::metric(metric);
-    }
+    return render::RecordingDeviceMetric(metric, m_pixels);
 }
 
 QByteArray HatchCell(Qt::BrushStyle style, const QByteArray& rgb) {

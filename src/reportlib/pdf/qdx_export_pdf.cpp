@@ -543,8 +543,8 @@ QByteArray TqdxPDFExport::fontResources() {
 QByteArray TqdxPDFExport::imageResources() const {
     const PdfPageState& s = m_doc->state;
     // Each table's entries the page used, once each, as "/<prefix>N n 0 R".
-    const auto entries = [this](const std::vector<int>& uses, const std::vector<int>& objects,
-                                const char* prefix) {
+    const auto entries = [](const std::vector<int>& uses, const std::vector<int>& objects,
+                            const char* prefix) {
         QByteArray out;
         std::vector<int> listed;
         for (const int use : uses) {

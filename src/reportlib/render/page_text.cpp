@@ -1,6 +1,7 @@
 #include "page_text.h"
 
 #include "reportlib/render/page_services.h"
+#include "reportlib/render/view_painter.h"
 
 #include <QFontMetricsF>
 #include <QPaintEngine>
@@ -25,29 +26,7 @@ public:
 
 protected:
     int metric(PaintDeviceMetric metric) const override {
-        switch (metric) {
-        case PdmWidth:
-        case PdmHeight:
-            return 10000;
-        case PdmWidthMM:
-        case PdmHeightMM:
-            return int(10000 * 25.4 / 96);
-        case PdmNumColors:
-            return 0x7FFFFFFF;
-        case PdmDepth:
-            return 32;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return 96;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return int(QPaintDevice::devicePixelRatioFScale());
-        default:
-            return 0;
-        }
+        return RecordingDeviceMetric(metric, QSize(10000, 10000));
     }
 
 private:

@@ -247,6 +247,34 @@ void drawFrameLine(QPainter& canvas, const TqdxView& view, const ViewArea& area,
 
 } // namespace
 
+int RecordingDeviceMetric(QPaintDevice::PaintDeviceMetric metric, QSize pixels) {
+    switch (metric) {
+    case QPaintDevice::PdmWidth:
+        return pixels.width();
+    case QPaintDevice::PdmHeight:
+        return pixels.height();
+    case QPaintDevice::PdmWidthMM:
+        return int(pixels.width() * 25.4 / 96);
+    case QPaintDevice::PdmHeightMM:
+        return int(pixels.height() * 25.4 / 96);
+    case QPaintDevice::PdmNumColors:
+        return 0x7FFFFFFF;
+    case QPaintDevice::PdmDepth:
+        return 32;
+    case QPaintDevice::PdmDpiX:
+    case QPaintDevice::PdmDpiY:
+    case QPaintDevice::PdmPhysicalDpiX:
+    case QPaintDevice::PdmPhysicalDpiY:
+        return 96;
+    case QPaintDevice::PdmDevicePixelRatio:
+        return 1;
+    case QPaintDevice::PdmDevicePixelRatioScaled:
+        return int(QPaintDevice::devicePixelRatioFScale());
+    default:
+        return 0;
+    }
+}
+
 CanvasKind canvasKind(const QPainter& canvas) {
     const QPaintDevice* device = canvas.device();
     if (!device) {

@@ -21,6 +21,11 @@ CanvasKind canvasKind(const QPainter& canvas);
 int canvasDpiX(const QPainter& canvas);
 int canvasDpiY(const QPainter& canvas);
 
+// The metrics of a device of `pixels` at 96 dots per inch and 32 bits a pixel, for the paint
+// devices that keep what is drawn instead of pixels (a page's text, a PDF's content); 0 for
+// the metrics such a device has none of.
+int RecordingDeviceMetric(QPaintDevice::PaintDeviceMetric metric, QSize pixels);
+
 // Rounds to the nearest integer, halves to even; non-finite or huge values give 0.
 int Round(double v);
 

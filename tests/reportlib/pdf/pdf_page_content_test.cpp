@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <stdexcept>
 
@@ -323,7 +324,7 @@ TEST_F(PageContent, IdenticalPicturesShareOneImageInTheWholeDocument) {
     EXPECT_EQ(pdf.count("/Filter /DCTDecode"), 1);
     // Every image stream holds a JPEG of the stated length.
     const qsizetype at = pdf.indexOf("/Length ");
-    const qsizetype length = pdf.mid(at + 8, pdf.indexOf('\r', at) - at - 8).toLongLong();
+    const qsizetype length = pdf.mid(at + 8, pdf.indexOf(' ', at + 8) - at - 8).toLongLong();
     const qsizetype data = pdf.indexOf("stream\r\n", at) + 8;
     EXPECT_TRUE(pdf.mid(data, 2) == QByteArray("\xFF\xD8"));
     EXPECT_EQ(pdf.mid(data + length, 11), QByteArray("\r\nendstream"));
@@ -404,8 +405,12 @@ std::pair<int, int> rasterSize(TqdxView& view, bool printOptimized) {
         if (at < 0) {
             return -1;
         }
-        const qsizetype from = at + qsizetype(qstrlen(key));
-        return pdf.mid(from, pdf.indexOf('\r', from) - from).toInt();
+        qsizetype end = at + qsizetype(qstrlen(key));
+        const qsizetype from = end;
+        while (end < pdf.size() && std::isdigit(static_cast<unsigned char>(pdf[end]))) {
+            ++end;
+        }
+        return pdf.mid(from, end - from).toInt();
     };
     return {number("/Width "), number("/Height ")};
 }
