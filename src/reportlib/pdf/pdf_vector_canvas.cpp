@@ -108,9 +108,6 @@ public:
         if (flags & DirtyBrush) {
             m_brush = changed.brush();
         }
-        if (flags & DirtyFont) {
-            m_font = changed.font();
-        }
         if (flags & (DirtyClipPath | DirtyClipRegion)) {
             QPainterPath clip;
             if (flags & DirtyClipPath) {
@@ -430,7 +427,6 @@ private:
     QTransform m_transform;
     QPen m_pen;
     QBrush m_brush;
-    QFont m_font;
     QPainterPath m_clip; // device pixels
     bool m_clipped = false;
     bool m_clipEnabled = true;
