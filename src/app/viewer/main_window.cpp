@@ -126,26 +126,27 @@ TfrmMenu::~TfrmMenu() = default;
 void TfrmMenu::buildMenus() {
     menuBar()->setObjectName(QStringLiteral("MainMenu"));
 
-    miDiversos = menuBar()->addMenu(QStringLiteral("Diversos"));
+    miDiversos = menuBar()->addMenu(QStringLiteral("&Diversos"));
     miDiversos->setObjectName(QStringLiteral("miDiversos"));
-    miAbrirRelatorio = miDiversos->addAction(QStringLiteral("Abrir Relatório"));
+    miAbrirRelatorio = miDiversos->addAction(QStringLiteral("&Abrir Relatório"));
     miAbrirRelatorio->setObjectName(QStringLiteral("miAbrirRelatorio"));
     miAbrirRelatorio->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     miDiversos->addSeparator();
-    miSair = miDiversos->addAction(QStringLiteral("Sair"));
+    miSair = miDiversos->addAction(QStringLiteral("&Sair"));
     miSair->setObjectName(QStringLiteral("miSair"));
     miSair->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    miAjuda = menuBar()->addMenu(QStringLiteral("Ajuda"));
+    miAjuda = menuBar()->addMenu(QStringLiteral("A&juda"));
     miAjuda->setObjectName(QStringLiteral("miAjuda"));
-    miAjudaImpressao = miAjuda->addAction(QStringLiteral("ZeralVisualizador Impressão"));
+    miAjudaImpressao = miAjuda->addAction(QStringLiteral("ZeralVisualizador &Impressão"));
     miAjudaImpressao->setObjectName(QStringLiteral("miAjudaImpressao"));
     miAjuda->addSeparator();
-    miSobre = miAjuda->addAction(QStringLiteral("Sobre..."));
+    miSobre = miAjuda->addAction(QStringLiteral("S&obre..."));
     miSobre->setObjectName(QStringLiteral("miSobre"));
 
     // The keys of other desktop programs: Ctrl+O opens, Ctrl+Q quits (through the exit
-    // question), F10 opens the first menu. The window holds the actions too, so that their keys
+    // question), F10 opens the first menu, and Alt with a menu's underlined letter opens it
+    // (Alt+D "Diversos", Alt+J "Ajuda"). The window holds the actions too, so that their keys
     // work whenever it is active, whatever has the focus.
     miMenuTeclado = new QAction(this);
     miMenuTeclado->setObjectName(QStringLiteral("miMenuTeclado"));

@@ -3,8 +3,13 @@
 #include "textreport/ui/window_progress.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
+
+#include <algorithm>
 
 namespace zr::app {
 
@@ -26,6 +31,24 @@ QWidget* WidgetInteraction::boxParent() {
     return active && active->isVisible() && active->isEnabled() ? active : nullptr;
 }
 
+namespace {
+
+// A short message would make a box narrower than its title, which the window manager then cuts
+// to "Ze… dor": the box is kept wide enough for the whole title and the title bar's buttons.
+void fitTitle(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) {
+        return;
+    }
+    QFont title = box.font();
+    title.setBold(true);
+    const int width = std::min(640, QFontMetrics(title).horizontalAdvance(box.windowTitle()) + 160);
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+} // namespace
+
 void WidgetInteraction::message(MessageKind kind, const QString& text, const QString& caption) {
     QMessageBox::Icon icon = QMessageBox::Information;
     if (kind == MessageKind::Warning) {
@@ -36,6 +59,7 @@ void WidgetInteraction::message(MessageKind kind, const QString& text, const QSt
     QMessageBox box(icon, boxCaption(caption), boxText(text), QMessageBox::Ok, boxParent());
     // Report texts may hold '<' and '&'; they are never markup.
     box.setTextFormat(Qt::PlainText);
+    fitTitle(box);
     box.exec();
 }
 
@@ -48,6 +72,7 @@ bool WidgetInteraction::confirm(const QString& text, const QString& caption) {
     box.button(QMessageBox::No)->setText(QStringLiteral("&Não"));
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
+    fitTitle(box);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -5,7 +5,10 @@
 
 #include <cups/cups.h>
 
+#include <QRegularExpression>
+
 #include <algorithm>
+#include <cmath>
 
 namespace zr {
 
@@ -105,6 +108,8 @@ PrinterPaper paperOf(cups_dest_t* dest, cups_dinfo_t* info, cups_size_t& size) {
             paper.name = QString::fromUtf8(media->ppd);
         }
     }
+    // A catalogue without words for the paper hands its keyword back, in any of its forms.
+    paper.name = paperNameFromKeyword(paper.name);
     paper.sizeMm = QSizeF(size.width / 100.0, size.length / 100.0);
     paper.marginsMm = QMarginsF(std::max(0, size.left) / 100.0, std::max(0, size.top) / 100.0,
                                 std::max(0, size.right) / 100.0,
@@ -113,6 +118,28 @@ PrinterPaper paperOf(cups_dest_t* dest, cups_dinfo_t* info, cups_size_t& size) {
 }
 
 } // namespace
+
+QString paperNameFromKeyword(const QString& keyword) {
+    static const QRegularExpression pwg(
+        QStringLiteral("^(?:media\\.)?[a-z0-9]+_([a-z0-9.-]+?)_([0-9]+(?:\\.[0-9]+)?)x([0-9]+(?:\\."
+                       "[0-9]+)?)(mm|in)$"));
+    const QRegularExpressionMatch match = pwg.match(keyword);
+    if (!match.hasMatch()) {
+        return keyword;
+    }
+    QStringList words = match.captured(1).split(QLatin1Char('-'), Qt::SkipEmptyParts);
+    for (QString& word : words) {
+        // "a4", "b5", "c6": a paper of a series; other words start with a capital.
+        static const QRegularExpression series(QStringLiteral("^[a-z][0-9]+$"));
+        word =
+            series.match(word).hasMatch() ? word.toUpper() : word.left(1).toUpper() + word.mid(1);
+    }
+    const double scale = match.captured(4) == QLatin1String("in") ? 25.4 : 1.0;
+    const auto mm = [&](int part) {
+        return QString::number(std::lround(match.captured(part).toDouble() * scale));
+    };
+    return QStringLiteral("%1 (%2 × %3 mm)").arg(words.join(QLatin1Char(' ')), mm(2), mm(3));
+}
 
 QStringList printerNames() {
     return systemPrinters();

@@ -45,6 +45,11 @@ struct PrinterInfo {
     bool raw = false;            // no filter: copies would be the whole document sent again
 };
 
+// Words for a PWG self-describing media name ("na_monarch_3.875x7.5in" gives
+// "Monarch (98 × 191 mm)", "iso_a4_210x297mm" "A4 (210 × 297 mm)"), for a paper the print
+// system has no words for; anything else comes back as it is.
+QString paperNameFromKeyword(const QString& keyword);
+
 // The queues of the print system (with instances as "queue/instance"), in its order.
 QStringList printerNames();
 

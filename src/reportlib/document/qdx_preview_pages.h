@@ -176,6 +176,7 @@ public:
     TqdxDictionary& Dictionary() { return m_dictionary; }
     TqdxPictureCache& Pictures() { return m_pictures; }
     TqdxXMLDocument& Document() { return m_document; }
+    const TqdxXMLDocument& Document() const { return m_document; }
     TqdxXMLItem& PagesElement() { return *m_pagesElement; }
     const std::vector<std::unique_ptr<TqdxReportPage>>& TemplatePages() const {
         return m_templatePages;

@@ -121,6 +121,7 @@ public:
     ~TqdxReport() override;
 
     TqdxPreviewPages& PreviewPages() { return *m_previewPages; }
+    const TqdxPreviewPages& PreviewPages() const { return *m_previewPages; }
     TqdxEngineOptions EngineOptions;
     TqdxPreviewOptions PreviewOptions;
     TqdxPrintOptions PrintOptions;

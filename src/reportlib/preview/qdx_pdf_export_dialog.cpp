@@ -31,6 +31,13 @@ namespace zr::reportlib::preview {
 
 namespace {
 
+// Whether the prepared pages hold an outline with at least one entry.
+bool hasOutline(const TqdxReport& report) {
+    const TqdxXMLItem& root = report.PreviewPages().Document().Root();
+    const int outline = root.Find("outline");
+    return outline >= 0 && root.Items(outline).Count() > 0;
+}
+
 QString text(int number) {
     return qdxResources().Text(number);
 }
@@ -276,9 +283,9 @@ void TqdxPDFExportDialog::loadFromFilter() {
     PdfACB->setChecked(f.PdfA);
     BackgrCB->setChecked(f.Background);
     PrintOptCB->setChecked(f.PrintOptimized);
-    // The outline follows the report's preview setting; it can be switched off, never on for a
-    // report that shows none.
-    const bool outline = report ? report->PreviewOptions.OutlineVisible : true;
+    // Bookmarks are offered when the report has an outline to make them of (shown in its
+    // preview or not); they can be switched off, never on for a report without one.
+    const bool outline = !report || report->PreviewOptions.OutlineVisible || hasOutline(*report);
     OutlineCB->setChecked(outline);
     OutlineCB->setEnabled(outline);
     Quality->setText(QString::number(f.Quality));

@@ -122,6 +122,8 @@ TqdxPreview::TqdxPreview(QWidget* parent)
     connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
         if (m_outline->isVisible() || m_thumbnails->isVisible()) {
             m_outlineWidth = m_outline->isVisible() ? m_outline->width() : m_thumbnails->width();
+            // The user's width holds from now on: the panels no longer grow to their content.
+            m_panelsSized = true;
         }
         RelayoutPages();
     });
@@ -448,6 +450,21 @@ void TqdxPreview::RelayoutPages() {
     m_workspace->ReloadPages(m_building ? 50 : -1);
     if (!m_building && m_thumbnails->isVisible()) {
         m_thumbnails->ReloadPages();
+        // The strip is as wide as its widest page (a landscape one among portrait ones) with
+        // its margins and scroll bar, so that no thumbnail is cut.
+        int widest = 0;
+        for (int i = 0; i < m_thumbnails->PageList.Count(); ++i) {
+            widest = std::max(widest, m_thumbnails->PageList.Items(i).Width);
+        }
+        const int fit = widest + 20 + scrollBar + 2 * m_thumbnails->frameWidth();
+        if (fit != m_thumbnailFit) {
+            m_thumbnailFit = fit;
+            if (applyLeftPanels()) {
+                // The pages are laid out again for the narrower view beside the strip.
+                RelayoutPages();
+                return;
+            }
+        }
     }
     if (m_zoomMode == zmWholePage) {
         // The whole current page, from its top.
@@ -497,6 +514,8 @@ void TqdxPreview::resizeEvent(QResizeEvent* event) {
 void TqdxPreview::RebuildOutline() {
     m_outline->setUpdatesEnabled(false);
     m_outline->clear();
+    const QFontMetrics metrics(m_outline->font());
+    int widest = 0;
     TqdxPreviewPages* pages = Pages();
     if (pages) {
         TqdxOutline& outline = pages->Outline();
@@ -531,6 +550,10 @@ void TqdxPreview::RebuildOutline() {
             auto* item = level.parent ? new QTreeWidgetItem(level.parent)
                                       : new QTreeWidgetItem(m_outline);
             item->setText(0, caption);
+            // Entries too long for the pane say themselves in full when pointed at.
+            item->setToolTip(0, caption);
+            widest = std::max(widest, m_outline->indentation() * int(levels.size()) +
+                                          metrics.horizontalAdvance(caption));
             item->setData(0, kPageRole, page + 1);
             item->setData(0, kTopRole, top);
             outline.LevelInto(i);
@@ -545,6 +568,21 @@ void TqdxPreview::RebuildOutline() {
         m_outline->scrollToItem(m_outline->topLevelItem(0), QAbstractItemView::PositionAtTop);
     }
     m_outline->setUpdatesEnabled(true);
+    // The pane grows to its entries ("Página 10" and on, whole), within limits.
+    m_outlineFit = widest > 0 ? widest + 16 + 2 * m_outline->frameWidth() +
+                                    style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+                              : 0;
+    if (applyLeftPanels() && m_outlineVisible) {
+        RelayoutPages();
+    }
+}
+
+int TqdxPreview::panelWidth(int fit) const {
+    if (m_panelsSized || fit <= m_outlineWidth) {
+        return m_outlineWidth;
+    }
+    // At most a third of the control, and never narrower than the width asked for.
+    return std::min(fit, std::max(m_outlineWidth, std::min(kWidestPanel, width() / 3)));
 }
 
 void TqdxPreview::outlineClicked(QTreeWidgetItem* item) {
@@ -568,17 +606,19 @@ void TqdxPreview::ExpandOutline() {
     m_workspace->setFocus(Qt::OtherFocusReason);
 }
 
-void TqdxPreview::applyLeftPanels() {
+bool TqdxPreview::applyLeftPanels() {
     m_outline->setVisible(m_outlineVisible);
     m_thumbnails->setVisible(m_thumbnailVisible);
-    QList<int> sizes = m_splitter->sizes();
+    const QList<int> before = m_splitter->sizes();
+    QList<int> sizes = before;
     if (sizes.size() == 3) {
-        const int rest = std::max(0, sizes[0] + sizes[1] + sizes[2] - m_outlineWidth);
-        sizes[0] = m_outlineVisible ? m_outlineWidth : 0;
-        sizes[1] = m_thumbnailVisible ? m_outlineWidth : 0;
-        sizes[2] = rest;
+        const int total = sizes[0] + sizes[1] + sizes[2];
+        sizes[0] = m_outlineVisible ? panelWidth(m_outlineFit) : 0;
+        sizes[1] = m_thumbnailVisible ? panelWidth(m_thumbnailFit) : 0;
+        sizes[2] = std::max(0, total - sizes[0] - sizes[1]);
         m_splitter->setSizes(sizes);
     }
+    return m_splitter->sizes() != before;
 }
 
 void TqdxPreview::SetOutlineVisible(bool visible) {
@@ -854,14 +894,14 @@ void TqdxPreview::SaveToFile() {
     SaveToFile(info.dir().filePath(info.completeBaseName() + QStringLiteral(".qp3")));
 }
 
-bool TqdxPreview::SaveToFile(const QString& fileName) {
+bool TqdxPreview::SaveToFile(const QString& fileName, int* error) {
     TqdxPreviewPages* pages = Pages();
     if (m_building || !pages) {
         return false;
     }
     return locked(*this, [&] {
         ShowNotice(qdxResources().Text("clSaving"));
-        return pages->SaveToFile(fileName);
+        return pages->SaveToFile(fileName, error);
     });
 }
 

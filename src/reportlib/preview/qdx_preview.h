@@ -148,7 +148,8 @@ public:
     void SaveToFile();
     // Saves with the notice "Guardando ficheiro..."; false when the file could not be written.
     // Errors of the store pass on after Unlock.
-    bool SaveToFile(const QString& fileName);
+    // `error`, when given, gets the system's error number of a failed write (0 for none).
+    bool SaveToFile(const QString& fileName, int* error = nullptr);
     // Asks for a file name (OpenFileName) and loads it.
     void LoadFromFile();
     // Loads with the notice "Lendo ficheiro..."; goes to page 1 and rebuilds the outline, also
@@ -227,7 +228,10 @@ private:
     void setupWorkspace(TqdxPreviewWorkspace* workspace);
     void workspacePageNo(TqdxPreviewWorkspace* source, int pageNo);
     void outlineClicked(QTreeWidgetItem* item);
-    void applyLeftPanels();
+    // The left panel's width for content that needs `fit` pixels.
+    int panelWidth(int fit) const;
+    // Shows the panel asked for at its width; true when the view's width changed.
+    bool applyLeftPanels();
     void showMessage(const QString& text);
     void showError(const QString& text);
     void showPageError(const QString& text);
@@ -253,6 +257,11 @@ private:
     bool m_outlineVisible = false;
     bool m_thumbnailVisible = false;
     int m_outlineWidth = 120;
+    // What the outline's entries and the strip's widest page need, in pixels (0: nothing).
+    int m_outlineFit = 0;
+    int m_thumbnailFit = 0;
+    bool m_panelsSized = false; // the user has dragged the panel's width
+    static constexpr int kWidestPanel = 360;
     int m_refreshInterval = 20;
     QElapsedTimer m_progressTimer;
     int m_wheelZoom = 0; // wheel turn towards the next zoom step, in eighths of a degree

@@ -7,6 +7,7 @@
 #include "reportlib/print/qdx_res.h"
 #include "qdx_search_dialog.h"
 
+#include "platform/files/display_path.h"
 #include "platform/files/report_folder.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/text/codepages.h"
@@ -34,8 +35,10 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -48,6 +51,7 @@ namespace {
 constexpr int kZoomPageWidthItem = 6;
 constexpr int kZoomWholePageItem = 7;
 constexpr int kPageFieldWidth = 200;
+constexpr int kPageEditWidth = 40;
 constexpr const char* kStatusFieldNames[3] = {"Posição da página", "Mensagem", "Dica"};
 
 QString qp3Filter() { return qdxResources().Text("clQP3files") + QStringLiteral(" (*.qp3)"); }
@@ -193,7 +197,7 @@ TqdxPreviewForm::TqdxPreviewForm(QWidget* parent) : QDialog(parent) {
     PageE->setAccessibleName(res.Text(142));
     PageE->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,9}")), PageE));
-    PageE->setFixedWidth(40);
+    PageE->setFixedWidth(kPageEditWidth);
     PageE->setAlignment(Qt::AlignRight);
     PageE->installEventFilter(this);
     Sep4 = addPanel(PageE);
@@ -214,7 +218,7 @@ TqdxPreviewForm::TqdxPreviewForm(QWidget* parent) : QDialog(parent) {
     CancelB->setAccessibleName(CancelB->text());
     CancelB->setToolButtonStyle(Qt::ToolButtonTextOnly);
     CancelB->setFixedSize(68, 23);
-    CancelB->setFocusPolicy(Qt::NoFocus);
+    CancelB->setFocusPolicy(Qt::TabFocus);
     connect(CancelB, &QToolButton::clicked, this, &TqdxPreviewForm::CancelBClick);
     CancelBAction = ToolBar->addWidget(CancelB);
 
@@ -265,6 +269,16 @@ TqdxPreviewForm::TqdxPreviewForm(QWidget* parent) : QDialog(parent) {
     connect(f11, &QShortcut::activated, this, [this] { SetFullScreen(!m_fullScreen); });
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this, [this] { qdxResources().Help(this); });
+    // Ctrl+W closes, as in every other document window of the desktop (refused while a report
+    // is being built, as any close is).
+    auto* closeKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+    connect(closeKey, &QShortcut::activated, this, [this] { close(); });
+    // The buttons that only the mouse reached get keys of their own; their hints name them.
+    giveKey(ExportB, QKeySequence(Qt::CTRL | Qt::Key_E), [this] { ExportPdf(); });
+    giveKey(OutlineB, QKeySequence(Qt::Key_F9), [this] { OutlineB->trigger(); });
+    giveKey(ThumbB, QKeySequence(Qt::SHIFT | Qt::Key_F9), [this] { ThumbB->trigger(); });
+    giveKey(PageSettingsB, QKeySequence(Qt::CTRL | Qt::Key_M), [this] { PageSettingsBClick(); });
+    giveKey(DesignerB, QKeySequence(Qt::Key_F2), [this] { DesignerBClick(); });
 
     m_interaction = std::make_unique<TqdxWindowInteraction>(this, nullptr, nullptr);
     m_preview->setFocus(Qt::OtherFocusReason);
@@ -296,10 +310,63 @@ QAction* TqdxPreviewForm::addButton(const QString& caption, const QString& hint,
         connect(action, &QAction::triggered, this, [this, click] { (this->*click)(); });
     }
     if (QToolButton* b = Button(action)) {
-        b->setFocusPolicy(Qt::NoFocus);
+        // Tab reaches every button in toolbar order; a click leaves the focus where it was.
+        b->setFocusPolicy(Qt::TabFocus);
         b->setAccessibleName(hint.isEmpty() ? caption : hint);
     }
     return action;
+}
+
+void TqdxPreviewForm::giveKey(QAction* button, const QKeySequence& key,
+                              const std::function<void()>& run) {
+    auto* shortcut = new QShortcut(key, this);
+    // Only what the button would do: nothing while it is hidden or disabled.
+    connect(shortcut, &QShortcut::activated, this, [this, button, run] {
+        if (button->isVisible() && button->isEnabled() && !m_jobRunning) {
+            run();
+        }
+    });
+    button->setToolTip(button->statusTip() + QStringLiteral(" (") +
+                       key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+}
+
+bool TqdxPreviewForm::focusNextPrevChild(bool next) {
+    // Tab goes along the toolbar as it is drawn, then to the outline or thumbnails when shown,
+    // then to the pages, and round again.
+    std::vector<QWidget*> chain;
+    for (QAction* a : ToolBar->actions()) {
+        QWidget* control = a == Sep3 ? ZoomCB : a == Sep4 ? PageE : ToolBar->widgetForAction(a);
+        if (control &&
+            (control == ZoomCB || control == PageE || qobject_cast<QToolButton*>(control)) &&
+            control->isVisible() && control->isEnabled()) {
+            chain.push_back(control);
+        }
+    }
+    for (QWidget* panel : {static_cast<QWidget*>(m_preview->OutlineTree()),
+                           static_cast<QWidget*>(m_preview->Thumbnails())}) {
+        if (panel->isVisible()) {
+            chain.push_back(panel);
+        }
+    }
+    chain.push_back(m_preview->Workspace());
+    QWidget* at = QApplication::focusWidget();
+    while (at && at->focusProxy()) {
+        at = at->focusProxy();
+    }
+    const auto here = std::find(chain.begin(), chain.end(), at);
+    if (here == chain.end()) {
+        return QDialog::focusNextPrevChild(next);
+    }
+    const std::ptrdiff_t count = std::ptrdiff_t(chain.size());
+    const std::ptrdiff_t to = ((here - chain.begin()) + (next ? 1 : count - 1)) % count;
+    chain[std::size_t(to)]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+}
+
+void TqdxPreviewForm::popupRightMenu() {
+    // At the page, not at the mouse, which may be anywhere.
+    QWidget* at = m_preview->Workspace()->viewport();
+    RightMenu->popup(at->mapToGlobal(QPoint(at->width() / 3, at->height() / 3)));
 }
 
 QAction* TqdxPreviewForm::addPanel(QWidget* content) {
@@ -392,8 +459,8 @@ void TqdxPreviewForm::Setup(TqdxReport& report, pdf::TqdxPDFExport* filter,
     ToolBar->setToolButtonStyle(o.ShowCaptions ? Qt::ToolButtonTextBesideIcon
                                                : Qt::ToolButtonIconOnly);
     for (QAction* a : ToolBar->actions()) {
-        if (QToolButton* button = Button(a); button && !a->toolTip().isEmpty()) {
-            button->setAccessibleName(o.ShowCaptions ? a->text() : a->toolTip());
+        if (QToolButton* button = Button(a); button && !a->statusTip().isEmpty()) {
+            button->setAccessibleName(o.ShowCaptions ? a->text() : a->statusTip());
         }
     }
 
@@ -438,12 +505,12 @@ void TqdxPreviewForm::buildRightMenu() {
             m_menuLinks.push_back({a, RightMenu->addSeparator()});
             continue;
         }
-        if (!a->isVisible() || a->toolTip().isEmpty() || a->isCheckable() || a == Sep3) {
+        if (!a->isVisible() || a->statusTip().isEmpty() || a->isCheckable() || a == Sep3) {
             continue;
         }
         QAction* item = nullptr;
         if (QMenu* popup = a->menu()) {
-            QMenu* sub = RightMenu->addMenu(a->icon(), a->toolTip());
+            QMenu* sub = RightMenu->addMenu(a->icon(), a->statusTip());
             for (QAction* original : popup->actions()) {
                 QAction* copy = sub->addAction(original->text());
                 copy->setData(original->data());
@@ -451,7 +518,7 @@ void TqdxPreviewForm::buildRightMenu() {
             }
             item = sub->menuAction();
         } else {
-            item = RightMenu->addAction(a->icon(), a->toolTip());
+            item = RightMenu->addAction(a->icon(), a->statusTip());
             connect(item, &QAction::triggered, a, &QAction::trigger);
         }
         m_menuLinks.push_back({a, item});
@@ -506,7 +573,31 @@ void TqdxPreviewForm::UpdateButtons() {
 
 // ---- Status line, zoom box, page field -----------------------------------------------------------
 
+void TqdxPreviewForm::fitPageFields() {
+    // Sized from the report's own page count, so that "10000" and "Pág. 10000 de 10000" are
+    // never cut; at least the design's widths.
+    const int count = std::max(1, m_preview->PageCount());
+    const QString widest = QString(QString::number(count).size(), QLatin1Char('0'));
+    const int frame = PageE->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, PageE);
+    const QMargins margins = PageE->textMargins();
+    PageE->setFixedWidth(std::max(kPageEditWidth, PageE->fontMetrics().horizontalAdvance(widest) +
+                                                      2 * frame + margins.left() + margins.right() +
+                                                      8));
+    const int position = StatusFields[0]->fontMetrics().horizontalAdvance(pageOf(count, count)) +
+                         2 * StatusFields[0]->frameWidth() + 12;
+    if (std::max(kPageFieldWidth, position) != m_pageFieldWidth) {
+        m_pageFieldWidth = std::max(kPageFieldWidth, position);
+        layoutStatusFields();
+    }
+}
+
+void TqdxPreviewForm::layoutStatusFields() {
+    StatusFields[0]->setFixedWidth(m_pageFieldWidth);
+    StatusFields[1]->setFixedWidth(std::max(0, (width() - m_pageFieldWidth) / 2));
+}
+
 void TqdxPreviewForm::pageChanged(int pageNo) {
+    fitPageFields();
     const QString position = pageOf(pageNo, m_preview->PageCount());
     setStatusField(StatusFields[0], 0, position);
     PageE->setText(QString::number(pageNo));
@@ -531,8 +622,17 @@ void TqdxPreviewForm::showZoom() {
     ZoomCB->setAccessibleDescription(text);
 }
 
+void TqdxPreviewForm::focusPagesFromZoomBox() {
+    // The box also applies its text when it loses the focus: a Tab out of it keeps the focus
+    // where the Tab took it.
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || focus == ZoomCB || ZoomCB->isAncestorOf(focus) || focus->window() != this) {
+        m_preview->setFocus(Qt::OtherFocusReason);
+    }
+}
+
 void TqdxPreviewForm::ZoomCBSelect(int index) {
-    m_preview->setFocus(Qt::OtherFocusReason);
+    focusPagesFromZoomBox();
     if (index == kZoomPageWidthItem) {
         m_preview->SetZoomMode(zmPageWidth);
     } else if (index == kZoomWholePageItem) {
@@ -547,7 +647,7 @@ void TqdxPreviewForm::ZoomCBSelect(int index) {
 }
 
 void TqdxPreviewForm::ZoomCBApply() {
-    m_preview->setFocus(Qt::OtherFocusReason);
+    focusPagesFromZoomBox();
     QString text = ZoomCB->currentText();
     const qsizetype percent = text.indexOf(QLatin1Char('%'));
     if (percent >= 0) {
@@ -634,12 +734,17 @@ void TqdxPreviewForm::SaveBClick() {
     }
     const QFileInfo info(name);
     const QString target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".qp3"));
+    int error = 0;
     const bool saved = runJob(qdxResources().Text("clSaving"), false,
-                              [&] { return m_preview->SaveToFile(target); });
+                              [&] { return m_preview->SaveToFile(target, &error); });
     if (!saved && !m_lastJobFailed) {
-        // The store said no without a reason: the file could not be written.
-        showError(QStringLiteral("Erro na gravação do arquivo...\r") +
-                  QDir::toNativeSeparators(target));
+        // The store said no without a message: the file could not be written, for the
+        // system's reason.
+        QString text = QStringLiteral("Erro na gravação do arquivo...\r") + displayPath(target);
+        if (error != 0) {
+            text += QStringLiteral("\r\r") + systemReason(error);
+        }
+        showError(text);
     }
 }
 
@@ -924,6 +1029,18 @@ void TqdxPreviewForm::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (isEnter(event)) {
+        // Enter presses the toolbar button that has the focus, as Space does.
+        if (auto* button = qobject_cast<QToolButton*>(QApplication::focusWidget());
+            button && ToolBar->isAncestorOf(button)) {
+            button->animateClick();
+        }
+        event->accept();
+        return;
+    }
+    // Shift+F10 and the Menu key: the window's context menu, at the page.
+    if (event->key() == Qt::Key_Menu ||
+        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        popupRightMenu();
         event->accept();
         return;
     }
@@ -945,13 +1062,18 @@ void TqdxPreviewForm::closeEvent(QCloseEvent* event) {
 
 void TqdxPreviewForm::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    const int rest = std::max(0, (width() - kPageFieldWidth) / 2);
-    StatusFields[0]->setFixedWidth(kPageFieldWidth);
-    StatusFields[1]->setFixedWidth(rest);
+    layoutStatusFields();
 }
 
 void TqdxPreviewForm::contextMenuEvent(QContextMenuEvent* event) {
-    RightMenu->popup(event->globalPos());
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        // The Menu key, which the key handler has already answered on most desktops.
+        if (!RightMenu->isVisible()) {
+            popupRightMenu();
+        }
+    } else {
+        RightMenu->popup(event->globalPos());
+    }
     event->accept();
 }
 

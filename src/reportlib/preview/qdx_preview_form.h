@@ -25,6 +25,7 @@
 class QAction;
 class QActionGroup;
 class QComboBox;
+class QKeySequence;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -155,14 +156,22 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     QAction* addButton(const QString& caption, const QString& hint, int icon,
                        void (TqdxPreviewForm::*click)());
     QAction* addPanel(QWidget* content);
+    // A key for a toolbar button, which does what the button does while it is usable; the
+    // button's hint names the key.
+    void giveKey(QAction* button, const QKeySequence& key, const std::function<void()>& run);
+    void popupRightMenu();
     void buildRightMenu();
     void pageChanged(int pageNo);
+    void fitPageFields();
+    void layoutStatusFields();
     void showZoom();
+    void focusPagesFromZoomBox();
     void renewCaption();
     void syncPanelButtons();
     // A key's command, run as its button runs it.
@@ -181,6 +190,7 @@ private:
     std::unique_ptr<TqdxWindowInteraction> m_interaction;
     QString m_fileName;
     std::function<void(const QString&, bool)> m_savedProgressText; // the report's, given back
+    int m_pageFieldWidth = 200; // the status line's page field, grown for long reports
     bool m_fullScreen = false;
     Qt::WindowStates m_savedState;
     bool m_savedFrameless = false;

@@ -918,11 +918,27 @@ bool TqdxPreviewWorkspace::Find(int startPage) {
     const int bottom = page.top() + roundInt((hit.top() + hit.height()) * m_zoom);
     const int left = page.left() + roundInt(hit.left() * m_zoom);
     const int right = page.left() + roundInt((hit.left() + hit.width()) * m_zoom);
+    // A hit out of sight is brought to the upper third of the view, where the eye looks
+    // first, rather than to its bottom edge; the hit's page becomes the current one, even when
+    // the page above it still fills the top of the view.
     if (top < VertPosition() || bottom > VertPosition() + viewport()->height()) {
-        SetVertPosition(bottom - viewport()->height() + 20);
+        const bool scrolling = m_scrollingToPage;
+        m_scrollingToPage = true;
+        SetVertPosition(top - viewport()->height() / 3);
+        m_scrollingToPage = scrolling;
     }
     if (left < HorzPosition() || right > HorzPosition() + viewport()->width()) {
-        SetHorzPosition(right - viewport()->width() + 20);
+        SetHorzPosition(std::min(left - 20, right - viewport()->width() + 20));
+    }
+    if (!Thumbnail) {
+        const bool disabled = DisableScroll;
+        DisableScroll = true;
+        if (OnPageNoChange) {
+            OnPageNoChange(m_hitPage + 1);
+        } else {
+            SetPageNo(m_hitPage + 1, false);
+        }
+        DisableScroll = disabled;
     }
     viewport()->update();
     return true;

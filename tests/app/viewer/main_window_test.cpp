@@ -65,7 +65,8 @@ public:
 QStringList captions(const QMenu* menu) {
     QStringList out;
     for (const QAction* a : menu->actions()) {
-        out.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+        // As shown: without the marks of the underlined letters.
+        out.append(a->isSeparator() ? QStringLiteral("-") : QString(a->text()).remove(u'&'));
     }
     return out;
 }
@@ -115,8 +116,8 @@ TEST_F(MainWindow, ShowsTheProgramCaptionMenusAndDarkBlueClientArea) {
     EXPECT_EQ(frm.windowTitle(), QStringLiteral("ZeralVisualizador"));
     const auto menus = frm.menuBar()->actions();
     ASSERT_EQ(menus.size(), 2);
-    EXPECT_EQ(menus[0]->text(), QStringLiteral("Diversos"));
-    EXPECT_EQ(menus[1]->text(), QStringLiteral("Ajuda"));
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("&Diversos"));
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("A&juda"));
     EXPECT_EQ(captions(frm.miDiversos), (QStringList{QStringLiteral("Abrir Relatório"),
                                                      QStringLiteral("-"), QStringLiteral("Sair")}));
     EXPECT_EQ(captions(frm.miAjuda),
@@ -177,7 +178,7 @@ TEST_F(MainWindow, SairAsksTheSameQuestionAndClosesOnYes) {
 
 // Keys go where a user's keys go: to the focused widget, or the active window when nothing in
 // it takes the focus.
-TEST_F(MainWindow, CtrlOOpensCtrlQAsksToQuitAndF10OpensTheMenu) {
+TEST_F(MainWindow, CtrlOOpensCtrlQAsksToQuitAndF10OrAltOpensTheMenus) {
     ASSERT_TRUE(test::showActive(&frm));
     int dialogs = 0;
     frm.chooseReport = [&] {
@@ -197,6 +198,17 @@ TEST_F(MainWindow, CtrlOOpensCtrlQAsksToQuitAndF10OpensTheMenu) {
     EXPECT_EQ(QApplication::activePopupWidget(), frm.miDiversos);
     if (QWidget* menu = QApplication::activePopupWidget()) {
         menu->close();
+    }
+    // Alt with the underlined letter opens a menu too.
+    for (const auto& [letter, menu] :
+         {std::pair{Qt::Key_D, frm.miDiversos}, std::pair{Qt::Key_J, frm.miAjuda}}) {
+        ASSERT_TRUE(test::showActive(&frm));
+        QTest::keyClick(QApplication::focusWidget(), letter, Qt::AltModifier);
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::activePopupWidget(), menu);
+        if (QWidget* open = QApplication::activePopupWidget()) {
+            open->close();
+        }
     }
 }
 

@@ -1,5 +1,6 @@
-#include "platform/printing/system_printer.h"
+#include "platform/printing/printer_info.h"
 #include "platform/printing/printer_properties.h"
+#include "platform/printing/system_printer.h"
 
 #include "pdf_info.h"
 #include "private_cupsd.h"
@@ -100,6 +101,25 @@ PrivateCupsd* CupsPrinting::cups = nullptr;
 bool CupsPrinting::queuesReady = false;
 
 } // namespace
+
+TEST(PaperNames, KeywordsWithoutWordsOfTheirOwnAreNamedForPeople) {
+    const struct {
+        const char* keyword;
+        const char* name;
+    } cases[] = {
+        {"na_monarch_3.875x7.5in", "Monarch (98 × 191 mm)"},
+        {"iso_a4_210x297mm", "A4 (210 × 297 mm)"},
+        {"media.na_number-10_4.125x9.5in", "Number 10 (105 × 241 mm)"},
+        {"na_index-4x6_4x6in", "Index 4x6 (102 × 152 mm)"},
+        {"A4", "A4"},                             // a name already
+        {"Envelope Monarch", "Envelope Monarch"}, // the print system's words
+        {"custom_210x297mm", "custom_210x297mm"}, // not of the form: left alone
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(paperNameFromKeyword(QString::fromUtf8(c.keyword)).toStdString(), c.name)
+            << c.keyword;
+    }
+}
 
 TEST(PageMetrics, PlacesTheStripsOfAnUprightPageAndTurnsThemWithALandscapeOne) {
     // Strips 12/48/36/24 pt at 1200 dpi are 200/800/600/400 pixels.

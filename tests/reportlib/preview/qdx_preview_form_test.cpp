@@ -3,9 +3,11 @@
 #include "reportlib/preview/qdx_search_dialog.h"
 
 #include "reportlib/pdf/qdx_export_pdf.h"
+#include "reportlib/preview/qdx_pdf_export_dialog.h"
 #include "reportlib/preview/qdx_preview_workspace.h"
 #include "reportlib/print/qdx_res.h"
 
+#include "active_window.h"
 #include "pdf_info.h"
 #include "platform/text/codepages.h"
 #include "qp3_generator.h"
@@ -16,19 +18,20 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
-#include <QProgressBar>
 #include <QComboBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -327,6 +330,171 @@ TEST(PreviewForm, FindDialogThroughKeysThenF3) {
     EXPECT_EQ(TqdxSearchDialog::RememberedText(), QStringLiteral("ALVO"));
 }
 
+TEST(PreviewForm, EveryToolbarFunctionHasAKeyAndAPlaceInTheTabOrder) {
+    Fixture f;
+    f.generate(3);
+    TqdxPreviewForm& form = f.open();
+    ASSERT_TRUE(test::showActive(&form));
+    form.Preview()->Workspace()->setFocus();
+    const auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+        QApplication::processEvents();
+    };
+
+    // Tab walks the toolbar's visible buttons and boxes in their order, then the pages.
+    QStringList order;
+    for (int i = 0; i < 40; ++i) {
+        press(Qt::Key_Tab);
+        QWidget* at = QApplication::focusWidget();
+        ASSERT_NE(at, nullptr);
+        if (at == form.Preview()->Workspace()) {
+            break;
+        }
+        order << at->accessibleName();
+    }
+    EXPECT_EQ(order.join(QStringLiteral(", ")).toStdString(),
+              "Imprimir, Abrir, Guardar, Exportar, Exportar para PDF, Localizar, Ampliar, Zoom, "
+              "Reduzir, Ecran inteiro, Resumo do relatório, Miniaturas, Margens, Editar Página, "
+              "Primeira Página, Página Anterior, Número da Página, Próxima Página, Última Página, "
+              "Fechar");
+
+    // Space and Enter press the focused button.
+    form.Button(form.NextB)->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Space);
+    EXPECT_EQ(form.Preview()->PageNo(), 2);
+    press(Qt::Key_Return);
+    QTest::qWait(300); // the pressed look of a click made by a key
+    EXPECT_EQ(form.Preview()->PageNo(), 3);
+
+    // Keys for what only the mouse reached; the hints name them.
+    form.Preview()->Workspace()->setFocus();
+    press(Qt::Key_F9);
+    EXPECT_TRUE(form.Preview()->OutlineVisible());
+    EXPECT_TRUE(form.OutlineB->isChecked());
+    press(Qt::Key_F9, Qt::ShiftModifier);
+    EXPECT_TRUE(form.Preview()->ThumbnailVisible());
+    EXPECT_FALSE(form.Preview()->OutlineVisible());
+    EXPECT_EQ(form.Button(form.OutlineB)->toolTip(), QStringLiteral("Resumo do relatório (F9)"));
+    EXPECT_EQ(form.Button(form.PageSettingsB)->toolTip(), QStringLiteral("Margens (Ctrl+M)"));
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        const char* dialog;
+    } dialogs[] = {{Qt::Key_M, Qt::ControlModifier, "zr::reportlib::preview::TqdxPageSettingsForm"},
+                   {Qt::Key_E, Qt::ControlModifier, "zr::reportlib::preview::TqdxPDFExportDialog"}};
+    for (const auto& d : dialogs) {
+        QString seen;
+        bool bookmarks = false;
+        QTimer::singleShot(50, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                seen = QString::fromUtf8(modal->metaObject()->className());
+                // The report has an outline, though its preview does not show it at first:
+                // bookmarks are offered and on.
+                if (auto* pdf = qobject_cast<TqdxPDFExportDialog*>(modal)) {
+                    bookmarks = pdf->OutlineCB->isEnabled() && pdf->OutlineCB->isChecked();
+                }
+                QTest::keyClick(modal, Qt::Key_Escape);
+            }
+        });
+        press(d.key, d.modifiers);
+        EXPECT_EQ(seen, QString::fromUtf8(d.dialog));
+        EXPECT_EQ(bookmarks, seen.endsWith(QLatin1String("TqdxPDFExportDialog")));
+        EXPECT_TRUE(form.isVisible());
+        ASSERT_TRUE(test::showActive(&form));
+        form.Preview()->Workspace()->setFocus();
+    }
+
+    // Shift+F10 and the Menu key open the window's menu at the page, not at the mouse.
+    for (const auto modifiers :
+         {Qt::KeyboardModifiers(Qt::ShiftModifier), Qt::KeyboardModifiers()}) {
+        form.Preview()->Workspace()->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), modifiers ? Qt::Key_F10 : Qt::Key_Menu,
+                        modifiers);
+        EXPECT_TRUE(form.RightMenu->isVisible());
+        const QRect page(form.Preview()->Workspace()->viewport()->mapToGlobal(QPoint(0, 0)),
+                         form.Preview()->Workspace()->viewport()->size());
+        EXPECT_TRUE(page.contains(form.RightMenu->pos())) << modifiers;
+        form.RightMenu->close();
+    }
+
+    // Ctrl+W closes the window.
+    form.Preview()->Workspace()->setFocus();
+    press(Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST(PreviewForm, LongReportsKeepCountersOutlineAndHitsInSight) {
+    // The counters at 10,000 pages, and a hit on the last one.
+    Fixture f;
+    tools::Qp3GeneratorOptions options;
+    options.pages = 10000;
+    options.memoLines = {{QStringLiteral("Arial"), QStringLiteral("Total geral do relatório")}};
+    tools::BuildPreparedReport(f.report, options);
+    TqdxPreviewForm& form = f.open();
+    ASSERT_TRUE(test::showActive(&form));
+    form.Preview()->Workspace()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    ASSERT_EQ(form.PageE->text(), QStringLiteral("10000"));
+    const auto fits = [](QWidget* field, const QString& text) {
+        return field->fontMetrics().horizontalAdvance(text) <= field->contentsRect().width();
+    };
+    EXPECT_TRUE(fits(form.PageE, QStringLiteral("10000")));
+    EXPECT_TRUE(fits(form.StatusFields[0], form.StatusFields[0]->text()));
+    EXPECT_EQ(form.StatusFields[0]->text(), QStringLiteral("Pág. 10000 de 10000"));
+
+    const auto hitInUpperPart = [&form] {
+        TqdxPreviewWorkspace* view = form.Preview()->Workspace();
+        const QRect hit = view->HitRect();
+        return !hit.isEmpty() && hit.top() >= 0 && hit.bottom() <= view->viewport()->height() / 2;
+    };
+    // Two pages back, out of sight of the hit; the search starts at the current page.
+    form.Preview()->SetPageNo(9998);
+    ASSERT_TRUE(form.Preview()->Find(QStringLiteral("Total geral"), false, false));
+    EXPECT_EQ(form.Preview()->PageNo(), 10000);
+    EXPECT_TRUE(hitInUpperPart());
+
+    // The outline pane grows to its entries ("Página 10" and on are whole), with tooltips.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
+    QApplication::processEvents();
+    QTreeWidget* outline = form.Preview()->OutlineTree();
+    ASSERT_TRUE(outline->isVisible());
+    QTreeWidgetItem* section = outline->topLevelItem(0);
+    ASSERT_GE(section->childCount(), 12);
+    for (QTreeWidgetItem* item : {section->child(8), section->child(11)}) {
+        const QRect place = outline->visualItemRect(item);
+        EXPECT_LE(place.left() + outline->fontMetrics().horizontalAdvance(item->text(0)),
+                  outline->viewport()->width())
+            << item->text(0).toStdString();
+        EXPECT_EQ(item->toolTip(0), item->text(0));
+    }
+    EXPECT_LE(outline->width(), form.width() / 3);
+
+    // A hit at the top of page 3 makes page 3 current and stands in the upper part of the view.
+    Fixture g;
+    g.load(reportXml(4, {{3, memo("A", 5, "alvo no alto")}}));
+    TqdxPreviewForm& small = g.open();
+    ASSERT_TRUE(small.Preview()->Find(QStringLiteral("alvo no alto"), false, true));
+    EXPECT_EQ(small.Preview()->PageNo(), 3);
+    EXPECT_EQ(small.StatusFields[0]->text(), QStringLiteral("Pág. 3 de 4"));
+    const QRect hit = small.Preview()->Workspace()->HitRect();
+    EXPECT_GE(hit.top(), 0);
+    EXPECT_LE(hit.bottom(), small.Preview()->Workspace()->viewport()->height() / 2);
+
+    // A landscape page among upright ones: the thumbnail strip is wide enough for it.
+    Fixture h;
+    QByteArray xml = reportXml(2);
+    xml.replace(xml.lastIndexOf("PaperWidth=\"210\" PaperHeight=\"297\""), 32,
+                "PaperWidth=\"297\" PaperHeight=\"210\"");
+    h.load(xml);
+    TqdxPreviewForm& turned = h.open();
+    turned.ThumbB->trigger();
+    QApplication::processEvents();
+    TqdxPreviewWorkspace* strip = turned.Preview()->Thumbnails();
+    ASSERT_EQ(strip->PageList.Count(), 2);
+    EXPECT_GT(strip->PageList.Items(1).Width, strip->PageList.Items(0).Width);
+    EXPECT_GE(strip->viewport()->width(), strip->PageList.Items(1).Width + 20);
+}
+
 TEST(PreviewForm, ExportsPdfThroughTheFormWithProgress) {
     test::TempDir dir;
     Fixture f;
@@ -423,6 +591,17 @@ TEST(PreviewForm, FailedJobsAreShownAndLeaveTheWindowUsable) {
     form.SaveBClick();
     ASSERT_EQ(f.interaction.messages.size(), 2u);
     EXPECT_EQ(f.interaction.messages[1].kind, MessageKind::Error);
+    // With the system's reason, and a long path shortened in its middle.
+    EXPECT_TRUE(
+        f.interaction.messages[1].text.endsWith(QStringLiteral("No such file or directory")))
+        << f.interaction.messages[1].text.toStdString();
+    const QString longName = missingFolder + QLatin1Char('/') + QString(200, u'x');
+    form.Preview()->SaveFileName = [&] { return longName; };
+    form.SaveBClick();
+    ASSERT_EQ(f.interaction.messages.size(), 3u);
+    EXPECT_FALSE(f.interaction.messages[2].text.contains(longName));
+    EXPECT_TRUE(f.interaction.messages[2].text.contains(QStringLiteral("xxx.qp3")));
+    f.interaction.messages.pop_back();
 
     // A save that works, then opening it again through the window.
     const QString saved = dir.path(QStringLiteral("copia.qp3"));
