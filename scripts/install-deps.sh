@@ -8,7 +8,9 @@
 #                           scheduler, PDF readers, Xvfb with xdotool and the accessibility
 #                           bus, the desktop validators, lintian and pdf.js from npm (test.sh)
 #
-# Safe to run again: packages already present are skipped quickly.
+# Packages are installed as root, or through sudo by another user; a user without sudo is told
+# the command to run as root, and nothing is installed. Safe to run again: packages already
+# present are skipped quickly.
 set -euo pipefail
 
 build_packages=(
@@ -30,7 +32,8 @@ test_packages=(
     at-spi2-core dbus-daemon python3-pyatspi xdotool
 )
 
-case "${1:-test}" in
+variant="${1:-test}"
+case "$variant" in
 build) packages=("${build_packages[@]}") ;;
 test) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
 *)
@@ -45,9 +48,31 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
+# pdf.js (npm's pdfjs-dist), the second PDF reader of the prepared-report PDF tests, is put in a
+# folder of the work tree that git ignores; npm comes from the distribution. Installed once; the
+# tests skip their pdf.js checks without it.
+pdfjs_dir="$(cd "$(dirname "$0")/.." && pwd)/tests/support/pdfjs"
+pdfjs_wanted=false
+if [ "$variant" = test ] && [ ! -f "$pdfjs_dir/node_modules/pdfjs-dist/legacy/build/pdf.mjs" ]; then
+    pdfjs_wanted=true
+    if ! command -v npm >/dev/null 2>&1; then
+        missing+=(npm)
+    fi
+fi
 
+# Installing needs root: through sudo when it is there. Without it (a minimal system has none)
+# nothing is started; the user is told what to run as root.
 SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
+if [ ${#missing[@]} -ne 0 ] && [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+        {
+            echo "install-deps: ${#missing[@]} packages are missing, and installing them needs root;"
+            echo "install-deps: this user is not root and sudo is not installed. Run as root:"
+            echo "  su -c 'apt-get update && apt-get install -y --no-install-recommends ${missing[*]}'"
+            echo "install-deps: then run this command again."
+        } >&2
+        exit 1
+    fi
     SUDO="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
@@ -59,18 +84,7 @@ else
     $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-if [ "${1:-test}" = build ]; then
-    exit 0
-fi
-
-# pdf.js (npm's pdfjs-dist), the second PDF reader of the prepared-report PDF tests, in a folder
-# of the work tree that git ignores. Installed once; the tests skip their pdf.js checks without it.
-pdfjs_dir="$(cd "$(dirname "$0")/.." && pwd)/tests/support/pdfjs"
-if [ ! -f "$pdfjs_dir/node_modules/pdfjs-dist/legacy/build/pdf.mjs" ]; then
-    if ! command -v npm >/dev/null 2>&1; then
-        $SUDO apt-get update -qq
-        $SUDO apt-get install -y -qq --no-install-recommends npm
-    fi
+if [ "$pdfjs_wanted" = true ]; then
     mkdir -p "$pdfjs_dir"
     echo "install-deps: installing pdfjs-dist into $pdfjs_dir"
     npm install --prefix "$pdfjs_dir" --no-audit --no-fund --silent --omit=optional \

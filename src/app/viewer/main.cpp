@@ -64,6 +64,15 @@ int main(int argc, char** argv) {
         std::printf("zeralvisualizador %s\n", zr::app::kVersaoSistema);
         return 0;
     }
+    // Without a display Qt would abort with advice to reinstall; say what is missing instead.
+    // A platform named in QT_QPA_PLATFORM (offscreen, vnc) is left to Qt.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fputs("zeralvisualizador: nenhuma tela disponível (DISPLAY e WAYLAND_DISPLAY vazios); "
+                   "execute-o numa sessão gráfica\n",
+                   stderr);
+        return 1;
+    }
     // The stand-ins for the Windows font families, for Qt's font database as for the PDF.
     zr::fonts::EnsureFontConfiguration();
     QApplication app(arguments.argc(), arguments.argv());
