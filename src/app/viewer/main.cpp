@@ -20,8 +20,8 @@ namespace {
 
 constexpr char kUsage[] =
     "Uso:\n"
-    "  zeralvisualizador [ARQUIVO.GVP | ARQUIVO.QP3]\n"
-    "  zeralvisualizador --open [ARQUIVO]\n"
+    "  zeralvisualizador [--page N] [ARQUIVO.GVP | ARQUIVO.QP3]\n"
+    "  zeralvisualizador [--page N] --open [ARQUIVO]\n"
     "  zeralvisualizador --help | --version\n"
     "\n"
     "Sem argumentos, abre a janela principal. Com um relatório, mostra-o e termina quando\n"
@@ -34,6 +34,8 @@ constexpr char kUsage[] =
     "                   (como faz a área de trabalho); um arquivo que não existe ou que\n"
     "                   não é relatório é indicado numa mensagem; sem ARQUIVO, abre a\n"
     "                   janela principal\n"
+    "  --page N         abre o relatório na página N (sem ela, onde foi deixado da\n"
+    "                   última vez)\n"
     "  --help           mostra este texto\n"
     "  --version        mostra a versão\n";
 
@@ -55,7 +57,22 @@ int main(int argc, char** argv) {
     // Qt sees only the program name, so that a report named like one of its options reaches
     // the main window unchanged.
     zr::app::QtArguments arguments(argc, argv);
-    const QString first = arguments.arguments().value(0);
+    QStringList words = arguments.arguments();
+    // --page N before the report: the page it opens at, over the one it was left at.
+    int startPage = 0;
+    if (words.value(0) == QLatin1String("--page")) {
+        bool ok = false;
+        startPage = words.value(1).toInt(&ok);
+        if (!ok || startPage < 1) {
+            std::fprintf(stderr,
+                         "zeralvisualizador: --page pede um número de página (1 ou mais), "
+                         "não \"%s\"\n",
+                         words.value(1).toLocal8Bit().constData());
+            return 2;
+        }
+        words = words.mid(2);
+    }
+    const QString first = words.value(0);
     if (first == QLatin1String("--help")) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -90,9 +107,10 @@ int main(int argc, char** argv) {
     frmMenu.setWindowIcon(QApplication::windowIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("zeralvisualizador"));
 
+    frmMenu.setStartPage(startPage);
     const bool desktop = first == QLatin1String("--open");
-    if (desktop && arguments.arguments().size() > 1) {
-        return zr::app::openFromDesktop(frmMenu, ui, arguments.arguments().at(1));
+    if (desktop && words.size() > 1) {
+        return zr::app::openFromDesktop(frmMenu, ui, words.at(1));
     }
     // Started from the desktop's menu the entry gives no file: the main window opens as usual.
     if (!desktop) {

@@ -4,6 +4,8 @@
 #include "app/common/printing_hooks.h"
 #include "app/common/viewer_settings.h"
 #include "name_filters.h"
+#include "platform/files/display_path.h"
+#include "platform/files/recent_reports.h"
 #include "platform/files/report_folder.h"
 #include "platform/interaction/interaction.h"
 #include "printing_help_window.h"
@@ -18,7 +20,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
@@ -28,6 +32,7 @@
 #include <QToolButton>
 
 #include <exception>
+#include <utility>
 
 // The window pictures live in a static library: make sure its resources are registered.
 static void initViewerResources() {
@@ -112,7 +117,8 @@ TfrmMenu::TfrmMenu(Interaction& ui, QWidget* parent)
     m_pdfExport->Report = m_report.get();
     m_report->OnPreviewPrepared = [this](reportlib::TqdxReport& report) {
         reportlib::preview::TqdxPreviewForm::PreviewPrepared(
-            report, m_pdfExport.get(), isVisible() ? this : nullptr, m_preparedFileName);
+            report, m_pdfExport.get(), isVisible() ? this : nullptr, m_preparedFileName,
+            std::exchange(m_startPage, 0));
     };
     preparedReportHook = [this](const QString& fileName) { loadPreparedReport(fileName); };
 
@@ -131,7 +137,7 @@ void TfrmMenu::buildMenus() {
     miAbrirRelatorio = miDiversos->addAction(QStringLiteral("&Abrir Relatório"));
     miAbrirRelatorio->setObjectName(QStringLiteral("miAbrirRelatorio"));
     miAbrirRelatorio->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    miDiversos->addSeparator();
+    m_recentSeparator = miDiversos->addSeparator();
     miSair = miDiversos->addAction(QStringLiteral("&Sair"));
     miSair->setObjectName(QStringLiteral("miSair"));
     miSair->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -163,10 +169,61 @@ void TfrmMenu::buildMenus() {
         }
     }
 
+    connect(miDiversos, &QMenu::aboutToShow, this, [this] { renewRecentReports(); });
+    renewRecentReports();
     connect(miAbrirRelatorio, &QAction::triggered, this, [this] { miAbrirRelatorioClick(); });
     connect(miSair, &QAction::triggered, this, [this] { miSairClick(); });
     connect(miAjudaImpressao, &QAction::triggered, this, [this] { miAjudaImpressaoClick(); });
     connect(miSobre, &QAction::triggered, this, [this] { miSobreClick(); });
+}
+
+void TfrmMenu::renewRecentReports() {
+    for (QAction* item : miRecentes) {
+        delete item;
+    }
+    miRecentes.clear();
+    delete miRemoverAusentes;
+    miRemoverAusentes = nullptr;
+    // Each report by its name, then its folder; a report that has gone is shown, greyed.
+    QStringList missing;
+    const QStringList reports = recentReports();
+    for (qsizetype i = 0; i < reports.size(); ++i) {
+        const QFileInfo file(reports[i]);
+        QString name = file.fileName();
+        name.replace(u'&', QLatin1String("&&"));
+        const QString caption =
+            QStringLiteral("&%1 %2 — %3")
+                .arg(i + 1 < 10 ? QString::number(i + 1) : QStringLiteral("1&0"), name,
+                     displayPath(file.absolutePath(), 60));
+        auto* item = new QAction(caption, miDiversos);
+        item->setToolTip(QDir::toNativeSeparators(file.absoluteFilePath()));
+        item->setEnabled(file.isFile());
+        if (!file.isFile()) {
+            missing << reports[i];
+        }
+        const QString path = reports[i];
+        connect(item, &QAction::triggered, this, [this, path] { openReport(path); });
+        miDiversos->insertAction(m_recentSeparator, item);
+        miRecentes.push_back(item);
+    }
+    if (!missing.isEmpty()) {
+        miRemoverAusentes =
+            new QAction(QStringLiteral("&Remover da lista os que não existem mais"), miDiversos);
+        connect(miRemoverAusentes, &QAction::triggered, this,
+                [missing] { removeRecentReports(missing); });
+        miDiversos->insertAction(m_recentSeparator, miRemoverAusentes);
+    }
+    // The open dialog offers the reports' folders in its history.
+    QStringList folders;
+    for (const QString& report : reports) {
+        const QString folder = QFileInfo(report).absolutePath();
+        if (!folders.contains(folder) && QFileInfo(folder).isDir()) {
+            folders << folder;
+        }
+    }
+    if (OpenDialog) {
+        OpenDialog->setHistory(folders);
+    }
 }
 
 TfrmMenu::Picture TfrmMenu::backgroundFor(int screenWidth) {
@@ -232,6 +289,7 @@ void TfrmMenu::centreOnScreen() {
 }
 
 QString TfrmMenu::runOpenDialog() {
+    renewRecentReports();
     OpenDialog->setDirectory(reportFolder());
     if (OpenDialog->exec() != QDialog::Accepted) {
         return {};
@@ -265,6 +323,7 @@ void TfrmMenu::openTextReport(const QString& fileName) {
     }
     try {
         gravana.LerRelatorio(fileName);
+        addRecentReport(fileName);
         gravana.Fechar();
     } catch (const std::exception& e) {
         // Nothing may escape into the event loop; the report is dropped without a preview.
@@ -295,6 +354,7 @@ void TfrmMenu::loadPreparedReport(const QString& fileName) {
         for (const QString& warning : report.PreviewPages().LoadWarnings()) {
             m_ui.message(MessageKind::Warning, warning, QString::fromUtf8(kViewerCaption));
         }
+        addRecentReport(fileName);
     } catch (const std::exception& e) {
         // "Invalid file format" and the like: said here, and the preview opens empty.
         m_ui.message(MessageKind::Error, QString::fromUtf8(e.what()));

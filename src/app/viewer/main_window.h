@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QFileDialog;
@@ -83,6 +84,10 @@ public:
     // preview then opens empty, so that another report can be opened from it; nothing escapes.
     void loadPreparedReport(const QString& fileName);
 
+    // The page the next report opens at (from 1), over the place it was left at; 0 for that
+    // place. Used once.
+    void setStartPage(int page) { m_startPage = page; }
+
     textreport::TGravana& Gravana() const { return *m_gravana; }
     reportlib::TqdxReport& Report() const { return *m_report; }
     // The prepared report's PDF export, with the window's stored settings.
@@ -101,6 +106,9 @@ public:
     QMenu* miDiversos = nullptr;
     QAction* miAbrirRelatorio = nullptr;
     QAction* miSair = nullptr;
+    // The reports opened last, after "Abrir Relatório" (renewed whenever the menu opens).
+    std::vector<QAction*> miRecentes;
+    QAction* miRemoverAusentes = nullptr; // takes the reports that have gone off the list
     QMenu* miAjuda = nullptr;
     QAction* miAjudaImpressao = nullptr;
     QAction* miSobre = nullptr;
@@ -118,6 +126,7 @@ protected:
 
 private:
     void buildMenus();
+    void renewRecentReports();
     void FormShow();
     bool FormCloseQuery();
     QString runOpenDialog();
@@ -129,6 +138,8 @@ private:
     std::unique_ptr<reportlib::pdf::TqdxPDFExport> m_pdfExport;
     QString m_pdfExportFileName;
     QString m_preparedFileName; // the ".QP3" being shown
+    QAction* m_recentSeparator = nullptr; // before "Sair"
+    int m_startPage = 0;
 };
 
 } // namespace zr::app

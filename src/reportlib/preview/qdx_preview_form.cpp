@@ -8,6 +8,7 @@
 #include "qdx_search_dialog.h"
 
 #include "platform/files/display_path.h"
+#include "platform/files/recent_reports.h"
 #include "platform/files/report_folder.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/text/codepages.h"
@@ -52,6 +53,8 @@ constexpr int kZoomPageWidthItem = 6;
 constexpr int kZoomWholePageItem = 7;
 constexpr int kPageFieldWidth = 200;
 constexpr int kPageEditWidth = 40;
+// The window's name among the remembered window places.
+const QString kWindowKind = QStringLiteral("visualizacao-preparada");
 constexpr const char* kStatusFieldNames[3] = {"Posição da página", "Mensagem", "Dica"};
 
 QString qp3Filter() { return qdxResources().Text("clQP3files") + QStringLiteral(" (*.qp3)"); }
@@ -394,9 +397,12 @@ QAction* TqdxPreviewForm::MenuItem(QAction* action) const {
 // ---- Set-up --------------------------------------------------------------------------------------
 
 void TqdxPreviewForm::PreviewPrepared(TqdxReport& report, pdf::TqdxPDFExport* filter,
-                                      QWidget* parent, const QString& fileName) {
+                                      QWidget* parent, const QString& fileName, int startPage) {
     TqdxPreviewForm form(parent);
     form.Setup(report, filter, fileName);
+    if (startPage > 0) {
+        form.Preview()->SetPageNo(startPage);
+    }
     form.exec();
 }
 
@@ -475,6 +481,13 @@ void TqdxPreviewForm::Setup(TqdxReport& report, pdf::TqdxPDFExport* filter,
     ExportB->setVisible((b & pbExport) && m_pdfFilter);
     PdfB->setVisible((b & pbExportQuick) && m_pdfFilter);
     EmailB->setVisible(false);
+
+    // Where the user left this report and the window last time, over the report's own options.
+    const QByteArray geometry = windowGeometry(kWindowKind);
+    if (!geometry.isEmpty()) {
+        restoreGeometry(geometry);
+    }
+    restorePlace();
 
     renewCaption();
     buildRightMenu();
@@ -706,14 +719,19 @@ void TqdxPreviewForm::OpenBClick() {
         return;
     }
     rememberReportFolder(name);
+    rememberPlace(); // of the report the new one replaces
     // A file that does not load leaves the report shown, and its name, as they were.
-    runJob(qdxResources().Text("clLoading"), false, [&] {
-        const bool loaded = m_preview->LoadFromFile(name);
-        if (loaded) {
+    const bool loaded = runJob(qdxResources().Text("clLoading"), false, [&] {
+        const bool done = m_preview->LoadFromFile(name);
+        if (done) {
             m_fileName = name;
         }
-        return loaded;
+        return done;
     });
+    if (loaded) {
+        addRecentReport(name);
+        restorePlace();
+    }
     renewCaption();
     pageChanged(m_preview->PageNo());
     showZoom();
@@ -1051,6 +1069,34 @@ void TqdxPreviewForm::keyPressEvent(QKeyEvent* event) {
 }
 
 void TqdxPreviewForm::reject() { CancelBClick(); }
+
+void TqdxPreviewForm::done(int result) {
+    rememberWindowGeometry(kWindowKind, saveGeometry());
+    rememberPlace();
+    QDialog::done(result);
+}
+
+void TqdxPreviewForm::restorePlace() {
+    const std::optional<ReportPlace> place =
+        m_fileName.isEmpty() ? std::nullopt : reportPlace(m_fileName);
+    if (!place || m_preview->PageCount() == 0) {
+        return;
+    }
+    if (place->zoomMode == zmDefault) {
+        m_preview->SetZoom(place->zoom);
+    }
+    m_preview->SetZoomMode(place->zoomMode >= zmDefault && place->zoomMode <= zmManyPages
+                               ? TqdxZoomMode(place->zoomMode)
+                               : zmDefault);
+    m_preview->SetPageNo(std::min(place->page, m_preview->PageCount()));
+}
+
+void TqdxPreviewForm::rememberPlace() {
+    if (!m_fileName.isEmpty() && m_preview->PageCount() > 0) {
+        rememberReportPlace(m_fileName,
+                            {m_preview->PageNo(), m_preview->Zoom(), int(m_preview->ZoomMode())});
+    }
+}
 
 void TqdxPreviewForm::closeEvent(QCloseEvent* event) {
     if (building() || m_jobRunning) {

@@ -51,8 +51,9 @@ public:
     // Shows `report`'s prepared pages in a new window, modally, and returns when it is closed.
     // `filter` (may be null, must outlive the call) is the PDF export the window offers;
     // `fileName` is the report's file, from which the PDF name is proposed.
+    // The report opens where the user left it, unless `startPage` (from 1) says otherwise.
     static void PreviewPrepared(TqdxReport& report, pdf::TqdxPDFExport* filter, QWidget* parent,
-                                const QString& fileName = {});
+                                const QString& fileName = {}, int startPage = 0);
 
     // Gives the preview control the report (which must outlive the window) and sets the window
     // up from its PreviewOptions: zoom, buttons, export menu, caption, context menu.
@@ -149,6 +150,8 @@ public:
     QAction* MenuItem(QAction* action) const;
 
     void reject() override;
+    // Closing remembers the window's place on the screen and the report's place in it.
+    void done(int result) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -169,6 +172,8 @@ private:
     void buildRightMenu();
     void pageChanged(int pageNo);
     void fitPageFields();
+    void restorePlace();
+    void rememberPlace();
     void layoutStatusFields();
     void showZoom();
     void focusPagesFromZoomBox();

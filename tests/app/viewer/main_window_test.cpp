@@ -367,3 +367,64 @@ TEST(MainWindowPreview, PrintSetupOpensOverThePreviewItWasAskedFrom) {
 
 } // namespace
 } // namespace zr::app
+
+namespace zr::app {
+namespace {
+
+// The captions of the "Diversos" menu as the user sees it, opened with Alt+D.
+QStringList diversosByKeys(TfrmMenu& frm) {
+    EXPECT_TRUE(test::showActive(&frm));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
+    QApplication::processEvents();
+    QStringList shown;
+    if (QApplication::activePopupWidget() != frm.miDiversos) {
+        ADD_FAILURE() << "Alt+D did not open the menu";
+        return shown;
+    }
+    for (const QAction* a : frm.miDiversos->actions()) {
+        shown << (a->isSeparator() ? QStringLiteral("-")
+                                   : (a->isEnabled() ? QString() : QStringLiteral("(off) ")) +
+                                         QString(a->text())
+                                             .replace(QLatin1String("&&"), QLatin1String("\x01"))
+                                             .remove(u'&')
+                                             .replace(u'\x01', u'&'));
+    }
+    return shown;
+}
+
+TEST_F(MainWindow, ListsTheReportsOpenedLastAndGreysThoseThatHaveGone) {
+    const QString text = savedReport(QStringLiteral("a&b.GVP"), "0001001001016T000000X");
+    const QString prepared = dir.path(QStringLiteral("vendas.QP3"));
+    tools::Qp3GeneratorOptions options;
+    options.pages = 2;
+    ASSERT_TRUE(tools::WritePreparedReport(prepared, options));
+    const QString folder = QDir::toNativeSeparators(QDir(dir.root()).absolutePath());
+    EXPECT_EQ(frm.FormCreate(text), StartAction::OpenGvp);
+    EXPECT_EQ(frm.FormCreate(prepared), StartAction::OpenQp3);
+
+    // Newest first, each by its name and its folder; a number opens it.
+    EXPECT_EQ(diversosByKeys(frm).join(u'|').toStdString(),
+              ("Abrir Relatório|1 vendas.QP3 — " + folder + "|2 a&b.GVP — " + folder + "|-|Sair")
+                  .toStdString());
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_2);
+    QApplication::processEvents();
+    EXPECT_EQ(previews, 2);
+    EXPECT_TRUE(frm.OpenDialog->history().contains(QDir(dir.root()).absolutePath()));
+
+    // A report that has gone stays, greyed, until the list is told to forget it.
+    ASSERT_TRUE(QFile::remove(prepared));
+    EXPECT_EQ(diversosByKeys(frm).join(u'|').toStdString(),
+              ("Abrir Relatório|1 a&b.GVP — " + folder + "|(off) 2 vendas.QP3 — " + folder +
+               "|Remover da lista os que não existem mais|-|Sair")
+                  .toStdString());
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_R);
+    QApplication::processEvents();
+    EXPECT_EQ(diversosByKeys(frm).join(u'|').toStdString(),
+              ("Abrir Relatório|1 a&b.GVP — " + folder + "|-|Sair").toStdString());
+    if (QWidget* open = QApplication::activePopupWidget()) {
+        open->close();
+    }
+}
+
+} // namespace
+} // namespace zr::app

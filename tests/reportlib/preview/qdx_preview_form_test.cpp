@@ -495,6 +495,50 @@ TEST(PreviewForm, LongReportsKeepCountersOutlineAndHitsInSight) {
     EXPECT_GE(strip->viewport()->width(), strip->PageList.Items(1).Width + 20);
 }
 
+TEST(PreviewForm, AReportReopensWhereItWasLeftUnlessItChangedOrAPageIsAsked) {
+    test::TempDir dir;
+    const QString file = dir.path(QStringLiteral("vendas.QP3"));
+    tools::Qp3GeneratorOptions options;
+    options.pages = 6;
+    ASSERT_TRUE(tools::WritePreparedReport(file, options));
+    const auto show = [&](Fixture& f, int startPage = 0) {
+        f.report.PreviewPages().LoadFromFile(file, false);
+        int page = 0;
+        double zoom = 0;
+        QTimer::singleShot(0, [&] {
+            auto* form = qobject_cast<TqdxPreviewForm*>(QApplication::activeModalWidget());
+            ASSERT_NE(form, nullptr);
+            page = form->Preview()->PageNo();
+            zoom = form->Preview()->Zoom();
+            if (page == 1 && startPage == 0) {
+                // First time: the user goes to page 4 at 150%, and closes with Escape.
+                ASSERT_TRUE(test::showActive(form));
+                form->Preview()->Workspace()->setFocus();
+                for (int i = 0; i < 3; ++i) {
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown,
+                                    Qt::ControlModifier);
+                }
+                form->ZoomCB->setEditText(QStringLiteral("150%"));
+                form->ZoomCBApply();
+            }
+            QTest::keyClick(form->Preview()->Workspace(), Qt::Key_Escape);
+        });
+        TqdxPreviewForm::PreviewPrepared(f.report, &f.filter, nullptr, file, startPage);
+        return std::pair{page, zoom};
+    };
+    Fixture first;
+    EXPECT_EQ(show(first), (std::pair{1, 1.0}));
+    Fixture again;
+    EXPECT_EQ(show(again), (std::pair{4, 1.5}));
+    Fixture asked;
+    EXPECT_EQ(show(asked, 2).first, 2);
+    // Rewritten since: from its start.
+    options.pages = 7;
+    ASSERT_TRUE(tools::WritePreparedReport(file, options));
+    Fixture changed;
+    EXPECT_EQ(show(changed).first, 1);
+}
+
 TEST(PreviewForm, ExportsPdfThroughTheFormWithProgress) {
     test::TempDir dir;
     Fixture f;
