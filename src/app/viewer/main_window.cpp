@@ -131,6 +131,7 @@ TfrmMenu::~TfrmMenu() = default;
 
 void TfrmMenu::buildMenus() {
     menuBar()->setObjectName(QStringLiteral("MainMenu"));
+    menuBar()->setAccessibleName(QStringLiteral("Barra de menus"));
 
     miDiversos = menuBar()->addMenu(QStringLiteral("&Diversos"));
     miDiversos->setObjectName(QStringLiteral("miDiversos"));

@@ -4,7 +4,9 @@
 
 #include "platform/files/report_folder.h"
 #include "platform/interaction/interaction.h"
+#include "platform/widgets/accessible_page.h"
 #include "reportlib/document/qdx_unicode_utils.h"
+#include "reportlib/render/page_text.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -117,7 +119,23 @@ TqdxPreview::TqdxPreview(QWidget* parent)
     m_thumbnails->hide();
 
     m_workspace = new TqdxPreviewWorkspace(m_splitter);
-    m_workspace->setAccessibleName(QStringLiteral("Páginas do relatório"));
+    // A screen reader reads the current page's texts, in the order the bands lay them out.
+    makeAccessiblePage(m_workspace, QStringLiteral("Páginas do relatório"), [this] {
+        TqdxPreviewPages* pages = Pages();
+        if (!pages || m_pageNo < 1 || m_pageNo > pages->Count()) {
+            return QString();
+        }
+        try {
+            return render::PageText(*pages, m_pageNo - 1);
+        } catch (const std::exception&) {
+            return QString(); // a page that cannot be built has no text to read
+        }
+    });
+    m_workspace->verticalScrollBar()->setAccessibleName(QStringLiteral("Rolagem vertical"));
+    m_workspace->horizontalScrollBar()->setAccessibleName(QStringLiteral("Rolagem horizontal"));
+    m_thumbnails->verticalScrollBar()->setAccessibleName(QStringLiteral("Rolagem das miniaturas"));
+    m_thumbnails->horizontalScrollBar()->setAccessibleName(
+        QStringLiteral("Rolagem horizontal das miniaturas"));
     m_splitter->setStretchFactor(2, 1);
     connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
         if (m_outline->isVisible() || m_thumbnails->isVisible()) {
@@ -349,6 +367,8 @@ void TqdxPreview::SetPageNo(int pageNo) {
     m_pageNo = pageNo;
     m_workspace->SetPageNo(pageNo);
     m_thumbnails->SetPageNo(pageNo);
+    // Also after a load, when page 1 stays page 1 of other pages.
+    accessiblePageChanged(m_workspace);
     if (changed && OnPageChanged) {
         OnPageChanged(pageNo);
     }

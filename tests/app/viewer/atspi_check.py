@@ -6,7 +6,8 @@ would read it.
     atspi_check.py VIEWER PREPARED.QP3 TEXT.GVP WORKDIR
 
 Checks, for both previews, that the page field says the page and the page count after
-Page Down, End and Home; in the prepared preview that the zoom box says 150% after "150" and
+Page Down, End and Home; that the prepared preview's page is text (page 1's, then page 2's);
+that --page 2 opens at page 2; in the prepared preview that the zoom box says 150% after "150" and
 Enter, and that Ctrl+O on an empty file shows a message and leaves the program running.
 Run by atspi_test.sh, which provides the X server and the buses."""
 
@@ -84,10 +85,10 @@ def focus_window(process):
     time.sleep(0.5)
 
 
-def start(report):
+def start(report, *options):
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
                QT_ACCESSIBILITY="1")
-    process = subprocess.Popen([VIEWER, "--open", report], env=env)
+    process = subprocess.Popen([VIEWER, *options, "--open", report], env=env)
     app = application(process)
     if app is None:
         process.kill()
@@ -128,6 +129,24 @@ def page_field_walk(app, description, pattern, what):
 process, app = start(PREPARED)
 page_field_walk(app, "Posição da página", r"Pág\. (\d+) de (\d+)", "prepared preview")
 
+def page_text(node):
+    text = node.queryText()
+    return text.getText(0, text.characterCount)
+
+
+# The page itself is text a screen reader reads: page 1's, then page 2's after Ctrl+Page Down.
+pages = descendant(app, lambda n: n.name == "Páginas do relatório")
+check(pages is not None, "prepared preview: the page is on the bus")
+if pages is not None:
+    first_text = page_text(pages)
+    check(len(first_text.strip()) > 0, "prepared preview: page 1 reads %r" % first_text[:60])
+    keys("ctrl+Next")
+    second_text = wait_for(lambda: page_text(pages) if page_text(pages) != first_text else None, 5)
+    check(second_text is not None and len(second_text.strip()) > 0,
+          "prepared preview: after Ctrl+Page Down the page reads %r" % (second_text or "")[:60])
+    check(pages.queryText().caretOffset == 0, "prepared preview: the caret is at the page's start")
+    keys("Home")
+
 zoom = descendant(app, lambda n: n.getRoleName() == "combo box")
 check(zoom is not None, "prepared preview: the zoom box is on the bus")
 if zoom is not None:
@@ -158,6 +177,15 @@ check(alert is not None, "prepared preview: the empty file gets a message")
 keys("Return")
 time.sleep(1.0)
 check(process.poll() is None, "prepared preview: the program is still running")
+process.terminate()
+process.wait(timeout=20)
+
+# ---- --page N opens the report at that page.
+process, app = start(PREPARED, "--page", "2")
+page = field(app, "Posição da página")
+opened = wait_for(lambda: reading(page, r"Pág\. (\d+) de (\d+)") if page else None, 10)
+check(opened is not None and opened[0] == "2", "--page 2: the page field reads %r"
+      % (page.name if page else None))
 process.terminate()
 process.wait(timeout=20)
 

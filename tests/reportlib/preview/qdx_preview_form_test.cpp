@@ -14,6 +14,7 @@
 #include "recording_interaction.h"
 #include "temp_dir.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
@@ -441,6 +442,12 @@ TEST(PreviewForm, LongReportsKeepCountersOutlineAndHitsInSight) {
     EXPECT_TRUE(fits(form.PageE, QStringLiteral("10000")));
     EXPECT_TRUE(fits(form.StatusFields[0], form.StatusFields[0]->text()));
     EXPECT_EQ(form.StatusFields[0]->text(), QStringLiteral("Pág. 10000 de 10000"));
+    // The page on screen is text to a screen reader.
+    QAccessibleInterface* page = QAccessible::queryAccessibleInterface(form.Preview()->Workspace());
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(page->textInterface(), nullptr);
+    EXPECT_TRUE(
+        page->textInterface()->text(0, -1).contains(QStringLiteral("Total geral do relatório")));
 
     const auto hitInUpperPart = [&form] {
         TqdxPreviewWorkspace* view = form.Preview()->Workspace();
