@@ -3,7 +3,10 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +22,22 @@ TEST(WidgetInteraction, ShowsCarriageReturnsAsLineBreaks) {
     EXPECT_EQ(WidgetInteraction::boxCaption({}), QCoreApplication::applicationName());
     EXPECT_EQ(WidgetInteraction::boxCaption(QStringLiteral("Terravel")),
               QStringLiteral("Terravel"));
+}
+
+TEST(WidgetInteraction, AShortMessageLeavesRoomForItsWholeTitle) {
+    WidgetInteraction ui;
+    int width = 0;
+    int title = 0;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        width = box->width();
+        title = box->fontMetrics().horizontalAdvance(box->windowTitle());
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    ui.message(MessageKind::Information, QStringLiteral("Ok."), QStringLiteral("ZeralVisualizador"));
+    // The title bar's buttons and icon take their share as well.
+    EXPECT_GE(width, title + 100);
 }
 
 TEST(WidgetInteraction, AJobsProgressShowsTheProgressWindowUntilItEnds) {
