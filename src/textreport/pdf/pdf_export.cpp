@@ -306,7 +306,11 @@ Outcome TGravana::GerarPDF(QString fileName) {
                 pdf->DrawLine(x, y + 1.2, x + double(d.texto.size()) * 6 * scaling / 100, y + 1.2);
             }
         }
-        pdf->EndDoc();
+        // A cancelled export writes nothing: the unfinished document is dropped with the
+        // writer, and a file of that name keeps what it held.
+        if (!cancelled) {
+            pdf->EndDoc();
+        }
     } catch (const std::bad_alloc&) {
         progress.reset();
         throw; // for the caller to report: nothing has been written

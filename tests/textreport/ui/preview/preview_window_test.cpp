@@ -12,13 +12,17 @@
 #include "textreport/ui/find_dialog.h"
 #include "textreport/ui/preview_dialogs.h"
 #include "textreport/ui/preview_rules.h"
+#include "textreport/ui/progress_window.h"
 #include "textreport/ui/setup_dialog.h"
+#include "textreport/ui/window_progress.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QInputDialog>
 #include <QLabel>
@@ -944,6 +948,76 @@ TEST_F(PreviewWindow, TheModelPanelTellsTheModelThePrintSetupChooses) {
     ASSERT_FALSE(proposed.isEmpty()) << "the setup dialog was not seen";
     EXPECT_EQ(before, "Grafico");
     EXPECT_TRUE(proposed.startsWith(QStringLiteral("Gráfico"))) << proposed.toStdString();
+}
+
+} // namespace
+} // namespace zr::textreport::ui
+
+namespace zr::textreport::ui {
+namespace {
+
+// Progress in the progress window, as the viewer shows it; the cancel question is answered
+// from the recorder's script.
+class WindowedInteraction final : public test::RecordingInteraction {
+public:
+    std::unique_ptr<Progress> beginProgress(const ProgressInfo& info) override {
+        test::RecordingInteraction::beginProgress(info);
+        return std::make_unique<WindowProgress>(
+            info, [this](const QString& question) { return confirm(question, {}); });
+    }
+};
+
+TEST(PreviewPdfExport, ShowsTheProgressWindowWhoseCancelLeavesTheFileAsItWas) {
+    ReportState::ScopedOverride state;
+    WindowedInteraction ui;
+    TGravana g(ui);
+    g.PortaComunicacao = QStringLiteral("/dev/null");
+    test::TempDir dir;
+    ReportBuilder pages;
+    for (int page = 1; page <= 200; ++page) {
+        pages.item(page, 1, 1, "RELATORIO").item(page, 30, 10, "TOTAL 1.234,56");
+    }
+    ASSERT_TRUE(g.Abrir());
+    ASSERT_EQ(g.LerRelatorio(dir.write("rel.GVP", pages.build())), LoadResult::Loaded);
+    const QString target = dir.write("vendas.PDF", "the file of yesterday");
+    ui.clear();
+
+    TDFMPreview w(g); // over Qt's own file dialog, shown modally as the viewer does
+    w.nomeImpressoraAtual = [] { return QStringLiteral("Fila1"); };
+    QString shown; // the progress window's caption while it was the active window
+    test::whenModal<QFileDialog>([&](QFileDialog& dialog) {
+        ASSERT_TRUE(test::typeFileName(dialog, dir.path("vendas")));
+        // Once the export runs, Space on the progress window's focused button cancels it.
+        auto* watch = new QTimer(&w);
+        QObject::connect(watch, &QTimer::timeout, [&shown, watch] {
+            auto* progress = qobject_cast<TDFMProgresso*>(QApplication::activeWindow());
+            if (progress && QApplication::focusWidget()) {
+                watch->stop();
+                shown = progress->windowTitle();
+                test::key(QApplication::focusWidget(), Qt::Key_Space, QStringLiteral(" "));
+            }
+        });
+        watch->start(0);
+        ASSERT_TRUE(test::confirmFileDialog(dialog));
+    });
+    // Ctrl+E once the preview has the keys, then close it.
+    QTimer start;
+    QObject::connect(&start, &QTimer::timeout, &w, [&w, &start] {
+        if (w.isActiveWindow() && QApplication::focusWidget()) {
+            start.stop();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
+            w.reject();
+        }
+    });
+    start.start(0);
+    w.exec();
+
+    EXPECT_EQ(shown, "Gerando PDF...");
+    EXPECT_EQ(ui.questions, std::vector<QString>{"Deseja realmente Cancelar ?"});
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front().text.toStdString();
+    EXPECT_EQ(test::TempDir::read(target), "the file of yesterday");
+    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"rel.GVP", "vendas.PDF"}));
 }
 
 } // namespace
