@@ -11,6 +11,7 @@
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
 #include "textreport/gravana.h"
+#include "textreport/io/file_message.h"
 #include "textreport/pdf/writer/print_pdf.h"
 
 #include <QRgb>
@@ -197,8 +198,9 @@ Outcome TGravana::GerarPDF(QString fileName) {
         m_ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
         return Outcome::failure();
     } catch (const std::exception&) {
-        m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na cria\u00e7\u00e3o do PDF...\r\rArquivo: ") + fileName);
+        m_ui.message(
+            MessageKind::Error,
+            fileMessage(QStringLiteral("Erro na cria\u00e7\u00e3o do PDF..."), fileName, 0));
         return Outcome::failure();
     }
 
@@ -317,9 +319,10 @@ Outcome TGravana::GerarPDF(QString fileName) {
     } catch (const std::exception& e) {
         // Nothing was written: the file keeps what it held before (see TPrintPDF::EndDoc).
         progress.reset();
-        m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo...\r\rArquivo: ") + fileName);
         const auto* written = dynamic_cast<const PdfWriteError*>(&e);
+        m_ui.message(MessageKind::Error,
+                     fileMessage(QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo..."),
+                                 fileName, written ? written->error() : 0));
         return Outcome::failure(written ? written->error() : 0);
     }
     return cancelled ? Outcome::cancellation() : Outcome::success();

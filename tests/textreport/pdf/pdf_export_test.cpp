@@ -258,7 +258,8 @@ TEST_F(PdfExportTest, AFailedSaveIsReportedAndKeepsTheOldFile) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
     EXPECT_EQ(ui.messages[0].text,
-              QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo...\r\rArquivo: ") + old);
+              QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo...\r\rArquivo: ") + old +
+                  QStringLiteral("\rFile too large"));
     EXPECT_TRUE(ui.progresses.at(0).finished);
     EXPECT_EQ(TempDir::read(old), "old contents");
     EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("r.PDF")});
@@ -268,5 +269,6 @@ TEST_F(PdfExportTest, AFailedSaveIsReportedAndKeepsTheOldFile) {
     g.GerarPDF(missing);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text,
-              QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo...\r\rArquivo: ") + missing);
+              QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo...\r\rArquivo: ") + missing +
+                  QStringLiteral("\rNo such file or directory"));
 }
