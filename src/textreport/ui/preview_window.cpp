@@ -925,6 +925,15 @@ void TDFMPreview::wheelEvent(QWheelEvent* event) {
 
 bool TDFMPreview::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    // A flat toolbar button draws no focus of its own: the one Tab has reached stands out
+    // raised until the focus leaves it.
+    if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
+        if (auto* button = qobject_cast<QToolButton*>(watched);
+            button && button->parentWidget() == PanelH) {
+            button->setAutoRaise(type == QEvent::FocusOut);
+        }
+        return QDialog::eventFilter(watched, event);
+    }
     if (type != QEvent::KeyPress && type != QEvent::Wheel) {
         return QDialog::eventFilter(watched, event);
     }

@@ -778,6 +778,11 @@ TEST_F(PreviewWindow, TabReachesEveryToolbarButtonInOrderAndEnterOrSpacePressesI
     for (QWidget* expected : order) {
         test::key(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();
+        // The focused button stands out from the flat ones.
+        if (auto* button = qobject_cast<QToolButton*>(expected)) {
+            EXPECT_FALSE(button->autoRaise()) << expected->objectName().toStdString();
+        }
+        EXPECT_TRUE(w.btIMPRIMIR == expected || w.btIMPRIMIR->autoRaise());
     }
     for (auto it = order.rbegin() + 1; it != order.rend(); ++it) {
         test::key(QApplication::focusWidget(), Qt::Key_Backtab, {}, Qt::ShiftModifier);
