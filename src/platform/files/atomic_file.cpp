@@ -58,7 +58,14 @@ bool AtomicFile::open() {
     // An existing target that may not be written (read-only, a folder) is refused here, as an
     // in-place write would be, rather than silently replaced by the rename.
     m_direct = false;
-    if (::stat(m_target.constData(), &st) == 0) {
+    const int found = ::stat(m_target.constData(), &st) == 0 ? 0 : errno;
+    // A name too long for its file system is refused before anything is written: the
+    // temporary file's shortened name would fit, and only the last rename would fail.
+    if (found == ENAMETOOLONG) {
+        m_errno = ENAMETOOLONG;
+        return false;
+    }
+    if (found == 0) {
         if (S_ISDIR(st.st_mode)) {
             m_errno = EISDIR;
         } else if (::access(m_target.constData(), W_OK) != 0) {

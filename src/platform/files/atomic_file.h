@@ -15,8 +15,9 @@ namespace zr {
 // written through the link; an existing target keeps its permission bits. A target that is no
 // regular file (a named pipe, a terminal, /dev/stdout, /dev/null) cannot be replaced: it is
 // written directly, as a stream, and commit() only flushes and closes it (what was written
-// before a failure or an interruption has gone). Folders and read-only targets are refused by
-// open(). The temporary file is registered with TemporaryFiles while it exists.
+// before a failure or an interruption has gone). Folders, read-only targets and names too long for
+// the file system (ENAMETOOLONG) are refused by open(). The temporary file is registered with
+// TemporaryFiles while it exists.
 class AtomicFile {
 public:
     explicit AtomicFile(QString path);

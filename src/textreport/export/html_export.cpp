@@ -8,6 +8,7 @@
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
 #include "textreport/gvtools.h"
+#include "textreport/io/file_message.h"
 
 namespace zr::textreport {
 
@@ -217,7 +218,8 @@ Outcome TGravana::GravarHTML(QString fileName) {
     progress.reset();
     if (!ok) {
         m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + fileName);
+                     fileMessage(QStringLiteral("Erro na gravação do arquivo..."), fileName,
+                                 file.errorString()));
         return Outcome::failure(file.error());
     }
     return cancelled ? Outcome::cancellation() : Outcome::success();

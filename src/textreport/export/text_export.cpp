@@ -7,6 +7,7 @@
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
 #include "textreport/gvtools.h"
+#include "textreport/io/file_message.h"
 
 namespace zr::textreport {
 
@@ -24,7 +25,8 @@ Outcome TGravana::GravarTXT(QString fileName) {
     AtomicFile file(fileName);
     if (!file.open()) {
         m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + fileName);
+                     fileMessage(QStringLiteral("Erro na Abertura do arquivo..."), fileName,
+                                 file.errorString()));
         return Outcome::failure(file.error());
     }
     static const PageStore kEmpty;
@@ -87,7 +89,8 @@ Outcome TGravana::GravarTXT(QString fileName) {
     progress.reset();
     if (!file.commit()) {
         m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ") + fileName);
+                     fileMessage(QStringLiteral("Erro na gravação do arquivo..."), fileName,
+                                 file.errorString()));
         return Outcome::failure(file.error());
     }
     return cancelled ? Outcome::cancellation() : Outcome::success();

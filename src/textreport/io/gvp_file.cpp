@@ -5,10 +5,12 @@
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
 #include "textreport/gravana.h"
+#include "textreport/io/file_message.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -166,12 +168,15 @@ constexpr qint64 kMaxFileSize = qint64(4) << 30;
 
 enum class ReadStatus { Ok, CannotOpen, TooLarge };
 
-ReadStatus readWholeFile(const QString& name, QByteArray& out) {
+// `reason` takes the system's words when the file cannot be opened.
+ReadStatus readWholeFile(const QString& name, QByteArray& out, QString& reason) {
     if (QFileInfo(name).isDir()) {
+        reason = QString::fromLocal8Bit(std::strerror(EISDIR));
         return ReadStatus::CannotOpen;
     }
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
+        reason = file.errorString();
         return ReadStatus::CannotOpen;
     }
     try {
@@ -223,10 +228,12 @@ LoadResult TGravana::LerRelatorio(QString fileName) {
     }
 
     QByteArray buffer;
-    const ReadStatus status = readWholeFile(fileName, buffer);
+    QString reason;
+    const ReadStatus status = readWholeFile(fileName, buffer, reason);
     if (status == ReadStatus::CannotOpen) {
-        m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na Abertura do arquivo...\r\rArquivo: ") + fileName);
+        m_ui.message(
+            MessageKind::Error,
+            fileMessage(QStringLiteral("Erro na Abertura do arquivo..."), fileName, reason));
         return LoadResult::Failed;
     }
     if (status == ReadStatus::TooLarge) {
@@ -379,7 +386,8 @@ Outcome TGravana::GravarRelatorio(QString fileName) {
     AtomicFile file(fileName);
     if (!file.open()) {
         m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na abertura do arquivo...\r\rArquivo: ") + fileName);
+                     fileMessage(QStringLiteral("Erro na abertura do arquivo..."), fileName,
+                                 file.errorString()));
         return Outcome::failure(file.error());
     }
 
@@ -403,14 +411,15 @@ Outcome TGravana::GravarRelatorio(QString fileName) {
     record += gvp::styleLetters(FonteEstiloPadrao) + "\r\n";
     if (!file.write(record)) {
         m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na gravação do Registro de Controle...") + fileName);
+                     QStringLiteral("Erro na gravação do Registro de Controle...") +
+                         shownPath(fileName) + QLatin1Char('\r') + file.errorString());
         return Outcome::failure(file.error());
     }
 
     CancelRequest::clear();
     const auto progress =
         m_ui.beginProgress(progressInfo(QStringLiteral("Gravando..."), fileName, st.size()));
-    const QString writeError = QStringLiteral("Erro na gravação do arquivo...\r\rArquivo: ");
+    const QString writeError = QStringLiteral("Erro na gravação do arquivo...");
     for (qsizetype i = 0; i < st.size(); ++i) {
         progress->step();
         if (progress->cancelled()) {
@@ -423,12 +432,12 @@ Outcome TGravana::GravarRelatorio(QString fileName) {
         }
         const QByteArrayView item = st.item(i);
         if (!file.write(item) || !file.write("\r\n")) {
-            m_ui.message(MessageKind::Error, writeError + fileName);
+            m_ui.message(MessageKind::Error, fileMessage(writeError, fileName, file.errorString()));
             return Outcome::failure(file.error());
         }
     }
     if (!file.commit()) {
-        m_ui.message(MessageKind::Error, writeError + fileName);
+        m_ui.message(MessageKind::Error, fileMessage(writeError, fileName, file.errorString()));
         return Outcome::failure(file.error());
     }
     return Outcome::success();

@@ -11,6 +11,7 @@
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
 #include "textreport/gravana.h"
+#include "textreport/io/file_message.h"
 #include "textreport/pdf/writer/print_pdf.h"
 
 #include <QRgb>
@@ -197,8 +198,9 @@ Outcome TGravana::GerarPDF(QString fileName) {
         m_ui.message(MessageKind::Error, QString::fromUtf8(e.what()));
         return Outcome::failure();
     } catch (const std::exception&) {
-        m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na cria\u00e7\u00e3o do PDF...\r\rArquivo: ") + fileName);
+        m_ui.message(
+            MessageKind::Error,
+            fileMessage(QStringLiteral("Erro na cria\u00e7\u00e3o do PDF..."), fileName, 0));
         return Outcome::failure();
     }
 
@@ -306,16 +308,21 @@ Outcome TGravana::GerarPDF(QString fileName) {
                 pdf->DrawLine(x, y + 1.2, x + double(d.texto.size()) * 6 * scaling / 100, y + 1.2);
             }
         }
-        pdf->EndDoc();
+        // A cancelled export writes nothing: the unfinished document is dropped with the
+        // writer, and a file of that name keeps what it held.
+        if (!cancelled) {
+            pdf->EndDoc();
+        }
     } catch (const std::bad_alloc&) {
         progress.reset();
         throw; // for the caller to report: nothing has been written
     } catch (const std::exception& e) {
         // Nothing was written: the file keeps what it held before (see TPrintPDF::EndDoc).
         progress.reset();
-        m_ui.message(MessageKind::Error,
-                     QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo...\r\rArquivo: ") + fileName);
         const auto* written = dynamic_cast<const PdfWriteError*>(&e);
+        m_ui.message(MessageKind::Error,
+                     fileMessage(QStringLiteral("Erro na grava\u00e7\u00e3o do arquivo..."),
+                                 fileName, written ? written->error() : 0));
         return Outcome::failure(written ? written->error() : 0);
     }
     return cancelled ? Outcome::cancellation() : Outcome::success();

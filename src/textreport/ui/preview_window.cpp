@@ -11,6 +11,7 @@
 #include "textreport/export/report_format.h"
 #include "textreport/gravana.h"
 #include "textreport/gvtools.h"
+#include "textreport/printing/sequences.h"
 #include "textreport/render/page_renderer.h"
 
 #include <QAction>
@@ -47,6 +48,11 @@ constexpr int kButtonHeight = 24;
 constexpr int kGlyphButtonWidth = 24;
 constexpr int kScrollStep = 20; // pixels per Left / Right
 constexpr int kWheelNotch = 120;
+constexpr int kPanelPadding = 4; // pixels each side of a status panel's text
+
+bool isFitRequest(int zoom) {
+    return zoom == kZoomFitWidth || zoom == kZoomFitPage;
+}
 
 const QColor kScrollerColour(128, 128, 128);
 
@@ -128,6 +134,7 @@ TDFMPreview::TDFMPreview(TGravana& gravana, QWidget* parent)
         const char* name;
         const char* hint;
         PreviewGlyph glyph;
+        const char* key = nullptr; // named in the tooltip, not in the spoken name
     };
     const Glyph glyphs[] = {
         {btPDF, "btPDF", "Gerar PDF", PreviewGlyph::Pdf},
@@ -140,16 +147,18 @@ TDFMPreview::TDFMPreview(TGravana& gravana, QWidget* parent)
         {btDIRETO, "btDIRETO", "Acesso direto à Página ", PreviewGlyph::Direto},
         {btPROXIMA, "btPROXIMA", "Próxima página", PreviewGlyph::Proxima},
         {btULTIMA, "btULTIMA", "Última página", PreviewGlyph::Ultima},
-        {btLARGURA, "btLARGURA", "Ajustar na Largura", PreviewGlyph::Largura},
-        {btFULL, "btFULL", "Ver página inteira", PreviewGlyph::Full},
-        {btAumenta, "btAumenta", "Aumenta zoom", PreviewGlyph::Aumenta},
-        {btDiminui, "btDiminui", "Diminui zoom", PreviewGlyph::Diminui},
+        {btLARGURA, "btLARGURA", "Ajustar na Largura", PreviewGlyph::Largura, "Ctrl+1"},
+        {btFULL, "btFULL", "Ver página inteira", PreviewGlyph::Full, "Ctrl+2"},
+        {btAumenta, "btAumenta", "Aumenta zoom", PreviewGlyph::Aumenta, "Ctrl++"},
+        {btDiminui, "btDiminui", "Diminui zoom", PreviewGlyph::Diminui, "Ctrl+-"},
     };
     for (const Glyph& g : glyphs) {
         g.button = makeButton(g.name, kGlyphButtonWidth);
-        g.button->setToolTip(QString::fromUtf8(g.hint));
         // A button with only a picture is known by its hint.
-        setAccessibleCaption(g.button, g.button->toolTip());
+        setAccessibleCaption(g.button, QString::fromUtf8(g.hint));
+        g.button->setToolTip(
+            g.key ? QStringLiteral("%1 (%2)").arg(QString::fromUtf8(g.hint), QLatin1String(g.key))
+                  : QString::fromUtf8(g.hint));
         g.button->setIcon(previewGlyph(g.glyph));
     }
     Separa2 = makeSeparator("Separa2");
@@ -191,7 +200,8 @@ TDFMPreview::TDFMPreview(TGravana& gravana, QWidget* parent)
     Scroller = new QScrollArea(this);
     Scroller->setObjectName(QStringLiteral("Scroller"));
     Scroller->setWidgetResizable(false);
-    Scroller->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // A page smaller than the view (whole page, small zooms) sits in its middle.
+    Scroller->setAlignment(Qt::AlignCenter);
     QPalette grey = Scroller->palette();
     grey.setColor(QPalette::Window, kScrollerColour);
     Scroller->viewport()->setPalette(grey);
@@ -246,7 +256,17 @@ TDFMPreview::TDFMPreview(TGravana& gravana, QWidget* parent)
     }
     setWindowState(Qt::WindowMaximized);
 
+    // Tab goes through the toolbar in its order and then to the page; the page has the focus
+    // when the window opens (see FormShow).
+    QWidget* const tabOrder[] = {btIMPRIMIR, btPDF,      btEMAIL,   btSALVAR,  btABRIR,  btPROCURAR,
+                                 btPRIMEIRA, btANTERIOR, btDIRETO,  btPROXIMA, btULTIMA, btLARGURA,
+                                 btFULL,     btAumenta,  btDiminui, btFECHAR,  Scroller};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+
     m_total = std::max(gravana.TotalPaginas(), 1);
+    ajustarPainelPagina();
 
     // The window sees the keys (and the wheel) before its controls.
     for (QWidget* child : findChildren<QWidget*>()) {
@@ -266,7 +286,8 @@ QToolButton* TDFMPreview::makeButton(const char* name, int width) {
     auto* button = new QToolButton(PanelH);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    // Tab reaches the buttons in toolbar order; a click leaves the focus where it was.
+    button->setFocusPolicy(Qt::TabFocus);
     button->setIconSize(QSize(20, 20));
     button->setGeometry(0, kButtonTop, width, kButtonHeight);
     return button;
@@ -311,6 +332,7 @@ void TDFMPreview::buildPopupMenu() {
         action->setObjectName(QString::fromLatin1(c.name));
         action->setCheckable(true);
         action->setChecked(c.zoom == 100);
+        action->setData(c.zoom);
         ZoomGroup->addAction(action);
         connect(action, &QAction::triggered, this, [this, z = c.zoom] { AplicarZoom(z); });
     }
@@ -343,6 +365,8 @@ void TDFMPreview::FormShow() {
     }
     AplicarZoom(m_gravana.OpcoesPreview.PreviewZoom);
     atualizarImpressora();
+    // The keys act on the page until the user tabs to a button.
+    Scroller->setFocus(Qt::OtherFocusReason);
 }
 
 void TDFMPreview::layoutToolbar() {
@@ -385,8 +409,13 @@ void TDFMPreview::layoutToolbar() {
 }
 
 void TDFMPreview::atualizarImpressora() {
-    setPanel(2, printerText(nomeImpressoraAtual ? nomeImpressoraAtual() : QString()));
-    setPanel(3, modelName(m_gravana.Impressora));
+    const QString printer = nomeImpressoraAtual ? nomeImpressoraAtual() : QString();
+    setPanel(2, printerText(printer));
+    // Until the user confirms a print setup, the model is the one the setup will choose for
+    // this printer from the mapping table (and print with unless the user picks another), not
+    // the component's stored model, which the setup replaces.
+    setPanel(3, modelName(m_modeloConfirmado ? m_gravana.Impressora
+                                             : modelForPrinterName(printer, m_gravana.Mapeamento)));
 }
 
 void TDFMPreview::MostrarPagina() {
@@ -406,10 +435,36 @@ void TDFMPreview::AplicarZoom(int zoom) {
     ajustarVisor();
     VISOR->update();
     setPanel(1, zoomText(m_zoom));
+    // The menu ticks the choice that gives this zoom: a fit request its own entry, a percent
+    // the entry of that percent (as clamped), or none.
+    for (QAction* action : ZoomGroup->actions()) {
+        action->setChecked(action->data().toInt() == (isFitRequest(zoom) ? zoom : m_zoom));
+    }
+}
+
+void TDFMPreview::ajustarPainelPagina() {
+    // The widest text the panel will show for this count: every digit the widest one.
+    QLabel* panel = Panels[0];
+    const QFontMetrics metrics(panel->font());
+    QChar widest = QLatin1Char('0');
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widest)) {
+            widest = QLatin1Char(digit);
+        }
+    }
+    QString longest = pageText(m_total, m_total);
+    for (QChar& c : longest) {
+        if (c.isDigit()) {
+            c = widest;
+        }
+    }
+    const int frame = panel->width() - panel->contentsRect().width();
+    const int needed = metrics.horizontalAdvance(longest) + frame + 2 * kPanelPadding;
+    panel->setFixedWidth(std::max(kPanelWidths[0], needed));
 }
 
 void TDFMPreview::ajustarVisor() {
-    if (m_zoom == kZoomFitWidth || m_zoom == kZoomFitPage) {
+    if (isFitRequest(m_zoom)) {
         // A fit request is measured against the scroll box as the user sees it: it waits for
         // the window to be on screen (the first paint resolves it).
         const QWindow* handle = window()->windowHandle();
@@ -518,6 +573,7 @@ void TDFMPreview::btIMPRIMIRClick() {
         if (!m_gravana.Setup()) {
             return;
         }
+        m_modeloConfirmado = true;
         // The setup may have changed both the printer and the model.
         atualizarImpressora();
         m_gravana.Imprimir(QString());
@@ -598,6 +654,7 @@ void TDFMPreview::btABRIRClick() {
     m_gravana.state().destaque.clear();
     m_inicioBusca = 0;
     m_total = std::max(m_gravana.TotalPaginas(), 1);
+    ajustarPainelPagina();
     m_pagina = 1;
     MostrarPagina();
 }
@@ -668,6 +725,23 @@ void TDFMPreview::FindDialog1Find() {
 
 // ---- Keyboard, wheel and dragging.
 
+// The zoom menu from the keyboard: under the zoom button that has the focus, else over the
+// middle of the part of the page the user sees (never where the mouse happens to be).
+void TDFMPreview::abrirMenu() {
+    QWidget* focus = QApplication::focusWidget();
+    for (QToolButton* button : {btLARGURA, btFULL, btAumenta, btDiminui}) {
+        if (focus == button) {
+            PopupMenu1->popup(button->mapToGlobal(QPoint(0, button->height())));
+            return;
+        }
+    }
+    QRect seen = VISOR->visibleRegion().boundingRect() & pageTarget(m_tamanhoPagina, m_zoom);
+    if (seen.isEmpty()) {
+        seen = VISOR->visibleRegion().boundingRect();
+    }
+    PopupMenu1->popup(VISOR->mapToGlobal(seen.center()));
+}
+
 void TDFMPreview::rolar(int dx, int dy) {
     QScrollBar* horizontal = Scroller->horizontalScrollBar();
     QScrollBar* vertical = Scroller->verticalScrollBar();
@@ -720,6 +794,15 @@ bool TDFMPreview::FormKeyDown(QKeyEvent& event) {
         case Qt::Key_M:
             btEMAILClick();
             return true;
+        case Qt::Key_W:
+            btFECHARClick();
+            return true;
+        case Qt::Key_1:
+            btLARGURAClick();
+            return true;
+        case Qt::Key_2:
+            btFULLClick();
+            return true;
         // Zoom without a keypad: Ctrl with "+" or "=" (one key on most layouts), "-", and "0"
         // for 100%.
         case Qt::Key_Plus:
@@ -769,6 +852,27 @@ bool TDFMPreview::FormKeyDown(QKeyEvent& event) {
     case Qt::Key_Escape:
         btFECHARClick();
         return true;
+    case Qt::Key_F11:
+        setWindowState(windowState() ^ Qt::WindowFullScreen);
+        return true;
+    case Qt::Key_Menu:
+        abrirMenu();
+        return true;
+    case Qt::Key_F10:
+        if (!(event.modifiers() & Qt::ShiftModifier)) {
+            return false;
+        }
+        abrirMenu();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Enter presses the toolbar button that has the focus, as Space does.
+        if (auto* button = qobject_cast<QToolButton*>(QApplication::focusWidget());
+            button && button->parentWidget() == PanelH) {
+            button->click();
+            return true;
+        }
+        return false;
     case Qt::Key_Plus:
     case Qt::Key_Minus:
         if (!(event.modifiers() & Qt::KeypadModifier)) {
@@ -821,6 +925,15 @@ void TDFMPreview::wheelEvent(QWheelEvent* event) {
 
 bool TDFMPreview::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    // A flat toolbar button draws no focus of its own: the one Tab has reached stands out
+    // raised until the focus leaves it.
+    if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
+        if (auto* button = qobject_cast<QToolButton*>(watched);
+            button && button->parentWidget() == PanelH) {
+            button->setAutoRaise(type == QEvent::FocusOut);
+        }
+        return QDialog::eventFilter(watched, event);
+    }
     if (type != QEvent::KeyPress && type != QEvent::Wheel) {
         return QDialog::eventFilter(watched, event);
     }

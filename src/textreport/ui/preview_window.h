@@ -151,6 +151,10 @@ private:
     void buildPopupMenu();
     void layoutToolbar();
     void atualizarImpressora();
+    // Sizes the page panel for the widest text it shows for the report's page count.
+    void ajustarPainelPagina();
+    // Opens the zoom menu from the keyboard (Shift+F10, the Menu key).
+    void abrirMenu();
     // Fits, clamps and sizes the page box for the current zoom (a fit request waits until the
     // window is on screen), and shows the zoom in its panel.
     void ajustarVisor();
@@ -181,6 +185,7 @@ private:
     int m_tipoSalvar = 3;
     int m_giroRoda = 0; // wheel rotation not yet acted on, in eighths of a degree
     QString m_arquivoAberto; // the report last opened in this window, empty when none
+    bool m_modeloConfirmado = false; // a print setup has set the component's model
 };
 
 } // namespace zr::textreport::ui

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QProgressBar>
+#include <QWindow>
 
 #include <algorithm>
 #include <chrono>
@@ -21,6 +22,14 @@ WindowProgress::WindowProgress(const ProgressInfo& info, TDFMProgresso::AskFunct
         }
     }
     setMaximum(info.maximum);
+    // The window takes the input the other windows no longer may, also over a modal window (the
+    // text preview): a window without modality shown beside a modal one gets no mouse click,
+    // and its Cancelar could not be pressed. It stays above the window the job was started in.
+    m_window->setWindowModality(Qt::ApplicationModal);
+    if (QWidget* over = QApplication::activeWindow(); over && over->windowHandle()) {
+        m_window->winId();
+        m_window->windowHandle()->setTransientParent(over->windowHandle());
+    }
     m_window->show();
     refresh();
     m_ticker = std::jthread([this](std::stop_token stop) {

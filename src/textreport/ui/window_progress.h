@@ -13,8 +13,10 @@
 
 namespace zr::textreport::ui {
 
-// A running job shown in a TDFMProgresso. Creating it shows the window and disables every other
-// visible top-level window of the program, so no second job can be started meanwhile;
+// A running job shown in a TDFMProgresso. Creating it shows the window, application modal and
+// above the active window (so that its Cancelar can be clicked over a modal window too), and
+// disables every other visible top-level window of the program, so no second job can be
+// started meanwhile;
 // destroying it closes the window and enables again exactly the windows it disabled (those that
 // still exist).
 //

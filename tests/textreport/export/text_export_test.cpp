@@ -4,10 +4,13 @@
 #include "recording_interaction.h"
 #include "report_builder.h"
 #include "temp_dir.h"
+#include "textreport/export/report_format.h"
+#include "textreport/io/file_message.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -93,7 +96,8 @@ TEST_F(ExportTest, TextCancelKeepsWhatWasWrittenAndFailuresAreReported) {
 
     const QString bad = dir.path("none/r.txt");
     EXPECT_EQ(g.GravarTXT(bad).systemError, ENOENT);
-    EXPECT_EQ(ui.texts().back(), "Erro na Abertura do arquivo...\r\rArquivo: " + bad);
+    EXPECT_EQ(ui.texts().back(),
+              "Erro na Abertura do arquivo...\r\rArquivo: " + bad + "\rNo such file or directory");
     EXPECT_EQ(ui.progresses.front().info.caption, "Gravando...");
 }
 
@@ -202,4 +206,44 @@ TEST_F(ExportTest, HtmlPageRendersInABrowserEngine) {
     EXPECT_GT(white, 10000);
     EXPECT_GT(dark, 200);
     EXPECT_GT(grey, 1000);
+}
+
+TEST_F(ExportTest, AFailedSaveSaysTheSystemsReasonUnderAFileNameThatFitsTheBox) {
+    add(1, 1, 1, "x");
+    const QString deep =
+        dir.path(QStringLiteral("vendas-do-mes-de-marco/filial-centro/relatorios-conferidos/"
+                                "segunda-via/r.TXT"));
+    const struct {
+        QString name;
+        const char* reason;
+    } failures[] = {
+        {dir.path(QStringLiteral("nenhuma/r.TXT")), "No such file or directory"},
+        // The name the preview makes of 253 typed characters and the type's extension.
+        {dir.path(QString(253, QLatin1Char('r')) + QStringLiteral(".TXT")), "File name too long"},
+        {deep, "No such file or directory"},
+        {QStringLiteral("/dev/full"), "No space left on device"},
+    };
+    for (const TextReportFormat format : {TextReportFormat::Gvp, TextReportFormat::Txt,
+                                          TextReportFormat::Htm, TextReportFormat::Pdf}) {
+        for (const auto& failure : failures) {
+            if (failure.name == "/dev/full" && !QFile::exists(failure.name)) {
+                continue;
+            }
+            ui.clear();
+            EXPECT_FALSE(writeReportAs(g, format, failure.name).done());
+            ASSERT_EQ(ui.texts().size(), 1u) << failure.reason;
+            const QStringList lines = ui.texts().front().split(QLatin1Char('\r'));
+            ASSERT_EQ(lines.size(), 4) << ui.texts().front().toStdString();
+            EXPECT_TRUE(lines[0].startsWith("Erro na ")) << lines[0].toStdString();
+            EXPECT_EQ(lines[1], "");
+            EXPECT_EQ(lines[2], "Arquivo: " + shownPath(failure.name));
+            EXPECT_EQ(lines[3], QString::fromUtf8(failure.reason)) << int(format);
+        }
+    }
+    // A long name keeps its start and its file's name, and is cut in the middle.
+    const QString shown = shownPath(deep);
+    EXPECT_EQ(shown.size(), kShownPathLength);
+    EXPECT_TRUE(shown.startsWith(dir.root()));
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("\u2026/r.TXT"))) << shown.toStdString();
+    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden), QStringList{});
 }

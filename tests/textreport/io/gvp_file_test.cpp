@@ -132,7 +132,8 @@ TEST_F(GvpFileTest, ReportsAMissingFileWithItsName) {
     const QString missing = dir.path("nao-existe.GVP");
     EXPECT_EQ(g.LerRelatorio(missing), LoadResult::Failed);
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "Erro na Abertura do arquivo...\r\rArquivo: " + missing);
+    EXPECT_EQ(ui.messages[0].text, "Erro na Abertura do arquivo...\r\rArquivo: " + missing +
+                                       "\rNo such file or directory");
     EXPECT_EQ(g.LerRelatorio(dir.root()), LoadResult::Failed); // a folder cannot be read
 }
 
@@ -220,8 +221,8 @@ TEST_F(GvpFileTest, AFailedOrCancelledSaveLeavesTheOldFileAsItWas) {
     const zr::Outcome failed = g.GravarRelatorio(nowhere);
     EXPECT_EQ(failed.status, zr::Outcome::Status::Failed);
     EXPECT_EQ(failed.systemError, ENOENT);
-    EXPECT_EQ(ui.texts(),
-              std::vector<QString>{"Erro na abertura do arquivo...\r\rArquivo: " + nowhere});
+    EXPECT_EQ(ui.texts(), std::vector<QString>{"Erro na abertura do arquivo...\r\rArquivo: " +
+                                               nowhere + "\rNo such file or directory"});
     EXPECT_TRUE(g.GravarRelatorio(target).done());
     EXPECT_EQ(ui.progresses.back().info.caption, "Gravando...");
     EXPECT_EQ(ui.progresses.back().value, 5);

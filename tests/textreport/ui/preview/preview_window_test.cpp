@@ -2,6 +2,8 @@
 
 #include "accessible_names.h"
 #include "active_window.h"
+#include "key_input.h"
+#include "modal_keys.h"
 #include "recording_interaction.h"
 #include "report_builder.h"
 #include "temp_dir.h"
@@ -10,11 +12,17 @@
 #include "textreport/ui/find_dialog.h"
 #include "textreport/ui/preview_dialogs.h"
 #include "textreport/ui/preview_rules.h"
+#include "textreport/ui/progress_window.h"
+#include "textreport/ui/setup_dialog.h"
+#include "textreport/ui/window_progress.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QInputDialog>
 #include <QLabel>
@@ -140,6 +148,7 @@ protected:
 
 TEST_F(PreviewWindow, TakesCaptionStatusPanelsAndSizeLimitsFromTheComponent) {
     g.Impressora = TModelo::Rima;
+    printerName = QStringLiteral("Rima XT"); // which the mapping table gives the same model
     open(fivePages());
     TDFMPreview& w = show();
     EXPECT_EQ(w.windowTitle(), "Visualização de teste");
@@ -153,7 +162,7 @@ TEST_F(PreviewWindow, TakesCaptionStatusPanelsAndSizeLimitsFromTheComponent) {
     }
     EXPECT_EQ(w.Panels[0]->text(), "Página: 1 de 5");
     EXPECT_EQ(w.Panels[1]->text(), "100%");
-    EXPECT_EQ(w.Panels[2]->text(), " Impressora: Fila1");
+    EXPECT_EQ(w.Panels[2]->text(), " Impressora: Rima XT");
     EXPECT_EQ(w.Panels[3]->text(), "Rima/Emila");
     EXPECT_EQ(w.Panels[4]->text(), "");
 
@@ -745,6 +754,277 @@ TEST_F(PreviewWindow, ScreenReadersFindANameForEveryButtonAndStatusPanel) {
     EXPECT_EQ(name(w.Panels[4]), QStringLiteral("Mensagens"));
     // The find dialog is a window of its own, checked with the dialogs.
     EXPECT_EQ(test::namelessControls(w.FindDialog1), "");
+}
+
+} // namespace
+} // namespace zr::textreport::ui
+
+namespace zr::textreport::ui {
+namespace {
+
+// ---- The keyboard as desktop users know it.
+
+TEST_F(PreviewWindow, TabReachesEveryToolbarButtonInOrderAndEnterOrSpacePressesIt) {
+    open(fivePages());
+    TDFMPreview& w = show();
+    ASSERT_TRUE(test::showActive(&w));
+    EXPECT_EQ(QApplication::focusWidget(), w.Scroller) << "the page has the keys at first";
+
+    // Page 1: the first and previous page buttons are disabled, and Tab passes them by.
+    const std::vector<QWidget*> order = {w.btIMPRIMIR, w.btPDF,      w.btEMAIL,  w.btSALVAR,
+                                         w.btABRIR,    w.btPROCURAR, w.btDIRETO, w.btPROXIMA,
+                                         w.btULTIMA,   w.btLARGURA,  w.btFULL,   w.btAumenta,
+                                         w.btDiminui,  w.btFECHAR,   w.Scroller};
+    for (QWidget* expected : order) {
+        test::key(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();
+        // The focused button stands out from the flat ones.
+        if (auto* button = qobject_cast<QToolButton*>(expected)) {
+            EXPECT_FALSE(button->autoRaise()) << expected->objectName().toStdString();
+        }
+        EXPECT_TRUE(w.btIMPRIMIR == expected || w.btIMPRIMIR->autoRaise());
+    }
+    for (auto it = order.rbegin() + 1; it != order.rend(); ++it) {
+        test::key(QApplication::focusWidget(), Qt::Key_Backtab, {}, Qt::ShiftModifier);
+        EXPECT_EQ(QApplication::focusWidget(), *it) << (*it)->objectName().toStdString();
+    }
+
+    // Enter and Space press the focused button; the zoom buttons name their keys.
+    const struct {
+        QToolButton* button;
+        int key;
+        const char* tip;
+    } presses[] = {
+        {w.btULTIMA, Qt::Key_Return, "Última página"},
+        {w.btFULL, Qt::Key_Space, "Ver página inteira (Ctrl+2)"},
+        {w.btAumenta, Qt::Key_Enter, "Aumenta zoom (Ctrl++)"},
+        {w.btLARGURA, Qt::Key_Space, "Ajustar na Largura (Ctrl+1)"},
+        {w.btDiminui, Qt::Key_Return, "Diminui zoom (Ctrl+-)"},
+    };
+    std::pair seen{w.paginaAtual(), w.zoom()};
+    for (const auto& row : presses) {
+        ASSERT_TRUE(test::tabTo(row.button)) << row.tip;
+        test::key(QApplication::focusWidget(), row.key, row.key == Qt::Key_Space ? " " : "\r");
+        EXPECT_EQ(row.button->toolTip(), QString::fromUtf8(row.tip));
+        EXPECT_NE(std::pair(w.paginaAtual(), w.zoom()), seen) << row.tip << ": nothing happened";
+        seen = {w.paginaAtual(), w.zoom()};
+    }
+    EXPECT_EQ(w.paginaAtual(), 5);
+    const int fitWidth = resolveZoom(
+        kZoomFitWidth, {w.Scroller->width(), w.Scroller->viewport()->size()}, w.tamanhoPagina());
+    EXPECT_EQ(w.zoom(), fitWidth - kZoomStep);
+    EXPECT_TRUE(w.isVisible()) << "no key reached the close button";
+}
+
+TEST_F(PreviewWindow, DesktopKeysCloseFillTheScreenFitThePageAndOpenTheZoomMenuAtThePage) {
+    open(fivePages());
+    TDFMPreview& w = show();
+    ASSERT_TRUE(test::showActive(&w));
+    const auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    };
+    const auto fit = [&w](int request) {
+        return resolveZoom(request, {w.Scroller->width(), w.Scroller->viewport()->size()},
+                           w.tamanhoPagina());
+    };
+
+    press(Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(w.zoom(), fit(kZoomFitPage));
+    press(Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(w.zoom(), fit(kZoomFitWidth));
+    press(Qt::Key_F11);
+    EXPECT_TRUE(w.windowState() & Qt::WindowFullScreen);
+    press(Qt::Key_F11);
+    EXPECT_FALSE(w.windowState() & Qt::WindowFullScreen);
+    EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
+
+    // The menu opens over the page the user sees, wherever the mouse is; Escape shuts it.
+    QCursor::setPos(w.mapToGlobal(QPoint(3, 3)));
+    const QRect page(w.Scroller->viewport()->mapToGlobal(QPoint(0, 0)),
+                     w.Scroller->viewport()->size());
+    for (const auto& [key, modifiers] :
+         {std::pair{Qt::Key_F10, Qt::ShiftModifier}, std::pair{Qt::Key_Menu, Qt::NoModifier}}) {
+        press(key, modifiers);
+        ASSERT_TRUE(w.PopupMenu1->isVisible()) << key;
+        EXPECT_TRUE(page.contains(w.PopupMenu1->pos())) << key;
+        QTest::keyClick(w.PopupMenu1, Qt::Key_Escape);
+        EXPECT_FALSE(w.PopupMenu1->isVisible());
+        EXPECT_TRUE(w.isVisible()) << "Escape shut the menu only";
+    }
+
+    press(Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(w.result(), QDialog::Rejected);
+}
+
+TEST_F(PreviewWindow, TheZoomMenuTicksTheEntryOfTheZoomInUseOrNone) {
+    open(fivePages());
+    TDFMPreview& w = show();
+    ASSERT_TRUE(test::showActive(&w));
+    const auto ticked = [&w] {
+        QAction* checked = w.ZoomGroup->checkedAction();
+        return checked ? checked->text() : QString();
+    };
+    const struct {
+        int key;
+        const char* ticked;
+    } steps[] = {
+        {Qt::Key_Equal, ""},     {Qt::Key_Equal, ""},
+        {Qt::Key_Equal, ""},     {Qt::Key_Equal, ""},
+        {Qt::Key_Equal, "150%"}, {Qt::Key_Minus, ""},
+        {Qt::Key_0, "100%"},     {Qt::Key_2, "Página Inteira"},
+        {Qt::Key_Equal, ""},     {Qt::Key_1, "Ajusta na Largura"},
+    };
+    EXPECT_EQ(ticked(), "100%");
+    for (const auto& step : steps) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(step.key), Qt::ControlModifier);
+        EXPECT_EQ(ticked(), QString::fromUtf8(step.ticked)) << "at " << w.zoom() << "%";
+    }
+    // 199% is no entry's zoom.
+    w.PopupMenu1->actions().at(5)->trigger(); // 200%
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(w.zoom(), 190);
+    EXPECT_EQ(ticked(), "");
+}
+
+TEST_F(PreviewWindow, ThePagePanelHoldsTheLongestPageTextOfItsReport) {
+    ReportBuilder pages;
+    for (int page = 1; page <= 9999; ++page) {
+        pages.item(page, 1, 1, "x");
+    }
+    open(pages.build());
+    TDFMPreview& w = show();
+    w.setDialogs(std::make_unique<QtPreviewDialogs>(w)); // the quick access box of Qt
+    for (const char* page : {"5000", "8888"}) {
+        ASSERT_TRUE(test::showActive(&w));
+        test::whenModal<QInputDialog>([page](QInputDialog&) {
+            test::type(QApplication::focusWidget(), QString::fromLatin1(page));
+            test::key(QApplication::focusWidget(), Qt::Key_Return);
+        });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier);
+        const QString expected = QStringLiteral("Página: %1 de 9999").arg(page);
+        ASSERT_EQ(pagePanel(), expected);
+        const QLabel& panel = *w.Panels[0];
+        EXPECT_LE(panel.fontMetrics().horizontalAdvance(panel.text()), panel.contentsRect().width())
+            << page;
+    }
+    // The other panels keep their places beside it.
+    EXPECT_GE(w.Panels[1]->x(), w.Panels[0]->geometry().right());
+}
+
+TEST_F(PreviewWindow, APageSmallerThanTheViewSitsInItsMiddle) {
+    open(fivePages());
+    TDFMPreview& w = show();
+    ASSERT_TRUE(test::showActive(&w));
+    for (int request : {Qt::Key_2, Qt::Key_0}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(request), Qt::ControlModifier);
+        if (request == Qt::Key_0) {
+            w.AplicarZoom(25);
+        }
+        const QRect view = w.Scroller->viewport()->rect();
+        const QRect box(w.VISOR->mapTo(w.Scroller->viewport(), QPoint(0, 0)), w.VISOR->size());
+        EXPECT_LE(std::abs(box.left() - (view.width() - box.right() - 1)), 1) << w.zoom();
+        if (box.height() < view.height()) {
+            EXPECT_LE(std::abs(box.top() - (view.height() - box.bottom() - 1)), 1) << w.zoom();
+        }
+    }
+}
+
+TEST_F(PreviewWindow, TheModelPanelTellsTheModelThePrintSetupChooses) {
+    g.Impressora = TModelo::Epson; // stored with the window, with a port: never mapped
+    printerName = QStringLiteral("Laser do escritório");
+    open(fivePages());
+    TDFMPreview& w = show();
+    QString proposed;
+    PrinterSource printers;
+    printers.names = [this] { return QStringList{printerName}; };
+    printers.current = [this] { return CurrentPrinter{printerName, QStringLiteral("ipp://x")}; };
+    g.setupHook = [&](TGravana& c) {
+        return runSetupDialog(c, &w, printers, [&](TDFMsetup& dialog) {
+            test::whenModal<TDFMsetup>([&](TDFMsetup& shown) {
+                proposed = shown.MODELOS->currentText();
+                test::key(QApplication::focusWidget(), Qt::Key_Escape);
+            });
+            return dialog.exec();
+        });
+    };
+    const QString before = w.Panels[3]->text();
+    key(Qt::Key_P, Qt::ControlModifier);
+    ASSERT_FALSE(proposed.isEmpty()) << "the setup dialog was not seen";
+    EXPECT_EQ(before, "Grafico");
+    EXPECT_TRUE(proposed.startsWith(QStringLiteral("Gráfico"))) << proposed.toStdString();
+}
+
+} // namespace
+} // namespace zr::textreport::ui
+
+namespace zr::textreport::ui {
+namespace {
+
+// Progress in the progress window, as the viewer shows it; the cancel question is answered
+// from the recorder's script.
+class WindowedInteraction final : public test::RecordingInteraction {
+public:
+    std::unique_ptr<Progress> beginProgress(const ProgressInfo& info) override {
+        test::RecordingInteraction::beginProgress(info);
+        return std::make_unique<WindowProgress>(
+            info, [this](const QString& question) { return confirm(question, {}); });
+    }
+};
+
+TEST(PreviewPdfExport, ShowsTheProgressWindowWhoseCancelLeavesTheFileAsItWas) {
+    ReportState::ScopedOverride state;
+    WindowedInteraction ui;
+    TGravana g(ui);
+    g.PortaComunicacao = QStringLiteral("/dev/null");
+    test::TempDir dir;
+    ReportBuilder pages;
+    for (int page = 1; page <= 200; ++page) {
+        pages.item(page, 1, 1, "RELATORIO").item(page, 30, 10, "TOTAL 1.234,56");
+    }
+    ASSERT_TRUE(g.Abrir());
+    ASSERT_EQ(g.LerRelatorio(dir.write("rel.GVP", pages.build())), LoadResult::Loaded);
+    const QString target = dir.write("vendas.PDF", "the file of yesterday");
+    ui.clear();
+
+    TDFMPreview w(g); // over Qt's own file dialog, shown modally as the viewer does
+    w.nomeImpressoraAtual = [] { return QStringLiteral("Fila1"); };
+    QString shown; // the progress window's caption while it was the active window
+    test::whenModal<QFileDialog>([&](QFileDialog& dialog) {
+        ASSERT_TRUE(test::typeFileName(dialog, dir.path("vendas")));
+        // Once the export runs, Space on the progress window's focused button cancels it.
+        auto* watch = new QTimer(&w);
+        QObject::connect(watch, &QTimer::timeout, [&shown, watch] {
+            auto* progress = qobject_cast<TDFMProgresso*>(QApplication::activeWindow());
+            if (progress && QApplication::focusWidget()) {
+                watch->stop();
+                shown = progress->windowTitle();
+                // As the desktop delivers a click: to the window, which a modal one may block.
+                QTest::mouseClick(progress->windowHandle(), Qt::LeftButton, {},
+                                  progress->sbCancelar->geometry().center());
+            }
+        });
+        watch->start(0);
+        ASSERT_TRUE(test::confirmFileDialog(dialog));
+    });
+    // Ctrl+E once the preview has the keys, then close it.
+    QTimer start;
+    QObject::connect(&start, &QTimer::timeout, &w, [&w, &start] {
+        if (w.isActiveWindow() && QApplication::focusWidget()) {
+            start.stop();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
+            w.reject();
+        }
+    });
+    start.start(0);
+    w.exec();
+
+    EXPECT_EQ(shown, "Gerando PDF...");
+    EXPECT_EQ(ui.questions, std::vector<QString>{"Deseja realmente Cancelar ?"});
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front().text.toStdString();
+    EXPECT_EQ(test::TempDir::read(target), "the file of yesterday");
+    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"rel.GVP", "vendas.PDF"}));
 }
 
 } // namespace
