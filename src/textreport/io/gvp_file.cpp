@@ -1,6 +1,7 @@
 #include "gvp_file.h"
 
 #include "platform/files/atomic_file.h"
+#include "platform/files/display_path.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
@@ -412,7 +413,7 @@ Outcome TGravana::GravarRelatorio(QString fileName) {
     if (!file.write(record)) {
         m_ui.message(MessageKind::Error,
                      QStringLiteral("Erro na gravação do Registro de Controle...") +
-                         shownPath(fileName) + QLatin1Char('\r') + file.errorString());
+                         displayPath(fileName) + QLatin1Char('\r') + file.errorString());
         return Outcome::failure(file.error());
     }
 

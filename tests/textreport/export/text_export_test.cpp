@@ -1,5 +1,6 @@
 #include "textreport/gravana.h"
 
+#include "platform/files/display_path.h"
 #include "platform/interaction/cancel_request.h"
 #include "recording_interaction.h"
 #include "report_builder.h"
@@ -18,6 +19,8 @@
 #include <cerrno>
 
 using namespace zr::textreport;
+using zr::displayPath;
+using zr::kDisplayPathLength;
 using zr::test::RecordingInteraction;
 using zr::test::ReportBuilder;
 using zr::test::TempDir;
@@ -236,13 +239,13 @@ TEST_F(ExportTest, AFailedSaveSaysTheSystemsReasonUnderAFileNameThatFitsTheBox) 
             ASSERT_EQ(lines.size(), 4) << ui.texts().front().toStdString();
             EXPECT_TRUE(lines[0].startsWith("Erro na ")) << lines[0].toStdString();
             EXPECT_EQ(lines[1], "");
-            EXPECT_EQ(lines[2], "Arquivo: " + shownPath(failure.name));
+            EXPECT_EQ(lines[2], "Arquivo: " + displayPath(failure.name));
             EXPECT_EQ(lines[3], QString::fromUtf8(failure.reason)) << int(format);
         }
     }
     // A long name keeps its start and its file's name, and is cut in the middle.
-    const QString shown = shownPath(deep);
-    EXPECT_EQ(shown.size(), kShownPathLength);
+    const QString shown = displayPath(deep);
+    EXPECT_EQ(shown.size(), kDisplayPathLength);
     EXPECT_TRUE(shown.startsWith(dir.root()));
     EXPECT_TRUE(shown.endsWith(QStringLiteral("\u2026/r.TXT"))) << shown.toStdString();
     EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden), QStringList{});
