@@ -210,6 +210,10 @@ public:
     // units. drawPage does the same on any painter (its device already sized).
     QSize DesenharPagina(int page, QPicture& picture, bool preview);
     void drawPage(int page, QPainter& painter, bool preview);
+    // The page's text as a reader takes it: its grid lines from the first to the last that holds
+    // text, in order, with the items' columns kept as blanks, accents kept, and the box-drawing
+    // lines left out (blanks). Lines end with '\n'.
+    QString TextoDaPagina(int page);
 
     // ---- Exports.
     zr::Outcome GravarPRN(QString fileName);

@@ -100,7 +100,8 @@ TfrmMenu::TfrmMenu(Interaction& ui, QWidget* parent)
 
     applyViewerSettings(*m_gravana);
     m_gravana->previewHook = [this](textreport::TGravana& gravana) {
-        textreport::ui::showPreviewWindow(gravana, isVisible() ? this : nullptr);
+        textreport::ui::showPreviewWindow(gravana, isVisible() ? this : nullptr, m_textFileName,
+                                          std::exchange(m_startPage, 0));
     };
     m_gravana->setupHook = [this](textreport::TGravana& gravana) {
         // Over the window it was asked from (the preview, when Ctrl+P is pressed there): a
@@ -325,6 +326,7 @@ void TfrmMenu::openTextReport(const QString& fileName) {
     try {
         gravana.LerRelatorio(fileName);
         addRecentReport(fileName);
+        m_textFileName = fileName;
         gravana.Fechar();
     } catch (const std::exception& e) {
         // Nothing may escape into the event loop; the report is dropped without a preview.

@@ -138,6 +138,7 @@ private:
     std::unique_ptr<reportlib::pdf::TqdxPDFExport> m_pdfExport;
     QString m_pdfExportFileName;
     QString m_preparedFileName; // the ".QP3" being shown
+    QString m_textFileName;     // the ".GVP" being shown
     QAction* m_recentSeparator = nullptr; // before "Sair"
     int m_startPage = 0;
 };

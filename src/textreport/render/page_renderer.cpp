@@ -12,16 +12,18 @@
 #include <QPen>
 #include <QPicture>
 
-#include <memory>
-#include <new>
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <new>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace zr::textreport {
 
@@ -493,6 +495,59 @@ void TGravana::drawPage(int page, QPainter& painter, bool preview) {
         painter.restore();
     }
     painter.restore();
+}
+
+QString TGravana::TextoDaPagina(int page) {
+    if (!store()) {
+        return {};
+    }
+    // The page's items, copied: decoding may run macros, and the store may change meanwhile.
+    std::vector<QByteArray> items;
+    const auto [first, last] = itensDaPagina(page);
+    for (qsizetype i = first; i < last; ++i) {
+        items.emplace_back(store()->item(i).toByteArray());
+    }
+    std::map<int, QString> lines;
+    for (const QByteArray& item : items) {
+        const DecodedItem& d = DecodificarItem(item);
+        if (d.tipo == 'C' || d.linha < 1) {
+            continue; // control sequences say nothing
+        }
+        const QString text =
+            d.tipo == 'B' ? QString(d.texto.size(), u' ') : codepages::fromCp1252(d.texto);
+        // A later item overwrites the rest of the line from its column on, as on paper.
+        QString& line = lines[d.linha];
+        const qsizetype at = std::max(0, d.coluna - 1);
+        if (line.size() < at) {
+            line.append(QString(at - line.size(), u' '));
+        } else {
+            line.truncate(at);
+        }
+        line += text;
+    }
+    QString out;
+    int next = lines.empty() ? 0 : lines.begin()->first;
+    for (const auto& [number, line] : lines) {
+        for (; next < number; ++next) {
+            out += u'\n';
+        }
+        QString shown = line;
+        while (!shown.isEmpty() && shown.back().isSpace()) {
+            shown.chop(1);
+        }
+        out += shown + u'\n';
+        next = number + 1;
+    }
+    // Lines that hold only blanks before the first text and after the last say nothing.
+    qsizetype lead = 0;
+    while (lead < out.size() && out[lead] == u'\n') {
+        ++lead;
+    }
+    out.remove(0, lead);
+    while (out.endsWith(QLatin1String("\n\n"))) {
+        out.chop(1);
+    }
+    return out;
 }
 
 QSize TGravana::DesenharPagina(int page, QPicture& picture, bool preview) {

@@ -2,10 +2,12 @@
 
 #include "accessible_caption.h"
 #include "find_dialog.h"
+#include "platform/files/recent_reports.h"
 #include "platform/files/report_folder.h"
 #include "platform/interaction/interaction.h"
 #include "platform/printing/system_printer.h"
 #include "platform/text/codepages.h"
+#include "platform/widgets/accessible_page.h"
 #include "preview_glyphs.h"
 #include "preview_rules.h"
 #include "textreport/export/report_format.h"
@@ -35,8 +37,11 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <optional>
+#include <utility>
 
 namespace zr::textreport::ui {
 
@@ -55,6 +60,9 @@ bool isFitRequest(int zoom) {
 }
 
 const QColor kScrollerColour(128, 128, 128);
+
+// The window's name among the remembered window places.
+const QString kWindowKind = QStringLiteral("visualizacao-texto");
 
 // The page panel, the zoom panel, the printer panel, the model panel and the last one.
 constexpr int kPanelWidths[5] = {120, 50, 250, 80, 50};
@@ -91,8 +99,9 @@ private:
     TDFMPreview& m_window;
 };
 
-void showPreviewWindow(TGravana& gravana, QWidget* parent) {
+void showPreviewWindow(TGravana& gravana, QWidget* parent, const QString& fileName, int startPage) {
     TDFMPreview window(gravana, parent);
+    window.setReportFile(fileName, startPage);
     window.exec();
 }
 
@@ -212,7 +221,12 @@ TDFMPreview::TDFMPreview(TGravana& gravana, QWidget* parent)
 
     VISOR = new PreviewVisor(*this, Scroller);
     VISOR->setObjectName(QStringLiteral("VISOR"));
-    VISOR->setAccessibleName(QStringLiteral("Página do relatório"));
+    VISOR->setAccessibleName(QStringLiteral("Desenho da página"));
+    // The page has the focus: a screen reader reads it there, line by line.
+    makeAccessiblePage(Scroller, QStringLiteral("Página do relatório"),
+                       [this] { return m_gravana.TextoDaPagina(m_pagina); });
+    Scroller->verticalScrollBar()->setAccessibleName(QStringLiteral("Rolagem vertical"));
+    Scroller->horizontalScrollBar()->setAccessibleName(QStringLiteral("Rolagem horizontal"));
     VISOR->setCursor(Qt::OpenHandCursor);
     Scroller->setWidget(VISOR);
     // The scroll box fills what it holds; the page box shows the grey around the page.
@@ -255,6 +269,10 @@ TDFMPreview::TDFMPreview(TGravana& gravana, QWidget* parent)
         setGeometry(where->geometry());
     }
     setWindowState(Qt::WindowMaximized);
+    // Where the user left the window last time, over the full screen.
+    if (const QByteArray geometry = windowGeometry(kWindowKind); !geometry.isEmpty()) {
+        restoreGeometry(geometry);
+    }
 
     // Tab goes through the toolbar in its order and then to the page; the page has the focus
     // when the window opens (see FormShow).
@@ -354,16 +372,52 @@ void TDFMPreview::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+void TDFMPreview::setReportFile(const QString& fileName, int startPage) {
+    m_arquivoRelatorio = fileName;
+    if (!fileName.isEmpty()) {
+        m_arquivoAberto = fileName;
+    }
+    m_paginaInicial = startPage;
+}
+
+void TDFMPreview::done(int result) {
+    rememberWindowGeometry(kWindowKind, saveGeometry());
+    lembrarLugar();
+    QDialog::done(result);
+}
+
+void TDFMPreview::lembrarLugar() {
+    if (!m_arquivoRelatorio.isEmpty() && !isFitRequest(m_zoom)) {
+        rememberReportPlace(m_arquivoRelatorio, {m_pagina, m_zoom / 100.0, 0});
+    }
+}
+
+int TDFMPreview::paginaDeAbertura(int zoomPadrao) {
+    // The page asked for, else where the report was left (and at its zoom), else the first.
+    int page = 1;
+    int zoom = zoomPadrao;
+    if (const std::optional<ReportPlace> place =
+            m_arquivoRelatorio.isEmpty() ? std::nullopt : reportPlace(m_arquivoRelatorio)) {
+        page = place->page;
+        zoom = int(std::lround(place->zoom * 100));
+    }
+    if (m_paginaInicial > 0) {
+        page = std::exchange(m_paginaInicial, 0);
+    }
+    m_zoomDeAbertura = zoom;
+    return std::clamp(page, 1, std::max(m_total, 1));
+}
+
 void TDFMPreview::FormShow() {
     layoutToolbar();
-    m_pagina = 1;
+    m_pagina = paginaDeAbertura(m_gravana.OpcoesPreview.PreviewZoom);
     MostrarPagina();
     for (QToolButton* button : {btFECHAR, btIMPRIMIR}) {
         QPalette palette = button->palette();
         palette.setColor(QPalette::ButtonText, m_gravana.CorFonte);
         button->setPalette(palette);
     }
-    AplicarZoom(m_gravana.OpcoesPreview.PreviewZoom);
+    AplicarZoom(m_zoomDeAbertura);
     atualizarImpressora();
     // The keys act on the page until the user tabs to a button.
     Scroller->setFocus(Qt::OtherFocusReason);
@@ -428,6 +482,7 @@ void TDFMPreview::MostrarPagina() {
     btPROXIMA->setEnabled(m_pagina < m_total);
     btULTIMA->setEnabled(m_pagina < m_total);
     btDIRETO->setEnabled(m_total > 1);
+    accessiblePageChanged(Scroller);
 }
 
 void TDFMPreview::AplicarZoom(int zoom) {
@@ -642,6 +697,7 @@ void TDFMPreview::btABRIRClick() {
         return;
     }
     rememberReportFolder(*fileName);
+    lembrarLugar(); // of the report the new one replaces
     m_arquivoAberto = *fileName;
     // A file that does not load leaves the report on screen as it was, page and all.
     LoadResult loaded = LoadResult::Failed;
@@ -655,8 +711,11 @@ void TDFMPreview::btABRIRClick() {
     m_inicioBusca = 0;
     m_total = std::max(m_gravana.TotalPaginas(), 1);
     ajustarPainelPagina();
-    m_pagina = 1;
+    m_arquivoRelatorio = *fileName;
+    addRecentReport(*fileName);
+    m_pagina = paginaDeAbertura(m_zoom);
     MostrarPagina();
+    AplicarZoom(m_zoomDeAbertura);
 }
 
 void TDFMPreview::btEMAILClick() {

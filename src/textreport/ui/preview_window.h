@@ -37,8 +37,10 @@ class FindDialog;
 class PreviewVisor;
 
 // Shows the report of `gravana` in a modal, maximised preview window and returns when the user
-// closes it. Meant for TGravana::previewHook.
-void showPreviewWindow(TGravana& gravana, QWidget* parent);
+// closes it. Meant for TGravana::previewHook. `fileName` is the report's file, by which the
+// window remembers where it was left; `startPage` (from 1) opens at that page instead.
+void showPreviewWindow(TGravana& gravana, QWidget* parent, const QString& fileName = {},
+                       int startPage = 0);
 
 class TDFMPreview final : public QDialog {
     Q_OBJECT
@@ -57,6 +59,12 @@ public:
     // first page shown and the initial zoom applied each time the window is shown.
     explicit TDFMPreview(TGravana& gravana, QWidget* parent = nullptr);
     ~TDFMPreview() override;
+
+    // The file the report came from, and the page to open at (0: where it was left, if the
+    // file is unchanged since, else the first); set before the window is shown.
+    void setReportFile(const QString& fileName, int startPage = 0);
+    // Closing remembers the window's place on the screen and the report's page and zoom.
+    void done(int result) override;
 
     // Replaces the dialogs the window asks its questions with (tests answer from a script).
     void setDialogs(std::unique_ptr<PreviewDialogs> dialogs);
@@ -170,6 +178,9 @@ private:
     void guarded(const std::function<void()>& operation);
     // A status panel's text, which is also what a screen reader hears of it.
     void setPanel(int index, const QString& text);
+    // The page (and, in m_zoomDeAbertura, the zoom) a report opens at.
+    int paginaDeAbertura(int zoomPadrao);
+    void lembrarLugar();
 
     TGravana& m_gravana;
     std::unique_ptr<PreviewDialogs> m_dialogs;
@@ -185,6 +196,9 @@ private:
     int m_tipoSalvar = 3;
     int m_giroRoda = 0; // wheel rotation not yet acted on, in eighths of a degree
     QString m_arquivoAberto; // the report last opened in this window, empty when none
+    QString m_arquivoRelatorio; // the file of the report shown, empty when unknown
+    int m_paginaInicial = 0;
+    int m_zoomDeAbertura = 100;
     bool m_modeloConfirmado = false; // a print setup has set the component's model
 };
 

@@ -6,7 +6,7 @@ would read it.
     atspi_check.py VIEWER PREPARED.QP3 TEXT.GVP WORKDIR
 
 Checks, for both previews, that the page field says the page and the page count after
-Page Down, End and Home; that the prepared preview's page is text (page 1's, then page 2's);
+Page Down, End and Home; that each preview's page is text (page 1's, then page 2's);
 that --page 2 opens at page 2; in the prepared preview that the zoom box says 150% after "150" and
 Enter, and that Ctrl+O on an empty file shows a message and leaves the program running.
 Run by atspi_test.sh, which provides the X server and the buses."""
@@ -192,6 +192,16 @@ process.wait(timeout=20)
 # ---- The text preview.
 process, app = start(TEXT)
 page_field_walk(app, "Página", r"Página: (\d+) de (\d+)", "text preview")
+# The page is the report's lines; Page Down brings the next page's.
+grid = descendant(app, lambda n: n.name == "Página do relatório")
+check(grid is not None, "text preview: the page is on the bus")
+if grid is not None:
+    first_lines = page_text(grid)
+    check(len(first_lines.strip()) > 0, "text preview: page 1 reads %r" % first_lines[:60])
+    keys("Next")
+    next_lines = wait_for(lambda: page_text(grid) if page_text(grid) != first_lines else None, 5)
+    check(next_lines is not None, "text preview: after Page Down the page reads %r"
+          % (next_lines or "")[:60])
 process.terminate()
 process.wait(timeout=20)
 

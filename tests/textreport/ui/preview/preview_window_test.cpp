@@ -16,6 +16,7 @@
 #include "textreport/ui/setup_dialog.h"
 #include "textreport/ui/window_progress.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -1025,6 +1026,49 @@ TEST(PreviewPdfExport, ShowsTheProgressWindowWhoseCancelLeavesTheFileAsItWas) {
     EXPECT_EQ(test::TempDir::read(target), "the file of yesterday");
     EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden),
               (QStringList{"rel.GVP", "vendas.PDF"}));
+}
+
+} // namespace
+} // namespace zr::textreport::ui
+
+namespace zr::textreport::ui {
+namespace {
+
+TEST_F(PreviewWindow, AReportReopensWhereItWasLeftAndItsPageIsTextToAScreenReader) {
+    open(fivePages());
+    const QString file = dir.path(QStringLiteral("rel.GVP"));
+    const auto reopen = [&](int startPage = 0) -> TDFMPreview& {
+        window.reset();
+        window = std::make_unique<TDFMPreview>(g);
+        window->setReportFile(file, startPage);
+        window->nomeImpressoraAtual = [this] { return printerName; };
+        window->show();
+        EXPECT_TRUE(test::showActive(window.get()));
+        return *window;
+    };
+    TDFMPreview& first = reopen();
+    EXPECT_EQ(first.paginaAtual(), 1);
+    // The page is text, read line by line, and told anew on paging.
+    QAccessibleInterface* page = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(page->textInterface(), nullptr);
+    const QString pageOne = page->textInterface()->text(0, -1);
+    EXPECT_EQ(pageOne, g.TextoDaPagina(1));
+    EXPECT_FALSE(pageOne.trimmed().isEmpty());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Plus, Qt::ControlModifier);
+    ASSERT_EQ(first.paginaAtual(), 3);
+    EXPECT_EQ(page->textInterface()->text(0, -1), g.TextoDaPagina(3));
+    EXPECT_NE(g.TextoDaPagina(3), pageOne);
+    const int zoom = first.zoom();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::ControlModifier);
+
+    TDFMPreview& again = reopen();
+    EXPECT_EQ(again.paginaAtual(), 3);
+    EXPECT_EQ(again.zoom(), zoom);
+    window->close();
+    EXPECT_EQ(reopen(2).paginaAtual(), 2);
 }
 
 } // namespace
