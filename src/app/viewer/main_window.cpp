@@ -216,15 +216,8 @@ void TfrmMenu::renewRecentReports() {
         miDiversos->insertAction(m_recentSeparator, miRemoverAusentes);
     }
     // The open dialog offers the reports' folders in its history.
-    QStringList folders;
-    for (const QString& report : reports) {
-        const QString folder = QFileInfo(report).absolutePath();
-        if (!folders.contains(folder) && QFileInfo(folder).isDir()) {
-            folders << folder;
-        }
-    }
     if (OpenDialog) {
-        OpenDialog->setHistory(folders);
+        OpenDialog->setHistory(recentReportFolders());
     }
 }
 

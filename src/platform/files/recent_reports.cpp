@@ -61,6 +61,17 @@ void removeRecentReports(const QStringList& paths) {
     QSettings().setValue(kRecentKey, list);
 }
 
+QStringList recentReportFolders() {
+    QStringList folders;
+    for (const QString& report : recentReports()) {
+        const QFileInfo folder(QFileInfo(report).absolutePath());
+        if (folder.isDir() && !folders.contains(folder.absoluteFilePath())) {
+            folders << folder.absoluteFilePath();
+        }
+    }
+    return folders;
+}
+
 void clearRecentReports() {
     QSettings().remove(kRecentKey);
 }

@@ -20,6 +20,9 @@ QStringList recentReports();
 void addRecentReport(const QString& path);
 // Takes reports off the list (all of them with an empty list).
 void removeRecentReports(const QStringList& paths);
+// The folders of the recent reports that still exist, newest first, each once: what the open
+// dialogs offer in their history.
+QStringList recentReportFolders();
 void clearRecentReports();
 
 // Where a report was left: its page, its zoom (1.0 is 100%) and its zoom mode (the preview's own

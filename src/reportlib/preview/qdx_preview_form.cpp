@@ -711,9 +711,15 @@ void TqdxPreviewForm::OpenBClick() {
     if (m_preview->OpenFileName) {
         name = m_preview->OpenFileName();
     } else {
-        name = QFileDialog::getOpenFileName(
-            this, QString(), reportFolder(m_fileName), qp3Filter(), nullptr,
-            QFileDialog::ReadOnly | QFileDialog::DontUseNativeDialog);
+        QFileDialog dialog(this, QString(), reportFolder(m_fileName));
+        dialog.setNameFilter(qp3Filter());
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setOptions(QFileDialog::ReadOnly | QFileDialog::DontUseNativeDialog);
+        // The folders of the reports opened last, to go back to.
+        dialog.setHistory(recentReportFolders());
+        if (dialog.exec() == QDialog::Accepted) {
+            name = dialog.selectedFiles().value(0);
+        }
     }
     if (name.isEmpty()) {
         return;

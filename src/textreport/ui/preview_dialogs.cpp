@@ -1,5 +1,6 @@
 #include "preview_dialogs.h"
 
+#include "platform/files/recent_reports.h"
 #include "preview_rules.h"
 
 #include <QCheckBox>
@@ -128,6 +129,8 @@ std::optional<QString> QtPreviewDialogs::openFile(const FileRequest& request) {
     }
     QStringList filters;
     setUp(*m_open, request, filters);
+    // The folders of the reports opened last, to go back to.
+    m_open->setHistory(recentReportFolders());
     if (m_open->exec() != QDialog::Accepted || m_open->selectedFiles().isEmpty()) {
         return std::nullopt;
     }

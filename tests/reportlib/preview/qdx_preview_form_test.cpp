@@ -9,6 +9,7 @@
 
 #include "active_window.h"
 #include "pdf_info.h"
+#include "platform/files/recent_reports.h"
 #include "platform/text/codepages.h"
 #include "qp3_generator.h"
 #include "recording_interaction.h"
@@ -20,7 +21,9 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -382,13 +385,20 @@ TEST(PreviewForm, EveryToolbarFunctionHasAKeyAndAPlaceInTheTabOrder) {
         Qt::KeyboardModifiers modifiers;
         const char* dialog;
     } dialogs[] = {{Qt::Key_M, Qt::ControlModifier, "zr::reportlib::preview::TqdxPageSettingsForm"},
-                   {Qt::Key_E, Qt::ControlModifier, "zr::reportlib::preview::TqdxPDFExportDialog"}};
+                   {Qt::Key_E, Qt::ControlModifier, "zr::reportlib::preview::TqdxPDFExportDialog"},
+                   {Qt::Key_O, Qt::ControlModifier, "QFileDialog"}};
+    // A report opened before: its folder is in the open dialog's history.
+    test::TempDir recent;
+    addRecentReport(recent.write(QStringLiteral("antigo.qp3"), "x"));
     for (const auto& d : dialogs) {
         QString seen;
         bool bookmarks = false;
         QTimer::singleShot(50, [&] {
             if (QWidget* modal = QApplication::activeModalWidget()) {
                 seen = QString::fromUtf8(modal->metaObject()->className());
+                if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                    EXPECT_TRUE(files->history().contains(QDir(recent.root()).absolutePath()));
+                }
                 // The report has an outline, though its preview does not show it at first:
                 // bookmarks are offered and on.
                 if (auto* pdf = qobject_cast<TqdxPDFExportDialog*>(modal)) {
