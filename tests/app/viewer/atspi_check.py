@@ -125,27 +125,34 @@ def page_field_walk(app, description, pattern, what):
     check(back == ("1", count), "%s: after Home it reads %r" % (what, page.name))
 
 
-# ---- The prepared preview.
-process, app = start(PREPARED)
-page_field_walk(app, "Posição da página", r"Pág\. (\d+) de (\d+)", "prepared preview")
-
 def page_text(node):
     text = node.queryText()
     return text.getText(0, text.characterCount)
 
 
-# The page itself is text a screen reader reads: page 1's, then page 2's after Ctrl+Page Down.
-pages = descendant(app, lambda n: n.name == "Páginas do relatório")
-check(pages is not None, "prepared preview: the page is on the bus")
-if pages is not None:
-    first_text = page_text(pages)
-    check(len(first_text.strip()) > 0, "prepared preview: page 1 reads %r" % first_text[:60])
-    keys("ctrl+Next")
-    second_text = wait_for(lambda: page_text(pages) if page_text(pages) != first_text else None, 5)
-    check(second_text is not None and len(second_text.strip()) > 0,
-          "prepared preview: after Ctrl+Page Down the page reads %r" % (second_text or "")[:60])
-    check(pages.queryText().caretOffset == 0, "prepared preview: the caret is at the page's start")
-    keys("Home")
+def page_text_walk(app, name, paging_key, what):
+    """The page, found by its name, reads page 1's text, and another page's after the key,
+    with the caret at its start."""
+    page = descendant(app, lambda n: n.name == name)
+    check(page is not None, what + ": the page is on the bus")
+    if page is None:
+        return
+    first = page_text(page)
+    check(len(first.strip()) > 0, "%s: page 1 reads %r" % (what, first[:60]))
+    keys(paging_key)
+    second = wait_for(lambda: page_text(page) if page_text(page) != first else None, 5)
+    check(second is not None and len(second.strip()) > 0,
+          "%s: after %s the page reads %r" % (what, paging_key, (second or "")[:60]))
+    check(page.queryText().caretOffset == 0, what + ": the caret is at the page's start")
+
+
+# ---- The prepared preview.
+process, app = start(PREPARED)
+page_field_walk(app, "Posição da página", r"Pág\. (\d+) de (\d+)", "prepared preview")
+
+# The page itself is text a screen reader reads: page 1's, then page 2's after the paging key.
+page_text_walk(app, "Páginas do relatório", "ctrl+Next", "prepared preview")
+keys("Home")
 
 zoom = descendant(app, lambda n: n.getRoleName() == "combo box")
 check(zoom is not None, "prepared preview: the zoom box is on the bus")
@@ -192,16 +199,7 @@ process.wait(timeout=20)
 # ---- The text preview.
 process, app = start(TEXT)
 page_field_walk(app, "Página", r"Página: (\d+) de (\d+)", "text preview")
-# The page is the report's lines; Page Down brings the next page's.
-grid = descendant(app, lambda n: n.name == "Página do relatório")
-check(grid is not None, "text preview: the page is on the bus")
-if grid is not None:
-    first_lines = page_text(grid)
-    check(len(first_lines.strip()) > 0, "text preview: page 1 reads %r" % first_lines[:60])
-    keys("Next")
-    next_lines = wait_for(lambda: page_text(grid) if page_text(grid) != first_lines else None, 5)
-    check(next_lines is not None, "text preview: after Page Down the page reads %r"
-          % (next_lines or "")[:60])
+page_text_walk(app, "Página do relatório", "Next", "text preview")
 process.terminate()
 process.wait(timeout=20)
 
