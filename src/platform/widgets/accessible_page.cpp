@@ -40,7 +40,8 @@ public:
         return s;
     }
 
-    // ---- Text.
+    // ---- Text. (The widget's text by kind, its name among them, stays as it was.)
+    using QAccessibleWidget::text;
     QString text(int startOffset, int endOffset) const override {
         const QString all = content();
         const int start = std::clamp(startOffset, 0, int(all.size()));
