@@ -81,6 +81,22 @@ void typeInto(QLineEdit* edit, const QString& text) {
     }
 }
 
+// Searches as the user does: Ctrl+F on the focused control, the text typed into Qt's find
+// dialog, "from the start" ticked or not, Enter.
+void findByKeys(const QString& text, bool fromStart) {
+    QTimer::singleShot(0, [=] {
+        auto* dialog = qobject_cast<TqdxSearchDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        typeInto(dialog->TextE, text);
+        dialog->TopCB->setChecked(fromStart);
+        sendKey(dialog->TextE, Qt::Key_Return);
+    });
+    QWidget* window = QApplication::focusWidget()->window();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+    // The dialog has gone: the window is the active one again, as on a desktop.
+    EXPECT_TRUE(test::showActive(window));
+}
+
 struct Fixture {
     TqdxReport report;
     test::RecordingInteraction interaction;
@@ -464,9 +480,12 @@ TEST(PreviewForm, LongReportsKeepCountersOutlineAndHitsInSight) {
         const QRect hit = view->HitRect();
         return !hit.isEmpty() && hit.top() >= 0 && hit.bottom() <= view->viewport()->height() / 2;
     };
-    // Two pages back, out of sight of the hit; the search starts at the current page.
-    form.Preview()->SetPageNo(9998);
-    ASSERT_TRUE(form.Preview()->Find(QStringLiteral("Total geral"), false, false));
+    // Two pages back through the page field, out of sight of the hit; the search starts at the
+    // current page.
+    typeInto(form.PageE, QStringLiteral("9998"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_EQ(form.Preview()->PageNo(), 9998);
+    findByKeys(QStringLiteral("Total geral"), false);
     EXPECT_EQ(form.Preview()->PageNo(), 10000);
     EXPECT_TRUE(hitInUpperPart());
 
@@ -490,7 +509,9 @@ TEST(PreviewForm, LongReportsKeepCountersOutlineAndHitsInSight) {
     Fixture g;
     g.load(reportXml(4, {{3, memo("A", 5, "alvo no alto")}}));
     TqdxPreviewForm& small = g.open();
-    ASSERT_TRUE(small.Preview()->Find(QStringLiteral("alvo no alto"), false, true));
+    ASSERT_TRUE(test::showActive(&small));
+    small.Preview()->Workspace()->setFocus();
+    findByKeys(QStringLiteral("alvo no alto"), true);
     EXPECT_EQ(small.Preview()->PageNo(), 3);
     EXPECT_EQ(small.StatusFields[0]->text(), QStringLiteral("Pág. 3 de 4"));
     const QRect hit = small.Preview()->Workspace()->HitRect();
@@ -504,7 +525,9 @@ TEST(PreviewForm, LongReportsKeepCountersOutlineAndHitsInSight) {
                 "PaperWidth=\"297\" PaperHeight=\"210\"");
     h.load(xml);
     TqdxPreviewForm& turned = h.open();
-    turned.ThumbB->trigger();
+    ASSERT_TRUE(test::showActive(&turned));
+    turned.Preview()->Workspace()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9, Qt::ShiftModifier);
     QApplication::processEvents();
     TqdxPreviewWorkspace* strip = turned.Preview()->Thumbnails();
     ASSERT_EQ(strip->PageList.Count(), 2);
@@ -535,8 +558,8 @@ TEST(PreviewForm, AReportReopensWhereItWasLeftUnlessItChangedOrAPageIsAsked) {
                     QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown,
                                     Qt::ControlModifier);
                 }
-                form->ZoomCB->setEditText(QStringLiteral("150%"));
-                form->ZoomCBApply();
+                typeInto(form->ZoomCB->lineEdit(), QStringLiteral("150"));
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             }
             QTest::keyClick(form->Preview()->Workspace(), Qt::Key_Escape);
         });
