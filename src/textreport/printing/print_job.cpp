@@ -4,6 +4,7 @@
 
 #include "textreport/gravana.h"
 
+#include "platform/files/display_path.h"
 #include "platform/interaction/cancel_request.h"
 #include "platform/interaction/interaction.h"
 #include "platform/text/codepages.h"
@@ -15,8 +16,14 @@ namespace zr::textreport {
 
 namespace {
 
+// The component's own words, then the system's reason for the error number on a line of its
+// own, as for every other file the component cannot write.
 QString ioError(int error, const QString& port) {
-    return QStringLiteral("Erro #03 - I/O %1 %2").arg(error).arg(port);
+    QString text = QStringLiteral("Erro #03 - I/O %1 %2").arg(error).arg(displayPath(port));
+    if (error != 0) {
+        text += QLatin1Char('\r') + systemReason(error);
+    }
+    return text;
 }
 
 // A job the print system did not take whole: its own words for why, else its status code.

@@ -176,7 +176,8 @@ TEST_F(PrintJobTest, ReportsAPortThatCannotBeOpenedWithTheSystemErrorNumber) {
     pages(1);
     g.PortaComunicacao = dir.path("no/such/folder/lpt.prn");
     g.Imprimir(QString());
-    EXPECT_EQ(errors, std::vector<QString>{"Erro #03 - I/O 2 " + g.PortaComunicacao});
+    EXPECT_EQ(errors, std::vector<QString>{"Erro #03 - I/O 2 " + g.PortaComunicacao +
+                                           "\rNo such file or directory"});
 }
 
 TEST_F(PrintJobTest, CancellingStopsTheJobAndStillEndsIt) {
