@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -305,13 +306,16 @@ void checkObjects(const Objects& o, QStringList& problems) {
     }
 }
 
-// The strings a content stream shows, each with the font resource name selected for it.
-// Enough of the content syntax for what our writers emit: no inline images.
-std::vector<std::pair<QByteArray, QByteArray>> shownStrings(const QByteArray& c) {
-    std::vector<std::pair<QByteArray, QByteArray>> shown;
-    QByteArray font;
-    QByteArray lastName;
-    std::vector<QByteArray> strings; // string operands since the last operator
+// One token of a content stream: a name (without its slash), a string (its bytes, escapes and
+// hex decoded), a number, one of true, false and null, or an operator.
+struct ContentToken {
+    enum Kind { Name, String, Number, Constant, Operator } kind;
+    QByteArray text;
+};
+
+// Walks the tokens of a content stream, enough of its syntax for what our writers emit; the
+// data of an inline image (BI ... ID ... EI) is skipped after its BI.
+void contentTokens(const QByteArray& c, const std::function<void(const ContentToken&)>& take) {
     const auto delimiter = [](char ch) {
         return QByteArrayView("()<>[]{}/% \t\r\n\f").contains(ch) || ch == '\0';
     };
@@ -330,7 +334,7 @@ std::vector<std::pair<QByteArray, QByteArray>> shownStrings(const QByteArray& c)
             while (j < n && !delimiter(c[j])) {
                 ++j;
             }
-            lastName = c.mid(i + 1, j - i - 1);
+            take({ContentToken::Name, c.mid(i + 1, j - i - 1)});
             i = j;
         } else if (ch == '(') {
             QByteArray str;
@@ -364,13 +368,13 @@ std::vector<std::pair<QByteArray, QByteArray>> shownStrings(const QByteArray& c)
                 }
                 str += b;
             }
-            strings.push_back(str);
+            take({ContentToken::String, str});
         } else if (ch == '<' && i + 1 < n && c[i + 1] != '<') {
             const qsizetype end = c.indexOf('>', i);
             if (end < 0) {
                 break;
             }
-            strings.push_back(QByteArray::fromHex(c.mid(i + 1, end - i - 1)));
+            take({ContentToken::String, QByteArray::fromHex(c.mid(i + 1, end - i - 1))});
             i = end + 1;
         } else if (delimiter(ch)) {
             // [ ] { } and the dictionary brackets << >>.
@@ -384,18 +388,50 @@ std::vector<std::pair<QByteArray, QByteArray>> shownStrings(const QByteArray& c)
             i = j;
             const char first = word.front();
             if ((first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.') {
-                continue; // a number
+                take({ContentToken::Number, word});
+            } else if (word == "true" || word == "false" || word == "null") {
+                take({ContentToken::Constant, word});
+            } else {
+                take({ContentToken::Operator, word});
+                if (word == "BI") {
+                    // An inline image: its data runs from ID to EI.
+                    const qsizetype data = c.indexOf("ID", i);
+                    const qsizetype end = data < 0 ? -1 : c.indexOf("EI", data + 3);
+                    i = end < 0 ? n : end + 2;
+                }
             }
-            if (word == "Tf") {
+        }
+    }
+}
+
+// The strings a content stream shows, each with the font resource name selected for it.
+std::vector<std::pair<QByteArray, QByteArray>> shownStrings(const QByteArray& c) {
+    std::vector<std::pair<QByteArray, QByteArray>> shown;
+    QByteArray font;
+    QByteArray lastName;
+    std::vector<QByteArray> strings; // string operands since the last operator
+    contentTokens(c, [&](const ContentToken& t) {
+        switch (t.kind) {
+        case ContentToken::Name:
+            lastName = t.text;
+            break;
+        case ContentToken::String:
+            strings.push_back(t.text);
+            break;
+        case ContentToken::Operator:
+            if (t.text == "Tf") {
                 font = lastName;
-            } else if (word == "Tj" || word == "TJ" || word == "'" || word == "\"") {
+            } else if (t.text == "Tj" || t.text == "TJ" || t.text == "'" || t.text == "\"") {
                 for (const QByteArray& str : strings) {
                     shown.emplace_back(font, str);
                 }
             }
             strings.clear();
+            break;
+        default:
+            break;
         }
-    }
+    });
     return shown;
 }
 
@@ -487,95 +523,43 @@ MarkedUse markedUse(const QByteArray& c) {
     QByteArray tag;         // the first name operand since the last operator
     bool mcidKey = false;   // the last operand was the name /MCID
     int mcid = -1;
-    const auto delimiter = [](char ch) {
-        return QByteArrayView("()<>[]{}/% \t\r\n\f").contains(ch) || ch == '\0';
-    };
-    qsizetype i = 0;
-    const qsizetype n = c.size();
-    while (i < n) {
-        const char ch = c[i];
-        if (ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\f' || ch == '\0') {
-            ++i;
-        } else if (ch == '%') {
-            while (i < n && c[i] != '\n' && c[i] != '\r') {
-                ++i;
-            }
-        } else if (ch == '/') {
-            qsizetype j = i + 1;
-            while (j < n && !delimiter(c[j])) {
-                ++j;
-            }
-            const QByteArray name = c.mid(i + 1, j - i - 1);
+    contentTokens(c, [&](const ContentToken& t) {
+        if (t.kind == ContentToken::Name) {
             if (tag.isEmpty()) {
-                tag = name;
+                tag = t.text;
             }
-            mcidKey = name == "MCID";
-            i = j;
-        } else if (ch == '(') {
-            int depth = 1;
-            for (++i; i < n && depth > 0; ++i) {
-                if (c[i] == '\\') {
-                    ++i;
-                } else if (c[i] == '(') {
-                    ++depth;
-                } else if (c[i] == ')') {
-                    --depth;
-                }
-            }
-            mcidKey = false;
-        } else if (ch == '<' && i + 1 < n && c[i + 1] != '<') {
-            const qsizetype end = c.indexOf('>', i);
-            i = end < 0 ? n : end + 1;
-            mcidKey = false;
-        } else if (delimiter(ch)) {
-            i += (ch == '<' || ch == '>') && i + 1 < n && c[i + 1] == ch ? 2 : 1;
-        } else {
-            qsizetype j = i;
-            while (j < n && !delimiter(c[j])) {
-                ++j;
-            }
-            const QByteArray word = c.mid(i, j - i);
-            i = j;
-            const char first = word.front();
-            if ((first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.') {
-                if (mcidKey) {
-                    mcid = word.toInt();
-                }
-                mcidKey = false;
-                continue;
-            }
-            if (word == "true" || word == "false" || word == "null") {
-                mcidKey = false;
-                continue;
-            }
-            if (word == "BDC" || word == "BMC") {
-                const bool covers = tag == "Artifact" || (word == "BDC" && mcid >= 0);
-                if (word == "BDC" && mcid >= 0) {
-                    use.mcids.push_back(mcid);
-                }
-                open.push_back(covers);
-                covering += covers ? 1 : 0;
-            } else if (word == "EMC") {
-                if (open.empty()) {
-                    use.unbalanced = true;
-                } else {
-                    covering -= open.back() ? 1 : 0;
-                    open.pop_back();
-                }
-            } else if (painting.contains(word)) {
-                use.unmarked += covering == 0 ? 1 : 0;
-                if (word == "BI") {
-                    // An inline image: its data runs from ID to EI.
-                    const qsizetype data = c.indexOf("ID", i);
-                    const qsizetype end = data < 0 ? -1 : c.indexOf("EI", data + 3);
-                    i = end < 0 ? n : end + 2;
-                }
-            }
-            tag.clear();
-            mcidKey = false;
-            mcid = -1;
+            mcidKey = t.text == "MCID";
+            return;
         }
-    }
+        if (t.kind != ContentToken::Operator) {
+            if (t.kind == ContentToken::Number && mcidKey) {
+                mcid = t.text.toInt();
+            }
+            mcidKey = false;
+            return;
+        }
+        const QByteArray& word = t.text;
+        if (word == "BDC" || word == "BMC") {
+            const bool covers = tag == "Artifact" || (word == "BDC" && mcid >= 0);
+            if (word == "BDC" && mcid >= 0) {
+                use.mcids.push_back(mcid);
+            }
+            open.push_back(covers);
+            covering += covers ? 1 : 0;
+        } else if (word == "EMC") {
+            if (open.empty()) {
+                use.unbalanced = true;
+            } else {
+                covering -= open.back() ? 1 : 0;
+                open.pop_back();
+            }
+        } else if (painting.contains(word)) {
+            use.unmarked += covering == 0 ? 1 : 0;
+        }
+        tag.clear();
+        mcidKey = false;
+        mcid = -1;
+    });
     use.unbalanced = use.unbalanced || !open.empty();
     return use;
 }
